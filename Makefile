@@ -1,0 +1,66 @@
+# Short wrapper around CMake. Build folders live under build/.
+JOBS ?= $(shell nproc)
+DIR ?= $(HOME)
+CMAKE_COMMON = -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+.PHONY: deps run build test tsan core-only bench fuzz format clean
+
+deps:
+	scripts/install-deps
+
+build/release/CMakeCache.txt:
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DDROMEL_TESTS=OFF -DDROMEL_BENCH=ON $(CMAKE_COMMON)
+
+build: deps build/release/CMakeCache.txt
+	cmake --build build/release -j $(JOBS)
+
+# Launches the browser on the home folder (DIR=... for another one).
+run: build
+	./build/release/src/app/dromel --directory "$(DIR)"
+
+build/test/CMakeCache.txt:
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DDROMEL_SANITIZE=address,undefined $(CMAKE_COMMON)
+
+# Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: deps build/test/CMakeCache.txt
+	cmake --build build/test -j $(JOBS)
+	cd build/test && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+build/tsan/CMakeCache.txt:
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DDROMEL_SANITIZE=thread $(CMAKE_COMMON)
+
+# The concurrent parts under ThreadSanitizer.
+tsan: deps build/tsan/CMakeCache.txt
+	cmake --build build/tsan -j $(JOBS)
+	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '^(runtime|directory|browser|engine)\.'
+
+# src/core alone, without Qt, proves the layer stays platform-neutral.
+core-only:
+	cmake -S . -B build/core-only -DDROMEL_CORE_ONLY=ON $(CMAKE_COMMON)
+	cmake --build build/core-only -j $(JOBS)
+	cd build/core-only && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in build/release/bench/bench_*; do echo "== $$b"; $$b; done
+
+build/fuzz/CMakeCache.txt:
+	cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DDROMEL_CORE_ONLY=ON -DDROMEL_TESTS=OFF -DDROMEL_FUZZ=ON -DDROMEL_SANITIZE=address,undefined $(CMAKE_COMMON)
+
+# Each fuzz target for FUZZ_SECONDS (30 by default).
+FUZZ_SECONDS ?= 30
+fuzz: deps build/fuzz/CMakeCache.txt
+	cmake --build build/fuzz -j $(JOBS)
+	@set -e; for f in build/fuzz/fuzz/fuzz_*; do \
+		[ -x "$$f" ] || continue; \
+		name=$$(basename $$f); mkdir -p build/fuzz/corpus/$$name; \
+		echo "== $$name"; \
+		$$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 build/fuzz/corpus/$$name fuzz/corpus/$$name 2>&1 | tail -n 3; \
+	done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build
