@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Name comparison and containment for listings. Names are bytes: each byte
+// that is not part of valid UTF-8 stands for the private-use code point
+// U+F700 + byte, so such names still sort and filter, distinctly and stably.
+namespace dromel::detail {
+
+bool isAscii(std::string_view text);
+
+// Case folded, diacritics removed, NFC, as UTF-8. ASCII text folds to its lower case.
+std::string foldForFilter(std::string_view text);
+
+// Whether `name` (with its cached fold, or null for ASCII names) contains the
+// already folded filter.
+bool containsFolded(std::string_view name, const std::string *foldedName, std::string_view foldedFilter);
+
+// Re-reads the locale environment for this thread's collator; call once
+// before a run of appendSortKey().
+void refreshCollation();
+
+// Appends the collation key of `text` (NUL-terminated) for the user's locale:
+// case-insensitive, digit runs by numeric value. Keys compare with strcmp.
+void appendSortKey(std::string_view text, std::vector<char> &arena);
+
+// Negative, zero or positive, by the same collation.
+int compareNames(std::string_view a, std::string_view b);
+
+// ICU locale id from LC_ALL, LC_COLLATE, LANG; "" (root) for C/POSIX or none.
+std::string collationLocale();
+
+} // namespace dromel::detail

@@ -1,0 +1,145 @@
+#include "core/BrowserSession.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace dromel;
+
+namespace {
+
+std::string decodeError(const std::string &text) {
+    try {
+        BrowserSession::decode(text);
+    } catch (const JsonDecodeError &error) {
+        return error.what();
+    }
+    return "decoded";
+}
+
+BrowserTab tabWithHistory(std::size_t count, std::size_t index) {
+    BrowserTab tab(Uuid::random(), "/0");
+    for (std::size_t i = 1; i < count; ++i)
+        tab.history.visit("/" + std::to_string(i));
+    tab.history.index = index;
+    return tab;
+}
+
+} // namespace
+
+TEST(BrowserSessionTest, HistoryWindowKeepsHundredAroundTheCurrentLocation) {
+    struct Case {
+        std::size_t index, first, windowIndex;
+    };
+    for (const Case c :
+         {Case{10, 0, 10}, Case{200, 150, 50}, Case{240, 150, 90}, Case{0, 0, 0}, Case{249, 150, 99}}) {
+        const TabSession tab(tabWithHistory(250, c.index));
+        ASSERT_EQ(tab.history.size(), 100u);
+        EXPECT_EQ(tab.history.front(), "/" + std::to_string(c.first));
+        EXPECT_EQ(tab.historyIndex, static_cast<std::int64_t>(c.windowIndex));
+        EXPECT_TRUE(tab.valid());
+    }
+    const TabSession small(tabWithHistory(7, 3));
+    EXPECT_EQ(small.history.size(), 7u);
+    EXPECT_EQ(small.historyIndex, 3);
+}
+
+TEST(BrowserSessionTest, RoundTripKeepsEveryField) {
+    BrowserTab live = tabWithHistory(3, 1);
+    live.setFilter("Caf\xC3\xA9 ");
+    live.sort = FileSort{SortColumn::modified, false};
+    live.selection = {"1:2:a", "1:3:b"};
+    live.scrollOffset = 123.456789012345;
+    const BrowserSession session({TabSession(live), TabSession(tabWithHistory(1, 0))}, 1);
+    const std::string text = session.encoded();
+    EXPECT_EQ(
+        text.rfind(R"({"schemaVersion":2,"tabs":[{"history":["/0","/1","/2"],"historyIndex":1,"filter":)", 0),
+        0u)
+        << text;
+    const BrowserSession back = BrowserSession::decode(text);
+    EXPECT_EQ(back, session);
+    const BrowserTab restored = back.tabs[0].restore();
+    EXPECT_EQ(restored.url(), "/1");
+    EXPECT_EQ(restored.history, live.history);
+    EXPECT_EQ(restored.filter(), live.filter());
+    EXPECT_EQ(restored.sort, live.sort);
+    EXPECT_TRUE(restored.selection.empty());
+    EXPECT_EQ(back.paths(), (std::vector<std::string>{"/1", "/0"}));
+}
+
+TEST(BrowserSessionTest, LegacyVersionOneBecomesTabs) {
+    const BrowserSession session =
+        BrowserSession::decode(R"({"schemaVersion":1,"paths":["/a","/b/"],"activeIndex":1})");
+    ASSERT_EQ(session.tabs.size(), 2u);
+    EXPECT_EQ(session.activeIndex, 1);
+    EXPECT_EQ(session.tabs[1].history, (std::vector<std::string>{"/b/"}));
+    EXPECT_EQ(session.tabs[1].sort, FileSort{});
+    const std::string rewritten = session.encoded();
+    EXPECT_NE(rewritten.find("\"schemaVersion\":2"), std::string::npos);
+    EXPECT_EQ(rewritten.find("paths"), std::string::npos);
+    EXPECT_EQ(decodeError(R"({"schemaVersion":1,"paths":[],"activeIndex":0})"), "Invalid browsing state");
+    EXPECT_EQ(decodeError(R"({"schemaVersion":1,"paths":["rel"],"activeIndex":0})"),
+              "Invalid browsing state");
+    std::string many = R"({"schemaVersion":1,"activeIndex":0,"paths":[)";
+    for (int i = 0; i < 51; ++i)
+        many += std::string(i ? "," : "") + "\"/x\"";
+    EXPECT_EQ(decodeError(many + "]}"), "Invalid browsing state");
+}
+
+TEST(BrowserSessionTest, DecodeFailuresNameTheirCause) {
+    const std::string tab =
+        R"({"history":["/a"],"historyIndex":0,"filter":"","sort":{"column":"name","ascending":true},"selection":["x","x"],"scrollOffset":-0.0})";
+    const std::string good = R"({"schemaVersion":2,"tabs":[)" + tab + R"(],"activeIndex":0})";
+    const BrowserSession session = BrowserSession::decode(good);
+    EXPECT_EQ(session.tabs[0].selection.size(), 1u);
+    EXPECT_TRUE(std::signbit(session.tabs[0].scrollOffset));
+    EXPECT_EQ(decodeError(R"({"schemaVersion":3,"tabs":[],"activeIndex":0})"), "Unsupported session version");
+    EXPECT_EQ(decodeError(R"({"schemaVersion":2,"tabs":[)" + tab + R"(],"activeIndex":1})"),
+              "Invalid browsing state");
+    const auto replaced = [&](const std::string &from, const std::string &to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        return decodeError(text);
+    };
+    EXPECT_EQ(replaced("-0.0", "-1"), "Invalid browsing state");
+    EXPECT_NE(replaced("-0.0", "1e999"), "decoded");
+    EXPECT_EQ(replaced("\"/a\"", "\"a\""), "Invalid browsing state");
+    EXPECT_EQ(replaced("\"historyIndex\":0", "\"historyIndex\":1"), "Invalid browsing state");
+    EXPECT_EQ(replaced("[\"/a\"]", "[]"), "Invalid browsing state");
+    for (const auto &[from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"\"historyIndex\":0", "\"historyIndex\":\"0\""},
+             {"\"historyIndex\":0", "\"historyIndex\":0.5"},
+             {"\"historyIndex\":0", "\"historyIndex\":99999999999999999999999"},
+             {",\"filter\":\"\"", ""},
+             {"\"name\"", "\"date\""},
+             {"[\"x\",\"x\"]", "[1]"},
+             {"\"schemaVersion\":2", "\"schemaVersion\":2,\"schemaVersion\":2"},
+             {"\"/a\"", "\"/\xFF\""},
+             {"\"activeIndex\":0", "\"activeIndex\":null"}})
+        EXPECT_NE(replaced(from, to), "decoded") << to;
+    EXPECT_NE(decodeError(std::string(100, '[') + std::string(100, ']')), "decoded");
+    EXPECT_NE(decodeError("[]"), "decoded");
+    EXPECT_NE(decodeError(""), "decoded");
+}
+
+TEST(BrowserSessionTest, PathsThatAreNotUtf8StayOutOfTheWrittenWindow) {
+    TabSession tab({"/ok1", "/bad\xFF", "/ok2"}, 1, "f", FileSort{}, {"1:2:n\xFF", "%literal", "plain"}, 0);
+    const Json json = tab.toJson();
+    EXPECT_EQ(json["history"], Json::parse(R"(["/ok1","/ok2"])"));
+    EXPECT_EQ(json["historyIndex"], 0);
+    const TabSession back = TabSession::fromJson(json);
+    EXPECT_EQ(back.selection, tab.selection);
+    EXPECT_TRUE(back.valid());
+    tab.historyIndex = 2;
+    EXPECT_EQ(tab.toJson()["historyIndex"], 1);
+    TabSession first({"/bad\xFF", "/ok"}, 0, "", FileSort{}, {}, 0);
+    EXPECT_EQ(first.toJson()["historyIndex"], 0);
+
+    const TabSession lost({"/only\xFE"}, 0, "", FileSort{}, {}, 0);
+    const TabSession kept({"/k"}, 0, "", FileSort{}, {}, 0);
+    const BrowserSession session({kept, lost, kept}, 1);
+    const BrowserSession written = BrowserSession::decode(session.encoded());
+    EXPECT_EQ(written.tabs.size(), 2u);
+    EXPECT_EQ(written.activeIndex, 0);
+    EXPECT_THROW(BrowserSession({lost}, 0).toJson(), JsonEncodeError);
+}

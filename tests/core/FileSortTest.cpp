@@ -1,0 +1,153 @@
+#include "core/FileSort.h"
+#include "core/FileEntryList.h"
+#include "core/detail/BrowseCollation.h"
+
+#include <gtest/gtest.h>
+
+using namespace dromel;
+using namespace std::chrono_literals;
+
+namespace {
+
+FileEntry file(const std::string &name, std::optional<std::int64_t> size = 1,
+               std::optional<FileTime> modified = std::nullopt) {
+    return FileEntry("id-" + name, "/d/" + name, name, false, false, false, size, modified, "Document");
+}
+
+FileEntry folder(const std::string &name, bool package = false) {
+    return FileEntry("id-" + name, "/d/" + name, name, true, package, false, std::nullopt, std::nullopt,
+                     package ? "Bundle" : "Folder");
+}
+
+std::vector<std::string> names(const std::vector<FileEntry> &entries) {
+    std::vector<std::string> result;
+    for (const FileEntry &entry : entries)
+        result.push_back(entry.name());
+    return result;
+}
+
+using Names = std::vector<std::string>;
+
+} // namespace
+
+TEST(FileSortTest, FoldersLeadInBothDirectionsAndPackagesSortAsFiles) {
+    const std::vector<FileEntry> entries{file("b.txt"), folder("Zeta"), folder("App", true), folder("alpha"),
+                                         file("a.txt")};
+    EXPECT_EQ(names(FileSort{SortColumn::name, true}.apply(entries, "")),
+              (Names{"alpha", "Zeta", "a.txt", "App", "b.txt"}));
+    EXPECT_EQ(names(FileSort{SortColumn::name, false}.apply(entries, "")),
+              (Names{"Zeta", "alpha", "b.txt", "App", "a.txt"}));
+}
+
+TEST(FileSortTest, NamesIgnoreCaseAndCompareDigitRunsByValue) {
+    const std::vector<FileEntry> entries{file("report10"), file("REPORT2"), file("report1")};
+    EXPECT_EQ(names(FileSort{}.apply(entries, "")), (Names{"report1", "REPORT2", "report10"}));
+    EXPECT_LT(FileSort::compareNames("REPORT2", "report10"), 0);
+    EXPECT_EQ(FileSort::compareNames("File", "file"), 0);
+}
+
+TEST(FileSortTest, EqualNamesKeepIncomingOrderInBothDirections) {
+    const std::vector<FileEntry> entries{
+        FileEntry("1", "/a/x", "Same", false, false, false, 1, std::nullopt, "K"),
+        FileEntry("2", "/b/x", "same", false, false, false, 1, std::nullopt, "K"),
+        FileEntry("3", "/c/x", "SAME", false, false, false, 1, std::nullopt, "K")};
+    for (bool ascending : {true, false}) {
+        const auto sorted = FileSort{SortColumn::name, ascending}.apply(entries, "");
+        EXPECT_EQ(sorted, entries);
+        EXPECT_EQ((FileSort{SortColumn::size, ascending}.apply(entries, "")), entries);
+    }
+}
+
+TEST(FileSortTest, SizeAndDateColumnsWithAbsentValues) {
+    const std::vector<FileEntry> entries{file("b", 0), file("a", 5), file("unknown", std::nullopt),
+                                         file("c", 5), folder("dir")};
+    EXPECT_EQ(names(FileSort{SortColumn::size, true}.apply(entries, "")),
+              (Names{"dir", "unknown", "b", "a", "c"}));
+    EXPECT_EQ(names(FileSort{SortColumn::size, false}.apply(entries, "")),
+              (Names{"dir", "c", "a", "b", "unknown"}));
+    const FileTime t{std::chrono::nanoseconds(1'700'000'000'123'456'789)};
+    const std::vector<FileEntry> dated{file("old", 1, t), file("none", 1, std::nullopt),
+                                       file("new", 1, t + 1ns)};
+    EXPECT_EQ(names(FileSort{SortColumn::modified, false}.apply(dated, "")), (Names{"new", "old", "none"}));
+    EXPECT_EQ(names(FileSort{SortColumn::modified, true}.apply(dated, "")), (Names{"none", "old", "new"}));
+}
+
+TEST(FileSortTest, KindColumnThenNameInTheSortDirection) {
+    std::vector<FileEntry> entries{
+        FileEntry("1", "/d/b", "b", false, false, false, 1, std::nullopt, "Text"),
+        FileEntry("2", "/d/a", "a", false, false, false, 1, std::nullopt, "text"),
+        FileEntry("3", "/d/c", "c", false, false, false, 1, std::nullopt, "Image")};
+    EXPECT_EQ(names(FileSort{SortColumn::kind, true}.apply(entries, "")), (Names{"c", "a", "b"}));
+    EXPECT_EQ(names(FileSort{SortColumn::kind, false}.apply(entries, "")), (Names{"b", "a", "c"}));
+}
+
+TEST(FileSortTest, FilterIgnoresCaseAndDiacriticsButNotBlanks) {
+    const std::vector<FileEntry> entries{file("Caf\xC3\xA9 Menu"), file("cafe"), file(" lead"),
+                                         file("Stra\xC3\x9F"
+                                              "e"),
+                                         file("other")};
+    EXPECT_EQ(names(FileSort{}.apply(entries, "CAFE")), (Names{"cafe", "Caf\xC3\xA9 Menu"}));
+    EXPECT_EQ(names(FileSort{}.apply(entries, "caf\xC3\xA9")), (Names{"cafe", "Caf\xC3\xA9 Menu"}));
+    EXPECT_EQ(names(FileSort{}.apply(entries, " l")), (Names{" lead"}));
+    EXPECT_EQ(names(FileSort{}.apply(entries, "strasse")), (Names{"Stra\xC3\x9F"
+                                                                  "e"}));
+    EXPECT_EQ(FileSort{}.apply(entries, "").size(), entries.size());
+    EXPECT_TRUE(FileSort{}.apply(entries, "zzz").empty());
+}
+
+TEST(FileSortTest, NamesThatAreNotUtf8SortFilterAndTravelUnchanged) {
+    const std::string bad1 = "bad\xFF", bad2 = "bad\xFE", latin = "caf\xE9";
+    const std::vector<FileEntry> entries{file(bad1), file("bad"), file(bad2), file(latin)};
+    const auto sorted = FileSort{}.apply(entries, "");
+    ASSERT_EQ(sorted.size(), 4u);
+    EXPECT_EQ(names(sorted), (Names{"bad", bad2, bad1, latin}));
+    EXPECT_EQ(names(FileSort{SortColumn::name, false}.apply(entries, "")), (Names{latin, bad1, bad2, "bad"}));
+    EXPECT_EQ(names(FileSort{}.apply(entries, "\xFF")), (Names{bad1}));
+    EXPECT_EQ(names(FileSort{}.apply(entries, "BAD")), (Names{"bad", bad2, bad1}));
+    EXPECT_EQ(sorted[2].url(), "/d/" + bad1);
+}
+
+TEST(FileSortTest, JsonFormAndStrictDecoding) {
+    const FileSort sort{SortColumn::size, false};
+    EXPECT_EQ(sort.toJson().dump(), R"({"column":"size","ascending":false})");
+    EXPECT_EQ(FileSort::fromJson(sort.toJson()), sort);
+    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"date","ascending":true})")), JsonDecodeError);
+    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"name"})")), JsonDecodeError);
+    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"name","ascending":1})")), JsonDecodeError);
+    EXPECT_EQ(sortColumnFromRawValue("kind"), SortColumn::kind);
+    EXPECT_EQ(sortColumnFromRawValue("Kind"), std::nullopt);
+}
+
+TEST(FileSortTest, ListedEntriesShareTheirFolderAndDeriveIdAndPath) {
+    auto parentPath = std::make_shared<const std::string>("/home/u");
+    const FileEntry entry = FileEntry::listed(parentPath, "n\xFFx", 2049, 77, false, false, true, 3,
+                                              std::nullopt, FileEntry::internKind("File"));
+    EXPECT_EQ(entry.id(), "2049:77:n\xFFx");
+    EXPECT_EQ(entry.url(), "/home/u/n\xFFx");
+    EXPECT_EQ(entry.fileURL(), "file:///home/u/n%FFx");
+    EXPECT_TRUE(entry.isSymbolicLink());
+    EXPECT_EQ(entry.size(), 3);
+    EXPECT_EQ(entry, FileEntry("2049:77:n\xFFx", "/home/u/n\xFFx", "n\xFFx", false, false, true, 3,
+                               std::nullopt, "File"));
+    EXPECT_NE(entry, FileEntry::listed(parentPath, "n\xFFx", 2049, 78, false, false, true, 3, std::nullopt,
+                                       FileEntry::internKind("File")));
+    EXPECT_LE(sizeof(FileEntry), 128u);
+}
+
+TEST(FileSortTest, EntryListsShareChunks) {
+    FileEntryList list;
+    const auto first = list.appending(std::vector<FileEntry>{file("a"), file("b")});
+    const auto second =
+        first.appending(std::vector<FileEntry>{file("c")}).appending(std::vector<FileEntry>{});
+    EXPECT_EQ(first.size(), 2u);
+    ASSERT_EQ(second.size(), 3u);
+    EXPECT_EQ(second.chunks()[0], first.chunks()[0]);
+    EXPECT_EQ(second[2].name(), "c");
+    EXPECT_EQ(names(second.toVector()), (Names{"a", "b", "c"}));
+    std::size_t count = 0;
+    for (const FileEntry &entry : second)
+        count += entry.name().size();
+    EXPECT_EQ(count, 3u);
+    EXPECT_THROW((void)second[3], std::out_of_range);
+    EXPECT_EQ(FileEntryList(second.toVector()), second);
+}
