@@ -1,12 +1,12 @@
 #include "browser/SessionStore.h"
 
 #include "browser/detail/SessionFile.h"
-#include "browser/detail/SessionPaths.h"
+#include "core/StatePaths.h"
 
 namespace dromel {
 
 std::string SessionStore::defaultPath() {
-    return SessionPaths::stateFolder() + "/session.json";
+    return StatePaths::stateFolder() + "/session.json";
 }
 
 std::optional<BrowserSession> SessionStore::load() const {

@@ -134,6 +134,24 @@ std::string requireURLPath(const Json &object, const char *key) {
     return *path;
 }
 
+std::vector<std::string> requireURLPathArray(const Json &object, const char *key) {
+    std::vector<std::string> paths;
+    for (const Json &item : requireArray(object, key)) {
+        const auto path = Location::pathFromFileURL(asString(item, key));
+        if (!path)
+            throw JsonDecodeError(std::string("Invalid file URL in \"") + key + "\"", key);
+        paths.push_back(*path);
+    }
+    return paths;
+}
+
+Json urlArray(const std::vector<std::string> &paths) {
+    Json array = Json::array();
+    for (const std::string &path : paths)
+        array.push_back(Location::fileURL(path, false));
+    return array;
+}
+
 static const Json *present(const Json &object, const char *key) {
     if (!object.is_object())
         throw JsonDecodeError(std::string("Expected an object holding key \"") + key + "\"", key);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // JSON coding shared by every record. Records write keys in their documented
 // order (ordered_json) and decode through these helpers, which throw
@@ -58,6 +59,11 @@ const Json &requireObject(const Json &object, const char *key);
 Uuid requireUuid(const Json &object, const char *key);
 // A file URL; returns its standardized path.
 std::string requireURLPath(const Json &object, const char *key);
+
+// An array of file URLs; returns their standardized paths.
+std::vector<std::string> requireURLPathArray(const Json &object, const char *key);
+// The JSON array of file URLs (not folder URLs) for `paths`.
+Json urlArray(const std::vector<std::string> &paths);
 
 // Absent key (or null) gives nothing; a present key of another type throws.
 std::optional<std::string> optionalString(const Json &object, const char *key);

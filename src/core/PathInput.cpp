@@ -1,8 +1,7 @@
 #include "core/PathInput.h"
 
 #include "core/Location.h"
-
-#include <cstdlib>
+#include "core/StatePaths.h"
 
 namespace dromel::PathInput {
 
@@ -20,8 +19,7 @@ std::string resolve(std::string_view text, std::string_view home) {
 }
 
 std::string resolve(std::string_view text) {
-    const char *home = std::getenv("HOME");
-    return resolve(text, home ? home : "");
+    return resolve(text, StatePaths::homeFolder());
 }
 
 } // namespace dromel::PathInput

@@ -18,7 +18,7 @@ public:
 
 // The standardized path; throws PathError. The file system is not consulted.
 std::string resolve(std::string_view text, std::string_view home);
-// resolve() with the home folder from $HOME.
+// resolve() with the user's home folder.
 std::string resolve(std::string_view text);
 
 } // namespace dromel::PathInput

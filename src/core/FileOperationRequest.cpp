@@ -1,0 +1,91 @@
+#include "core/FileOperationRequest.h"
+
+#include "core/Location.h"
+
+namespace dromel {
+
+FileOperationRequest::FileOperationRequest(FileOperationKind kind, std::vector<std::string> sources,
+                                           std::optional<std::string> destination,
+                                           std::optional<std::string> name, bool allowLimitedMetadata,
+                                           std::map<std::string, std::string> sourceVersions,
+                                           std::optional<FileUndoRelocation> undo)
+    : m_id(Uuid::random()), m_kind(kind), m_sources(std::move(sources)),
+      m_destination(std::move(destination)), m_name(std::move(name)),
+      m_sourceVersions(std::move(sourceVersions)), m_allowLimitedMetadata(allowLimitedMetadata),
+      m_undo(std::move(undo)) {}
+
+static constexpr std::string_view kURLPrefix = "file:";
+
+static std::string encodedVersionKey(const std::string &path) {
+    if (json::isValidUtf8(path) && !path.starts_with(kURLPrefix))
+        return path;
+    return Location::fileURL(path, false);
+}
+
+static std::string decodedVersionKey(const std::string &key) {
+    if (!key.starts_with(kURLPrefix))
+        return key;
+    const auto path = Location::pathFromFileURL(key);
+    if (!path)
+        throw JsonDecodeError("Invalid file URL in \"sourceVersions\"", "sourceVersions");
+    return *path;
+}
+
+// A typed name is UTF-8, but an undo request restores a name taken from disk,
+// which may not be. Such a name is written as "/" + its percent-encoded bytes:
+// no valid name contains a slash, so the form cannot clash with a real one.
+static std::string encodedName(const std::string &name) {
+    if (json::isValidUtf8(name) && !name.starts_with('/'))
+        return name;
+    return Location::fileURL("/" + name, false).substr(std::string_view("file://").size());
+}
+
+static std::string decodedName(const std::string &text) {
+    if (!text.starts_with('/'))
+        return text;
+    const auto path = Location::pathFromFileURL("file://" + text);
+    if (!path || path->size() < 2 || path->find('/', 1) != std::string::npos)
+        throw JsonDecodeError("Invalid encoded name", "name");
+    return path->substr(1);
+}
+
+Json FileOperationRequest::toJson() const {
+    Json json = Json::object();
+    json["id"] = m_id.text();
+    json["kind"] = std::string(rawValue(m_kind));
+    json["sources"] = json::urlArray(m_sources);
+    if (m_destination)
+        json["destination"] = Location::fileURL(*m_destination, true);
+    if (m_name)
+        json["name"] = encodedName(*m_name);
+    Json versions = Json::object();
+    for (const auto &[path, token] : m_sourceVersions)
+        versions[encodedVersionKey(path)] = json::repairedUtf8(token);
+    json["sourceVersions"] = std::move(versions);
+    json["allowLimitedMetadata"] = m_allowLimitedMetadata;
+    if (m_undo)
+        json["undo"] = m_undo->toJson();
+    return json;
+}
+
+FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
+    json::expectObject(json, "request");
+    FileOperationRequest request;
+    request.m_id = json::requireUuid(json, "id");
+    const auto kind = fileOperationKindFromRawValue(json::requireString(json, "kind"));
+    if (!kind)
+        throw JsonDecodeError("Unknown operation kind", "kind");
+    request.m_kind = *kind;
+    request.m_sources = json::requireURLPathArray(json, "sources");
+    request.m_destination = json::optionalURLPath(json, "destination");
+    if (const auto name = json::optionalString(json, "name"))
+        request.m_name = decodedName(*name);
+    for (const auto &[key, value] : json::requireObject(json, "sourceVersions").items())
+        request.m_sourceVersions[decodedVersionKey(key)] = json::asString(value, "sourceVersions");
+    request.m_allowLimitedMetadata = json::requireBool(json, "allowLimitedMetadata");
+    if (json.contains("undo") && !json.at("undo").is_null())
+        request.m_undo = FileUndoRelocation::fromJson(json.at("undo"));
+    return request;
+}
+
+} // namespace dromel

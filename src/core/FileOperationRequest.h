@@ -1,0 +1,57 @@
+#pragma once
+
+#include "core/FileOperationKind.h"
+#include "core/FileUndoRelocation.h"
+#include "core/JsonSupport.h"
+#include "core/Uuid.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dromel {
+
+// One requested operation, immutable but for the user's limited-metadata
+// consent. Sources and destination are absolute paths.
+class FileOperationRequest {
+public:
+    // Draws a fresh random id.
+    FileOperationRequest(FileOperationKind kind, std::vector<std::string> sources,
+                         std::optional<std::string> destination, std::optional<std::string> name,
+                         bool allowLimitedMetadata, std::map<std::string, std::string> sourceVersions,
+                         std::optional<FileUndoRelocation> undo);
+
+    const Uuid &id() const { return m_id; }
+    FileOperationKind kind() const { return m_kind; }
+    const std::vector<std::string> &sources() const { return m_sources; }
+    const std::optional<std::string> &destination() const { return m_destination; }
+    const std::optional<std::string> &name() const { return m_name; }
+    // Source path -> version token captured when the user chose it.
+    const std::map<std::string, std::string> &sourceVersions() const { return m_sourceVersions; }
+    bool allowLimitedMetadata() const { return m_allowLimitedMetadata; }
+    void setAllowLimitedMetadata(bool allow) { m_allowLimitedMetadata = allow; }
+    const std::optional<FileUndoRelocation> &undo() const { return m_undo; }
+
+    // A "sourceVersions" key that is not UTF-8 is written as the path's file
+    // URL, which no absolute path can be mistaken for, and read back exactly;
+    // a name that is not UTF-8 likewise (see encodedName).
+    Json toJson() const;
+    static FileOperationRequest fromJson(const Json &json);
+
+    friend bool operator==(const FileOperationRequest &, const FileOperationRequest &) = default;
+
+private:
+    FileOperationRequest() = default;
+
+    Uuid m_id;
+    FileOperationKind m_kind = FileOperationKind::copy;
+    std::vector<std::string> m_sources;
+    std::optional<std::string> m_destination;
+    std::optional<std::string> m_name;
+    std::map<std::string, std::string> m_sourceVersions;
+    bool m_allowLimitedMetadata = false;
+    std::optional<FileUndoRelocation> m_undo;
+};
+
+} // namespace dromel

@@ -1,0 +1,39 @@
+#include "core/FileOperationResult.h"
+
+#include "core/Location.h"
+
+namespace dromel {
+
+Json FileOperationResult::toJson() const {
+    Json json = Json::object();
+    if (source)
+        json["source"] = Location::fileURL(*source, false);
+    if (destination)
+        json["destination"] = Location::fileURL(*destination, false);
+    json["outcome"] = std::string(rawValue(outcome));
+    if (problem)
+        json["problem"] = problem->toJson();
+    json["recoveryPaths"] = json::urlArray(recoveryPaths);
+    if (undo)
+        json["undo"] = undo->toJson();
+    return json;
+}
+
+FileOperationResult FileOperationResult::fromJson(const Json &json) {
+    json::expectObject(json, "results");
+    FileOperationResult result;
+    result.source = json::optionalURLPath(json, "source");
+    result.destination = json::optionalURLPath(json, "destination");
+    const auto outcome = itemOutcomeFromRawValue(json::requireString(json, "outcome"));
+    if (!outcome)
+        throw JsonDecodeError("Unknown item outcome", "outcome");
+    result.outcome = *outcome;
+    if (json.contains("problem") && !json.at("problem").is_null())
+        result.problem = OperationProblem::fromJson(json.at("problem"));
+    result.recoveryPaths = json::requireURLPathArray(json, "recoveryPaths");
+    if (json.contains("undo") && !json.at("undo").is_null())
+        result.undo = FileUndoRelocation::fromJson(json.at("undo"));
+    return result;
+}
+
+} // namespace dromel

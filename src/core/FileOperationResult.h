@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/FileUndoRelocation.h"
+#include "core/ItemOutcome.h"
+#include "core/JsonSupport.h"
+#include "core/OperationProblem.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dromel {
+
+// The result of one source item, or of the whole task when `source` is absent.
+struct FileOperationResult {
+    std::optional<std::string> source;
+    std::optional<std::string> destination;
+    ItemOutcome outcome = ItemOutcome::failed;
+    std::optional<OperationProblem> problem;
+    // For a success, where the trash put what was moved aside; otherwise the
+    // leftovers that need the user's attention.
+    std::vector<std::string> recoveryPaths;
+    std::optional<FileUndoRelocation> undo;
+
+    Json toJson() const;
+    static FileOperationResult fromJson(const Json &json);
+
+    friend bool operator==(const FileOperationResult &, const FileOperationResult &) = default;
+};
+
+} // namespace dromel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/FileOperationRequest.h"
+#include "core/FileOperationResult.h"
+#include "core/JsonSupport.h"
+#include "core/OperationPhase.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dromel {
+
+// A submitted request and where its work stands. Its JSON is what the
+// journal stores, so after a crash it is all that is known about the work.
+struct FileOperationTask {
+    FileOperationRequest request;
+    OperationPhase phase = OperationPhase::queued;
+    std::int64_t bytes = 0;
+    std::int64_t totalBytes = 0;
+    std::vector<FileOperationResult> results;
+    std::vector<std::string> recoveryPaths;
+
+    explicit FileOperationTask(FileOperationRequest submitted) : request(std::move(submitted)) {}
+
+    const Uuid &id() const { return request.id(); }
+
+    Json toJson() const;
+    std::string encoded() const { return toJson().dump(); }
+    // Throws JsonDecodeError for anything that is not exactly a task.
+    static FileOperationTask fromJson(const Json &json);
+    static FileOperationTask decode(std::string_view text);
+
+    friend bool operator==(const FileOperationTask &, const FileOperationTask &) = default;
+};
+
+} // namespace dromel

@@ -1,0 +1,22 @@
+#include "core/FileUndoRelocation.h"
+
+#include "core/Location.h"
+
+namespace dromel {
+
+Json FileUndoRelocation::toJson() const {
+    Json json = Json::object();
+    json["operationID"] = operationID.text();
+    json["current"] = Location::fileURL(current, false);
+    json["original"] = Location::fileURL(original, false);
+    json["identity"] = json::repairedUtf8(identity);
+    return json;
+}
+
+FileUndoRelocation FileUndoRelocation::fromJson(const Json &json) {
+    json::expectObject(json, "undo");
+    return FileUndoRelocation{json::requireUuid(json, "operationID"), json::requireURLPath(json, "current"),
+                              json::requireURLPath(json, "original"), json::requireString(json, "identity")};
+}
+
+} // namespace dromel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/Version.h"
+
+#include <string>
+
+namespace dromel {
+
+enum class QueuePriority { userInitiated, utility };
+
+struct QueueSpec {
+    std::string label;
+    int concurrency = 1;
+    QueuePriority priority = QueuePriority::utility;
+};
+
+// Every background queue of the program, with its name, width and priority.
+namespace QueueNames {
+
+inline std::string identified(const char *name) {
+    return std::string(kApplicationIdentifier) + "." + name;
+}
+
+inline QueueSpec directoryReader() {
+    return {"Dromel.directory-reader", 2, QueuePriority::userInitiated};
+}
+inline QueueSpec listingOrder() {
+    return {"Dromel.listing-order", 2, QueuePriority::userInitiated};
+}
+inline QueueSpec directoryEvents() {
+    return {"Dromel.directory-events", 1, QueuePriority::utility};
+}
+inline QueueSpec volumeReader() {
+    return {"volume-reader", 1, QueuePriority::utility};
+}
+inline QueueSpec operations() {
+    return {identified("operations"), 1, QueuePriority::utility};
+}
+inline QueueSpec operationInspection() {
+    return {identified("operation-inspection"), 2, QueuePriority::userInitiated};
+}
+inline QueueSpec operationJournal() {
+    return {identified("operation-journal"), 1, QueuePriority::utility};
+}
+inline QueueSpec session() {
+    return {identified("session"), 1, QueuePriority::utility};
+}
+
+} // namespace QueueNames
+} // namespace dromel

@@ -1,0 +1,154 @@
+#include "runtime/SerialQueue.h"
+
+#include "runtime/detail/ThreadName.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <mutex>
+
+namespace dromel {
+
+struct SerialQueue::Handle::State {
+    std::atomic<bool> cancelled{false};
+    std::mutex mutex;
+    QObject *object = nullptr; // the timer or notifier, living on the queue thread
+    bool repeating = false;
+    bool fired = false;
+};
+
+void SerialQueue::Handle::cancel() {
+    if (!m_state)
+        return;
+    m_state->cancelled = true;
+    std::unique_lock lock(m_state->mutex);
+    QObject *object = m_state->object;
+    if (!object)
+        return;
+    if (QThread::currentThread() != object->thread()) {
+        // Holding the lock keeps the object alive: its destroyed() handler
+        // waits for it.
+        object->deleteLater();
+        return;
+    }
+    m_state->object = nullptr;
+    lock.unlock();
+    if (auto *notifier = qobject_cast<QSocketNotifier *>(object))
+        notifier->setEnabled(false);
+    delete object;
+}
+
+bool SerialQueue::Handle::active() const {
+    if (!m_state || m_state->cancelled)
+        return false;
+    std::lock_guard lock(m_state->mutex);
+    return !m_state->fired || m_state->repeating;
+}
+
+// Called on the queue thread when the object is made.
+static void track(const std::shared_ptr<SerialQueue::Handle::State> &state, QObject *object) {
+    std::lock_guard lock(state->mutex);
+    state->object = object;
+    QObject::connect(object, &QObject::destroyed, [state] {
+        std::lock_guard destroyedLock(state->mutex);
+        state->object = nullptr;
+    });
+}
+
+SerialQueue::SerialQueue(QueueSpec spec) : m_spec(std::move(spec)), m_thread(std::make_unique<QThread>()) {
+    m_thread->setObjectName(QString::fromStdString(m_spec.label));
+    m_context = new QObject;
+    m_context->moveToThread(m_thread.get());
+    m_thread->start(m_spec.priority == QueuePriority::userInitiated ? QThread::NormalPriority
+                                                                    : QThread::LowPriority);
+    async([label = m_spec.label] { detail::nameCurrentThread(label); });
+}
+
+SerialQueue::~SerialQueue() {
+    // Timers and notifiers are the context's children: deleting it on its own
+    // thread stops them there.
+    QMetaObject::invokeMethod(
+        m_context, [context = m_context] { delete context; }, Qt::QueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void SerialQueue::async(std::function<void()> job) {
+    QMetaObject::invokeMethod(m_context, std::move(job), Qt::QueuedConnection);
+}
+
+void SerialQueue::sync(const std::function<void()> &job) {
+    if (isCurrent()) {
+        job();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        m_context, [&job] { job(); }, Qt::BlockingQueuedConnection);
+}
+
+bool SerialQueue::isCurrent() const {
+    return QThread::currentThread() == m_thread.get();
+}
+
+SerialQueue::Handle SerialQueue::after(std::chrono::milliseconds delay, std::function<void()> job) {
+    return addTimer(delay, false, std::move(job));
+}
+
+SerialQueue::Handle SerialQueue::every(std::chrono::milliseconds interval, std::function<void()> job) {
+    return addTimer(interval, true, std::move(job));
+}
+
+SerialQueue::Handle SerialQueue::addTimer(std::chrono::milliseconds delay, bool repeating,
+                                          std::function<void()> job) {
+    auto state = std::make_shared<Handle::State>();
+    state->repeating = repeating;
+    auto start = [context = m_context, state, delay, repeating, job = std::move(job)]() mutable {
+        if (state->cancelled)
+            return;
+        auto *timer = new QTimer(context);
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setSingleShot(!repeating);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, state, job = std::move(job)] {
+            if (state->cancelled)
+                return;
+            if (!state->repeating) {
+                std::lock_guard lock(state->mutex);
+                state->fired = true;
+            }
+            job();
+            if (!state->repeating)
+                timer->deleteLater();
+        });
+        track(state, timer);
+        timer->start(delay);
+    };
+    if (isCurrent())
+        start();
+    else
+        async(std::move(start));
+    return Handle(std::move(state));
+}
+
+SerialQueue::Handle SerialQueue::watchReadable(int fd, std::function<void()> job) {
+    auto state = std::make_shared<Handle::State>();
+    state->repeating = true;
+    auto start = [context = m_context, state, fd, job = std::move(job)]() mutable {
+        if (state->cancelled)
+            return;
+        auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [state, job = std::move(job)] {
+            if (!state->cancelled)
+                job();
+        });
+        track(state, notifier);
+    };
+    if (isCurrent())
+        start();
+    else
+        async(std::move(start));
+    return Handle(std::move(state));
+}
+
+} // namespace dromel

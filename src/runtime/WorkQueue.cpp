@@ -1,0 +1,33 @@
+#include "runtime/WorkQueue.h"
+
+#include "runtime/detail/ThreadName.h"
+
+#include <QThreadPool>
+
+namespace dromel {
+
+WorkQueue::WorkQueue(QueueSpec spec) : m_spec(std::move(spec)), m_pool(std::make_unique<QThreadPool>()) {
+    m_pool->setObjectName(QString::fromStdString(m_spec.label));
+    m_pool->setMaxThreadCount(m_spec.concurrency);
+    m_pool->setThreadPriority(m_spec.priority == QueuePriority::userInitiated ? QThread::NormalPriority
+                                                                              : QThread::LowPriority);
+    m_pool->setExpiryTimeout(30'000);
+}
+
+WorkQueue::~WorkQueue() {
+    m_pool->clear();
+    m_pool->waitForDone();
+}
+
+void WorkQueue::async(std::function<void()> job) {
+    m_pool->start([label = m_spec.label, job = std::move(job)] {
+        detail::nameCurrentThread(label);
+        job();
+    });
+}
+
+bool WorkQueue::waitForIdle(int timeoutMilliseconds) {
+    return m_pool->waitForDone(timeoutMilliseconds);
+}
+
+} // namespace dromel

@@ -1,0 +1,166 @@
+#include "core/FileOperationTask.h"
+#include "core/ConflictChoice.h"
+#include "core/Location.h"
+
+#include <gtest/gtest.h>
+
+using namespace dromel;
+
+namespace {
+
+FileUndoRelocation receipt() {
+    return FileUndoRelocation{Uuid::random(), "/home/u/new", "/home/u/old", "64769:12:32768:1700000000:5"};
+}
+
+FileOperationTask fullTask() {
+    FileOperationRequest request(FileOperationKind::move, {"/home/u/a b", "/home/u/caf\xE9"}, "/home/u/dest",
+                                 std::nullopt, false, {{"/home/u/a b", "t1"}, {"/home/u/caf\xE9", "t2"}},
+                                 receipt());
+    FileOperationTask task(request);
+    task.phase = OperationPhase::partial;
+    task.bytes = 9'000'000'000;
+    task.totalBytes = INT64_MAX;
+    task.results.push_back(FileOperationResult{"/home/u/a b",
+                                               "/home/u/dest/a b",
+                                               ItemOutcome::succeeded,
+                                               std::nullopt,
+                                               {"/home/u/.local/share/Trash/files/x"},
+                                               receipt()});
+    task.results.push_back(FileOperationResult{
+        "/home/u/caf\xE9",
+        std::nullopt,
+        ItemOutcome::failed,
+        OperationProblem(OperationProblem::Code::sourceChanged, "/home/u/cafe", "changed"),
+        {},
+        std::nullopt});
+    task.recoveryPaths = {"/home/u/dest/.dromel-copy-1"};
+    return task;
+}
+
+std::string decodeError(const std::string &text) {
+    try {
+        FileOperationTask::decode(text);
+    } catch (const JsonDecodeError &error) {
+        return error.what();
+    }
+    return "decoded";
+}
+
+} // namespace
+
+TEST(FileOperationTaskTest, NewTaskStartsQueuedAndEmpty) {
+    const FileOperationRequest request(FileOperationKind::copy, {"/a"}, "/b", std::nullopt, false, {},
+                                       std::nullopt);
+    const FileOperationTask task(request);
+    EXPECT_EQ(task.phase, OperationPhase::queued);
+    EXPECT_EQ(task.bytes, 0);
+    EXPECT_EQ(task.totalBytes, 0);
+    EXPECT_TRUE(task.results.empty());
+    EXPECT_TRUE(task.recoveryPaths.empty());
+    EXPECT_EQ(task.id(), request.id());
+    EXPECT_FALSE(request.id().isNull());
+    const FileOperationRequest other(FileOperationKind::copy, {"/a"}, "/b", std::nullopt, false, {},
+                                     std::nullopt);
+    EXPECT_NE(other.id(), request.id());
+}
+
+TEST(FileOperationTaskTest, PhasesTerminalityAndRawValues) {
+    EXPECT_FALSE(isTerminal(OperationPhase::cancelling));
+    EXPECT_FALSE(isTerminal(OperationPhase::waiting));
+    EXPECT_TRUE(isTerminal(OperationPhase::needsReview));
+    EXPECT_TRUE(isTerminal(OperationPhase::partial));
+    EXPECT_EQ(rawValue(FileOperationKind::createDirectory), "createDirectory");
+    EXPECT_EQ(fileOperationKindFromRawValue("createDirectory"), FileOperationKind::createDirectory);
+    EXPECT_EQ(conflictChoiceFromRawValue("keepBoth"), ConflictChoice::keepBoth);
+    EXPECT_FALSE(operationPhaseFromRawValue("Queued"));
+}
+
+TEST(FileOperationTaskTest, RoundTripKeepsEveryFieldIncludingNonUtf8Paths) {
+    const FileOperationTask task = fullTask();
+    const std::string text = task.encoded();
+    EXPECT_EQ(FileOperationTask::decode(text), task);
+    // The decoded id is the request's, not a fresh one.
+    EXPECT_EQ(FileOperationTask::decode(text).id(), task.id());
+    // Keys in their documented order.
+    const Json json = Json::parse(text);
+    std::vector<std::string> keys;
+    for (const auto &[key, value] : json.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"request", "phase", "bytes", "totalBytes", "results",
+                                              "recoveryPaths"}));
+}
+
+TEST(FileOperationTaskTest, NonUtf8VersionKeysAndNamesCannotPassForOthers) {
+    const FileOperationRequest request(FileOperationKind::rename, {"/d/\xFF\xFE"}, std::nullopt, "n\xE9w",
+                                       false, {{"/d/\xFF\xFE", "tok"}, {"/d/plain", "tok2"}}, std::nullopt);
+    const Json json = request.toJson();
+    // The plain key stays a path; the other becomes a URL that no absolute path equals.
+    EXPECT_TRUE(json["sourceVersions"].contains("/d/plain"));
+    EXPECT_TRUE(json["sourceVersions"].contains("file:///d/%FF%FE"));
+    EXPECT_EQ(json["name"], "/n%E9w");
+    const FileOperationRequest back = FileOperationRequest::fromJson(Json::parse(json.dump()));
+    EXPECT_EQ(back, request);
+    EXPECT_EQ(back.sourceVersions().at("/d/\xFF\xFE"), "tok");
+    EXPECT_EQ(back.name(), "n\xE9w");
+}
+
+TEST(FileOperationTaskTest, OptionalKeysAreOmittedAndRequiredOnesEnforced) {
+    const FileOperationRequest request(FileOperationKind::trash, {"/a"}, std::nullopt, std::nullopt, false,
+                                       {}, std::nullopt);
+    const Json json = request.toJson();
+    EXPECT_FALSE(json.contains("destination"));
+    EXPECT_FALSE(json.contains("name"));
+    EXPECT_FALSE(json.contains("undo"));
+    EXPECT_EQ(FileOperationRequest::fromJson(json), request);
+    for (const char *key : {"id", "kind", "sources", "sourceVersions", "allowLimitedMetadata"}) {
+        Json missing = json;
+        missing.erase(key);
+        EXPECT_THROW(FileOperationRequest::fromJson(missing), JsonDecodeError) << key;
+    }
+    const FileOperationResult result{std::nullopt, std::nullopt, ItemOutcome::skipped,
+                                     std::nullopt, {},           std::nullopt};
+    const Json encoded = result.toJson();
+    EXPECT_FALSE(encoded.contains("source"));
+    EXPECT_FALSE(encoded.contains("problem"));
+    EXPECT_FALSE(encoded.contains("undo"));
+    EXPECT_TRUE(encoded.at("recoveryPaths").is_array());
+    Json noIdentity = receipt().toJson();
+    noIdentity.erase("identity");
+    EXPECT_THROW(FileUndoRelocation::fromJson(noIdentity), JsonDecodeError);
+}
+
+TEST(FileOperationTaskTest, ProblemsCompareAllFields) {
+    using Code = OperationProblem::Code;
+    EXPECT_NE(OperationProblem(Code::system, "/a", "x"), OperationProblem(Code::system, "/a", "y"));
+    EXPECT_EQ(OperationProblem(Code::journal, "", ""), OperationProblem(Code::journal, "", ""));
+    const OperationProblem problem = OperationProblem::fromErrno(ENOENT, "/gone");
+    EXPECT_EQ(problem.code(), Code::system);
+    EXPECT_EQ(problem.detail(), "No such file or directory");
+}
+
+TEST(FileOperationTaskTest, MalformedTasksAreRejected) {
+    const Json good = fullTask().toJson();
+    auto mutated = [&](auto change) {
+        Json copy = good;
+        change(copy);
+        return decodeError(copy.dump());
+    };
+    EXPECT_NE(mutated([](Json &j) { j["phase"] = "paused"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["bytes"] = 1.5; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["bytes"] = "1"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["totalBytes"] = 1e300; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["results"][0]["outcome"] = "done"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["results"][1]["problem"]["code"] = "oops"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["results"][1]["problem"].erase("detail"); }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["request"]["sources"][0] = "http://host/a"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["request"]["sources"][0] = "file:///a%00b"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["request"]["id"] = "not-a-uuid"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["request"]["name"] = "/a%2Fb"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["recoveryPaths"] = Json::object(); }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j.erase("results"); }), "decoded");
+    EXPECT_NE(decodeError("[]"), "decoded");
+    EXPECT_NE(decodeError(R"({"phase":"queued","phase":"failed"})"), "decoded");
+    EXPECT_NE(decodeError(std::string(100000, '[')), "decoded");
+    EXPECT_NE(decodeError("{\"request\":\"\xFF\"}"), "decoded");
+    EXPECT_NE(decodeError("NaN"), "decoded");
+}

@@ -1,0 +1,164 @@
+#include "directory/LocalDirectoryReader.h"
+#include "directory/ListingOrderer.h"
+#include "support/TempTree.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace dromel;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Outcome {
+    std::vector<DirectorySnapshot> snapshots;
+    std::optional<std::error_code> finished;
+};
+
+std::unique_ptr<DirectoryRead> start(LocalDirectoryReader &reader, const std::string &folder, bool hidden,
+                                     Outcome &outcome) {
+    return reader.snapshots(
+        folder, hidden, [&](const DirectorySnapshot &snapshot) { outcome.snapshots.push_back(snapshot); },
+        [&](std::error_code error) { outcome.finished = error; });
+}
+
+std::set<std::string> names(const FileEntryList &entries) {
+    std::set<std::string> result;
+    for (const FileEntry &entry : entries)
+        result.insert(entry.name());
+    return result;
+}
+
+} // namespace
+
+TEST(LocalDirectoryReaderTest, EmptyFolderGivesOneCompleteSnapshot) {
+    test::TempTree tree;
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
+    EXPECT_FALSE(*outcome.finished);
+    ASSERT_EQ(outcome.snapshots.size(), 1u);
+    EXPECT_TRUE(outcome.snapshots[0].isComplete);
+    EXPECT_TRUE(outcome.snapshots[0].entries.empty());
+}
+
+TEST(LocalDirectoryReaderTest, FirstBatchIs128AndTheLastIsComplete) {
+    test::TempTree tree;
+    for (int i = 0; i < 1000; ++i)
+        tree.writeFile("f" + std::to_string(i) + ".txt");
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
+    ASSERT_FALSE(*outcome.finished);
+    ASSERT_FALSE(outcome.snapshots.empty());
+    const auto &last = outcome.snapshots.back();
+    EXPECT_TRUE(last.isComplete);
+    EXPECT_EQ(last.entries.size(), 1000u);
+    if (outcome.snapshots.size() > 1) {
+        EXPECT_EQ(outcome.snapshots.front().entries.size(), 128u);
+    }
+    // Later snapshots extend earlier ones: the list is cumulative.
+    for (std::size_t i = 0; i + 1 < outcome.snapshots.size(); ++i)
+        EXPECT_FALSE(outcome.snapshots[i].isComplete);
+    EXPECT_EQ(last.entries[0].kind().empty(), false);
+}
+
+TEST(LocalDirectoryReaderTest, EntriesCarryTheirFacts) {
+    test::TempTree tree;
+    tree.makeFolder("sub");
+    tree.writeFile("sub/inner.txt");
+    tree.writeFile("a.txt", "hello");
+    tree.makeSymlink("link", "sub");
+    tree.writeFile("caf\xE9");
+    tree.writeFile(".dot");
+    tree.writeFile("listed");
+    tree.writeFile(".hidden", "listed\n");
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
+    const FileEntryList &entries = outcome.snapshots.back().entries;
+    EXPECT_EQ(names(entries), (std::set<std::string>{"sub", "a.txt", "link", "caf\xE9"}));
+    for (const FileEntry &entry : entries) {
+        if (entry.name() == "sub") {
+            EXPECT_TRUE(entry.isDirectory());
+            EXPECT_EQ(entry.kind(), "Folder");
+            EXPECT_FALSE(entry.size());
+        } else if (entry.name() == "a.txt") {
+            EXPECT_EQ(entry.size(), 5);
+            EXPECT_NE(entry.kind(), "File");
+            EXPECT_EQ(entry.url(), tree.path("a.txt"));
+        } else if (entry.name() == "link") {
+            EXPECT_TRUE(entry.isSymbolicLink());
+            EXPECT_TRUE(entry.isNavigable());
+        }
+    }
+
+    Outcome all;
+    auto readAll = start(reader, tree.root(), true, all);
+    ASSERT_TRUE(test::waitUntil([&] { return all.finished.has_value(); }));
+    EXPECT_EQ(all.snapshots.back().entries.size(), 7u);
+}
+
+TEST(LocalDirectoryReaderTest, ErrorsAreTheSystemsOwn) {
+    test::TempTree tree;
+    const std::string file = tree.writeFile("plain");
+    LocalDirectoryReader reader;
+    Outcome notFolder, missing;
+    auto a = start(reader, file, false, notFolder);
+    auto b = start(reader, tree.path("nope"), false, missing);
+    ASSERT_TRUE(test::waitUntil([&] { return notFolder.finished && missing.finished; }));
+    EXPECT_EQ(notFolder.finished->value(), ENOTDIR);
+    EXPECT_EQ(missing.finished->value(), ENOENT);
+    EXPECT_TRUE(notFolder.snapshots.empty());
+}
+
+TEST(LocalDirectoryReaderTest, EndedReadStopsAndStaysSilent) {
+    test::TempTree tree;
+    for (int i = 0; i < 20000; ++i)
+        tree.writeFile("n" + std::to_string(i));
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    read.reset();
+    test::spinFor(300ms);
+    EXPECT_FALSE(outcome.finished);
+    // The one-shot form of a finished read returns everything.
+    std::optional<std::size_t> count;
+    auto whole = reader.read(tree.root(), false, [&](std::error_code error, const FileEntryList &entries) {
+        EXPECT_FALSE(error);
+        count = entries.size();
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return count.has_value(); }, 20s));
+    EXPECT_EQ(*count, 20000u);
+}
+
+TEST(ListingOrdererTest, OrdersLikeApplyAndHonoursCancellation) {
+    test::TempTree tree;
+    for (const char *name : {"b10", "b9", "A", "a", "z"})
+        tree.writeFile(name);
+    tree.makeFolder("folder");
+    LocalDirectoryReader reader;
+    std::optional<FileEntryList> listing;
+    auto read =
+        reader.read(tree.root(), false, [&](std::error_code, const FileEntryList &e) { listing = e; });
+    ASSERT_TRUE(test::waitUntil([&] { return listing.has_value(); }));
+
+    ListingOrderer orderer;
+    const FileSort sort{SortColumn::name, true};
+    std::optional<std::optional<FileEntryList>> sorted, cancelled;
+    auto ticket =
+        orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { sorted = std::move(r); });
+    auto dropped =
+        orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { cancelled = std::move(r); });
+    dropped->cancel();
+    ASSERT_TRUE(test::waitUntil([&] { return sorted.has_value() && cancelled.has_value(); }));
+    ASSERT_TRUE(*sorted);
+    EXPECT_EQ(**sorted, sort.apply(*listing, ""));
+    EXPECT_EQ((**sorted)[0].name(), "folder");
+    EXPECT_FALSE(*cancelled);
+}

@@ -1,0 +1,86 @@
+#include "runtime/SerialQueue.h"
+#include "runtime/MainThread.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+using namespace dromel;
+using namespace std::chrono_literals;
+
+TEST(SerialQueueTest, JobsRunInOrderOneAtATimeOffTheMainThread) {
+    SerialQueue queue(QueueNames::directoryEvents());
+    std::vector<int> order;
+    std::atomic<bool> offMain = true;
+    for (int i = 0; i < 100; ++i)
+        queue.async([&, i] {
+            if (MainThread::isCurrent() || !queue.isCurrent())
+                offMain = false;
+            order.push_back(i);
+        });
+    queue.sync([] {});
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_TRUE(offMain);
+}
+
+TEST(SerialQueueTest, TimersFireOnceOrRepeatUntilCancelled) {
+    SerialQueue queue(QueueNames::session());
+    std::atomic<int> once = 0, repeated = 0;
+    auto single = queue.after(10ms, [&] { ++once; });
+    auto repeating = queue.every(5ms, [&] { ++repeated; });
+    ASSERT_TRUE(test::waitUntil([&] { return once == 1 && repeated >= 3; }));
+    repeating.cancel();
+    queue.sync([] {});
+    const int stopped = repeated;
+    test::spinFor(40ms);
+    EXPECT_EQ(repeated, stopped);
+    EXPECT_EQ(once, 1);
+    EXPECT_FALSE(single.active());
+    EXPECT_FALSE(repeating.active());
+
+    // A timer cancelled before it fires never fires.
+    std::atomic<int> never = 0;
+    auto cancelled = queue.after(20ms, [&] { ++never; });
+    cancelled.cancel();
+    test::spinFor(50ms);
+    EXPECT_EQ(never, 0);
+}
+
+TEST(SerialQueueTest, ReadinessWatchFollowsTheDescriptor) {
+    SerialQueue queue(QueueNames::directoryEvents());
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::atomic<int> reads = 0;
+    SerialQueue::Handle watch = queue.watchReadable(fds[0], [&] {
+        char buffer[64];
+        if (::read(fds[0], buffer, sizeof buffer) > 0)
+            ++reads;
+    });
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    ASSERT_TRUE(test::waitUntil([&] { return reads == 1; }));
+    queue.sync([&] { watch.cancel(); });
+    ASSERT_EQ(::write(fds[1], "y", 1), 1);
+    test::spinFor(30ms);
+    EXPECT_EQ(reads, 1);
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+TEST(SerialQueueTest, DestructionStopsTimersAndDropsPendingJobs) {
+    std::atomic<int> fired = 0;
+    {
+        SerialQueue queue(QueueNames::session());
+        queue.every(1ms, [&] { ++fired; });
+        ASSERT_TRUE(test::waitUntil([&] { return fired > 0; }));
+    }
+    const int after = fired;
+    test::spinFor(20ms);
+    EXPECT_EQ(fired, after);
+}

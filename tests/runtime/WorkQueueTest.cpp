@@ -1,0 +1,60 @@
+#include "runtime/WorkQueue.h"
+#include "runtime/Lifetime.h"
+#include "runtime/MainThread.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace dromel;
+using namespace std::chrono_literals;
+
+TEST(WorkQueueTest, NeverRunsMoreJobsThanItsConcurrency) {
+    WorkQueue queue(QueueNames::directoryReader());
+    std::atomic<int> running = 0, peak = 0, done = 0;
+    for (int i = 0; i < 12; ++i)
+        queue.async([&] {
+            const int now = ++running;
+            int seen = peak.load();
+            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(5ms);
+            --running;
+            ++done;
+        });
+    ASSERT_TRUE(queue.waitForIdle(5000));
+    EXPECT_EQ(done, 12);
+    EXPECT_EQ(peak, 2);
+}
+
+TEST(WorkQueueTest, WorkersCarryTheLabelAndResultsReturnToMain) {
+    WorkQueue queue(QueueNames::session());
+    std::string threadName;
+    bool workerWasMain = true, resultOnMain = false;
+    queue.async([&] {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        threadName = name;
+        workerWasMain = MainThread::isCurrent();
+        MainThread::post([&] { resultOnMain = MainThread::isCurrent(); });
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return resultOnMain; }));
+    EXPECT_FALSE(workerWasMain);
+    EXPECT_EQ(threadName, queue.label().substr(0, 15));
+    EXPECT_EQ(queue.label(), "org.dromel.Dromel.session");
+}
+
+TEST(WorkQueueTest, GuardedJobsDoNothingOnceTheirOwnerIsGone) {
+    int ran = 0;
+    auto owner = std::make_unique<Lifetime>();
+    MainThread::post(owner->guard([&] { ++ran; }));
+    auto kept = std::make_unique<Lifetime>();
+    MainThread::post(kept->guard([&] { ran += 10; }));
+    owner.reset();
+    test::spinFor(30ms);
+    EXPECT_EQ(ran, 10);
+}
