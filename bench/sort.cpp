@@ -8,6 +8,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 using namespace dromel;
@@ -76,6 +77,22 @@ void BM_StableSortStrcollBaseline(benchmark::State &state) {
     ucol_close(collator);
 }
 
+// The floor: ICU sort keys built once, then a plain sort of the keys.
+void BM_SortKeysProbe(benchmark::State &state) {
+    for (auto _ : state) {
+        std::vector<char> arena;
+        std::vector<std::uint32_t> offsets;
+        offsets.reserve(entries().size());
+        for (const FileEntry &entry : entries()) {
+            offsets.push_back(static_cast<std::uint32_t>(arena.size()));
+            detail::appendSortKey(entry.name(), arena);
+        }
+        std::sort(offsets.begin(), offsets.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return std::strcmp(&arena[a], &arena[b]) < 0; });
+        benchmark::DoNotOptimize(offsets);
+    }
+}
+
 void BM_FilterPass(benchmark::State &state) {
     const FileEntryList list(entries());
     for (auto _ : state)
@@ -86,6 +103,7 @@ void BM_FilterPass(benchmark::State &state) {
 
 BENCHMARK(BM_FileSortApplyByName)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_StableSortStrcollBaseline)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_SortKeysProbe)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_FilterPass)->Unit(benchmark::kMillisecond)->MinTime(1);
 
 int main(int argc, char **argv) {

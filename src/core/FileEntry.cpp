@@ -15,47 +15,57 @@ struct FileEntry::Extras {
     std::optional<std::string> folded;
 };
 
+FileEntry::Data::~Data() = default;
+
 FileEntry::FileEntry(std::string id, std::string path, std::string name, bool isDirectory, bool isPackage,
                      bool isSymbolicLink, std::optional<std::int64_t> size, std::optional<FileTime> modified,
-                     std::string kind)
-    : m_name(std::move(name)), m_kind(internKind(kind)), m_hasSize(size.has_value()),
-      m_hasModified(modified.has_value()), m_isDirectory(isDirectory), m_isPackage(isPackage),
-      m_isSymbolicLink(isSymbolicLink) {
-    if (size)
-        m_size = *size;
-    if (modified)
-        m_modified = modified->time_since_epoch().count();
-    auto extras = std::make_shared<Extras>();
+                     std::string kind) {
+    auto data = std::make_shared<Data>();
+    data->name = std::move(name);
+    data->kind = internKind(kind);
+    data->hasSize = size.has_value();
+    data->size = size.value_or(0);
+    data->hasModified = modified.has_value();
+    data->modified = modified ? modified->time_since_epoch().count() : 0;
+    data->isDirectory = isDirectory;
+    data->isPackage = isPackage;
+    data->isSymbolicLink = isSymbolicLink;
+    auto extras = std::make_unique<Extras>();
     extras->id = std::move(id);
     extras->path = std::move(path);
-    if (!detail::isAscii(m_name))
-        extras->folded = detail::foldForFilter(m_name);
-    m_extras = std::move(extras);
+    if (!detail::isAscii(data->name))
+        extras->folded = detail::foldForFilter(data->name);
+    data->extras = std::move(extras);
+    data->keyCollation = detail::currentCollation();
+    data->sortKey = detail::sortKey(data->name);
+    m_data = std::move(data);
 }
 
 FileEntry FileEntry::listed(std::shared_ptr<const std::string> folder, std::string name, std::uint64_t device,
                             std::uint64_t inode, bool isDirectory, bool isPackage, bool isSymbolicLink,
                             std::optional<std::int64_t> size, std::optional<FileTime> modified,
                             std::shared_ptr<const std::string> kind) {
-    FileEntry entry;
-    entry.m_folder = std::move(folder);
-    entry.m_name = std::move(name);
-    entry.m_kind = kind ? std::move(kind) : internKind("File");
-    entry.m_device = device;
-    entry.m_inode = inode;
-    entry.m_hasSize = size.has_value();
-    entry.m_size = size.value_or(0);
-    entry.m_hasModified = modified.has_value();
-    entry.m_modified = modified ? modified->time_since_epoch().count() : 0;
-    entry.m_isDirectory = isDirectory;
-    entry.m_isPackage = isPackage;
-    entry.m_isSymbolicLink = isSymbolicLink;
-    if (!detail::isAscii(entry.m_name)) {
-        auto extras = std::make_shared<Extras>();
-        extras->folded = detail::foldForFilter(entry.m_name);
-        entry.m_extras = std::move(extras);
+    auto data = std::make_shared<Data>();
+    data->folder = std::move(folder);
+    data->name = std::move(name);
+    data->kind = kind ? std::move(kind) : internKind("File");
+    data->device = device;
+    data->inode = inode;
+    data->hasSize = size.has_value();
+    data->size = size.value_or(0);
+    data->hasModified = modified.has_value();
+    data->modified = modified ? modified->time_since_epoch().count() : 0;
+    data->isDirectory = isDirectory;
+    data->isPackage = isPackage;
+    data->isSymbolicLink = isSymbolicLink;
+    if (!detail::isAscii(data->name)) {
+        auto extras = std::make_unique<Extras>();
+        extras->folded = detail::foldForFilter(data->name);
+        data->extras = std::move(extras);
     }
-    return entry;
+    data->keyCollation = detail::currentCollation();
+    data->sortKey = detail::sortKey(data->name);
+    return FileEntry(std::move(data));
 }
 
 std::shared_ptr<const std::string> FileEntry::internKind(std::string_view kind) {
@@ -74,39 +84,50 @@ std::shared_ptr<const std::string> FileEntry::internKind(std::string_view kind) 
 }
 
 std::string FileEntry::id() const {
-    if (m_extras && m_extras->id)
-        return *m_extras->id;
-    return itemIdentity(m_device, m_inode, m_name);
+    const Data &data = *m_data;
+    if (data.extras && data.extras->id)
+        return *data.extras->id;
+    return itemIdentity(data.device, data.inode, data.name);
 }
 
 std::string FileEntry::url() const {
-    if (m_extras && m_extras->path)
-        return *m_extras->path;
-    return Location::appending(m_folder ? *m_folder : std::string("/"), m_name);
+    const Data &data = *m_data;
+    if (data.extras && data.extras->path)
+        return *data.extras->path;
+    return Location::appending(data.folder ? *data.folder : std::string("/"), data.name);
 }
 
 std::string FileEntry::fileURL() const {
-    return Location::fileURL(url(), m_isDirectory);
+    return Location::fileURL(url(), m_data->isDirectory);
 }
 
 std::optional<std::int64_t> FileEntry::size() const {
-    return m_hasSize ? std::optional<std::int64_t>(m_size) : std::nullopt;
+    return m_data->hasSize ? std::optional<std::int64_t>(m_data->size) : std::nullopt;
 }
 
 std::optional<FileTime> FileEntry::modified() const {
-    if (!m_hasModified)
+    if (!m_data->hasModified)
         return std::nullopt;
-    return FileTime(std::chrono::nanoseconds(m_modified));
+    return FileTime(std::chrono::nanoseconds(m_data->modified));
 }
 
 const std::string *FileEntry::foldedName() const {
-    return m_extras && m_extras->folded ? &*m_extras->folded : nullptr;
+    const Data &data = *m_data;
+    return data.extras && data.extras->folded ? &*data.extras->folded : nullptr;
+}
+
+const std::string *FileEntry::sortKey(std::uint32_t collation) const {
+    return m_data->keyCollation == collation ? &m_data->sortKey : nullptr;
 }
 
 bool operator==(const FileEntry &a, const FileEntry &b) {
-    return a.m_name == b.m_name && a.m_isDirectory == b.m_isDirectory && a.m_isPackage == b.m_isPackage &&
-           a.m_isSymbolicLink == b.m_isSymbolicLink && a.size() == b.size() && a.modified() == b.modified() &&
-           (a.m_kind == b.m_kind || *a.m_kind == *b.m_kind) && a.id() == b.id() && a.url() == b.url();
+    if (a.m_data == b.m_data)
+        return true;
+    const FileEntry::Data &x = *a.m_data;
+    const FileEntry::Data &y = *b.m_data;
+    return x.name == y.name && x.isDirectory == y.isDirectory && x.isPackage == y.isPackage &&
+           x.isSymbolicLink == y.isSymbolicLink && a.size() == b.size() && a.modified() == b.modified() &&
+           (x.kind == y.kind || *x.kind == *y.kind) && a.id() == b.id() && a.url() == b.url();
 }
 
 } // namespace dromel

@@ -11,8 +11,9 @@ namespace dromel {
 
 using FileTime = std::chrono::sys_time<std::chrono::nanoseconds>;
 
-// One item listed in a folder. Immutable and laid out for large listings: the
-// folder path and the kind text are shared between siblings, and the id is
+// One item listed in a folder. Immutable and laid out for large listings: a
+// copy shares one block (sorting and snapshots copy entries by the 100,000),
+// the folder path and the kind text are shared between siblings, and the id is
 // derived from device, inode and name instead of being stored. `url()` is the
 // item's absolute path (locations are paths; see Location.h); `fileURL()` its
 // URL text. Names are raw bytes and travel unchanged.
@@ -35,38 +36,49 @@ public:
     std::string id() const;
     std::string url() const;
     std::string fileURL() const;
-    const std::string &name() const { return m_name; }
-    bool isDirectory() const { return m_isDirectory; }
-    bool isPackage() const { return m_isPackage; }
-    bool isSymbolicLink() const { return m_isSymbolicLink; }
+    const std::string &name() const { return m_data->name; }
+    bool isDirectory() const { return m_data->isDirectory; }
+    bool isPackage() const { return m_data->isPackage; }
+    bool isSymbolicLink() const { return m_data->isSymbolicLink; }
     std::optional<std::int64_t> size() const;
     std::optional<FileTime> modified() const;
-    const std::string &kind() const { return *m_kind; }
-    bool isNavigable() const { return m_isDirectory && !m_isPackage; }
+    const std::string &kind() const { return *m_data->kind; }
+    bool isNavigable() const { return m_data->isDirectory && !m_data->isPackage; }
 
     // The name folded for the name filter, or null when the name is ASCII (then
     // folding is lower-casing and is done on the fly).
     const std::string *foldedName() const;
 
+    // The name's collation key made when the entry was built, or null when it
+    // was made for another collation than `collation` (see BrowseCollation.h).
+    // Listing once and sorting often is why the key travels with the entry.
+    const std::string *sortKey(std::uint32_t collation) const;
+
     friend bool operator==(const FileEntry &a, const FileEntry &b);
 
 private:
     struct Extras;
-    FileEntry() = default;
+    struct Data {
+        std::shared_ptr<const std::string> folder;
+        std::string name;
+        std::unique_ptr<const Extras> extras; // explicit id/path, folded name
+        std::shared_ptr<const std::string> kind;
+        std::string sortKey;
+        std::uint32_t keyCollation = 0;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modified = 0;
+        bool hasSize = false;
+        bool hasModified = false;
+        bool isDirectory = false;
+        bool isPackage = false;
+        bool isSymbolicLink = false;
+        ~Data();
+    };
+    explicit FileEntry(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
 
-    std::shared_ptr<const std::string> m_folder;
-    std::string m_name;
-    std::shared_ptr<const Extras> m_extras; // explicit id/path, folded name
-    std::shared_ptr<const std::string> m_kind;
-    std::uint64_t m_device = 0;
-    std::uint64_t m_inode = 0;
-    std::int64_t m_size = 0;
-    std::int64_t m_modified = 0;
-    bool m_hasSize = false;
-    bool m_hasModified = false;
-    bool m_isDirectory = false;
-    bool m_isPackage = false;
-    bool m_isSymbolicLink = false;
+    std::shared_ptr<const Data> m_data; // never null
 };
 
 } // namespace dromel

@@ -10,19 +10,14 @@ namespace dromel {
 
 namespace {
 
-// One entry's precomputed sort data; keys live in a shared arena so a sort of
-// 100,000 names makes a handful of allocations, and the first key bytes sit in
-// the item so most comparisons never touch the arena.
+// One entry's precomputed sort data: the first sixteen sort-key bytes decide
+// most comparisons (names in a folder share long beginnings) without touching
+// the key itself, which lives elsewhere in memory.
 struct SortItem {
-    std::uint64_t namePrefix = 0;
-    std::uint64_t namePrefix2 = 0;
-    std::int64_t value = 0; // size, modification time or kind key offset
-    std::uint64_t kindPrefix = 0;
-    std::uint32_t nameKey = 0;
+    std::uint64_t prefix = 0;
+    std::uint64_t prefix2 = 0;
+    const char *key = nullptr; // the name's sort key, NUL-terminated
     std::uint32_t index = 0;
-    bool navigable = false;
-    bool nameEnds = false; // the name key ends within its 16-byte prefix
-    bool kindEnds = false;
 };
 
 std::uint64_t prefixOf(const char *key) {
@@ -38,23 +33,66 @@ std::uint64_t prefixOf(const char *key) {
     return prefix;
 }
 
-// Equal prefixes that hold the key's end mean equal keys (keys hold no inner NUL).
-int compareKeys(std::uint64_t prefixA, std::uint64_t prefixB, bool ends, const char *a, const char *b) {
-    if (prefixA != prefixB)
-        return prefixA < prefixB ? -1 : 1;
-    if (ends)
+// Keys hold no inner NUL, so equal prefixes whose last byte is NUL mean equal keys.
+int compareNameKeys(const SortItem &a, const SortItem &b) {
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix ? -1 : 1;
+    if ((a.prefix & 0xFF) == 0)
         return 0;
-    return std::strcmp(a + 8, b + 8);
+    if (a.prefix2 != b.prefix2)
+        return a.prefix2 < b.prefix2 ? -1 : 1;
+    if ((a.prefix2 & 0xFF) == 0)
+        return 0;
+    return std::strcmp(a.key + 16, b.key + 16);
 }
 
-int compareNameKeys(const SortItem &a, const SortItem &b, const char *base) {
-    if (a.namePrefix != b.namePrefix)
-        return a.namePrefix < b.namePrefix ? -1 : 1;
-    if (a.namePrefix2 != b.namePrefix2)
-        return a.namePrefix2 < b.namePrefix2 ? -1 : 1;
-    if (a.nameEnds)
-        return 0;
-    return std::strcmp(base + a.nameKey + 16, base + b.nameKey + 16);
+// Kinds are few: they are ranked once, so comparing two kinds is comparing two numbers.
+std::vector<std::int64_t> kindRanks(const std::vector<const FileEntry *> &entries) {
+    std::unordered_map<const std::string *, std::int64_t> byText;
+    std::vector<std::pair<std::string, const std::string *>> keyed;
+    std::vector<char> key;
+    for (const FileEntry *entry : entries) {
+        if (byText.try_emplace(&entry->kind(), 0).second) {
+            key.clear();
+            detail::appendSortKey(entry->kind(), key);
+            keyed.emplace_back(std::string(key.data(), std::strlen(key.data())), &entry->kind());
+        }
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::int64_t rank = 0;
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        if (i > 0 && keyed[i].first != keyed[i - 1].first)
+            ++rank;
+        byText[keyed[i].second] = rank;
+    }
+    std::vector<std::int64_t> ranks(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        ranks[i] = byText[&entries[i]->kind()];
+    return ranks;
+}
+
+std::vector<std::int64_t> columnValues(SortColumn column, const std::vector<const FileEntry *> &entries) {
+    std::vector<std::int64_t> values;
+    switch (column) {
+    case SortColumn::name:
+        break;
+    case SortColumn::kind:
+        values = kindRanks(entries);
+        break;
+    case SortColumn::size:
+        values.reserve(entries.size());
+        for (const FileEntry *entry : entries)
+            values.push_back(entry->size().value_or(-1));
+        break;
+    case SortColumn::modified:
+        values.reserve(entries.size());
+        for (const FileEntry *entry : entries) {
+            const auto modified = entry->modified();
+            values.push_back(modified ? modified->time_since_epoch().count() : INT64_MIN);
+        }
+        break;
+    }
+    return values;
 }
 
 template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, const Sequence &entries) {
@@ -63,75 +101,68 @@ template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, 
     for (const FileEntry &entry : entries)
         pointers.push_back(&entry);
 
-    detail::refreshCollation();
+    const std::uint32_t collation = detail::refreshCollation();
+    const std::vector<std::int64_t> values = columnValues(sort.column, pointers);
+    // Keys come with the entries; only entries made under another locale need
+    // new ones. Offsets first: the arena may move while it grows.
     std::vector<char> arena;
-    arena.reserve(pointers.size() * 24);
-    std::vector<SortItem> items(pointers.size());
-    std::vector<std::uint32_t> nameKeys(pointers.size());
-    std::unordered_map<std::string, std::uint32_t> kindKeys;
+    std::vector<std::pair<std::size_t, std::size_t>> arenaKeys; // (item, offset)
+    // Navigable folders come first in both directions, so the two groups are
+    // sorted apart instead of testing the flag in every comparison.
+    std::vector<SortItem> folders;
+    std::vector<SortItem> files;
+    files.reserve(pointers.size());
     for (std::size_t i = 0; i < pointers.size(); ++i) {
-        const FileEntry &entry = *pointers[i];
-        SortItem &item = items[i];
-        item.index = static_cast<std::uint32_t>(i);
-        item.navigable = entry.isNavigable();
-        item.nameKey = static_cast<std::uint32_t>(arena.size());
-        detail::appendSortKey(entry.name(), arena);
-        switch (sort.column) {
-        case SortColumn::name:
-            break;
-        case SortColumn::kind: {
-            auto [it, inserted] = kindKeys.try_emplace(entry.kind(), 0);
-            if (inserted) {
-                it->second = static_cast<std::uint32_t>(arena.size());
-                detail::appendSortKey(entry.kind(), arena);
-            }
-            item.value = it->second;
-            break;
+        std::vector<SortItem> &group = pointers[i]->isNavigable() ? folders : files;
+        SortItem item{0, 0, nullptr, static_cast<std::uint32_t>(i)};
+        if (const std::string *key = pointers[i]->sortKey(collation)) {
+            item.key = key->c_str();
+        } else {
+            arenaKeys.emplace_back(i, arena.size());
+            detail::appendSortKey(pointers[i]->name(), arena);
         }
-        case SortColumn::size:
-            item.value = entry.size().value_or(-1);
-            break;
-        case SortColumn::modified: {
-            const auto modified = entry.modified();
-            item.value = modified ? modified->time_since_epoch().count() : INT64_MIN;
-            break;
-        }
-        }
+        group.push_back(item);
     }
-    arena.resize(arena.size() + 16, '\0'); // prefix reads never run past the end
-    const char *base = arena.data();
-    for (SortItem &item : items) {
-        const char *key = base + item.nameKey;
-        item.namePrefix = prefixOf(key);
-        item.nameEnds = std::memchr(key, 0, 16) != nullptr;
-        item.namePrefix2 = std::memchr(key, 0, 8) ? 0 : prefixOf(key + 8);
-        if (sort.column == SortColumn::kind) {
-            item.kindPrefix = prefixOf(base + item.value);
-            item.kindEnds = std::memchr(base + item.value, 0, 8) != nullptr;
-        }
+    if (!arenaKeys.empty()) {
+        std::vector<const char *> keys(pointers.size(), nullptr);
+        for (const auto &[index, offset] : arenaKeys)
+            keys[index] = arena.data() + offset;
+        for (auto *group : {&folders, &files})
+            for (SortItem &item : *group)
+                if (!item.key)
+                    item.key = keys[item.index];
     }
+    // prefixOf() stops at the NUL, so it never reads past a key.
+    for (auto *group : {&folders, &files})
+        for (SortItem &item : *group) {
+            item.prefix = prefixOf(item.key);
+            if (item.prefix & 0xFF)
+                item.prefix2 = prefixOf(item.key + 8);
+        }
 
     const bool ascending = sort.ascending;
-    const SortColumn column = sort.column;
-    std::sort(items.begin(), items.end(), [&](const SortItem &a, const SortItem &b) {
-        if (a.navigable != b.navigable)
-            return a.navigable;
+    const bool byName = sort.column == SortColumn::name;
+    const auto before = [&](const SortItem &a, const SortItem &b) {
         int order = 0;
-        if (column == SortColumn::kind)
-            order = compareKeys(a.kindPrefix, b.kindPrefix, a.kindEnds, base + a.value, base + b.value);
-        else if (column != SortColumn::name)
-            order = a.value < b.value ? -1 : (a.value > b.value ? 1 : 0);
+        if (!byName) {
+            const std::int64_t x = values[a.index];
+            const std::int64_t y = values[b.index];
+            order = x < y ? -1 : (x > y ? 1 : 0);
+        }
         if (order == 0)
-            order = compareNameKeys(a, b, base);
+            order = compareNameKeys(a, b);
         if (order != 0)
             return ascending ? order < 0 : order > 0;
         return a.index < b.index;
-    });
+    };
+    std::sort(folders.begin(), folders.end(), before);
+    std::sort(files.begin(), files.end(), before);
 
     std::vector<FileEntry> result;
-    result.reserve(items.size());
-    for (const SortItem &item : items)
-        result.push_back(*pointers[item.index]);
+    result.reserve(pointers.size());
+    for (auto *group : {&folders, &files})
+        for (const SortItem &item : *group)
+            result.push_back(*pointers[item.index]);
     return result;
 }
 

@@ -2,6 +2,8 @@
 #include "core/FileEntryList.h"
 #include "core/detail/BrowseCollation.h"
 
+#include "support/ScopedEnv.h"
+
 #include <gtest/gtest.h>
 
 using namespace dromel;
@@ -44,6 +46,17 @@ TEST(FileSortTest, NamesIgnoreCaseAndCompareDigitRunsByValue) {
     EXPECT_EQ(names(FileSort{}.apply(entries, "")), (Names{"report1", "REPORT2", "report10"}));
     EXPECT_LT(FileSort::compareNames("REPORT2", "report10"), 0);
     EXPECT_EQ(FileSort::compareNames("File", "file"), 0);
+}
+
+// Entries carry the key of the locale they were listed under; a sort under
+// another locale must not trust it.
+TEST(FileSortTest, KeysMadeUnderAnotherLocaleAreRebuilt) {
+    const std::vector<FileEntry> entries{file("zebra"), file("\xC3\xA4pple"), file("apple")};
+    EXPECT_EQ(names(FileSort{}.apply(entries, "")), (Names{"apple", "\xC3\xA4pple", "zebra"}));
+    test::ScopedEnv swedish("LC_ALL", "sv_SE.UTF-8");
+    EXPECT_EQ(names(FileSort{}.apply(entries, "")), (Names{"apple", "zebra", "\xC3\xA4pple"}));
+    EXPECT_EQ(names(FileSort{SortColumn::name, false}.apply(entries, "")),
+              (Names{"\xC3\xA4pple", "zebra", "apple"}));
 }
 
 TEST(FileSortTest, EqualNamesKeepIncomingOrderInBothDirections) {

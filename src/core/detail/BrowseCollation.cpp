@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 namespace dromel::detail {
 
@@ -36,8 +38,18 @@ icu::UnicodeString decode(std::string_view text) {
     return result;
 }
 
+// Locale names get small ids so that an entry can record which collation its
+// cached key belongs to.
+std::uint32_t collationIdFor(const std::string &locale) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::uint32_t> ids;
+    std::lock_guard lock(mutex);
+    return ids.try_emplace(locale, static_cast<std::uint32_t>(ids.size() + 1)).first->second;
+}
+
 struct Collator {
     std::string locale;
+    std::uint32_t id = 0;
     UCollator *collator = nullptr;
     ~Collator() {
         if (collator)
@@ -66,6 +78,7 @@ UCollator *threadCollator(bool recheckLocale = true) {
         ucol_setAttribute(cached.collator, UCOL_STRENGTH, UCOL_SECONDARY, &status);
         ucol_setAttribute(cached.collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
         cached.locale = locale;
+        cached.id = collationIdFor(locale);
     }
     return cached.collator;
 }
@@ -126,8 +139,20 @@ bool containsFolded(std::string_view name, const std::string *foldedName, std::s
     return false;
 }
 
-void refreshCollation() {
+std::uint32_t refreshCollation() {
     threadCollator(true);
+    return t_collator.id;
+}
+
+std::uint32_t currentCollation() {
+    threadCollator(false);
+    return t_collator.id;
+}
+
+std::string sortKey(std::string_view text) {
+    std::vector<char> key;
+    appendSortKey(text, key);
+    return std::string(key.data(), key.size() - 1);
 }
 
 void appendSortKey(std::string_view text, std::vector<char> &arena) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +20,14 @@ std::string foldForFilter(std::string_view text);
 bool containsFolded(std::string_view name, const std::string *foldedName, std::string_view foldedFilter);
 
 // Re-reads the locale environment for this thread's collator; call once
-// before a run of appendSortKey().
-void refreshCollation();
+// before a run of appendSortKey(). Returns the collation's id: equal ids mean
+// keys built by any thread compare meaningfully with each other.
+std::uint32_t refreshCollation();
+// The id of the collation this thread's keys are built with now (never 0).
+std::uint32_t currentCollation();
+
+// The collation key of `text`, as appendSortKey() makes it, without the NUL.
+std::string sortKey(std::string_view text);
 
 // Appends the collation key of `text` (NUL-terminated) for the user's locale:
 // case-insensitive, digit runs by numeric value. Keys compare with strcmp.
