@@ -33,6 +33,10 @@ inline QueueSpec directoryEvents() {
 inline QueueSpec volumeReader() {
     return {"volume-reader", 1, QueuePriority::utility};
 }
+// libmount's mount-table notices are read here.
+inline QueueSpec volumeEvents() {
+    return {"Dromel.volume-events", 1, QueuePriority::utility};
+}
 inline QueueSpec operations() {
     return {identified("operations"), 1, QueuePriority::utility};
 }
