@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 using namespace dromel;
@@ -161,4 +162,22 @@ TEST(ListingOrdererTest, OrdersLikeApplyAndHonoursCancellation) {
     EXPECT_EQ(**sorted, sort.apply(*listing, ""));
     EXPECT_EQ((**sorted)[0].name(), "folder");
     EXPECT_FALSE(*cancelled);
+}
+
+// Names without a dot are told by the few patterns that can match them.
+TEST(LocalDirectoryReaderTest, NamesWithoutADotGetTheirKindOnlyWhenAPatternNamesThem) {
+    test::TempTree tree;
+    for (const char *name : {"Makefile", "README", "ReadMe.first", "notes 12", "backup~", "CMakeLists.txt"})
+        tree.writeFile(name);
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
+    std::map<std::string, std::string> kinds;
+    for (const FileEntry &entry : outcome.snapshots.back().entries)
+        kinds[entry.name()] = entry.kind();
+    EXPECT_EQ(kinds["notes 12"], "File");
+    for (const char *name : {"Makefile", "README", "backup~", "CMakeLists.txt"})
+        EXPECT_NE(kinds[name], "File") << name;
+    EXPECT_NE(kinds["Makefile"], kinds["README"]);
 }

@@ -60,19 +60,18 @@ bool lists(const Volumes &volumes, const std::string &path) {
 TEST(MountedVolumeTest, TheTableIsFilteredToWhatAUserExpects) {
     test::TempTree tree;
     test::ScopedEnv home("HOME", "/home/ana");
-    const std::string table = tree.writeFile(
-        "mountinfo",
-        "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
-        "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
-        "30 26 8:17 / /media/ana/USB\\040STICK rw,relatime - vfat /dev/sdb1 rw\n"
-        "31 26 8:18 / /run/media/ana/Backup rw - ext4 /dev/sdb2 rw\n"
-        "32 26 8:17 / /mnt/again rw - vfat /dev/sdb1 rw\n"
-        "33 26 8:19 /sub /home/ana/bound rw - ext4 /dev/sdb3 rw\n"
-        "34 26 8:20 / /home/ana/Disk rw - ext4 /dev/sdb4 rw\n"
-        "35 26 0:40 / /home/ana/.cache/doc rw - fuse.portal portal rw\n"
-        "36 26 8:21 / /media/ana/Hidden rw - ext4 /dev/sdb5 rw,x-gvfs-hide\n"
-        "37 26 8:22 / /srv/data rw - ext4 /dev/sdb6 rw\n"
-        "38 26 0:41 / /media/ana/sys rw - sysfs sysfs rw\n");
+    const std::string table =
+        tree.writeFile("mountinfo", "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+                                    "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                                    "30 26 8:17 / /media/ana/USB\\040STICK rw,relatime - vfat /dev/sdb1 rw\n"
+                                    "31 26 8:18 / /run/media/ana/Backup rw - ext4 /dev/sdb2 rw\n"
+                                    "32 26 8:17 / /mnt/again rw - vfat /dev/sdb1 rw\n"
+                                    "33 26 8:19 /sub /home/ana/bound rw - ext4 /dev/sdb3 rw\n"
+                                    "34 26 8:20 / /home/ana/Disk rw - ext4 /dev/sdb4 rw\n"
+                                    "35 26 0:40 / /home/ana/.cache/doc rw - fuse.portal portal rw\n"
+                                    "36 26 8:21 / /media/ana/Hidden rw - ext4 /dev/sdb5 rw,x-gvfs-hide\n"
+                                    "37 26 8:22 / /srv/data rw - ext4 /dev/sdb6 rw\n"
+                                    "38 26 0:41 / /media/ana/sys rw - sysfs sysfs rw\n");
     EXPECT_EQ(LocalVolumeReader::currentVolumes(table), (Volumes{{"/", "/"},
                                                                  {"/media/ana/USB STICK", "USB STICK"},
                                                                  {"/run/media/ana/Backup", "Backup"},

@@ -18,6 +18,7 @@ public:
 private:
     std::unordered_map<std::string, std::shared_ptr<const std::string>> m_cache;
     std::shared_ptr<const std::string> m_folder;
+    std::shared_ptr<const std::string> m_plain; // "File"
 };
 
 } // namespace dromel::detail

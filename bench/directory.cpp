@@ -1,0 +1,163 @@
+// LocalDirectoryReader over a warm 100,000-entry folder beside a bare
+// getdents64 + statx loop over the same folder (the physical limit), the time
+// to the first snapshot, and the resident memory per listed entry.
+#include "directory/LocalDirectoryReader.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace dromel;
+
+namespace {
+
+constexpr int kEntryCount = 100'000;
+
+const std::string &folder() {
+    static const std::string path = [] {
+        const std::string root = std::filesystem::temp_directory_path().string() + "/dromel-bench-100k";
+        const std::string marker = root + "/.complete";
+        if (!std::filesystem::exists(marker)) {
+            std::filesystem::create_directories(root);
+            const char *extensions[] = {".txt", ".jpg", ".pdf", ".mp3", "", ".tar.gz", ".md", ".cpp"};
+            for (int i = 0; i < kEntryCount; ++i) {
+                const std::string name = root + "/item " + std::to_string(i) + extensions[i % 8];
+                std::ofstream(name).put('x');
+            }
+            std::ofstream(marker).put('x');
+        }
+        return root;
+    }();
+    return path;
+}
+
+FileEntryList readAll(LocalDirectoryReader &reader) {
+    QEventLoop loop;
+    FileEntryList result;
+    auto read = reader.read(folder(), false, [&](std::error_code, const FileEntryList &entries) {
+        result = entries;
+        loop.quit();
+    });
+    loop.exec();
+    return result;
+}
+
+void BM_ReaderCompleteListing(benchmark::State &state) {
+    LocalDirectoryReader reader;
+    for (auto _ : state) {
+        const FileEntryList entries = readAll(reader);
+        if (entries.size() != kEntryCount)
+            state.SkipWithError("incomplete listing");
+    }
+}
+
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1]; // really as long as the record
+};
+
+void BM_GetdentsStatxBaseline(benchmark::State &state) {
+    for (auto _ : state) {
+        const int fd = ::open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        alignas(8) char buffer[64 * 1024];
+        std::size_t count = 0;
+        for (;;) {
+            const long length = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+            if (length <= 0)
+                break;
+            for (long offset = 0; offset < length;) {
+                const auto *entry = reinterpret_cast<const LinuxDirent64 *>(buffer + offset);
+                offset += entry->d_reclen;
+                if (entry->d_name[0] == '.')
+                    continue;
+                struct statx info {};
+                ::statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info);
+                benchmark::DoNotOptimize(info);
+                ++count;
+            }
+        }
+        ::close(fd);
+        if (count != kEntryCount)
+            state.SkipWithError("unexpected count");
+    }
+}
+
+void BM_ReaderFirstSnapshot(benchmark::State &state) {
+    LocalDirectoryReader reader;
+    for (auto _ : state) {
+        QEventLoop loop;
+        std::size_t first = 0;
+        const auto start = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::duration elapsed{};
+        auto read = reader.snapshots(
+            folder(), false,
+            [&](const DirectorySnapshot &snapshot) {
+                if (first == 0) {
+                    elapsed = std::chrono::steady_clock::now() - start;
+                    first = snapshot.entries.size();
+                    loop.quit();
+                }
+            },
+            [&](std::error_code) { loop.quit(); });
+        loop.exec();
+        read->cancel();
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+        state.counters["first_batch"] = static_cast<double>(first);
+    }
+}
+
+long residentBytes() {
+    long pages = 0;
+    long resident = 0;
+    std::FILE *file = std::fopen("/proc/self/statm", "r");
+    if (file) {
+        if (std::fscanf(file, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(file);
+    }
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+void BM_ReaderResidentBytesPerEntry(benchmark::State &state) {
+    LocalDirectoryReader reader;
+    readAll(reader); // warm caches and the kind table
+    for (auto _ : state) {
+        ::malloc_trim(0);
+        const long before = residentBytes();
+        const FileEntryList entries = readAll(reader);
+        ::malloc_trim(0);
+        const long after = residentBytes();
+        state.counters["bytes_per_entry"] = static_cast<double>(after - before) / entries.size();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ReaderCompleteListing)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_GetdentsStatxBaseline)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ReaderFirstSnapshot)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+BENCHMARK(BM_ReaderResidentBytesPerEntry)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+int main(int argc, char **argv) {
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    folder();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

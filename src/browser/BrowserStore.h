@@ -1,0 +1,142 @@
+#pragma once
+
+#include "core/BrowserSession.h"
+#include "core/BrowserTab.h"
+#include "core/FileEntry.h"
+#include "core/FileSort.h"
+#include "core/Uuid.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace dromel {
+
+class DirectoryMonitor;
+class DirectoryReading;
+class ListingOrdering;
+
+namespace detail {
+class StoreRead;
+class StoreSort;
+} // namespace detail
+
+// The single owner of every tab of the main window. It turns user intents into
+// state changes and background work (reads, sorts, watches) and tells its one
+// observer what changed.
+//
+// Threading: confined to the main thread; every public member asserts it.
+// Callbacks run synchronously on the main thread inside the operation that
+// caused them, after the state change is complete. An observer may call back
+// into the store, and may even destroy it: the store then touches nothing more.
+// Read and sort jobs hold the store weakly and do nothing once it is gone.
+//
+// The reader and the orderer must outlive the store.
+class BrowserStore {
+public:
+    // What an observer must refresh.
+    enum class Change { content, selection, chrome };
+    enum class Navigation { visit, back, forward, refresh, parent };
+
+    static constexpr std::size_t kMaximumTabs = 50;
+
+    BrowserStore(const std::vector<std::string> &urls, long activeIndex, DirectoryReading &reader,
+                 ListingOrdering &orderer);
+    // `session` must be valid (the caller checked BrowserSession::valid()).
+    BrowserStore(const BrowserSession &session, DirectoryReading &reader, ListingOrdering &orderer);
+    ~BrowserStore();
+    BrowserStore(const BrowserStore &) = delete;
+    BrowserStore &operator=(const BrowserStore &) = delete;
+
+    std::function<void(Change)> onChange;
+    std::function<void(const BrowserSession &)> onSessionChanged;
+    std::function<void(bool)> onHiddenChanged;
+
+    // Stored for the window and file list; the store never reads it.
+    bool windowsKeys = true;
+
+    const std::vector<BrowserTab> &tabs() const { return m_tabs; }
+    const Uuid &activeID() const { return m_activeID; }
+    bool showHidden() const { return m_showHidden; }
+
+    // The active tab (a copy; it shares the listing storage, so it is cheap).
+    BrowserTab current() const;
+    const BrowserTab &currentRef() const;
+    std::vector<FileEntry> selected() const;
+    // The persisted form of every tab; holds no entries, so it is cheap.
+    BrowserSession session() const;
+
+    void addTab(const std::optional<std::string> &url = std::nullopt);
+    void closeTab(const Uuid &id);
+    void switchTab(const Uuid &id);
+    void nextTab(bool reverse);
+    void showError(const std::string &message);
+    void dismissError();
+
+    void navigate(const std::string &url, Navigation mode, const std::optional<Uuid> &tabID = std::nullopt);
+    void refresh();
+    void goBack();
+    void goForward();
+    void goUp();
+
+    void select(const std::set<std::string> &ids);
+    void filter(const std::string &text);
+    void sort(const FileSort &sort);
+    void saveScroll(double offset);
+    void setShowHidden(bool value);
+    void invalidateDirectories(const std::set<std::string> &urls);
+    void startMonitoring();
+    void stopMonitoring();
+
+    // Folders the monitor is told to watch (every tab's folder and every folder
+    // being loaded); exposed for tests.
+    std::set<std::string> watchedFolders() const;
+    bool isMonitoring() const { return m_monitor != nullptr; }
+
+private:
+    friend class detail::StoreRead;
+    friend class detail::StoreSort;
+
+    struct Alive {};
+
+    BrowserTab *findTab(const Uuid &id);
+    const BrowserTab *findTab(const Uuid &id) const;
+    std::ptrdiff_t positionOf(const Uuid &id) const;
+    BrowserTab &active();
+    bool isActive(const Uuid &id) const { return id == m_activeID; }
+
+    // Each returns false when the observer destroyed the store; the caller must
+    // then return at once without touching any member.
+    [[nodiscard]] bool notify(Change change);
+    [[nodiscard]] bool notifySession();
+
+    void cancelSort(const Uuid &id);
+    void updateMonitoring();
+    void finishRead(const Uuid &id);
+    bool isCurrentRead(const Uuid &id, const Uuid &generation) const;
+    void lazyLoad(const Uuid &id);
+
+    std::vector<BrowserTab> m_tabs;
+    Uuid m_activeID;
+    bool m_showHidden = false;
+    DirectoryReading &m_reader;
+    ListingOrdering &m_orderer;
+    std::unordered_map<Uuid, std::shared_ptr<detail::StoreSort>> m_sorts;
+    std::unordered_map<Uuid, Uuid> m_sortTokens;
+    std::unordered_map<Uuid, long long> m_selectionChanges;
+    std::unordered_map<Uuid, std::shared_ptr<detail::StoreRead>> m_reads;
+    std::unordered_map<Uuid, std::string> m_destinations;
+    std::unordered_map<Uuid, std::set<std::string>> m_invalidations;
+    std::unordered_map<Uuid, std::set<std::string>> m_restoredSelections;
+    std::unique_ptr<DirectoryMonitor> m_monitor;
+    Uuid m_monitorGeneration;
+    // Jobs and notifications hold this weakly to learn whether the store is gone.
+    std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
+};
+
+} // namespace dromel
