@@ -33,7 +33,7 @@ build/tsan/CMakeCache.txt:
 # The concurrent parts under ThreadSanitizer.
 tsan: deps build/tsan/CMakeCache.txt
 	cmake --build build/tsan -j $(JOBS)
-	cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure --no-tests=error -j $(JOBS) -R '^(runtime|directory|browser|engine)\.'
+	cd build/tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure --no-tests=error -j $(JOBS) -R '^(runtime|directory|browser|engine)\.'
 
 # src/core alone, without Qt, proves the layer stays platform-neutral.
 core-only:

@@ -1,5 +1,7 @@
 #include "runtime/MainThread.h"
 
+#include "runtime/detail/HandOver.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -12,7 +14,7 @@ void post(std::function<void()> job) {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)
         return; // no event loop left to run it: the process is ending
-    QMetaObject::invokeMethod(app, std::move(job), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(app, detail::handedOver(std::move(job)), Qt::QueuedConnection);
 }
 
 bool isCurrent() {

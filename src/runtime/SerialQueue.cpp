@@ -1,5 +1,6 @@
 #include "runtime/SerialQueue.h"
 
+#include "runtime/detail/HandOver.h"
 #include "runtime/detail/ThreadName.h"
 
 #include <QObject>
@@ -76,7 +77,7 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::async(std::function<void()> job) {
-    QMetaObject::invokeMethod(m_context, std::move(job), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_context, detail::handedOver(std::move(job)), Qt::QueuedConnection);
 }
 
 void SerialQueue::sync(const std::function<void()> &job) {
@@ -84,8 +85,16 @@ void SerialQueue::sync(const std::function<void()> &job) {
         job();
         return;
     }
+    detail::releaseMark(&job);
     QMetaObject::invokeMethod(
-        m_context, [&job] { job(); }, Qt::BlockingQueuedConnection);
+        m_context,
+        [&job] {
+            detail::acquireMark(&job);
+            job();
+            detail::releaseMark(&job);
+        },
+        Qt::BlockingQueuedConnection);
+    detail::acquireMark(&job);
 }
 
 bool SerialQueue::isCurrent() const {

@@ -1,5 +1,7 @@
 #include "runtime/WorkQueue.h"
 
+#include "runtime/detail/HandOver.h"
+
 #include "runtime/detail/ThreadName.h"
 
 #include <QThreadPool>
@@ -20,10 +22,10 @@ WorkQueue::~WorkQueue() {
 }
 
 void WorkQueue::async(std::function<void()> job) {
-    m_pool->start([label = m_spec.label, job = std::move(job)] {
+    m_pool->start(detail::handedOver([label = m_spec.label, job = std::move(job)] {
         detail::nameCurrentThread(label);
         job();
-    });
+    }));
 }
 
 bool WorkQueue::waitForIdle(int timeoutMilliseconds) {
