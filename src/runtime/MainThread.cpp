@@ -14,7 +14,13 @@ void post(std::function<void()> job) {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)
         return; // no event loop left to run it: the process is ending
-    QMetaObject::invokeMethod(app, detail::handedOver(std::move(job)), Qt::QueuedConnection);
+    // One receiver for the life of the process, living on the main thread.
+    static detail::JobReceiver *const receiver = [app] {
+        auto *made = new detail::JobReceiver;
+        made->moveToThread(app->thread());
+        return made;
+    }();
+    detail::postJob(receiver, std::move(job));
 }
 
 bool isCurrent() {

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
 #include <mutex>
 
 namespace dromel {
@@ -60,7 +61,7 @@ static void track(const std::shared_ptr<SerialQueue::Handle::State> &state, QObj
 
 SerialQueue::SerialQueue(QueueSpec spec) : m_spec(std::move(spec)), m_thread(std::make_unique<QThread>()) {
     m_thread->setObjectName(QString::fromStdString(m_spec.label));
-    m_context = new QObject;
+    m_context = new detail::JobReceiver;
     m_context->moveToThread(m_thread.get());
     m_thread->start(m_spec.priority == QueuePriority::userInitiated ? QThread::NormalPriority
                                                                     : QThread::LowPriority);
@@ -68,16 +69,16 @@ SerialQueue::SerialQueue(QueueSpec spec) : m_spec(std::move(spec)), m_thread(std
 }
 
 SerialQueue::~SerialQueue() {
-    // Timers and notifiers are the context's children: deleting it on its own
-    // thread stops them there.
-    QMetaObject::invokeMethod(
-        m_context, [context = m_context] { delete context; }, Qt::QueuedConnection);
+    // Timers and notifiers are the context's children: they are stopped on
+    // their own thread; the context itself goes once the thread has ended.
+    detail::postJob(m_context, [context = m_context] { qDeleteAll(context->children()); });
     m_thread->quit();
     m_thread->wait();
+    delete m_context;
 }
 
 void SerialQueue::async(std::function<void()> job) {
-    QMetaObject::invokeMethod(m_context, detail::handedOver(std::move(job)), Qt::QueuedConnection);
+    detail::postJob(m_context, std::move(job));
 }
 
 void SerialQueue::sync(const std::function<void()> &job) {
@@ -85,16 +86,17 @@ void SerialQueue::sync(const std::function<void()> &job) {
         job();
         return;
     }
-    detail::releaseMark(&job);
-    QMetaObject::invokeMethod(
-        m_context,
-        [&job] {
-            detail::acquireMark(&job);
-            job();
-            detail::releaseMark(&job);
-        },
-        Qt::BlockingQueuedConnection);
-    detail::acquireMark(&job);
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    detail::postJob(m_context, [&] {
+        job();
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    finished.wait(lock, [&] { return done; });
 }
 
 bool SerialQueue::isCurrent() const {

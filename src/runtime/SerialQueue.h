@@ -13,6 +13,10 @@ class QThread;
 
 namespace dromel {
 
+namespace detail {
+class JobReceiver;
+}
+
 // One thread with its own event loop: jobs run one at a time, in order,
 // together with timers and file-descriptor readiness callbacks.
 class SerialQueue {
@@ -58,7 +62,7 @@ private:
 
     QueueSpec m_spec;
     std::unique_ptr<QThread> m_thread;
-    QObject *m_context = nullptr; // lives on m_thread
+    detail::JobReceiver *m_context = nullptr; // lives on m_thread
 };
 
 } // namespace dromel

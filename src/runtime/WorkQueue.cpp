@@ -22,7 +22,7 @@ WorkQueue::~WorkQueue() {
 }
 
 void WorkQueue::async(std::function<void()> job) {
-    m_pool->start(detail::handedOver([label = m_spec.label, job = std::move(job)] {
+    m_pool->start(new detail::JobRunnable([label = m_spec.label, job = std::move(job)] {
         detail::nameCurrentThread(label);
         job();
     }));

@@ -1,41 +1,49 @@
 #pragma once
 
-#include <functional>
-#include <memory>
+#include <QEvent>
+#include <QObject>
+#include <QRunnable>
 
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void *address);
-extern "C" void __tsan_release(void *address);
-#endif
+#include <functional>
 
 namespace dromel::detail {
 
-// For hand-overs Qt synchronizes itself (a blocking call's return, say).
-inline void releaseMark([[maybe_unused]] const void *address) {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(const_cast<void *>(address));
-#endif
-}
-inline void acquireMark([[maybe_unused]] const void *address) {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(const_cast<void *>(address));
-#endif
-}
+// Jobs cross threads inside objects we build ourselves (an event, a runnable)
+// and are marked as handed over once complete. Qt synchronizes the hand-over
+// with futex-based locks that ThreadSanitizer cannot see; lambdas passed to
+// QMetaObject::invokeMethod or QThreadPool::start are moved into Qt's storage
+// after any mark we could set, so every job would look like a race.
+void releaseMark(const void *address);
+void acquireMark(const void *address);
 
-// Qt hands a job to another thread under its own futex-based locks, which
-// ThreadSanitizer cannot see; without this mark every job would look like a
-// race between the thread that made it and the one that runs it.
-inline std::function<void()> handedOver(std::function<void()> job) {
-#if defined(__SANITIZE_THREAD__)
-    auto box = std::make_shared<std::function<void()>>(std::move(job));
-    __tsan_release(box.get());
-    return [box] {
-        __tsan_acquire(box.get());
-        (*box)();
-    };
-#else
-    return job;
-#endif
-}
+class JobEvent : public QEvent {
+public:
+    explicit JobEvent(std::function<void()> job);
+    static QEvent::Type jobType();
+    // On the receiving thread.
+    void run();
+
+private:
+    std::function<void()> m_job;
+};
+
+// Runs the JobEvents posted to it on its thread.
+class JobReceiver : public QObject {
+public:
+    using QObject::QObject;
+    bool event(QEvent *event) override;
+};
+
+// Posts `job` to run on `receiver`'s thread.
+void postJob(JobReceiver *receiver, std::function<void()> job);
+
+class JobRunnable : public QRunnable {
+public:
+    explicit JobRunnable(std::function<void()> job);
+    void run() override;
+
+private:
+    std::function<void()> m_job;
+};
 
 } // namespace dromel::detail
