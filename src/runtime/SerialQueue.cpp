@@ -71,9 +71,13 @@ SerialQueue::SerialQueue(QueueSpec spec) : m_spec(std::move(spec)), m_thread(std
 SerialQueue::~SerialQueue() {
     // Timers and notifiers are the context's children: they are stopped on
     // their own thread; the context itself goes once the thread has ended.
-    detail::postJob(m_context, [context = m_context] { qDeleteAll(context->children()); });
+    sync([context = m_context] {
+        qDeleteAll(context->children());
+        detail::releaseMark(context);
+    });
     m_thread->quit();
     m_thread->wait();
+    detail::acquireMark(m_context); // QThread::wait() synchronizes where the sanitizer cannot see
     delete m_context;
 }
 

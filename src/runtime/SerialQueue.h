@@ -40,7 +40,8 @@ public:
     };
 
     explicit SerialQueue(QueueSpec spec);
-    // Stops the thread; jobs not yet run are dropped, timers and watches end.
+    // Runs the jobs already queued, ends timers and watches, stops the thread.
+    // Must not be called on the queue itself.
     ~SerialQueue();
     SerialQueue(const SerialQueue &) = delete;
     SerialQueue &operator=(const SerialQueue &) = delete;

@@ -36,6 +36,7 @@ void JobEvent::run() {
 }
 
 bool JobReceiver::event(QEvent *event) {
+    acquireMark(event); // before reading the event at all: it was allocated elsewhere
     if (event->type() != JobEvent::jobType())
         return QObject::event(event);
     static_cast<JobEvent *>(event)->run();
