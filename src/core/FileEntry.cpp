@@ -17,6 +17,12 @@ struct FileEntry::Extras {
 
 FileEntry::Data::~Data() = default;
 
+void FileEntry::setKeyPrefix(Data &data) {
+    const detail::KeyPrefix prefix = detail::keyPrefix(data.sortKey.c_str());
+    data.keyPrefix[0] = prefix.first;
+    data.keyPrefix[1] = prefix.second;
+}
+
 FileEntry::FileEntry(std::string id, std::string path, std::string name, bool isDirectory, bool isPackage,
                      bool isSymbolicLink, std::optional<std::int64_t> size, std::optional<FileTime> modified,
                      std::string kind) {
@@ -38,6 +44,7 @@ FileEntry::FileEntry(std::string id, std::string path, std::string name, bool is
     data->extras = std::move(extras);
     data->keyCollation = detail::currentCollation();
     data->sortKey = detail::sortKey(data->name);
+    setKeyPrefix(*data);
     m_data = std::move(data);
 }
 
@@ -65,6 +72,7 @@ FileEntry FileEntry::listed(std::shared_ptr<const std::string> folder, std::stri
     }
     data->keyCollation = detail::currentCollation();
     data->sortKey = detail::sortKey(data->name);
+    setKeyPrefix(*data);
     return FileEntry(std::move(data));
 }
 
@@ -116,8 +124,13 @@ const std::string *FileEntry::foldedName() const {
     return data.extras && data.extras->folded ? &*data.extras->folded : nullptr;
 }
 
-const std::string *FileEntry::sortKey(std::uint32_t collation) const {
-    return m_data->keyCollation == collation ? &m_data->sortKey : nullptr;
+const std::string *FileEntry::sortKey(std::uint32_t collation, std::uint64_t (&prefix)[2]) const {
+    const Data &data = *m_data;
+    if (data.keyCollation != collation)
+        return nullptr;
+    prefix[0] = data.keyPrefix[0];
+    prefix[1] = data.keyPrefix[1];
+    return &data.sortKey;
 }
 
 bool operator==(const FileEntry &a, const FileEntry &b) {

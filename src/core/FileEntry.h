@@ -52,7 +52,9 @@ public:
     // The name's collation key made when the entry was built, or null when it
     // was made for another collation than `collation` (see BrowseCollation.h).
     // Listing once and sorting often is why the key travels with the entry.
-    const std::string *sortKey(std::uint32_t collation) const;
+    // `prefix` receives the key's first sixteen bytes (see detail::keyPrefix),
+    // kept beside the entry so that sorting rarely reads the key itself.
+    const std::string *sortKey(std::uint32_t collation, std::uint64_t (&prefix)[2]) const;
 
     friend bool operator==(const FileEntry &a, const FileEntry &b);
 
@@ -64,6 +66,7 @@ private:
         std::unique_ptr<const Extras> extras; // explicit id/path, folded name
         std::shared_ptr<const std::string> kind;
         std::string sortKey;
+        std::uint64_t keyPrefix[2] = {0, 0};
         std::uint32_t keyCollation = 0;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
@@ -76,6 +79,7 @@ private:
         bool isSymbolicLink = false;
         ~Data();
     };
+    static void setKeyPrefix(Data &data);
     explicit FileEntry(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
 
     std::shared_ptr<const Data> m_data; // never null

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 namespace dromel {
 
@@ -19,19 +20,6 @@ struct SortItem {
     const char *key = nullptr; // the name's sort key, NUL-terminated
     std::uint32_t index = 0;
 };
-
-std::uint64_t prefixOf(const char *key) {
-    std::uint64_t prefix = 0;
-    for (int i = 0; i < 8; ++i) {
-        const auto byte = static_cast<unsigned char>(key[i]);
-        prefix = (prefix << 8) | byte;
-        if (byte == 0) {
-            prefix <<= 8 * (7 - i);
-            break;
-        }
-    }
-    return prefix;
-}
 
 // Keys hold no inner NUL, so equal prefixes whose last byte is NUL mean equal keys.
 int compareNameKeys(const SortItem &a, const SortItem &b) {
@@ -95,6 +83,48 @@ std::vector<std::int64_t> columnValues(SortColumn column, const std::vector<cons
     return values;
 }
 
+// Stable LSD radix sort on the 16 inline key bytes, then the few runs whose
+// inline bytes agree (and hold no key end) finished by the full comparison.
+// Stability keeps equal names in incoming order, as the comparison would.
+template <typename Before>
+void sortByName(std::vector<SortItem> &items, bool ascending, const Before &before) {
+    constexpr std::size_t kRadixThreshold = 512;
+    if (items.size() < kRadixThreshold) {
+        std::sort(items.begin(), items.end(), before);
+        return;
+    }
+    std::vector<SortItem> buffer(items.size());
+    std::vector<std::uint32_t> counts(1u << 16);
+    for (int pass = 0; pass < 8; ++pass) {
+        const int shift = (pass % 4) * 16;
+        const bool second = pass < 4;
+        const auto digit = [&](const SortItem &item) {
+            const std::uint64_t word = second ? item.prefix2 : item.prefix;
+            return static_cast<std::uint32_t>(((ascending ? word : ~word) >> shift) & 0xFFFF);
+        };
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const SortItem &item : items)
+            ++counts[digit(item)];
+        if (counts[digit(items.front())] == items.size())
+            continue; // every item has this digit
+        std::uint32_t start = 0;
+        for (std::uint32_t &count : counts)
+            start += std::exchange(count, start);
+        for (const SortItem &item : items)
+            buffer[counts[digit(item)]++] = item;
+        items.swap(buffer);
+    }
+    for (std::size_t i = 0; i < items.size();) {
+        std::size_t j = i + 1;
+        while (j < items.size() && items[j].prefix == items[i].prefix && items[j].prefix2 == items[i].prefix2)
+            ++j;
+        if (j - i > 1 && (items[i].prefix & 0xFF) && (items[i].prefix2 & 0xFF))
+            std::sort(items.begin() + static_cast<std::ptrdiff_t>(i),
+                      items.begin() + static_cast<std::ptrdiff_t>(j), before);
+        i = j;
+    }
+}
+
 template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, const Sequence &entries) {
     std::vector<const FileEntry *> pointers;
     pointers.reserve(entries.size());
@@ -115,8 +145,11 @@ template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, 
     for (std::size_t i = 0; i < pointers.size(); ++i) {
         std::vector<SortItem> &group = pointers[i]->isNavigable() ? folders : files;
         SortItem item{0, 0, nullptr, static_cast<std::uint32_t>(i)};
-        if (const std::string *key = pointers[i]->sortKey(collation)) {
+        std::uint64_t prefix[2];
+        if (const std::string *key = pointers[i]->sortKey(collation, prefix)) {
             item.key = key->c_str();
+            item.prefix = prefix[0];
+            item.prefix2 = prefix[1];
         } else {
             arenaKeys.emplace_back(i, arena.size());
             detail::appendSortKey(pointers[i]->name(), arena);
@@ -129,16 +162,13 @@ template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, 
             keys[index] = arena.data() + offset;
         for (auto *group : {&folders, &files})
             for (SortItem &item : *group)
-                if (!item.key)
+                if (!item.key) {
                     item.key = keys[item.index];
+                    const detail::KeyPrefix prefix = detail::keyPrefix(item.key);
+                    item.prefix = prefix.first;
+                    item.prefix2 = prefix.second;
+                }
     }
-    // prefixOf() stops at the NUL, so it never reads past a key.
-    for (auto *group : {&folders, &files})
-        for (SortItem &item : *group) {
-            item.prefix = prefixOf(item.key);
-            if (item.prefix & 0xFF)
-                item.prefix2 = prefixOf(item.key + 8);
-        }
 
     const bool ascending = sort.ascending;
     const bool byName = sort.column == SortColumn::name;
@@ -155,8 +185,12 @@ template <typename Sequence> std::vector<FileEntry> order(const FileSort &sort, 
             return ascending ? order < 0 : order > 0;
         return a.index < b.index;
     };
-    std::sort(folders.begin(), folders.end(), before);
-    std::sort(files.begin(), files.end(), before);
+    for (auto *group : {&folders, &files}) {
+        if (byName)
+            sortByName(*group, ascending, before);
+        else
+            std::sort(group->begin(), group->end(), before);
+    }
 
     std::vector<FileEntry> result;
     result.reserve(pointers.size());

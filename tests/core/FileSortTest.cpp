@@ -164,3 +164,36 @@ TEST(FileSortTest, EntryListsShareChunks) {
     EXPECT_THROW((void)second[3], std::out_of_range);
     EXPECT_EQ(FileEntryList(second.toVector()), second);
 }
+
+// Large listings take another path (a radix pass over the key bytes); it must
+// agree with the collator pair by pair, keep ties in incoming order and keep
+// folders first, in both directions.
+TEST(FileSortTest, LargeListingsAgreeWithThePairwiseCollator) {
+    const std::vector<std::string> words{"report", "Report", "résumé", "resume", "写真", "IMG", "img", "a"};
+    std::vector<FileEntry> entries;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = words[(i * 7) % words.size()] + " " + std::to_string((i * 13) % 400) +
+                                 ((i % 5 == 0) ? ".txt" : "");
+        const bool isFolder = i % 11 == 0;
+        entries.emplace_back("id" + std::to_string(i), "/d/" + name, name, isFolder, false, false,
+                             std::nullopt, std::nullopt, isFolder ? "Folder" : "Document");
+    }
+    for (const bool ascending : {true, false}) {
+        SCOPED_TRACE(ascending ? "ascending" : "descending");
+        const std::vector<FileEntry> sorted = FileSort{SortColumn::name, ascending}.apply(entries, "");
+        std::vector<std::size_t> expected(entries.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            expected[i] = i;
+        std::stable_sort(expected.begin(), expected.end(), [&](std::size_t a, std::size_t b) {
+            const FileEntry &x = entries[a];
+            const FileEntry &y = entries[b];
+            if (x.isNavigable() != y.isNavigable())
+                return x.isNavigable();
+            const int order = FileSort::compareNames(x.name(), y.name());
+            return ascending ? order < 0 : order > 0;
+        });
+        ASSERT_EQ(sorted.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(sorted[i].id(), entries[expected[i]].id()) << "position " << i;
+    }
+}

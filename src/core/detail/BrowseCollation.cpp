@@ -149,6 +149,27 @@ std::uint32_t currentCollation() {
     return t_collator.id;
 }
 
+static std::uint64_t prefixWord(const char *key) {
+    std::uint64_t prefix = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto byte = static_cast<unsigned char>(key[i]);
+        prefix = (prefix << 8) | byte;
+        if (byte == 0) {
+            prefix <<= 8 * (7 - i);
+            break;
+        }
+    }
+    return prefix;
+}
+
+KeyPrefix keyPrefix(const char *key) {
+    KeyPrefix prefix;
+    prefix.first = prefixWord(key);
+    if (prefix.first & 0xFF)
+        prefix.second = prefixWord(key + 8);
+    return prefix;
+}
+
 std::string sortKey(std::string_view text) {
     std::vector<char> key;
     appendSortKey(text, key);

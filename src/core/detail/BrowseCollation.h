@@ -29,6 +29,15 @@ std::uint32_t currentCollation();
 // The collation key of `text`, as appendSortKey() makes it, without the NUL.
 std::string sortKey(std::string_view text);
 
+// The first sixteen bytes of a NUL-terminated key as two big-endian words,
+// zero-padded after the key's end (the second is 0 when the key ends in the
+// first eight). Never reads past the NUL.
+struct KeyPrefix {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+};
+KeyPrefix keyPrefix(const char *key);
+
 // Appends the collation key of `text` (NUL-terminated) for the user's locale:
 // case-insensitive, digit runs by numeric value. Keys compare with strcmp.
 void appendSortKey(std::string_view text, std::vector<char> &arena);
