@@ -56,7 +56,10 @@ fuzz: deps build/fuzz/CMakeCache.txt
 		[ -x "$$f" ] || continue; \
 		name=$$(basename $$f); mkdir -p build/fuzz/corpus/$$name; \
 		echo "== $$name"; \
-		$$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 build/fuzz/corpus/$$name fuzz/corpus/$$name 2>&1 | tail -n 3; \
+		log=build/fuzz/$$name.log; \
+		$$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 build/fuzz/corpus/$$name fuzz/corpus/$$name \
+			> $$log 2>&1 || { tail -n 40 $$log; exit 1; }; \
+		tail -n 3 $$log; \
 	done
 
 format:
