@@ -4,6 +4,7 @@
 #include "runtime/SerialQueue.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace dromel {
 
@@ -56,9 +57,7 @@ void SessionPersistence::schedule(BrowserSession session) {
 
 void SessionPersistence::flush(std::function<void()> completion) {
     MainThread::assertCurrent("SessionPersistence::flush");
-    m_debounce.stop();
-    std::optional<BrowserSession> snapshot = std::move(m_pending);
-    m_pending.reset();
+    std::optional<BrowserSession> snapshot = takePending();
     m_queue->async([this, alive = m_lifetime.weak(), store = m_store, snapshot = std::move(snapshot),
                     completion = std::move(completion)]() mutable {
         std::optional<std::string> message;
@@ -76,9 +75,7 @@ void SessionPersistence::flush(std::function<void()> completion) {
 
 void SessionPersistence::flushAndWait() {
     MainThread::assertCurrent("SessionPersistence::flushAndWait");
-    m_debounce.stop();
-    std::optional<BrowserSession> snapshot = std::move(m_pending);
-    m_pending.reset();
+    std::optional<BrowserSession> snapshot = takePending();
     if (!snapshot)
         return;
     std::optional<std::string> message;
@@ -86,6 +83,11 @@ void SessionPersistence::flushAndWait() {
     m_queue->sync([&] { message = save(m_store, *snapshot); });
     if (message)
         failed(*snapshot, *message);
+}
+
+std::optional<BrowserSession> SessionPersistence::takePending() {
+    m_debounce.stop();
+    return std::exchange(m_pending, std::nullopt);
 }
 
 void SessionPersistence::cancelPending() {

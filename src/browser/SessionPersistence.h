@@ -48,6 +48,8 @@ public:
     const std::string &path() const { return m_store.path(); }
 
 private:
+    // Stops the debounce and hands over the pending snapshot.
+    std::optional<BrowserSession> takePending();
     void failed(const BrowserSession &snapshot, const std::string &message);
 
     SessionStore m_store;

@@ -17,7 +17,31 @@ struct FileEntry::Extras {
 
 FileEntry::Data::~Data() = default;
 
-void FileEntry::setKeyPrefix(Data &data) {
+std::shared_ptr<FileEntry::Data> FileEntry::makeData(std::string name, bool isDirectory, bool isPackage,
+                                                     bool isSymbolicLink, std::optional<std::int64_t> size,
+                                                     std::optional<FileTime> modified) {
+    auto data = std::make_shared<Data>();
+    data->name = std::move(name);
+    data->hasSize = size.has_value();
+    data->size = size.value_or(0);
+    data->hasModified = modified.has_value();
+    data->modified = modified ? modified->time_since_epoch().count() : 0;
+    data->isDirectory = isDirectory;
+    data->isPackage = isPackage;
+    data->isSymbolicLink = isSymbolicLink;
+    return data;
+}
+
+// The name's fold for the filter (non-ASCII names only) and its collation key.
+void FileEntry::deriveFromName(Data &data, std::unique_ptr<Extras> extras) {
+    if (!detail::isAscii(data.name)) {
+        if (!extras)
+            extras = std::make_unique<Extras>();
+        extras->folded = detail::foldForFilter(data.name);
+    }
+    data.extras = std::move(extras);
+    data.keyCollation = detail::currentCollation();
+    data.sortKey = detail::sortKey(data.name);
     const detail::KeyPrefix prefix = detail::keyPrefix(data.sortKey.c_str());
     data.keyPrefix[0] = prefix.first;
     data.keyPrefix[1] = prefix.second;
@@ -26,25 +50,12 @@ void FileEntry::setKeyPrefix(Data &data) {
 FileEntry::FileEntry(std::string id, std::string path, std::string name, bool isDirectory, bool isPackage,
                      bool isSymbolicLink, std::optional<std::int64_t> size, std::optional<FileTime> modified,
                      std::string kind) {
-    auto data = std::make_shared<Data>();
-    data->name = std::move(name);
+    auto data = makeData(std::move(name), isDirectory, isPackage, isSymbolicLink, size, modified);
     data->kind = internKind(kind);
-    data->hasSize = size.has_value();
-    data->size = size.value_or(0);
-    data->hasModified = modified.has_value();
-    data->modified = modified ? modified->time_since_epoch().count() : 0;
-    data->isDirectory = isDirectory;
-    data->isPackage = isPackage;
-    data->isSymbolicLink = isSymbolicLink;
     auto extras = std::make_unique<Extras>();
     extras->id = std::move(id);
     extras->path = std::move(path);
-    if (!detail::isAscii(data->name))
-        extras->folded = detail::foldForFilter(data->name);
-    data->extras = std::move(extras);
-    data->keyCollation = detail::currentCollation();
-    data->sortKey = detail::sortKey(data->name);
-    setKeyPrefix(*data);
+    deriveFromName(*data, std::move(extras));
     m_data = std::move(data);
 }
 
@@ -52,27 +63,12 @@ FileEntry FileEntry::listed(std::shared_ptr<const std::string> folder, std::stri
                             std::uint64_t inode, bool isDirectory, bool isPackage, bool isSymbolicLink,
                             std::optional<std::int64_t> size, std::optional<FileTime> modified,
                             std::shared_ptr<const std::string> kind) {
-    auto data = std::make_shared<Data>();
+    auto data = makeData(std::move(name), isDirectory, isPackage, isSymbolicLink, size, modified);
     data->folder = std::move(folder);
-    data->name = std::move(name);
     data->kind = kind ? std::move(kind) : internKind("File");
     data->device = device;
     data->inode = inode;
-    data->hasSize = size.has_value();
-    data->size = size.value_or(0);
-    data->hasModified = modified.has_value();
-    data->modified = modified ? modified->time_since_epoch().count() : 0;
-    data->isDirectory = isDirectory;
-    data->isPackage = isPackage;
-    data->isSymbolicLink = isSymbolicLink;
-    if (!detail::isAscii(data->name)) {
-        auto extras = std::make_unique<Extras>();
-        extras->folded = detail::foldForFilter(data->name);
-        data->extras = std::move(extras);
-    }
-    data->keyCollation = detail::currentCollation();
-    data->sortKey = detail::sortKey(data->name);
-    setKeyPrefix(*data);
+    deriveFromName(*data, nullptr);
     return FileEntry(std::move(data));
 }
 

@@ -79,7 +79,10 @@ private:
         bool isSymbolicLink = false;
         ~Data();
     };
-    static void setKeyPrefix(Data &data);
+    static std::shared_ptr<Data> makeData(std::string name, bool isDirectory, bool isPackage,
+                                          bool isSymbolicLink, std::optional<std::int64_t> size,
+                                          std::optional<FileTime> modified);
+    static void deriveFromName(Data &data, std::unique_ptr<Extras> extras);
     explicit FileEntry(std::shared_ptr<const Data> data) : m_data(std::move(data)) {}
 
     std::shared_ptr<const Data> m_data; // never null

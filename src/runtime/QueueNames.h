@@ -8,7 +8,7 @@ namespace dromel {
 
 enum class QueuePriority { userInitiated, utility };
 
-struct QueueSpec {
+struct QueueConfig {
     std::string label;
     int concurrency = 1;
     QueuePriority priority = QueuePriority::utility;
@@ -21,32 +21,32 @@ inline std::string identified(const char *name) {
     return std::string(kApplicationIdentifier) + "." + name;
 }
 
-inline QueueSpec directoryReader() {
+inline QueueConfig directoryReader() {
     return {"Dromel.directory-reader", 2, QueuePriority::userInitiated};
 }
-inline QueueSpec listingOrder() {
+inline QueueConfig listingOrder() {
     return {"Dromel.listing-order", 2, QueuePriority::userInitiated};
 }
-inline QueueSpec directoryEvents() {
+inline QueueConfig directoryEvents() {
     return {"Dromel.directory-events", 1, QueuePriority::utility};
 }
-inline QueueSpec volumeReader() {
+inline QueueConfig volumeReader() {
     return {"volume-reader", 1, QueuePriority::utility};
 }
 // libmount's mount-table notices are read here.
-inline QueueSpec volumeEvents() {
+inline QueueConfig volumeEvents() {
     return {"Dromel.volume-events", 1, QueuePriority::utility};
 }
-inline QueueSpec operations() {
+inline QueueConfig operations() {
     return {identified("operations"), 1, QueuePriority::utility};
 }
-inline QueueSpec operationInspection() {
+inline QueueConfig operationInspection() {
     return {identified("operation-inspection"), 2, QueuePriority::userInitiated};
 }
-inline QueueSpec operationJournal() {
+inline QueueConfig operationJournal() {
     return {identified("operation-journal"), 1, QueuePriority::utility};
 }
-inline QueueSpec session() {
+inline QueueConfig session() {
     return {identified("session"), 1, QueuePriority::utility};
 }
 

@@ -59,13 +59,13 @@ static void track(const std::shared_ptr<SerialQueue::Handle::State> &state, QObj
     });
 }
 
-SerialQueue::SerialQueue(QueueSpec spec) : m_spec(std::move(spec)), m_thread(std::make_unique<QThread>()) {
-    m_thread->setObjectName(QString::fromStdString(m_spec.label));
+SerialQueue::SerialQueue(QueueConfig config) : m_config(std::move(config)), m_thread(std::make_unique<QThread>()) {
+    m_thread->setObjectName(QString::fromStdString(m_config.label));
     m_context = new detail::JobReceiver;
     m_context->moveToThread(m_thread.get());
-    m_thread->start(m_spec.priority == QueuePriority::userInitiated ? QThread::NormalPriority
+    m_thread->start(m_config.priority == QueuePriority::userInitiated ? QThread::NormalPriority
                                                                     : QThread::LowPriority);
-    async([label = m_spec.label] { detail::nameCurrentThread(label); });
+    async([label = m_config.label] { detail::nameCurrentThread(label); });
 }
 
 SerialQueue::~SerialQueue() {

@@ -39,7 +39,7 @@ public:
         std::shared_ptr<State> m_state;
     };
 
-    explicit SerialQueue(QueueSpec spec);
+    explicit SerialQueue(QueueConfig config);
     // Runs the jobs already queued, ends timers and watches, stops the thread.
     // Must not be called on the queue itself.
     ~SerialQueue();
@@ -56,12 +56,12 @@ public:
     Handle watchReadable(int fd, std::function<void()> job);
 
     bool isCurrent() const;
-    const std::string &label() const { return m_spec.label; }
+    const std::string &label() const { return m_config.label; }
 
 private:
     Handle addTimer(std::chrono::milliseconds delay, bool repeating, std::function<void()> job);
 
-    QueueSpec m_spec;
+    QueueConfig m_config;
     std::unique_ptr<QThread> m_thread;
     detail::JobReceiver *m_context = nullptr; // lives on m_thread
 };

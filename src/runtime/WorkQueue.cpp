@@ -8,10 +8,10 @@
 
 namespace dromel {
 
-WorkQueue::WorkQueue(QueueSpec spec) : m_spec(std::move(spec)), m_pool(std::make_unique<QThreadPool>()) {
-    m_pool->setObjectName(QString::fromStdString(m_spec.label));
-    m_pool->setMaxThreadCount(m_spec.concurrency);
-    m_pool->setThreadPriority(m_spec.priority == QueuePriority::userInitiated ? QThread::NormalPriority
+WorkQueue::WorkQueue(QueueConfig config) : m_config(std::move(config)), m_pool(std::make_unique<QThreadPool>()) {
+    m_pool->setObjectName(QString::fromStdString(m_config.label));
+    m_pool->setMaxThreadCount(m_config.concurrency);
+    m_pool->setThreadPriority(m_config.priority == QueuePriority::userInitiated ? QThread::NormalPriority
                                                                               : QThread::LowPriority);
     m_pool->setExpiryTimeout(30'000);
 }
@@ -22,7 +22,7 @@ WorkQueue::~WorkQueue() {
 }
 
 void WorkQueue::async(std::function<void()> job) {
-    m_pool->start(new detail::JobRunnable([label = m_spec.label, job = std::move(job)] {
+    m_pool->start(new detail::JobRunnable([label = m_config.label, job = std::move(job)] {
         detail::nameCurrentThread(label);
         job();
     }));

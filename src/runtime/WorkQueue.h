@@ -15,7 +15,7 @@ namespace dromel {
 // Destruction drops jobs that have not started and waits for running ones.
 class WorkQueue {
 public:
-    explicit WorkQueue(QueueSpec spec);
+    explicit WorkQueue(QueueConfig config);
     ~WorkQueue();
     WorkQueue(const WorkQueue &) = delete;
     WorkQueue &operator=(const WorkQueue &) = delete;
@@ -24,11 +24,11 @@ public:
     // Waits until no job is queued or running; false on timeout.
     bool waitForIdle(int timeoutMilliseconds = -1);
 
-    const QueueSpec &spec() const { return m_spec; }
-    const std::string &label() const { return m_spec.label; }
+    const QueueConfig &config() const { return m_config; }
+    const std::string &label() const { return m_config.label; }
 
 private:
-    QueueSpec m_spec;
+    QueueConfig m_config;
     std::unique_ptr<QThreadPool> m_pool;
 };
 

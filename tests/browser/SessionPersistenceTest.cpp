@@ -98,15 +98,3 @@ TEST(SessionPersistenceTest, FlushWritesAtOnceAndCancelledWorkWritesNothing) {
     persistence.flushAndWait();
     EXPECT_EQ(SessionStore(file).load(), sessionAt("/b"));
 }
-
-TEST(SessionPersistenceTest, ACorruptFileLoadsAsNothingAndIsReplacedByTheNextSave) {
-    test::TempTree tree;
-    const std::string file = tree.writeFile("session.json", "{\"schemaVersion\": 2, \"tabs\": [");
-    SessionPersistence persistence(file, 10ms);
-    std::optional<std::optional<BrowserSession>> loaded;
-    persistence.load([&](std::optional<BrowserSession> session) { loaded = std::move(session); });
-    ASSERT_TRUE(test::waitUntil([&] { return loaded.has_value(); }));
-    EXPECT_FALSE(*loaded);
-    persistence.schedule(sessionAt("/c"));
-    EXPECT_TRUE(test::waitUntil([&] { return SessionStore(file).load() == sessionAt("/c"); }));
-}

@@ -1,5 +1,4 @@
 #include "core/FileOperationTask.h"
-#include "core/ConflictChoice.h"
 #include "core/Location.h"
 
 #include <gtest/gtest.h>
@@ -47,33 +46,6 @@ std::string decodeError(const std::string &text) {
 }
 
 } // namespace
-
-TEST(FileOperationTaskTest, NewTaskStartsQueuedAndEmpty) {
-    const FileOperationRequest request(FileOperationKind::copy, {"/a"}, "/b", std::nullopt, false, {},
-                                       std::nullopt);
-    const FileOperationTask task(request);
-    EXPECT_EQ(task.phase, OperationPhase::queued);
-    EXPECT_EQ(task.bytes, 0);
-    EXPECT_EQ(task.totalBytes, 0);
-    EXPECT_TRUE(task.results.empty());
-    EXPECT_TRUE(task.recoveryPaths.empty());
-    EXPECT_EQ(task.id(), request.id());
-    EXPECT_FALSE(request.id().isNull());
-    const FileOperationRequest other(FileOperationKind::copy, {"/a"}, "/b", std::nullopt, false, {},
-                                     std::nullopt);
-    EXPECT_NE(other.id(), request.id());
-}
-
-TEST(FileOperationTaskTest, PhasesTerminalityAndRawValues) {
-    EXPECT_FALSE(isTerminal(OperationPhase::cancelling));
-    EXPECT_FALSE(isTerminal(OperationPhase::waiting));
-    EXPECT_TRUE(isTerminal(OperationPhase::needsReview));
-    EXPECT_TRUE(isTerminal(OperationPhase::partial));
-    EXPECT_EQ(rawValue(FileOperationKind::createDirectory), "createDirectory");
-    EXPECT_EQ(fileOperationKindFromRawValue("createDirectory"), FileOperationKind::createDirectory);
-    EXPECT_EQ(conflictChoiceFromRawValue("keepBoth"), ConflictChoice::keepBoth);
-    EXPECT_FALSE(operationPhaseFromRawValue("Queued"));
-}
 
 TEST(FileOperationTaskTest, RoundTripKeepsEveryFieldIncludingNonUtf8Paths) {
     const FileOperationTask task = fullTask();

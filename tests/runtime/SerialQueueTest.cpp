@@ -73,13 +73,17 @@ TEST(SerialQueueTest, ReadinessWatchFollowsTheDescriptor) {
     ::close(fds[1]);
 }
 
-TEST(SerialQueueTest, DestructionStopsTimersAndDropsPendingJobs) {
+// A queued session write must not be lost when its queue goes away.
+TEST(SerialQueueTest, DestructionRunsQueuedJobsAndStopsTimers) {
     std::atomic<int> fired = 0;
+    std::atomic<bool> queuedJobRan = false;
     {
         SerialQueue queue(QueueNames::session());
         queue.every(1ms, [&] { ++fired; });
         ASSERT_TRUE(test::waitUntil([&] { return fired > 0; }));
+        queue.async([&] { queuedJobRan = true; });
     }
+    EXPECT_TRUE(queuedJobRan);
     const int after = fired;
     test::spinFor(20ms);
     EXPECT_EQ(fired, after);
