@@ -5,9 +5,9 @@
 #include "core/FileEntry.h"
 #include "core/FileSort.h"
 #include "core/Uuid.h"
+#include "runtime/Lifetime.h"
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -45,6 +45,8 @@ public:
 
     static constexpr std::size_t kMaximumTabs = 50;
 
+    // No urls means one tab at the home folder; an active index out of range
+    // means the first tab. Nothing is read until refresh() or a tab switch.
     BrowserStore(const std::vector<std::string> &urls, long activeIndex, DirectoryReading &reader,
                  ListingOrdering &orderer);
     // `session` must be valid (the caller checked BrowserSession::valid()).
@@ -64,9 +66,10 @@ public:
     const Uuid &activeID() const { return m_activeID; }
     bool showHidden() const { return m_showHidden; }
 
-    // The active tab (a copy; it shares the listing storage, so it is cheap).
-    BrowserTab current() const;
-    const BrowserTab &currentRef() const;
+    // The active tab. Valid until the store next changes; copy it to keep it
+    // (a copy shares the listing storage, so it is cheap).
+    const BrowserTab &current() const;
+    // The visible entries of the active tab that are selected, in list order.
     std::vector<FileEntry> selected() const;
     // The persisted form of every tab; holds no entries, so it is cheap.
     BrowserSession session() const;
@@ -78,6 +81,9 @@ public:
     void showError(const std::string &message);
     void dismissError();
 
+    // Loads `url` into the tab (the active one when no id is given). History
+    // changes only when the first listing arrives; a failure leaves the tab
+    // where it was and shows the error.
     void navigate(const std::string &url, Navigation mode, const std::optional<Uuid> &tabID = std::nullopt);
     void refresh();
     void goBack();
@@ -89,25 +95,23 @@ public:
     void sort(const FileSort &sort);
     void saveScroll(double offset);
     void setShowHidden(bool value);
+    // Folders that changed on disk: idle tabs showing one are refreshed, loading
+    // tabs are refreshed once their read ends.
     void invalidateDirectories(const std::set<std::string> &urls);
     void startMonitoring();
     void stopMonitoring();
 
-    // Folders the monitor is told to watch (every tab's folder and every folder
-    // being loaded); exposed for tests.
+    // What the monitor is told to watch: every tab's folder and every folder
+    // being loaded.
     std::set<std::string> watchedFolders() const;
-    bool isMonitoring() const { return m_monitor != nullptr; }
 
 private:
     friend class detail::StoreRead;
     friend class detail::StoreSort;
 
-    struct Alive {};
-
     BrowserTab *findTab(const Uuid &id);
-    const BrowserTab *findTab(const Uuid &id) const;
-    std::ptrdiff_t positionOf(const Uuid &id) const;
     BrowserTab &active();
+    std::ptrdiff_t positionOf(const Uuid &id) const;
     bool isActive(const Uuid &id) const { return id == m_activeID; }
 
     // Each returns false when the observer destroyed the store; the caller must
@@ -119,7 +123,8 @@ private:
     void updateMonitoring();
     void finishRead(const Uuid &id);
     bool isCurrentRead(const Uuid &id, const Uuid &generation) const;
-    void lazyLoad(const Uuid &id);
+    // Reads the tab when it has no entries and is not loading.
+    void loadIfEmpty(const Uuid &id);
 
     std::vector<BrowserTab> m_tabs;
     Uuid m_activeID;
@@ -135,8 +140,8 @@ private:
     std::unordered_map<Uuid, std::set<std::string>> m_restoredSelections;
     std::unique_ptr<DirectoryMonitor> m_monitor;
     Uuid m_monitorGeneration;
-    // Jobs and notifications hold this weakly to learn whether the store is gone.
-    std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
+    // Posted jobs and notices hold this weakly to learn whether the store is gone.
+    Lifetime m_lifetime;
 };
 
 } // namespace dromel

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace dromel {
 
@@ -39,6 +40,10 @@ public:
     void setFilter(std::string filter);
     void replaceEntries(FileEntryList entries, FileEntryList ordered);
     void reorder(FileEntryList ordered);
+    // selection = selection ∩ the ids of visibleEntries.
+    void pruneSelection();
+    // The visible entries whose id is selected, in list order.
+    std::vector<FileEntry> selectedEntries() const;
 
 private:
     void recomputeVisible();
