@@ -2,6 +2,7 @@
 // getdents64 + statx loop over the same folder (the physical limit), the time
 // to the first snapshot, and the resident memory per listed entry.
 #include "directory/LocalDirectoryReader.h"
+#include "support/BenchFolder.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,31 +17,15 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 using namespace dromel;
 
 namespace {
 
-constexpr int kEntryCount = 100'000;
+using bench::kEntryCount;
 
 const std::string &folder() {
-    static const std::string path = [] {
-        const std::string root = std::filesystem::temp_directory_path().string() + "/dromel-bench-100k";
-        const std::string marker = root + "/.complete";
-        if (!std::filesystem::exists(marker)) {
-            std::filesystem::create_directories(root);
-            const char *extensions[] = {".txt", ".jpg", ".pdf", ".mp3", "", ".tar.gz", ".md", ".cpp"};
-            for (int i = 0; i < kEntryCount; ++i) {
-                const std::string name = root + "/item " + std::to_string(i) + extensions[i % 8];
-                std::ofstream(name).put('x');
-            }
-            std::ofstream(marker).put('x');
-        }
-        return root;
-    }();
-    return path;
+    return bench::hundredThousandFolder();
 }
 
 FileEntryList readAll(LocalDirectoryReader &reader) {
