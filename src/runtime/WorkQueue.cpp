@@ -1,35 +1,99 @@
 #include "runtime/WorkQueue.h"
 
-#include "runtime/detail/HandOver.h"
-
 #include "runtime/detail/ThreadName.h"
 
-#include <QThreadPool>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace dromel {
 
-WorkQueue::WorkQueue(QueueConfig config) : m_config(std::move(config)), m_pool(std::make_unique<QThreadPool>()) {
-    m_pool->setObjectName(QString::fromStdString(m_config.label));
-    m_pool->setMaxThreadCount(m_config.concurrency);
-    m_pool->setThreadPriority(m_config.priority == QueuePriority::userInitiated ? QThread::NormalPriority
-                                                                              : QThread::LowPriority);
-    m_pool->setExpiryTimeout(30'000);
-}
+namespace {
+
+constexpr auto kIdleExpiry = std::chrono::seconds(30);
+// Per-thread nice value of utility queues (Linux applies it to the thread).
+constexpr int kUtilityNice = 5;
+
+} // namespace
+
+WorkQueue::WorkQueue(QueueConfig config) : m_config(std::move(config)) {}
 
 WorkQueue::~WorkQueue() {
-    m_pool->clear();
-    m_pool->waitForDone();
+    std::vector<std::thread> threads;
+    std::deque<std::function<void()>> dropped; // released outside the lock
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        dropped.swap(m_jobs);
+        threads = std::move(m_threads);
+    }
+    m_wake.notify_all();
+    for (std::thread &thread : threads)
+        thread.join();
 }
 
 void WorkQueue::async(std::function<void()> job) {
-    m_pool->start(new detail::JobRunnable([label = m_config.label, job = std::move(job)] {
-        detail::nameCurrentThread(label);
+    std::unique_lock lock(m_mutex);
+    m_jobs.push_back(std::move(job));
+    if (m_waiting > 0) {
+        lock.unlock();
+        m_wake.notify_one();
+        return;
+    }
+    // Threads that ended on their own are joined here, on a caller's thread.
+    for (const std::thread::id id : std::exchange(m_finished, {})) {
+        const auto it = std::find_if(m_threads.begin(), m_threads.end(),
+                                     [id](const std::thread &thread) { return thread.get_id() == id; });
+        if (it != m_threads.end()) {
+            it->join();
+            m_threads.erase(it);
+        }
+    }
+    if (static_cast<int>(m_threads.size()) < std::max(1, m_config.concurrency))
+        m_threads.emplace_back([this] { work(); });
+}
+
+void WorkQueue::work() {
+    detail::nameCurrentThread(m_config.label);
+    if (m_config.priority != QueuePriority::userInitiated)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kUtilityNice);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_jobs.empty()) {
+            ++m_waiting;
+            const bool woken =
+                m_wake.wait_for(lock, kIdleExpiry, [this] { return m_stopping || !m_jobs.empty(); });
+            --m_waiting;
+            if (m_stopping)
+                return;
+            if (!woken) {
+                m_finished.push_back(std::this_thread::get_id());
+                return;
+            }
+        }
+        std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        ++m_busy;
+        lock.unlock();
         job();
-    }));
+        job = nullptr; // released before the queue counts as idle
+        lock.lock();
+        --m_busy;
+        m_idle.notify_all();
+    }
 }
 
 bool WorkQueue::waitForIdle(int timeoutMilliseconds) {
-    return m_pool->waitForDone(timeoutMilliseconds);
+    std::unique_lock lock(m_mutex);
+    const auto idle = [this] { return m_jobs.empty() && m_busy == 0; };
+    if (timeoutMilliseconds < 0) {
+        m_idle.wait(lock, idle);
+        return true;
+    }
+    return m_idle.wait_for(lock, std::chrono::milliseconds(timeoutMilliseconds), idle);
 }
 
 } // namespace dromel

@@ -58,3 +58,24 @@ TEST(WorkQueueTest, GuardedJobsDoNothingOnceTheirOwnerIsGone) {
     test::spinFor(30ms);
     EXPECT_EQ(ran, 10);
 }
+
+TEST(WorkQueueTest, DestructionWaitsForRunningJobsAndDropsWaitingOnes) {
+    std::atomic<bool> started = false, finished = false;
+    std::atomic<int> later = 0;
+    auto dropped = std::make_shared<int>(0);
+    {
+        WorkQueue queue(QueueNames::session()); // one at a time
+        queue.async([&] {
+            started = true;
+            std::this_thread::sleep_for(50ms);
+            finished = true;
+        });
+        for (int i = 0; i < 5; ++i)
+            queue.async([&, dropped] { ++later; });
+        while (!started)
+            std::this_thread::yield();
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(later, 0);
+    EXPECT_EQ(dropped.use_count(), 1) << "dropped jobs are released";
+}

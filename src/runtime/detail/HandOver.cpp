@@ -47,14 +47,4 @@ void postJob(JobReceiver *receiver, std::function<void()> job) {
     QCoreApplication::postEvent(receiver, new JobEvent(std::move(job)));
 }
 
-JobRunnable::JobRunnable(std::function<void()> job) : m_job(std::move(job)) {
-    setAutoDelete(true);
-    releaseMark(this);
-}
-
-void JobRunnable::run() {
-    acquireMark(this);
-    m_job();
-}
-
 } // namespace dromel::detail

@@ -2,16 +2,15 @@
 
 #include <QEvent>
 #include <QObject>
-#include <QRunnable>
 
 #include <functional>
 
 namespace dromel::detail {
 
-// Jobs cross threads inside objects we build ourselves (an event, a runnable)
+// Jobs cross threads inside objects we build ourselves (an event)
 // and are marked as handed over once complete. Qt synchronizes the hand-over
 // with futex-based locks that ThreadSanitizer cannot see; lambdas passed to
-// QMetaObject::invokeMethod or QThreadPool::start are moved into Qt's storage
+// QMetaObject::invokeMethod are moved into Qt's storage
 // after any mark we could set, so every job would look like a race.
 void releaseMark(const void *address);
 void acquireMark(const void *address);
@@ -36,14 +35,5 @@ public:
 
 // Posts `job` to run on `receiver`'s thread.
 void postJob(JobReceiver *receiver, std::function<void()> job);
-
-class JobRunnable : public QRunnable {
-public:
-    explicit JobRunnable(std::function<void()> job);
-    void run() override;
-
-private:
-    std::function<void()> m_job;
-};
 
 } // namespace dromel::detail
