@@ -144,6 +144,13 @@ TEST(FileSortTest, ListedEntriesShareTheirFolderAndDeriveIdAndPath) {
                                std::nullopt, "File"));
     EXPECT_NE(entry, FileEntry::listed(parentPath, "n\xFFx", 2049, 78, false, false, true, 3, std::nullopt,
                                        FileEntry::internKind("File")));
+    // A re-read of the same folder makes new blocks and a new folder text.
+    const auto again = [&](const char *folder) {
+        return FileEntry::listed(std::make_shared<const std::string>(folder), "n\xFFx", 2049, 77, false, false,
+                                 true, 3, std::nullopt, FileEntry::internKind("File"));
+    };
+    EXPECT_EQ(entry, again("/home/u"));
+    EXPECT_NE(entry, again("/home/v"));
     EXPECT_LE(sizeof(FileEntry), 128u);
 }
 
