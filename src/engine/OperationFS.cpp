@@ -1,0 +1,133 @@
+#include "engine/OperationFS.h"
+
+#include "core/Location.h"
+#include "core/OperationProblem.h"
+#include "engine/detail/FileSystemType.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace dromel::OperationFS {
+
+namespace {
+
+// realpath of the longest existing prefix, the rest appended as written.
+std::string resolved(const std::string &path) {
+    const std::string standard = Location::standardized(path);
+    if (char *real = ::realpath(standard.c_str(), nullptr)) {
+        std::string result(real);
+        std::free(real);
+        return result;
+    }
+    const std::string parent = Location::parent(standard);
+    if (parent == standard)
+        return standard;
+    return Location::appending(resolved(parent), Location::lastComponent(standard));
+}
+
+} // namespace
+
+void requireLocal(const std::string &path) {
+    if (!detail::fileSystemTypeOf(path).local)
+        throw OperationProblem(OperationProblem::Code::unsupported, path, "");
+}
+
+ObjectStamp stamp(const std::string &path) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+        throw OperationProblem::fromErrno(errno, path);
+    ObjectStamp result;
+    result.device = static_cast<std::int64_t>(::makedev(info.stx_dev_major, info.stx_dev_minor));
+    result.inode = info.stx_ino;
+    result.mode = info.stx_mode;
+    if (info.stx_mask & STATX_BTIME) {
+        result.born = info.stx_btime.tv_sec;
+        result.bornNanos = info.stx_btime.tv_nsec;
+    }
+    result.size = static_cast<std::int64_t>(info.stx_size);
+    result.modified = info.stx_mtime.tv_sec;
+    result.nanos = info.stx_mtime.tv_nsec;
+    result.changed = info.stx_ctime.tv_sec;
+    result.changedNanos = info.stx_ctime.tv_nsec;
+    return result;
+}
+
+std::string digest(int fd, const OperationCancellation &cancel) {
+    constexpr std::size_t kBlock = 1 << 20;
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        throw OperationProblem(OperationProblem::Code::system, "read", "SHA-256 is unavailable");
+    std::vector<unsigned char> buffer(kBlock);
+    off_t offset = 0;
+    for (;;) {
+        checkCancellation(cancel);
+        const ssize_t count = ::pread(fd, buffer.data(), kBlock, offset);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throw OperationProblem::fromErrno(errno, "read");
+        }
+        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(count));
+        offset += count;
+    }
+    unsigned char bytes[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), bytes, &length);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 2);
+    for (unsigned int i = 0; i < length; ++i) {
+        text.push_back(kHex[bytes[i] >> 4]);
+        text.push_back(kHex[bytes[i] & 0xF]);
+    }
+    return text;
+}
+
+bool supportsExclusiveRename(const std::string &folder) {
+    requireLocal(folder);
+    return detail::fileSystemTypeOf(folder).exclusiveRename;
+}
+
+std::string fileSystemType(const std::string &path) {
+    return detail::fileSystemTypeOf(path).name;
+}
+
+void validateRelationship(const std::string &source, const std::string &target) {
+    const std::string from = resolved(source);
+    const std::string standardTarget = Location::standardized(target);
+    const std::string to =
+        Location::appending(resolved(Location::parent(standardTarget)), Location::lastComponent(standardTarget));
+    const bool inside = to == from || (to.size() > from.size() && to.compare(0, from.size(), from) == 0 &&
+                                       (from == "/" || to[from.size()] == '/'));
+    if (inside)
+        throw OperationProblem(OperationProblem::Code::descendant, target, "");
+}
+
+void renameExclusive(const std::string &from, const std::string &to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+        throw OperationProblem::fromErrno(errno, to);
+}
+
+bool sameContent(const TreeManifest &a, const TreeManifest &b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].relative != b[i].relative || a[i].stamp.type() != b[i].stamp.type() ||
+            a[i].digest != b[i].digest || a[i].link != b[i].link)
+            return false;
+    return true;
+}
+
+} // namespace dromel::OperationFS

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/ObjectStamp.h"
+#include "engine/OperationCancellation.h"
+#include "engine/TreeRecord.h"
+
+#include <string>
+
+// Stateless file-system helpers of the engine. All blocking, all for the
+// engine's background queues. Failures are thrown as OperationProblem;
+// cancellation as OperationCancelled.
+namespace dromel::OperationFS {
+
+// Throws unsupported for an object on a network or remote file system, and
+// system when it cannot be stat-ed.
+void requireLocal(const std::string &path);
+
+ObjectStamp stamp(const std::string &path);
+
+// The hashed manifest of `root` and everything under it. Throws unsupported
+// for special files and mount points inside the tree, sourceChanged when an
+// object changes while it is walked.
+TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash = true);
+
+// SHA-256 of the whole file behind `fd`, read in 1 MiB positional blocks.
+std::string digest(int fd, const OperationCancellation &cancel);
+
+// Whether renames in `folder`'s file system honour RENAME_NOREPLACE
+// atomically. Decided by file-system type, never by probing the disk.
+bool supportsExclusiveRename(const std::string &folder);
+
+// Throws descendant when `target` is `source` or lies inside it (links
+// resolved on both sides).
+void validateRelationship(const std::string &source, const std::string &target);
+
+// renameat2(RENAME_NOREPLACE): fails instead of replacing an existing `to`.
+void renameExclusive(const std::string &from, const std::string &to);
+
+// Same shape, types, digests and link targets; stamps and metadata ignored.
+bool sameContent(const TreeManifest &a, const TreeManifest &b);
+
+// The file-system type name of the object's volume ("ext4", "nfs4", ...),
+// from the mount table; empty when unknown.
+std::string fileSystemType(const std::string &path);
+
+} // namespace dromel::OperationFS

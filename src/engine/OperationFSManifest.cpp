@@ -1,0 +1,107 @@
+// The manifest walk of OperationFS.
+#include "engine/OperationFS.h"
+
+#include "core/Location.h"
+#include "core/OperationProblem.h"
+#include "engine/detail/FileDescriptor.h"
+#include "engine/detail/ManifestOrder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace dromel::OperationFS {
+
+namespace {
+
+std::string readLink(const std::string &path, std::int64_t size) {
+    std::string target(static_cast<std::size_t>(std::max<std::int64_t>(size, 255)) + 1, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0)
+            throw OperationProblem::fromErrno(errno, path);
+        if (static_cast<std::size_t>(length) < target.size()) {
+            target.resize(static_cast<std::size_t>(length));
+            return target;
+        }
+        target.resize(target.size() * 2); // grew since it was stamped
+    }
+}
+
+std::vector<std::string> listNames(const std::string &folder) {
+    detail::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
+        throw OperationProblem::fromErrno(errno, folder);
+    DIR *dir = ::fdopendir(fd.get());
+    if (!dir)
+        throw OperationProblem::fromErrno(errno, folder);
+    (void)fd.release();
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            const int error = errno;
+            ::closedir(dir);
+            if (error != 0)
+                throw OperationProblem::fromErrno(error, folder);
+            break;
+        }
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    detail::sortForManifest(names);
+    return names;
+}
+
+void visit(const std::string &path, const std::string &relative, const OperationCancellation &cancel, bool hash,
+           TreeManifest &records) {
+    checkCancellation(cancel);
+    requireLocal(path);
+    const ObjectStamp first = stamp(path);
+    if (!first.isRegular() && !first.isDirectory() && !first.isSymbolicLink())
+        throw OperationProblem(OperationProblem::Code::unsupported, path, "");
+    TreeRecord record;
+    record.relative = relative;
+    record.stamp = first;
+    if (first.isSymbolicLink())
+        record.link = readLink(path, first.size);
+    if (first.isRegular() && hash) {
+        detail::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd)
+            throw OperationProblem::fromErrno(errno, path);
+        record.digest = digest(fd.get(), cancel);
+    }
+    record.metadata = OperationMetadata::read(path);
+    records.push_back(std::move(record));
+
+    if (first.isDirectory())
+        for (const std::string &name : listNames(path)) {
+            const std::string child = Location::appending(path, name);
+            const ObjectStamp childStamp = stamp(child);
+            // A manifest never crosses into another mounted file system.
+            if (childStamp.device != first.device)
+                throw OperationProblem(OperationProblem::Code::unsupported, child, "");
+            visit(child, relative.empty() ? name : relative + "/" + name, cancel, hash, records);
+        }
+
+    // For a folder this runs after its contents: anything added, removed or
+    // renamed directly inside it meanwhile changes its times.
+    if (!(stamp(path) == first))
+        throw OperationProblem(OperationProblem::Code::sourceChanged, path, "");
+}
+
+} // namespace
+
+TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash) {
+    TreeManifest records;
+    visit(root, "", cancel, hash, records);
+    return records;
+}
+
+} // namespace dromel::OperationFS

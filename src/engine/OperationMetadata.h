@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace dromel {
+
+// What an object carries besides its data and its stat fields. Names and
+// values are raw bytes.
+struct OperationMetadata {
+    // Every extended attribute of the object itself (on Linux this includes
+    // the POSIX ACLs as system.posix_acl_*).
+    std::map<std::string, std::string> attributes;
+    // The extended access ACL (and a folder's default ACL, entries prefixed
+    // "default:") in libacl's text form; empty when the mode bits say it all.
+    std::string acl;
+    // The inode flags (FS_IOC_GETFLAGS); 0 where the file system has none.
+    std::uint32_t flags = 0;
+
+    // Never follows a final symbolic link. Throws OperationProblem(system).
+    static OperationMetadata read(const std::string &path);
+
+    friend bool operator==(const OperationMetadata &, const OperationMetadata &) = default;
+};
+
+} // namespace dromel
