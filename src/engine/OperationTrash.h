@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+// Moving items to the user's trash the freedesktop.org way, so the desktop's
+// own trash views list and restore them. The item is renamed, never copied:
+// items on another device go to that volume's own trash.
+namespace dromel::OperationTrash {
+
+// Moves `path` (not following a final link) into the trash and returns its
+// place there ("<trash>/files/<name>"). The .trashinfo record is written and
+// flushed first, with a unique name; the rename never replaces anything.
+// Throws OperationProblem(system) with the errno of the failing call.
+std::string trashItem(const std::string &path);
+
+// The trash folder an item at `path` would go to (home trash or the volume's).
+std::string trashFolderFor(const std::string &path);
+
+} // namespace dromel::OperationTrash
