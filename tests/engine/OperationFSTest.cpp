@@ -1,0 +1,239 @@
+#include "core/OperationProblem.h"
+#include "engine/OperationFS.h"
+#include "engine/PreparedOperation.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
+
+using namespace dromel;
+using Code = OperationProblem::Code;
+
+namespace {
+
+std::vector<std::string> relatives(const TreeManifest &records) {
+    std::vector<std::string> result;
+    for (const TreeRecord &record : records)
+        result.push_back(record.relative);
+    return result;
+}
+
+// The problem code `work` throws, or nothing.
+std::optional<Code> problemOf(const std::function<void()> &work, std::string *path = nullptr) {
+    try {
+        work();
+    } catch (const OperationProblem &problem) {
+        if (path)
+            *path = problem.path();
+        return problem.code();
+    }
+    return std::nullopt;
+}
+
+// Runs `onOpen` on another thread the moment `file` is opened (the walk has
+// reached it and is hashing it).
+class OnOpen {
+public:
+    OnOpen(const std::string &file, std::function<void()> onOpen) {
+        m_fd = ::inotify_init1(IN_CLOEXEC);
+        ::inotify_add_watch(m_fd, file.c_str(), IN_OPEN);
+        m_thread = std::thread([this, onOpen = std::move(onOpen)] {
+            alignas(inotify_event) char buffer[4096];
+            if (::read(m_fd, buffer, sizeof buffer) > 0)
+                onOpen();
+        });
+    }
+    ~OnOpen() {
+        m_thread.join();
+        ::close(m_fd);
+    }
+
+private:
+    int m_fd = -1;
+    std::thread m_thread;
+};
+
+const OperationCancellation kNotCancelled;
+
+} // namespace
+
+TEST(OperationFSTest, ManifestIsPreOrderInCodePointOrderWithDigestsLinksAndMetadata) {
+    test::TempTree tree;
+    const std::string root = tree.makeFolder("root");
+    tree.writeFile("root/b", "bee");
+    tree.writeFile("root/a");
+    tree.makeFolder("root/c");
+    tree.writeFile("root/c/d", "dee");
+    tree.makeSymlink("root/link", "../nowhere/at/all");
+    tree.writeFile("root/\xC3\xA9"); // é, NFC
+    tree.writeFile("root/\xFF\xFE");  // not UTF-8: raw byte order
+    tree.writeFile("root/" + std::string(255, 'n'));
+    ASSERT_EQ(::setxattr(tree.path("root/a").c_str(), "user.colour", "blue", 4, 0), 0);
+
+    const TreeManifest records = OperationFS::manifest(root, kNotCancelled);
+    EXPECT_EQ(relatives(records), (std::vector<std::string>{"", "a", "b", "c", "c/d", "link", std::string(255, 'n'),
+                                                            "\xC3\xA9", "\xFF\xFE"}));
+    EXPECT_FALSE(records[0].digest);
+    EXPECT_TRUE(records[0].stamp.isDirectory());
+    EXPECT_EQ(records[1].digest, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855")
+        << "the SHA-256 of no bytes";
+    EXPECT_EQ(records[1].metadata.attributes.at("user.colour"), "blue");
+    EXPECT_EQ(records[2].stamp.size, 3);
+    EXPECT_EQ(records[5].link, "../nowhere/at/all") << "a link is recorded, never followed";
+    EXPECT_FALSE(records[5].digest);
+
+    const TreeManifest single = OperationFS::manifest(tree.path("root/b"), kNotCancelled);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0].relative, "");
+}
+
+TEST(OperationFSTest, ChangesDuringTheWalkAreSourceChanged) {
+    test::TempTree tree;
+    const std::string root = tree.makeFolder("root");
+    const std::string big = tree.writeSizedFile("root/big", 96 << 20);
+    std::string path;
+    {
+        OnOpen creator(big, [&] { tree.writeFile("root/new"); });
+        EXPECT_EQ(problemOf([&] { OperationFS::manifest(root, kNotCancelled); }, &path), Code::sourceChanged);
+    }
+    EXPECT_EQ(path, root) << "an entry added inside the folder while it was walked";
+
+    {
+        OnOpen writer(big, [&] {
+            const int fd = ::open(big.c_str(), O_WRONLY | O_APPEND);
+            (void)::write(fd, "more", 4);
+            ::close(fd);
+        });
+        EXPECT_EQ(problemOf([&] { OperationFS::manifest(big, kNotCancelled); }, &path), Code::sourceChanged);
+    }
+    EXPECT_EQ(path, big) << "a file written while it was hashed";
+
+    OperationCancellation cancelled;
+    cancelled.cancel();
+    EXPECT_THROW(OperationFS::manifest(root, cancelled), OperationCancelled);
+}
+
+TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
+    test::TempTree tree;
+    tree.makeFolder("fifo");
+    tree.makeFifo("fifo/pipe");
+    std::string path;
+    EXPECT_EQ(problemOf([&] { OperationFS::manifest(tree.path("fifo"), kNotCancelled); }, &path), Code::unsupported);
+    EXPECT_EQ(path, tree.path("fifo/pipe"));
+
+    const std::string socketPath = tree.path("socket");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    EXPECT_EQ(problemOf([&] { OperationFS::manifest(socketPath, kNotCancelled); }), Code::unsupported);
+    ::close(fd);
+    EXPECT_EQ(problemOf([&] { OperationFS::manifest("/dev/null", kNotCancelled); }), Code::unsupported);
+    EXPECT_EQ(problemOf([&] { OperationFS::stamp(tree.path("missing")); }), Code::system);
+
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount tmpfs here: the mount-point case is not checked";
+    tree.makeFolder("outer/inner");
+    test::ScopedTmpfs volume(tree.path("outer/inner"), 1 << 20);
+    ASSERT_TRUE(volume.mounted());
+    EXPECT_EQ(problemOf([&] { OperationFS::manifest(tree.path("outer"), kNotCancelled); }, &path),
+              Code::unsupported);
+    EXPECT_EQ(path, tree.path("outer/inner"));
+    EXPECT_EQ(OperationFS::fileSystemType(tree.path("outer/inner")), "tmpfs");
+    EXPECT_TRUE(OperationFS::supportsExclusiveRename(tree.path("outer/inner")));
+}
+
+TEST(OperationFSTest, IdentitySurvivesAMoveButNotACopy) {
+    test::TempTree tree;
+    const std::string file = tree.writeFile("file", "content");
+    const ObjectStamp before = OperationFS::stamp(file);
+    OperationFS::renameExclusive(file, tree.path("moved"));
+    const ObjectStamp moved = OperationFS::stamp(tree.path("moved"));
+    EXPECT_EQ(moved.identityToken(), before.identityToken());
+    const std::string token = before.token();
+    EXPECT_EQ(std::count(token.begin(), token.end(), ':'), 7);
+
+    tree.writeFile("copy", "content");
+    EXPECT_NE(OperationFS::stamp(tree.path("copy")).identityToken(), before.identityToken());
+
+    // Exclusive rename refuses to replace.
+    EXPECT_EQ(problemOf([&] { OperationFS::renameExclusive(tree.path("copy"), tree.path("moved")); }),
+              Code::system);
+    EXPECT_EQ(tree.readFile("moved"), "content");
+}
+
+TEST(OperationFSTest, SameContentIgnoresTimesAndPermissions) {
+    test::TempTree tree;
+    tree.makeFolder("one");
+    tree.writeFile("one/x", "same");
+    tree.makeFolder("two");
+    tree.writeFile("two/x", "same", 0600);
+    tree.setModificationTime("two/x", 1000);
+    const TreeManifest one = OperationFS::manifest(tree.path("one"), kNotCancelled);
+    TreeManifest two = OperationFS::manifest(tree.path("two"), kNotCancelled);
+    EXPECT_TRUE(OperationFS::sameContent(one, two));
+    tree.writeFile("two/y");
+    EXPECT_FALSE(OperationFS::sameContent(one, OperationFS::manifest(tree.path("two"), kNotCancelled)));
+    two[1].digest = std::string(64, '0');
+    EXPECT_FALSE(OperationFS::sameContent(one, two));
+}
+
+TEST(OperationFSTest, RelationshipRefusesTheSourceAndItsDescendants) {
+    test::TempTree tree;
+    const std::string folder = tree.makeFolder("photos");
+    tree.makeFolder("photos/2024");
+    tree.makeSymlink("alias", "photos");
+    const auto descendant = [&](const std::string &target) {
+        return problemOf([&] { OperationFS::validateRelationship(folder, target); }) == Code::descendant;
+    };
+    EXPECT_TRUE(descendant(folder));
+    EXPECT_TRUE(descendant(tree.path("photos/2024/photos")));
+    EXPECT_TRUE(descendant(tree.path("alias/new"))) << "links are resolved";
+    EXPECT_FALSE(descendant(tree.path("photos-old")));
+    EXPECT_FALSE(descendant(tree.path("photo")));
+}
+
+TEST(OperationFSTest, ConflictsOfferReplaceOnlyForAnotherFileOnAnAtomicVolume) {
+    test::TempTree tree;
+    const std::string a = tree.writeFile("a", "1");
+    tree.setModificationTime("a", 1, 500'000'000);
+    const std::string b = tree.writeFile("b", "22");
+    const std::string folder = tree.makeFolder("f");
+    PreparedOperation item;
+    item.source = a;
+    item.target = b;
+    item.records = OperationFS::manifest(a, kNotCancelled);
+    item.atomic = true;
+    EXPECT_FALSE(item.conflict()) << "nothing was found at the target";
+
+    item.existing = OperationFS::stamp(b);
+    auto conflict = item.conflict();
+    ASSERT_TRUE(conflict);
+    EXPECT_TRUE(conflict->canReplace);
+    EXPECT_EQ(conflict->sourceSize, 1);
+    EXPECT_EQ(conflict->destinationSize, 2);
+    EXPECT_EQ(conflict->sourceModified.time_since_epoch(), std::chrono::milliseconds(1500));
+    EXPECT_EQ(item.bytes(), 1);
+
+    item.atomic = false;
+    EXPECT_FALSE(item.conflict()->canReplace);
+    item.atomic = true;
+    item.existing = OperationFS::stamp(a);
+    EXPECT_FALSE(item.conflict()->canReplace) << "the source itself";
+    item.existing = OperationFS::stamp(folder);
+    EXPECT_FALSE(item.conflict()->canReplace);
+    EXPECT_TRUE(item.conflict()->destinationIsDirectory);
+    item.caseRename = true;
+    EXPECT_FALSE(item.conflict());
+}
