@@ -1,0 +1,124 @@
+#include "core/OperationProblem.h"
+#include "engine/OperationJournal.h"
+#include "engine/OperationJournalWorker.h"
+#include "runtime/MainThread.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <thread>
+
+using namespace dromel;
+
+namespace {
+
+FileOperationTask taskIn(OperationPhase phase, const std::string &source = "/home/u/file") {
+    FileOperationTask task(
+        FileOperationRequest(FileOperationKind::trash, {source}, std::nullopt, std::nullopt, false, {}, std::nullopt));
+    task.phase = phase;
+    return task;
+}
+
+unsigned modeOf(const std::string &path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 0777;
+}
+
+} // namespace
+
+TEST(OperationJournalTest, LoadKeepsTheNewest200FinishedAndEveryTaskToReview) {
+    test::TempTree tree;
+    const OperationJournal journal(tree.path("state/Dromel/operations.sqlite"));
+    EXPECT_TRUE(journal.load().empty()) << "a new database";
+    EXPECT_EQ(modeOf(tree.path("state/Dromel")), 0700u);
+    EXPECT_EQ(modeOf(journal.path()), 0600u);
+
+    std::vector<FileOperationTask> written;
+    for (int i = 0; i < 254; ++i) {
+        const OperationPhase phase = i == 7 || i == 120 || i == 250 ? OperationPhase::needsReview
+                                     : i == 3                        ? OperationPhase::copying
+                                                                     : OperationPhase::completed;
+        written.push_back(taskIn(phase, "/f" + std::to_string(i)));
+        journal.save(written.back());
+    }
+    const std::vector<FileOperationTask> loaded = journal.load();
+    ASSERT_EQ(loaded.size(), 204u) << "200 completed, 3 to review, 1 interrupted";
+    EXPECT_EQ(loaded.front(), written.back()) << "most recently written first";
+    std::size_t review = 0;
+    for (const FileOperationTask &task : loaded)
+        review += task.phase == OperationPhase::needsReview;
+    EXPECT_EQ(review, 4u);
+    EXPECT_EQ(loaded.back().id(), written[3].id()) << "older completed tasks are left out, unfinished ones kept";
+    EXPECT_EQ(loaded.back().phase, OperationPhase::needsReview);
+    EXPECT_EQ(loaded[loaded.size() - 2].id(), written[7].id());
+
+    // Writing a task again replaces its row and makes it the newest.
+    FileOperationTask again = written[100];
+    again.phase = OperationPhase::failed;
+    journal.save(again);
+    const auto reloaded = journal.load();
+    EXPECT_EQ(reloaded.front(), again);
+    EXPECT_EQ(std::count_if(reloaded.begin(), reloaded.end(),
+                            [&](const FileOperationTask &t) { return t.id() == again.id(); }),
+              1);
+}
+
+TEST(OperationJournalTest, TwoConnectionsWriteAtOnceAndABadRowFailsTheLoad) {
+    test::TempTree tree;
+    const OperationJournal journal(tree.path("operations.sqlite"));
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 2; ++w)
+        writers.emplace_back([&] {
+            for (int i = 0; i < 25; ++i)
+                journal.save(taskIn(OperationPhase::completed));
+        });
+    for (std::thread &writer : writers)
+        writer.join();
+    EXPECT_EQ(journal.load().size(), 50u);
+
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(journal.path().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO operations VALUES('X', '{\"not\":\"a task\"}');", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_THROW(journal.load(), JsonDecodeError);
+
+    const OperationJournal blocked(tree.writeFile("file") + "/operations.sqlite");
+    EXPECT_THROW(blocked.save(taskIn(OperationPhase::completed)), OperationProblem);
+}
+
+TEST(OperationJournalTest, TheWorkerRunsInOrderAndAnswersOnTheMainThread) {
+    test::TempTree tree;
+    test::ScopedEnv state("XDG_STATE_HOME", tree.path("state"));
+    EXPECT_EQ(OperationJournal::defaultPath(), tree.path("state/Dromel/operations.sqlite"));
+    const OperationJournal journal(OperationJournal::defaultPath());
+    const FileOperationTask task = taskIn(OperationPhase::queued);
+    std::vector<std::string> answers;
+    OperationJournalWorker::run<std::monostate>(
+        [&] {
+            journal.save(task);
+            return std::monostate{};
+        },
+        [&](std::variant<std::monostate, OperationProblem> outcome) {
+            answers.push_back(MainThread::isCurrent() && outcome.index() == 0 ? "saved" : "wrong");
+        });
+    OperationJournalWorker::run<std::size_t>([&] { return journal.load().size(); },
+                                             [&](std::variant<std::size_t, OperationProblem> outcome) {
+                                                 answers.push_back(std::to_string(std::get<0>(outcome)));
+                                             });
+    OperationJournalWorker::run<int>([]() -> int { throw std::runtime_error("disk on fire"); },
+                                     [&](std::variant<int, OperationProblem> outcome) {
+                                         const auto &problem = std::get<OperationProblem>(outcome);
+                                         answers.push_back(problem.detail());
+                                         EXPECT_EQ(problem.code(), OperationProblem::Code::journal);
+                                     });
+    ASSERT_TRUE(test::waitUntil([&] { return answers.size() == 3; }));
+    EXPECT_EQ(answers, (std::vector<std::string>{"saved", "1", "disk on fire"}));
+}

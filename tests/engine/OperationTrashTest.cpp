@@ -1,0 +1,123 @@
+#include "core/Location.h"
+#include "core/OperationProblem.h"
+#include "engine/OperationTrash.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <cstring>
+#include <unistd.h>
+
+using namespace dromel;
+
+namespace {
+
+// The record the desktop's trash view reads, by line.
+std::string infoLine(const test::TempTree &tree, const std::string &info, const std::string &key) {
+    const std::string text = tree.readFile(info);
+    const auto start = text.find("\n" + key + "=");
+    if (start == std::string::npos)
+        return {};
+    const auto from = start + key.size() + 2;
+    return text.substr(from, text.find('\n', from) - from);
+}
+
+std::string relativeTo(const test::TempTree &tree, const std::string &path) {
+    return path.substr(tree.root().size() + 1);
+}
+
+} // namespace
+
+TEST(OperationTrashTest, HomeTrashKeepsARestorableRecordAndUniqueNames) {
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    tree.makeFolder("docs");
+    const std::string file = tree.writeFile("docs/a b%.txt", "first");
+    const struct stat before = [&] {
+        struct stat info {};
+        ::lstat(file.c_str(), &info);
+        return info;
+    }();
+
+    const std::string trashed = OperationTrash::trashItem(file);
+    EXPECT_EQ(trashed, tree.path("data/Trash/files/a b%.txt"));
+    EXPECT_NE(::access(file.c_str(), F_OK), 0);
+    struct stat after {};
+    ASSERT_EQ(::lstat(trashed.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "renamed, not copied";
+    const std::string info = "data/Trash/info/a b%.txt.trashinfo";
+    EXPECT_EQ(tree.readFile(info).rfind("[Trash Info]\n", 0), 0u);
+    EXPECT_EQ(infoLine(tree, info, "Path"), tree.root() + "/docs/a%20b%25.txt");
+    EXPECT_EQ(infoLine(tree, info, "DeletionDate").size(), 19u);
+
+    tree.writeFile("docs/a b%.txt", "second");
+    EXPECT_EQ(relativeTo(tree, OperationTrash::trashItem(file)), "data/Trash/files/a b%.txt.2");
+    EXPECT_EQ(tree.readFile("data/Trash/files/a b%.txt"), "first");
+
+    // A stray item without a record holds a name: it is not replaced.
+    tree.writeFile("data/Trash/files/c", "stray");
+    tree.writeFile("docs/c", "mine");
+    EXPECT_EQ(relativeTo(tree, OperationTrash::trashItem(tree.path("docs/c"))), "data/Trash/files/c.2");
+    EXPECT_EQ(tree.readFile("data/Trash/files/c"), "stray");
+    EXPECT_NE(::access(tree.path("data/Trash/info/c.trashinfo").c_str(), F_OK), 0);
+}
+
+TEST(OperationTrashTest, OddNamesFoldersAndLinksAreTrashedExactly) {
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    const std::string longName(255, 'x');
+    tree.writeFile(longName, "long");
+    const std::string trashed = OperationTrash::trashItem(tree.path(longName));
+    EXPECT_EQ(tree.readFile(relativeTo(tree, trashed)), "long");
+    EXPECT_LE(Location::lastComponent(trashed).size() + 10, 255u) << "room for the record's name";
+
+    tree.writeFile("\xFF\xFE", "bytes");
+    const std::string odd = OperationTrash::trashItem(tree.path("\xFF\xFE"));
+    EXPECT_EQ(Location::lastComponent(odd), "\xFF\xFE");
+    EXPECT_EQ(infoLine(tree, "data/Trash/info/\xFF\xFE.trashinfo", "Path"), tree.root() + "/%FF%FE");
+
+    tree.makeFolder("folder/inside");
+    tree.makeSymlink("loop", "loop");
+    EXPECT_EQ(::access(OperationTrash::trashItem(tree.path("folder")).append("/inside").c_str(), F_OK), 0);
+    const std::string link = OperationTrash::trashItem(tree.path("loop"));
+    struct stat info {};
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link itself, never its target";
+
+    try {
+        OperationTrash::trashItem(tree.path("missing"));
+        ADD_FAILURE() << "a missing item cannot be trashed";
+    } catch (const OperationProblem &problem) {
+        EXPECT_EQ(problem.code(), OperationProblem::Code::system);
+        EXPECT_EQ(problem.detail(), std::strerror(ENOENT));
+    }
+}
+
+TEST(OperationTrashTest, ItemsOnAnotherVolumeGoToThatVolumesTrash) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount tmpfs here: the volume trash is not checked";
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    const std::string volume = tree.makeFolder("volume");
+    test::ScopedTmpfs mounted(volume, 4 << 20);
+    ASSERT_TRUE(mounted.mounted());
+    const std::string uid = std::to_string(::geteuid());
+
+    tree.makeFolder("volume/photos");
+    tree.writeFile("volume/photos/cat.jpg", "meow");
+    const std::string trashed = OperationTrash::trashItem(tree.path("volume/photos/cat.jpg"));
+    EXPECT_EQ(trashed, volume + "/.Trash-" + uid + "/files/cat.jpg");
+    EXPECT_EQ(infoLine(tree, "volume/.Trash-" + uid + "/info/cat.jpg.trashinfo", "Path"), "photos/cat.jpg")
+        << "relative to the volume's top";
+    EXPECT_NE(::access(tree.path("data/Trash").c_str(), F_OK), 0) << "never through the home trash";
+
+    // A shared .Trash with the sticky bit is preferred; without it, ignored.
+    tree.makeFolder("volume/.Trash", 01777);
+    tree.writeFile("volume/dog.jpg", "woof");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/dog.jpg")), volume + "/.Trash/" + uid + "/files/dog.jpg");
+    ASSERT_EQ(::chmod(tree.path("volume/.Trash").c_str(), 0777), 0);
+    tree.writeFile("volume/owl.jpg", "hoot");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/owl.jpg")), volume + "/.Trash-" + uid + "/files/owl.jpg");
+}
