@@ -68,7 +68,8 @@ void copyData(int from, int to, const std::string &target, const OperationCancel
                 buffer.resize(1 << 20);
             count = ::read(from, buffer.data(), buffer.size());
             for (ssize_t written = 0; count > 0 && written < count;) {
-                const ssize_t n = ::write(to, buffer.data() + written, static_cast<std::size_t>(count - written));
+                const ssize_t n =
+                    ::write(to, buffer.data() + written, static_cast<std::size_t>(count - written));
                 if (n < 0 && errno == EINTR)
                     continue;
                 if (n < 0)
@@ -88,9 +89,19 @@ void copyData(int from, int to, const std::string &target, const OperationCancel
     throttle.finish(copied);
 }
 
-// Both digests at once: they read different files, and on a machine with two
-// cores verification then costs one file's hashing time instead of two.
-void verify(int source, int target, const std::string &targetPath, const OperationCancellation &cancel) {
+// Files at least this large are hashed on two threads at once.
+constexpr std::int64_t kParallelDigestBytes = 8 << 20;
+
+// Both digests at once for large files: they read different files, and with
+// two cores verification then costs one file's hashing time instead of two.
+// Small files are hashed in turn; a thread would cost more than it saves.
+void verify(int source, int target, std::int64_t size, const std::string &targetPath,
+            const OperationCancellation &cancel) {
+    if (size < kParallelDigestBytes) {
+        if (OperationFS::digest(source, cancel) != OperationFS::digest(target, cancel))
+            throw OperationProblem(OperationProblem::Code::verification, targetPath, "");
+        return;
+    }
     std::string sourceDigest;
     std::exception_ptr sourceError;
     std::thread hasher([&] {
@@ -141,7 +152,7 @@ void copyFile(const std::string &source, const std::string &target, bool limited
         // Start writing back now; the tree's one syncfs waits for it.
         (void)::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     }
-    verify(from.get(), to.get(), target, cancel);
+    verify(from.get(), to.get(), info.st_size, target, cancel);
 }
 
 std::string under(const std::string &root, const std::string &relative) {
@@ -150,8 +161,8 @@ std::string under(const std::string &root, const std::string &relative) {
 
 } // namespace
 
-void file(const std::string &source, const std::string &target, bool limited, const OperationCancellation &cancel,
-          const Progress &progress) {
+void file(const std::string &source, const std::string &target, bool limited,
+          const OperationCancellation &cancel, const Progress &progress) {
     copyFile(source, target, limited, cancel, progress, Flush::now);
 }
 
@@ -163,7 +174,8 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
         detail::transferLinkMetadata(from, to);
         return;
     }
-    const int flags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | (S_ISDIR(info.st_mode) ? O_DIRECTORY : 0);
+    const int flags =
+        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | (S_ISDIR(info.st_mode) ? O_DIRECTORY : 0);
     FileDescriptor source(::open(from.c_str(), flags));
     if (!source)
         throw OperationProblem::fromErrno(errno, to);
@@ -188,7 +200,8 @@ void tree(const std::string &source, const std::string &target, const TreeManife
                 throw OperationProblem::fromErrno(errno, to);
         } else if (record.stamp.isSymbolicLink()) {
             if (!record.link)
-                throw OperationProblem(OperationProblem::Code::system, to, "The link has no recorded target.");
+                throw OperationProblem(OperationProblem::Code::system, to,
+                                       "The link has no recorded target.");
             if (::symlink(record.link->c_str(), to.c_str()) != 0)
                 throw OperationProblem::fromErrno(errno, to);
             if (!limited)

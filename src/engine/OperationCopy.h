@@ -26,8 +26,8 @@ void tree(const std::string &source, const std::string &target, const TreeManife
 
 // One regular file to a new `target` (created exclusively, 0600), flushed
 // with fsync and verified. Progress at most every 100 ms, plus the end.
-void file(const std::string &source, const std::string &target, bool limited, const OperationCancellation &cancel,
-          const Progress &progress);
+void file(const std::string &source, const std::string &target, bool limited,
+          const OperationCancellation &cancel, const Progress &progress);
 
 // Mode, owner where permitted, times, extended attributes (with the ACLs)
 // and the user-settable inode flags of `from` onto `to`, neither followed if

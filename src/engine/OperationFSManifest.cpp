@@ -59,8 +59,8 @@ std::vector<std::string> listNames(const std::string &folder) {
     return names;
 }
 
-void visit(const std::string &path, const std::string &relative, const OperationCancellation &cancel, bool hash,
-           TreeManifest &records) {
+void visit(const std::string &path, const std::string &relative, const OperationCancellation &cancel,
+           bool hash, TreeManifest &records) {
     checkCancellation(cancel);
     requireLocal(path);
     const ObjectStamp first = stamp(path);

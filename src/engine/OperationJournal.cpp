@@ -14,8 +14,8 @@ namespace dromel {
 
 namespace {
 
-constexpr const char *kPrepare =
-    "PRAGMA synchronous=FULL; CREATE TABLE IF NOT EXISTS operations (id TEXT PRIMARY KEY, payload BLOB NOT NULL);";
+constexpr const char *kPrepare = "PRAGMA synchronous=FULL; CREATE TABLE IF NOT EXISTS operations (id TEXT "
+                                 "PRIMARY KEY, payload BLOB NOT NULL);";
 constexpr int kBusyTimeoutMilliseconds = 3000;
 
 OperationProblem journalProblem(const std::string &path, std::string detail = {}) {
@@ -41,7 +41,8 @@ void makeFolders(const std::string &folder) {
 template <typename Body> auto withDatabase(const std::string &path, Body body) {
     makeFolders(Location::parent(path));
     sqlite3 *db = nullptr;
-    if (::sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+    if (::sqlite3_open_v2(path.c_str(), &db,
+                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                           nullptr) != SQLITE_OK) {
         ::sqlite3_close(db);
         throw journalProblem(path);
@@ -80,9 +81,10 @@ void OperationJournal::save(const FileOperationTask &task) const {
     const std::string payload = task.encoded(); // an encoding error opens nothing
     const std::string id = task.id().text();
     withDatabase(m_path, [&](sqlite3 *db) {
-        const Statement statement = prepare(db, "INSERT OR REPLACE INTO operations(id,payload) VALUES(?,?);", m_path);
-        if (::sqlite3_bind_text(statement.get(), 1, id.c_str(), static_cast<int>(id.size()), SQLITE_TRANSIENT) !=
-                SQLITE_OK ||
+        const Statement statement =
+            prepare(db, "INSERT OR REPLACE INTO operations(id,payload) VALUES(?,?);", m_path);
+        if (::sqlite3_bind_text(statement.get(), 1, id.c_str(), static_cast<int>(id.size()),
+                                SQLITE_TRANSIENT) != SQLITE_OK ||
             ::sqlite3_bind_blob(statement.get(), 2, payload.data(), static_cast<int>(payload.size()),
                                 SQLITE_TRANSIENT) != SQLITE_OK ||
             ::sqlite3_step(statement.get()) != SQLITE_DONE)
@@ -93,7 +95,8 @@ void OperationJournal::save(const FileOperationTask &task) const {
 
 std::vector<FileOperationTask> OperationJournal::load() const {
     return withDatabase(m_path, [&](sqlite3 *db) {
-        const Statement statement = prepare(db, "SELECT payload FROM operations ORDER BY rowid DESC;", m_path);
+        const Statement statement =
+            prepare(db, "SELECT payload FROM operations ORDER BY rowid DESC;", m_path);
         std::vector<FileOperationTask> tasks;
         std::size_t finished = 0;
         for (;;) {
@@ -106,8 +109,8 @@ std::vector<FileOperationTask> OperationJournal::load() const {
             const int size = ::sqlite3_column_bytes(statement.get(), 0);
             if (!bytes || size <= 0)
                 throw journalProblem(m_path);
-            FileOperationTask task =
-                FileOperationTask::decode(std::string_view(static_cast<const char *>(bytes), static_cast<std::size_t>(size)));
+            FileOperationTask task = FileOperationTask::decode(
+                std::string_view(static_cast<const char *>(bytes), static_cast<std::size_t>(size)));
             if (!isTerminal(task.phase)) {
                 // The program stopped while this task was queued or running.
                 task.phase = OperationPhase::needsReview;

@@ -73,7 +73,8 @@ std::string aclText(const std::string &path, acl_type_t type, const char *prefix
         throw OperationProblem::fromErrno(errno, path);
     }
     std::string text;
-    const bool extended = type == ACL_TYPE_DEFAULT ? ::acl_entries(acl) > 0 : ::acl_equiv_mode(acl, nullptr) != 0;
+    const bool extended =
+        type == ACL_TYPE_DEFAULT ? ::acl_entries(acl) > 0 : ::acl_equiv_mode(acl, nullptr) != 0;
     if (extended) {
         if (char *raw = ::acl_to_any_text(acl, prefix, ',', TEXT_NUMERIC_IDS)) {
             text = raw;
@@ -87,7 +88,8 @@ std::string aclText(const std::string &path, acl_type_t type, const char *prefix
 std::uint32_t inodeFlags(const std::string &path, const struct stat &info) {
     if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
         return 0; // links and special files have no flags to read safely
-    detail::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    detail::FileDescriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
     if (!fd)
         return 0;
     int flags = 0;
@@ -110,8 +112,11 @@ OperationMetadata OperationMetadata::read(const std::string &path) {
         metadata.acl = aclText(path, ACL_TYPE_ACCESS, nullptr);
         if (S_ISDIR(info.st_mode)) {
             const std::string defaults = aclText(path, ACL_TYPE_DEFAULT, "default:");
-            if (!defaults.empty())
-                metadata.acl += (metadata.acl.empty() ? "" : ",") + defaults;
+            if (!defaults.empty()) {
+                if (!metadata.acl.empty())
+                    metadata.acl.push_back(',');
+                metadata.acl.append(defaults);
+            }
         }
     }
     return metadata;

@@ -84,7 +84,7 @@ Trash trashFor(const std::string &path, const struct stat &item) {
             // fall through to the per-user folder
         }
     }
-    return {Location::appending(top, ".Trash-" + uid), top};
+    return {Location::appending(top, std::string(".Trash-").append(uid)), top};
 }
 
 std::string percentEncoded(std::string_view path) {
@@ -116,7 +116,9 @@ std::string deletionDate() {
 // A name for the trash that leaves room for ".trashinfo" and a number,
 // cut at a UTF-8 character boundary where the name is long.
 std::string trashName(const std::string &name, int attempt) {
-    const std::string suffix = attempt == 1 ? "" : "." + std::to_string(attempt);
+    std::string suffix;
+    if (attempt > 1)
+        suffix.append(".").append(std::to_string(attempt));
     const std::size_t room = NAME_MAX - kInfoSuffix.size() - suffix.size();
     std::string base = name;
     if (base.size() > room) {
@@ -173,7 +175,8 @@ std::string trashItem(const std::string &path) {
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = trashName(name, attempt);
         const std::string infoPath = Location::appending(infos, candidate + std::string(kInfoSuffix));
-        FileDescriptor fd(::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        FileDescriptor fd(
+            ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd) {
             if (errno == EEXIST)
                 continue;

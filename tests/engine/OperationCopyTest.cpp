@@ -1,5 +1,5 @@
-#include "core/OperationProblem.h"
 #include "engine/OperationCopy.h"
+#include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -104,15 +104,17 @@ TEST(OperationCopyTest, AnExistingTargetIsLeftUntouchedAndAChangedSourceRefused)
 
     const TreeManifest records = OperationFS::manifest(source, kNotCancelled);
     tree.writeFile("src", "changed");
-    EXPECT_EQ(problemOf([&] { OperationCopy::tree(source, tree.path("other"), records, false, kNotCancelled, {}); },
-                        &path),
-              Code::sourceChanged);
+    EXPECT_EQ(
+        problemOf([&] { OperationCopy::tree(source, tree.path("other"), records, false, kNotCancelled, {}); },
+                  &path),
+        Code::sourceChanged);
     EXPECT_EQ(path, source);
     EXPECT_NE(::access(tree.path("other").c_str(), F_OK), 0) << "refused before anything is written";
 
     tree.makeFifo("pipe");
-    EXPECT_EQ(problemOf([&] { OperationCopy::file(tree.path("pipe"), tree.path("p2"), false, kNotCancelled, {}); }),
-              Code::unsupported);
+    EXPECT_EQ(
+        problemOf([&] { OperationCopy::file(tree.path("pipe"), tree.path("p2"), false, kNotCancelled, {}); }),
+        Code::unsupported);
 }
 
 TEST(OperationCopyTest, CancellationStopsAndLeavesThePartialTarget) {
@@ -162,8 +164,9 @@ TEST(OperationCopyTest, AFullOrReadOnlyVolumeFailsWithSystemAndKeepsTheSource) {
     test::ScopedTmpfs full(small, 1 << 20);
     ASSERT_TRUE(full.mounted());
     std::string path;
-    EXPECT_EQ(problemOf([&] { OperationCopy::file(source, small + "/copy", false, kNotCancelled, {}); }, &path),
-              Code::system);
+    EXPECT_EQ(
+        problemOf([&] { OperationCopy::file(source, small + "/copy", false, kNotCancelled, {}); }, &path),
+        Code::system);
     EXPECT_EQ(path, small + "/copy");
     EXPECT_EQ(OperationFS::manifest(source, kNotCancelled)[0].digest, digest);
 

@@ -1,5 +1,5 @@
-#include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
+#include "core/OperationProblem.h"
 #include "engine/PreparedOperation.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -76,13 +76,13 @@ TEST(OperationFSTest, ManifestIsPreOrderInCodePointOrderWithDigestsLinksAndMetad
     tree.writeFile("root/c/d", "dee");
     tree.makeSymlink("root/link", "../nowhere/at/all");
     tree.writeFile("root/\xC3\xA9"); // é, NFC
-    tree.writeFile("root/\xFF\xFE");  // not UTF-8: raw byte order
+    tree.writeFile("root/\xFF\xFE"); // not UTF-8: raw byte order
     tree.writeFile("root/" + std::string(255, 'n'));
     ASSERT_EQ(::setxattr(tree.path("root/a").c_str(), "user.colour", "blue", 4, 0), 0);
 
     const TreeManifest records = OperationFS::manifest(root, kNotCancelled);
-    EXPECT_EQ(relatives(records), (std::vector<std::string>{"", "a", "b", "c", "c/d", "link", std::string(255, 'n'),
-                                                            "\xC3\xA9", "\xFF\xFE"}));
+    EXPECT_EQ(relatives(records), (std::vector<std::string>{"", "a", "b", "c", "c/d", "link",
+                                                            std::string(255, 'n'), "\xC3\xA9", "\xFF\xFE"}));
     EXPECT_FALSE(records[0].digest);
     EXPECT_TRUE(records[0].stamp.isDirectory());
     EXPECT_EQ(records[1].digest, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855")
@@ -128,7 +128,8 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
     tree.makeFolder("fifo");
     tree.makeFifo("fifo/pipe");
     std::string path;
-    EXPECT_EQ(problemOf([&] { OperationFS::manifest(tree.path("fifo"), kNotCancelled); }, &path), Code::unsupported);
+    EXPECT_EQ(problemOf([&] { OperationFS::manifest(tree.path("fifo"), kNotCancelled); }, &path),
+              Code::unsupported);
     EXPECT_EQ(path, tree.path("fifo/pipe"));
 
     const std::string socketPath = tree.path("socket");

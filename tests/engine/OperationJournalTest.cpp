@@ -1,5 +1,5 @@
-#include "core/OperationProblem.h"
 #include "engine/OperationJournal.h"
+#include "core/OperationProblem.h"
 #include "engine/OperationJournalWorker.h"
 #include "runtime/MainThread.h"
 #include "support/ScopedEnv.h"
@@ -18,8 +18,8 @@ using namespace dromel;
 namespace {
 
 FileOperationTask taskIn(OperationPhase phase, const std::string &source = "/home/u/file") {
-    FileOperationTask task(
-        FileOperationRequest(FileOperationKind::trash, {source}, std::nullopt, std::nullopt, false, {}, std::nullopt));
+    FileOperationTask task(FileOperationRequest(FileOperationKind::trash, {source}, std::nullopt,
+                                                std::nullopt, false, {}, std::nullopt));
     task.phase = phase;
     return task;
 }
@@ -42,8 +42,8 @@ TEST(OperationJournalTest, LoadKeepsTheNewest200FinishedAndEveryTaskToReview) {
     std::vector<FileOperationTask> written;
     for (int i = 0; i < 254; ++i) {
         const OperationPhase phase = i == 7 || i == 120 || i == 250 ? OperationPhase::needsReview
-                                     : i == 3                        ? OperationPhase::copying
-                                                                     : OperationPhase::completed;
+                                     : i == 3                       ? OperationPhase::copying
+                                                                    : OperationPhase::completed;
         written.push_back(taskIn(phase, "/f" + std::to_string(i)));
         journal.save(written.back());
     }
@@ -54,7 +54,8 @@ TEST(OperationJournalTest, LoadKeepsTheNewest200FinishedAndEveryTaskToReview) {
     for (const FileOperationTask &task : loaded)
         review += task.phase == OperationPhase::needsReview;
     EXPECT_EQ(review, 4u);
-    EXPECT_EQ(loaded.back().id(), written[3].id()) << "older completed tasks are left out, unfinished ones kept";
+    EXPECT_EQ(loaded.back().id(), written[3].id())
+        << "older completed tasks are left out, unfinished ones kept";
     EXPECT_EQ(loaded.back().phase, OperationPhase::needsReview);
     EXPECT_EQ(loaded[loaded.size() - 2].id(), written[7].id());
 
@@ -84,8 +85,8 @@ TEST(OperationJournalTest, TwoConnectionsWriteAtOnceAndABadRowFailsTheLoad) {
 
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(journal.path().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO operations VALUES('X', '{\"not\":\"a task\"}');", nullptr, nullptr,
-                           nullptr),
+    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO operations VALUES('X', '{\"not\":\"a task\"}');", nullptr,
+                           nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
     EXPECT_THROW(journal.load(), JsonDecodeError);

@@ -1,13 +1,13 @@
+#include "engine/OperationTrash.h"
 #include "core/Location.h"
 #include "core/OperationProblem.h"
-#include "engine/OperationTrash.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace dromel;
@@ -116,8 +116,10 @@ TEST(OperationTrashTest, ItemsOnAnotherVolumeGoToThatVolumesTrash) {
     // A shared .Trash with the sticky bit is preferred; without it, ignored.
     tree.makeFolder("volume/.Trash", 01777);
     tree.writeFile("volume/dog.jpg", "woof");
-    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/dog.jpg")), volume + "/.Trash/" + uid + "/files/dog.jpg");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/dog.jpg")),
+              volume + "/.Trash/" + uid + "/files/dog.jpg");
     ASSERT_EQ(::chmod(tree.path("volume/.Trash").c_str(), 0777), 0);
     tree.writeFile("volume/owl.jpg", "hoot");
-    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/owl.jpg")), volume + "/.Trash-" + uid + "/files/owl.jpg");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/owl.jpg")),
+              volume + "/.Trash-" + uid + "/files/owl.jpg");
 }

@@ -25,22 +25,22 @@ struct Known {
 
 // The magic numbers of <linux/magic.h> and the drivers' own headers.
 constexpr std::array kKnown{
-    Known{0xEF53, "ext4", true, true},         Known{0x58465342, "xfs", true, true},
-    Known{0x9123683E, "btrfs", true, true},    Known{0x01021994, "tmpfs", true, true},
-    Known{0x858458F6, "ramfs", true, true},    Known{0xF2F52010, "f2fs", true, true},
-    Known{0xCA451A4E, "bcachefs", true, true}, Known{0x4D44, "vfat", true, true},
-    Known{0x2011BAB0, "exfat", true, true},    Known{0x7366746E, "ntfs3", true, true},
-    Known{0x794C7630, "overlay", true, false}, Known{0x5346544E, "ntfs", true, false},
-    Known{0x9660, "iso9660", true, false},     Known{0x73717368, "squashfs", true, false},
-    Known{0x15013346, "udf", true, false},     Known{0x3153464A, "jfs", true, false},
-    Known{0x52654973, "reiserfs", true, false}, Known{0x2FC12FC1, "zfs", true, false},
-    Known{0x482B, "hfsplus", true, false},     Known{0x3434, "nilfs2", true, false},
-    Known{0x6969, "nfs", false, false},        Known{0x517B, "smb", false, false},
-    Known{0xFF534D42, "cifs", false, false},   Known{0xFE534D42, "smb3", false, false},
-    Known{0x5346414F, "afs", false, false},    Known{0x6B414653, "afs", false, false},
-    Known{0x00C36400, "ceph", false, false},   Known{0x73757245, "coda", false, false},
-    Known{0x01021997, "9p", false, false},     Known{0x01161970, "gfs2", false, false},
-    Known{0x7461636F, "ocfs2", false, false},  Known{0x0BD00BD0, "lustre", false, false},
+    Known{0xEF53, "ext4", true, true},           Known{0x58465342, "xfs", true, true},
+    Known{0x9123683E, "btrfs", true, true},      Known{0x01021994, "tmpfs", true, true},
+    Known{0x858458F6, "ramfs", true, true},      Known{0xF2F52010, "f2fs", true, true},
+    Known{0xCA451A4E, "bcachefs", true, true},   Known{0x4D44, "vfat", true, true},
+    Known{0x2011BAB0, "exfat", true, true},      Known{0x7366746E, "ntfs3", true, true},
+    Known{0x794C7630, "overlay", true, false},   Known{0x5346544E, "ntfs", true, false},
+    Known{0x9660, "iso9660", true, false},       Known{0x73717368, "squashfs", true, false},
+    Known{0x15013346, "udf", true, false},       Known{0x3153464A, "jfs", true, false},
+    Known{0x52654973, "reiserfs", true, false},  Known{0x2FC12FC1, "zfs", true, false},
+    Known{0x482B, "hfsplus", true, false},       Known{0x3434, "nilfs2", true, false},
+    Known{0x6969, "nfs", false, false},          Known{0x517B, "smb", false, false},
+    Known{0xFF534D42, "cifs", false, false},     Known{0xFE534D42, "smb3", false, false},
+    Known{0x5346414F, "afs", false, false},      Known{0x6B414653, "afs", false, false},
+    Known{0x00C36400, "ceph", false, false},     Known{0x73757245, "coda", false, false},
+    Known{0x01021997, "9p", false, false},       Known{0x01161970, "gfs2", false, false},
+    Known{0x7461636F, "ocfs2", false, false},    Known{0x0BD00BD0, "lustre", false, false},
     Known{0x20030528, "orangefs", false, false},
 };
 
@@ -48,8 +48,9 @@ constexpr unsigned long kFuseMagic = 0x65735546;
 
 // FUSE file systems that reach their data over a network.
 constexpr std::array<std::string_view, 14> kNetworkFuse{
-    "sshfs", "rclone", "s3fs", "gcsfuse", "davfs", "glusterfs", "ceph-fuse", "curlftpfs", "smbnetfs",
-    "goofys", "onedriver", "google-drive-ocamlfuse", "httpdirfs", "gvfsd-fuse"};
+    "sshfs",     "rclone",    "s3fs",     "gcsfuse", "davfs",     "glusterfs",
+    "ceph-fuse", "curlftpfs", "smbnetfs", "goofys",  "onedriver", "google-drive-ocamlfuse",
+    "httpdirfs", "gvfsd-fuse"};
 
 // The mount table's type for the file system with this device number.
 std::string mountTableType(dev_t device) {
