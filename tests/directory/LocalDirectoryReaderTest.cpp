@@ -164,10 +164,21 @@ TEST(ListingOrdererTest, OrdersLikeApplyAndHonoursCancellation) {
     std::optional<std::optional<FileEntryList>> sorted, cancelled;
     auto ticket =
         orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { sorted = std::move(r); });
+    // Both sorting threads busy with long sorts, so the next one is still
+    // waiting when it is cancelled.
+    std::vector<FileEntry> many;
+    for (int i = 0; i < 50000; ++i)
+        many.emplace_back("0:" + std::to_string(i), "/x/" + std::to_string(i), "item " + std::to_string(i),
+                          false, false, false, i, std::nullopt, "File");
+    const FileEntryList large(std::move(many));
+    int busyDone = 0;
+    auto busy1 = orderer.order(large, sort, [&](std::optional<FileEntryList>) { ++busyDone; });
+    auto busy2 = orderer.order(large, sort, [&](std::optional<FileEntryList>) { ++busyDone; });
     auto dropped =
         orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { cancelled = std::move(r); });
     dropped->cancel();
-    ASSERT_TRUE(test::waitUntil([&] { return sorted.has_value() && cancelled.has_value(); }));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return sorted.has_value() && cancelled.has_value() && busyDone == 2; }));
     ASSERT_TRUE(*sorted);
     EXPECT_EQ(**sorted, sort.apply(*listing, ""));
     EXPECT_EQ((**sorted)[0].name(), "folder");
