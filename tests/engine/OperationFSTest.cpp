@@ -142,6 +142,9 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
     ::close(fd);
     EXPECT_EQ(problemOf([&] { OperationFS::manifest("/dev/null", kNotCancelled); }), Code::unsupported);
     EXPECT_EQ(problemOf([&] { OperationFS::stamp(tree.path("missing")); }), Code::system);
+    const TreeManifest loop = OperationFS::manifest(tree.makeSymlink("loop", "loop"), kNotCancelled);
+    ASSERT_EQ(loop.size(), 1u);
+    EXPECT_EQ(loop[0].link, "loop") << "a link loop is recorded as a link";
 
     if (!test::canMountTmpfs())
         GTEST_SKIP() << "cannot mount tmpfs here: the mount-point case is not checked";
