@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 namespace dromel::OperationTrash {
@@ -147,15 +148,27 @@ void syncFolder(const std::string &folder) {
         (void)::fsync(fd.get());
 }
 
+// The item's path with its folder's links resolved (the item itself is not
+// followed), so the volume's top and the recorded path are the real ones.
+std::string physical(const std::string &path) {
+    const std::string standard = Location::standardized(path);
+    char *real = ::realpath(Location::parent(standard).c_str(), nullptr);
+    if (!real)
+        throw OperationProblem::fromErrno(errno, standard);
+    const std::string folder(real);
+    std::free(real);
+    return Location::appending(folder, Location::lastComponent(standard));
+}
+
 } // namespace
 
 std::string trashFolderFor(const std::string &path) {
-    const std::string item = Location::standardized(path);
+    const std::string item = physical(path);
     return trashFor(item, lstatOrThrow(item)).folder;
 }
 
 std::string trashItem(const std::string &path) {
-    const std::string item = Location::standardized(path);
+    const std::string item = physical(path);
     const struct stat info = lstatOrThrow(item);
     const Trash trash = trashFor(item, info);
     if (!trash.top.empty())

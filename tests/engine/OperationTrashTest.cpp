@@ -113,6 +113,14 @@ TEST(OperationTrashTest, ItemsOnAnotherVolumeGoToThatVolumesTrash) {
         << "relative to the volume's top";
     EXPECT_NE(::access(tree.path("data/Trash").c_str(), F_OK), 0) << "never through the home trash";
 
+    // Reached through a link from another volume: the record is still
+    // relative to the real top.
+    tree.makeSymlink("shortcut", "volume/photos");
+    tree.writeFile("volume/photos/bird.jpg", "tweet");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("shortcut/bird.jpg")),
+              volume + "/.Trash-" + uid + "/files/bird.jpg");
+    EXPECT_EQ(infoLine(tree, "volume/.Trash-" + uid + "/info/bird.jpg.trashinfo", "Path"), "photos/bird.jpg");
+
     // A shared .Trash with the sticky bit is preferred; without it, ignored.
     tree.makeFolder("volume/.Trash", 01777);
     tree.writeFile("volume/dog.jpg", "woof");
