@@ -11,9 +11,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace dromel::detail {
 
@@ -61,6 +66,125 @@ struct DirCloser {
     void operator()(DIR *dir) const { ::closedir(dir); }
 };
 
+// What the statx loop learns about one item; turned into a FileEntry (kind,
+// collation key, shared storage) by the Publisher.
+struct RawItem {
+    std::string name;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool isDirectory = false;
+    bool isLink = false;
+    std::optional<std::int64_t> size;
+    std::optional<FileTime> modified;
+};
+
+// Builds entries and publishes cumulative listings on the cadence.
+class Publisher {
+public:
+    Publisher(const std::string &folder, const std::function<void(const FileEntryList &, bool)> &publish)
+        : m_folder(std::make_shared<const std::string>(folder)), m_publish(publish) {}
+
+    void add(RawItem item) {
+        const auto kind = item.isDirectory ? m_kinds.folderKind() : m_kinds.fileKind(item.name);
+        m_pending.push_back(FileEntry::listed(m_folder, std::move(item.name), item.device, item.inode,
+                                              item.isDirectory, false, item.isLink, item.size, item.modified,
+                                              kind));
+        const std::size_t total = m_published.size() + m_pending.size();
+        const auto now = Clock::now();
+        const bool due = m_publishedOnce ? now - m_lastPublication >= kCadence
+                                         : total >= kFirstBatch || now - m_lastPublication >= kCadence;
+        if (due) {
+            m_published = m_published.appending(std::move(m_pending));
+            m_pending = {};
+            m_publish(m_published, false);
+            m_publishedOnce = true;
+            m_lastPublication = now;
+        }
+    }
+    void finish() {
+        if (!m_pending.empty())
+            m_published = m_published.appending(std::move(m_pending));
+        m_publish(m_published, true);
+    }
+
+private:
+    const std::shared_ptr<const std::string> m_folder;
+    const std::function<void(const FileEntryList &, bool)> &m_publish;
+    KindLookup m_kinds;
+    FileEntryList m_published;
+    std::vector<FileEntry> m_pending;
+    Clock::time_point m_lastPublication = Clock::now();
+    bool m_publishedOnce = false;
+};
+
+// Large folders are read by two threads: this one keeps calling statx (the
+// kernel's share, as fast as a bare loop) while a helper builds the entries
+// (kinds, collation keys, allocation). Items cross in chunks, in order.
+class EntryBuilder {
+public:
+    static constexpr std::size_t kChunk = 256;
+
+    explicit EntryBuilder(Publisher &publisher) : m_thread([this, &publisher] { run(publisher); }) {}
+    ~EntryBuilder() { stop(); }
+    EntryBuilder(const EntryBuilder &) = delete;
+    EntryBuilder &operator=(const EntryBuilder &) = delete;
+
+    void add(RawItem item) {
+        m_chunk.push_back(std::move(item));
+        if (m_chunk.size() >= kChunk)
+            flush();
+    }
+    // Waits until every item handed over is built and published.
+    void stop() {
+        if (!m_thread.joinable())
+            return;
+        flush();
+        {
+            std::lock_guard lock(m_mutex);
+            m_closed = true;
+        }
+        m_ready.notify_one();
+        m_thread.join();
+    }
+
+private:
+    void flush() {
+        if (m_chunk.empty())
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_chunks.push_back(std::move(m_chunk));
+        }
+        m_chunk = {};
+        m_ready.notify_one();
+    }
+    void run(Publisher &publisher) {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_ready.wait(lock, [this] { return m_closed || !m_chunks.empty(); });
+            if (m_chunks.empty())
+                return;
+            std::vector<RawItem> chunk = std::move(m_chunks.front());
+            m_chunks.pop_front();
+            lock.unlock();
+            for (RawItem &item : chunk)
+                publisher.add(std::move(item));
+            lock.lock();
+        }
+    }
+
+    std::vector<RawItem> m_chunk; // filled by the statx thread
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::vector<RawItem>> m_chunks;
+    bool m_closed = false;
+    std::thread m_thread; // last: starts once everything above exists
+};
+
+// Below this many items one thread does it all: a helper thread would cost
+// more than it saves.
+constexpr std::size_t kSharedFrom = 1024;
+
 } // namespace
 
 std::error_code enumerateFolder(const std::string &folder, bool showHidden, const Cancellation &cancellation,
@@ -85,13 +209,9 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
     }
     const int dirFd = ::dirfd(dir.get());
     const auto hidden = showHidden ? std::unordered_set<std::string>() : hiddenNames(dirFd);
-    const auto sharedFolder = std::make_shared<const std::string>(folder);
-    KindLookup kinds;
-
-    FileEntryList published;
-    std::vector<FileEntry> pending;
-    auto lastPublication = Clock::now();
-    bool publishedOnce = false;
+    Publisher publisher(folder, publish);
+    std::optional<EntryBuilder> builder;
+    std::size_t count = 0;
 
     for (;;) {
         errno = 0;
@@ -115,42 +235,34 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
                 continue; // vanished between enumeration and now
             return systemError(errno);
         }
-        const bool isLink = S_ISLNK(info.stx_mode);
-        bool isDirectory = S_ISDIR(info.stx_mode);
-        if (isLink) {
+        RawItem raw;
+        raw.name = std::string(name);
+        raw.isLink = S_ISLNK(info.stx_mode);
+        raw.isDirectory = S_ISDIR(info.stx_mode);
+        if (raw.isLink) {
             // A link to a folder opens as that folder; a dangling one is a file.
             struct statx target {};
-            isDirectory = ::statx(dirFd, item->d_name, AT_NO_AUTOMOUNT, STATX_TYPE, &target) == 0 &&
-                          S_ISDIR(target.stx_mode);
+            raw.isDirectory = ::statx(dirFd, item->d_name, AT_NO_AUTOMOUNT, STATX_TYPE, &target) == 0 &&
+                              S_ISDIR(target.stx_mode);
         }
-        const std::uint64_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
-        std::optional<std::int64_t> size;
-        if (!isDirectory && (info.stx_mask & STATX_SIZE))
-            size = static_cast<std::int64_t>(info.stx_size);
-        std::optional<FileTime> modified;
+        raw.device = makedev(info.stx_dev_major, info.stx_dev_minor);
+        raw.inode = info.stx_ino;
+        if (!raw.isDirectory && (info.stx_mask & STATX_SIZE))
+            raw.size = static_cast<std::int64_t>(info.stx_size);
         if (info.stx_mask & STATX_MTIME)
-            modified = timeOf(info.stx_mtime);
-        pending.push_back(FileEntry::listed(sharedFolder, std::string(name), device, info.stx_ino,
-                                            isDirectory, false, isLink, size, modified,
-                                            isDirectory ? kinds.folderKind() : kinds.fileKind(name)));
-
-        const std::size_t total = published.size() + pending.size();
-        const auto now = Clock::now();
-        const bool due = publishedOnce ? now - lastPublication >= kCadence
-                                       : total >= kFirstBatch || now - lastPublication >= kCadence;
-        if (due) {
-            published = published.appending(std::move(pending));
-            pending = {};
-            publish(published, false);
-            publishedOnce = true;
-            lastPublication = now;
-        }
+            raw.modified = timeOf(info.stx_mtime);
+        if (builder)
+            builder->add(std::move(raw));
+        else
+            publisher.add(std::move(raw));
+        if (++count == kSharedFrom)
+            builder.emplace(publisher);
     }
+    if (builder)
+        builder->stop();
     if (cancellation.isCancelled())
         return cancelled;
-    if (!pending.empty())
-        published = published.appending(std::move(pending));
-    publish(published, true);
+    publisher.finish();
     return {};
 }
 
