@@ -1,65 +1,32 @@
-// Command-line demo (stands in until the window exists): reads a folder with
-// the background reader, orders it like the file list would, prints it, and
-// with --watch prints it again whenever the folder changes.
-#include "core/FileSort.h"
+// Command-line demo (stands in until the window exists): opens a folder in a
+// browser store with the real reader, orderer and monitor, prints the ordered
+// listing, and with --watch prints it again whenever the store reloads it.
+#include "browser/BrowserStore.h"
 #include "core/PathInput.h"
 #include "core/StatePaths.h"
 #include "core/Version.h"
-#include "directory/DirectoryMonitor.h"
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "directory/LocalVolumeReader.h"
-#include "runtime/MainThread.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <memory>
 
 using namespace dromel;
 
 namespace {
 
-void print(const std::string &folder, const std::vector<FileEntry> &entries) {
-    std::printf("\n%s — %zu items\n", folder.c_str(), entries.size());
-    for (const FileEntry &entry : entries) {
+void print(const BrowserTab &tab) {
+    std::printf("\n%s — %zu items\n", tab.url().c_str(), tab.visibleEntries().size());
+    for (const FileEntry &entry : tab.visibleEntries()) {
         const std::string size = entry.size() ? std::to_string(*entry.size()) : "--";
         std::printf("  %s%-48s %12s  %s\n", entry.isNavigable() ? "▸ " : "  ", entry.name().c_str(),
                     size.c_str(), entry.kind().c_str());
     }
     std::fflush(stdout);
 }
-
-class Demo {
-public:
-    Demo(std::string folder, bool showHidden) : m_folder(std::move(folder)), m_showHidden(showHidden) {}
-
-    void load(std::function<void()> done) {
-        m_read = m_reader.read(
-            m_folder, m_showHidden, [this, done](std::error_code error, const FileEntryList &entries) {
-                if (error) {
-                    std::fprintf(stderr, "dromel: %s: %s\n", m_folder.c_str(), error.message().c_str());
-                    done();
-                    return;
-                }
-                m_ticket =
-                    m_orderer.order(entries, FileSort{}, [this, done](std::optional<FileEntryList> ordered) {
-                        if (ordered)
-                            print(m_folder, ordered->toVector());
-                        done();
-                    });
-            });
-    }
-
-private:
-    std::string m_folder;
-    bool m_showHidden;
-    LocalDirectoryReader m_reader;
-    ListingOrderer m_orderer;
-    std::unique_ptr<DirectoryRead> m_read;
-    std::shared_ptr<OrderingTicket> m_ticket;
-};
 
 } // namespace
 
@@ -89,18 +56,32 @@ int main(int argc, char **argv) {
         for (const MountedVolume &volume : LocalVolumeReader::currentVolumes())
             std::printf("volume %-24s %s\n", volume.name.c_str(), volume.url.c_str());
 
-    Demo demo(folder, parser.isSet("hidden"));
+    LocalDirectoryReader reader;
+    ListingOrderer orderer;
+    BrowserStore store({folder}, 0, reader, orderer);
     const bool watch = parser.isSet("watch");
-    std::unique_ptr<DirectoryMonitor> monitor;
-    demo.load([watch] {
+    std::optional<Uuid> printed; // listing version last printed
+    int status = 0;
+    store.onChange = [&](BrowserStore::Change change) {
+        const BrowserTab &tab = store.current();
+        if (tab.loading)
+            return;
+        if (const auto *failure =
+                tab.error ? std::get_if<BrowserIssue::DirectoryRead>(&tab.error->value) : nullptr) {
+            std::fprintf(stderr, "dromel: %s: %s\n", failure->path.c_str(), failure->detail.c_str());
+            status = 1;
+        } else if (!printed || (change == BrowserStore::Change::content && printed != tab.listingVersion())) {
+            printed = tab.listingVersion();
+            print(tab);
+        }
         if (!watch)
-            QCoreApplication::quit();
-    });
-    if (watch) {
-        monitor = std::make_unique<DirectoryMonitor>(true, [&demo](const std::set<std::string> &) {
-            MainThread::post([&demo] { demo.load([] {}); });
-        });
-        monitor->watch({folder});
-    }
+            QCoreApplication::exit(status);
+    };
+    if (watch)
+        store.startMonitoring();
+    if (parser.isSet("hidden"))
+        store.setShowHidden(true); // reads the folder with hidden items
+    else
+        store.refresh();
     return application.exec();
 }
