@@ -157,23 +157,16 @@ void writeSmallFiles(const fs::path &folder, bool fsyncEach) {
     }
 }
 
-void BM_FsyncEach2000(benchmark::State &state) {
+// Argument 1: fsync after each file; 0: one syncfs at the end.
+void BM_Durability2000(benchmark::State &state) {
+    const bool fsyncEach = state.range(0) == 1;
+    const char *key = fsyncEach ? "fsync each" : "syncfs once";
     for (auto _ : state) {
         shell("sync");
         const auto start = Clock::now();
-        writeSmallFiles(freshOutput("fsync-each"), true);
-        seconds["fsync each"] = elapsed(start);
-        state.SetIterationTime(seconds["fsync each"]);
-    }
-}
-
-void BM_OneSyncfs2000(benchmark::State &state) {
-    for (auto _ : state) {
-        shell("sync");
-        const auto start = Clock::now();
-        writeSmallFiles(freshOutput("syncfs-once"), false);
-        seconds["syncfs once"] = elapsed(start);
-        state.SetIterationTime(seconds["syncfs once"]);
+        writeSmallFiles(freshOutput(fsyncEach ? "fsync-each" : "syncfs-once"), fsyncEach);
+        seconds[key] = elapsed(start);
+        state.SetIterationTime(seconds[key]);
     }
 }
 
@@ -199,8 +192,7 @@ BENCHMARK(BM_CpSyncOpensslBaseline)->Unit(benchmark::kMillisecond)->Iterations(1
 BENCHMARK(BM_VerifiedCopyOf1GiB)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(BM_CpArchiveSyncBaseline)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(BM_LimitedTreeOf10000Files)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
-BENCHMARK(BM_FsyncEach2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
-BENCHMARK(BM_OneSyncfs2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+BENCHMARK(BM_Durability2000)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 BENCHMARK(BM_JournalSave)->Unit(benchmark::kMillisecond)->Iterations(200)->UseManualTime();
 
 int main(int argc, char **argv) {

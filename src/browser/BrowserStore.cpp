@@ -68,10 +68,9 @@ BrowserStore::~BrowserStore() {
 
 const BrowserTab &BrowserStore::current() const {
     confined("BrowserStore::current");
-    const auto it =
-        std::find_if(m_tabs.begin(), m_tabs.end(), [&](const BrowserTab &t) { return t.id == m_activeID; });
-    assert(it != m_tabs.end() && "the active tab always exists");
-    return *it;
+    const std::ptrdiff_t position = positionOf(m_activeID);
+    assert(position >= 0 && "the active tab always exists");
+    return m_tabs[static_cast<std::size_t>(position)];
 }
 
 std::vector<FileEntry> BrowserStore::selected() const {
@@ -261,9 +260,8 @@ void BrowserStore::finishRead(const Uuid &id) {
 }
 
 bool BrowserStore::isCurrentRead(const Uuid &id, const Uuid &generation) const {
-    const auto it =
-        std::find_if(m_tabs.begin(), m_tabs.end(), [&](const BrowserTab &t) { return t.id == id; });
-    return it != m_tabs.end() && it->generation == generation;
+    const std::ptrdiff_t position = positionOf(id);
+    return position >= 0 && m_tabs[static_cast<std::size_t>(position)].generation == generation;
 }
 
 // --- Filter, selection, sorting ----------------------------------------------
@@ -429,9 +427,8 @@ void BrowserStore::updateMonitoring() {
 // --- Helpers -----------------------------------------------------------------
 
 BrowserTab *BrowserStore::findTab(const Uuid &id) {
-    const auto it =
-        std::find_if(m_tabs.begin(), m_tabs.end(), [&](const BrowserTab &t) { return t.id == id; });
-    return it == m_tabs.end() ? nullptr : &*it;
+    const std::ptrdiff_t position = positionOf(id);
+    return position < 0 ? nullptr : &m_tabs[static_cast<std::size_t>(position)];
 }
 
 BrowserTab &BrowserStore::active() {

@@ -42,19 +42,24 @@ static bool isUnreserved(unsigned char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-std::string fileURL(std::string_view path, bool isFolder) {
+std::string percentEncoded(std::string_view path) {
     static const char *const kHex = "0123456789ABCDEF";
-    std::string url = "file://";
-    url.reserve(url.size() + path.size() + 1);
+    std::string encoded;
+    encoded.reserve(path.size());
     for (unsigned char c : path) {
         if (isUnreserved(c) || c == '/') {
-            url += static_cast<char>(c);
+            encoded += static_cast<char>(c);
         } else {
-            url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0xF];
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0xF];
         }
     }
+    return encoded;
+}
+
+std::string fileURL(std::string_view path, bool isFolder) {
+    std::string url = "file://" + percentEncoded(path);
     if (isFolder && (url.size() == 7 || url.back() != '/'))
         url += '/';
     return url;

@@ -12,6 +12,9 @@ namespace dromel::Location {
 // Lexical normal form: no ".", "..", duplicate or trailing slashes; "/.." is "/".
 std::string standardized(std::string_view path);
 
+// The path with every byte outside A-Z a-z 0-9 - . _ ~ and "/" percent-encoded.
+std::string percentEncoded(std::string_view path);
+
 // "file://" + the path with every byte outside A-Z a-z 0-9 - . _ ~ and "/"
 // percent-encoded; a folder URL ends in "/".
 std::string fileURL(std::string_view path, bool isFolder);

@@ -188,11 +188,13 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
           const OperationCancellation &cancel, const Progress &progress) {
     std::int64_t total = 0;
+    // Each stamp below must match its record, device included, so every object
+    // is on the root's file system: one local check covers the tree.
+    OperationFS::requireLocal(source);
     for (const TreeRecord &record : records) {
         checkCancellation(cancel);
         const std::string from = under(source, record.relative);
         const std::string to = under(target, record.relative);
-        OperationFS::requireLocal(from);
         if (!(OperationFS::stamp(from) == record.stamp))
             throw OperationProblem(OperationProblem::Code::sourceChanged, from, "");
         if (record.stamp.isDirectory()) {

@@ -98,8 +98,10 @@ std::string digest(int fd, const OperationCancellation &cancel) {
 }
 
 bool supportsExclusiveRename(const std::string &folder) {
-    requireLocal(folder);
-    return detail::fileSystemTypeOf(folder).exclusiveRename;
+    const detail::FileSystemType type = detail::fileSystemTypeOf(folder);
+    if (!type.local)
+        throw OperationProblem(OperationProblem::Code::unsupported, folder, "");
+    return type.exclusiveRename;
 }
 
 std::string fileSystemType(const std::string &path) {

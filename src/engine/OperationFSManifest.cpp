@@ -59,11 +59,10 @@ std::vector<std::string> listNames(const std::string &folder) {
     return names;
 }
 
-void visit(const std::string &path, const std::string &relative, const OperationCancellation &cancel,
-           bool hash, TreeManifest &records) {
-    checkCancellation(cancel);
-    requireLocal(path);
-    const ObjectStamp first = stamp(path);
+// `first` is the stamp just taken of `path`. Everything below the root is on
+// the root's device, hence on the file system the root was checked on.
+void visit(const std::string &path, const std::string &relative, const ObjectStamp &first,
+           const OperationCancellation &cancel, bool hash, TreeManifest &records) {
     if (!first.isRegular() && !first.isDirectory() && !first.isSymbolicLink())
         throw OperationProblem(OperationProblem::Code::unsupported, path, "");
     TreeRecord record;
@@ -82,12 +81,13 @@ void visit(const std::string &path, const std::string &relative, const Operation
 
     if (first.isDirectory())
         for (const std::string &name : listNames(path)) {
+            checkCancellation(cancel);
             const std::string child = Location::appending(path, name);
             const ObjectStamp childStamp = stamp(child);
             // A manifest never crosses into another mounted file system.
             if (childStamp.device != first.device)
                 throw OperationProblem(OperationProblem::Code::unsupported, child, "");
-            visit(child, relative.empty() ? name : relative + "/" + name, cancel, hash, records);
+            visit(child, relative.empty() ? name : relative + "/" + name, childStamp, cancel, hash, records);
         }
 
     // For a folder this runs after its contents: anything added, removed or
@@ -99,8 +99,10 @@ void visit(const std::string &path, const std::string &relative, const Operation
 } // namespace
 
 TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash) {
+    checkCancellation(cancel);
+    requireLocal(root);
     TreeManifest records;
-    visit(root, "", cancel, hash, records);
+    visit(root, "", stamp(root), cancel, hash, records);
     return records;
 }
 

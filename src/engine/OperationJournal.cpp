@@ -3,6 +3,7 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "core/StatePaths.h"
+#include "engine/detail/PrivateFolders.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -22,24 +23,9 @@ OperationProblem journalProblem(const std::string &path, std::string detail = {}
     return OperationProblem(OperationProblem::Code::journal, path, std::move(detail));
 }
 
-// mkdir -p with 0700 for every folder it makes.
-void makeFolders(const std::string &folder) {
-    if (folder == "/" || folder.empty())
-        return;
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) {
-        if (!S_ISDIR(info.st_mode))
-            throw OperationProblem::fromErrno(ENOTDIR, folder);
-        return;
-    }
-    makeFolders(Location::parent(folder));
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        throw OperationProblem::fromErrno(errno, folder);
-}
-
 // Opens and prepares the database, runs `body`, closes it whatever happens.
 template <typename Body> auto withDatabase(const std::string &path, Body body) {
-    makeFolders(Location::parent(path));
+    detail::makePrivateFolders(Location::parent(path));
     sqlite3 *db = nullptr;
     if (::sqlite3_open_v2(path.c_str(), &db,
                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,

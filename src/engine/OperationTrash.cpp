@@ -4,6 +4,7 @@
 #include "core/OperationProblem.h"
 #include "core/StatePaths.h"
 #include "engine/detail/FileDescriptor.h"
+#include "engine/detail/PrivateFolders.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,14 +41,6 @@ void ensurePrivateFolder(const std::string &path) {
         throw OperationProblem::fromErrno(EACCES, path);
 }
 
-void ensureFolders(const std::string &path) {
-    if (path == "/" || ::access(path.c_str(), F_OK) == 0)
-        return;
-    ensureFolders(Location::parent(path));
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        throw OperationProblem::fromErrno(errno, path);
-}
-
 // The highest folder above `path` on the same device: the volume's top.
 std::string topFolder(const std::string &path, dev_t device) {
     std::string top = path;
@@ -67,7 +60,7 @@ struct Trash {
 
 Trash trashFor(const std::string &path, const struct stat &item) {
     const std::string home = Location::appending(StatePaths::dataHome(), "Trash");
-    ensureFolders(StatePaths::dataHome());
+    detail::makePrivateFolders(StatePaths::dataHome());
     const struct stat dataHome = lstatOrThrow(StatePaths::dataHome());
     if (dataHome.st_dev == item.st_dev)
         return {home, ""};
@@ -86,23 +79,6 @@ Trash trashFor(const std::string &path, const struct stat &item) {
         }
     }
     return {Location::appending(top, std::string(".Trash-").append(uid)), top};
-}
-
-std::string percentEncoded(std::string_view path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-            out.push_back(c);
-        } else {
-            out.push_back('%');
-            out.push_back(kHex[byte >> 4]);
-            out.push_back(kHex[byte & 0xF]);
-        }
-    }
-    return out;
 }
 
 std::string deletionDate() {
@@ -174,16 +150,16 @@ std::string trashItem(const std::string &path) {
     if (!trash.top.empty())
         ensurePrivateFolder(trash.folder);
     else
-        ensureFolders(trash.folder);
+        detail::makePrivateFolders(trash.folder);
     const std::string files = Location::appending(trash.folder, "files");
     const std::string infos = Location::appending(trash.folder, "info");
-    ensureFolders(files);
-    ensureFolders(infos);
+    detail::makePrivateFolders(files);
+    detail::makePrivateFolders(infos);
 
     const std::string recorded =
         trash.top.empty() ? item : item.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
-    const std::string record =
-        "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + deletionDate() + "\n";
+    const std::string record = "[Trash Info]\nPath=" + Location::percentEncoded(recorded) +
+                               "\nDeletionDate=" + deletionDate() + "\n";
     const std::string name = Location::lastComponent(item);
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = trashName(name, attempt);

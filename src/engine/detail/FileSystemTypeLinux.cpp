@@ -9,8 +9,6 @@
 #include <sys/sysmacros.h>
 
 #include <array>
-#include <chrono>
-#include <mutex>
 #include <cerrno>
 #include <string_view>
 
@@ -55,7 +53,7 @@ constexpr std::array<std::string_view, 14> kNetworkFuse{
     "httpdirfs", "gvfsd-fuse"};
 
 // The mount table's type for the file system with this device number.
-std::string readMountTableType(dev_t device) {
+std::string mountTableType(dev_t device) {
     std::string type;
     libmnt_table *table = ::mnt_new_table();
     if (!table)
@@ -73,25 +71,6 @@ std::string readMountTableType(dev_t device) {
     }
     ::mnt_unref_table(table);
     return type;
-}
-
-
-// A walk asks for every object of a tree; the table is read again only for
-// another device or after a second, so a FUSE volume costs one parse per walk.
-std::string mountTableType(dev_t device) {
-    static std::mutex mutex;
-    static dev_t lastDevice = 0;
-    static std::string lastType;
-    static std::chrono::steady_clock::time_point lastRead;
-    const auto now = std::chrono::steady_clock::now();
-    std::lock_guard lock(mutex);
-    if (lastRead == std::chrono::steady_clock::time_point{} || device != lastDevice ||
-        now - lastRead > std::chrono::seconds(1)) {
-        lastType = readMountTableType(device);
-        lastDevice = device;
-        lastRead = now;
-    }
-    return lastType;
 }
 
 } // namespace
