@@ -116,9 +116,9 @@ using Names = std::vector<std::string>;
 
 class BrowserStoreTimingTest : public ::testing::Test {
 protected:
-    // A store showing /data with `names`, completely read.
-    void load(const Names &names) {
-        store.navigate("/data", Navigation::visit);
+    // The store showing `folder` with `names`, completely read.
+    void load(const Names &names, const std::string &folder = "/data") {
+        store.navigate(folder, Navigation::visit);
         reader.deliver(names, true);
         orderer.complete();
         reader.finish();
@@ -190,28 +190,8 @@ TEST_F(BrowserStoreTimingTest, AChangeDuringAReadRefreshesOnceAfterIt) {
     EXPECT_EQ(reader.requests.size(), 2u);
 }
 
-TEST_F(BrowserStoreTimingTest, ARefreshOfAShownFolderReplacesTheListingOnce) {
-    load({"a", "b"});
-    int contents = 0;
-    store.onChange = [&](BrowserStore::Change change) {
-        contents += change == BrowserStore::Change::content;
-    };
-    store.refresh();
-    reader.deliver({"a"}, false);
-    EXPECT_EQ(orderer.waiting(), 0u) << "incomplete batches of a refresh are skipped";
-    reader.deliver({"a", "b", "c"}, true);
-    orderer.complete();
-    reader.finish();
-    EXPECT_EQ(store.current().entries().size(), 3u);
-    EXPECT_EQ(contents, 1);
-}
-
 TEST_F(BrowserStoreTimingTest, GoingUpDoesNotOverrideAClickMadeBeforeTheFolderArrives) {
-    store.navigate("/data/inner", Navigation::visit);
-    reader.deliver({}, true);
-    orderer.complete();
-    reader.finish();
-
+    load({}, "/data/inner");
     store.goUp();
     reader.deliver({"a"}, false);
     orderer.complete();
@@ -221,21 +201,6 @@ TEST_F(BrowserStoreTimingTest, GoingUpDoesNotOverrideAClickMadeBeforeTheFolderAr
     orderer.complete();
     reader.finish();
     EXPECT_EQ(store.current().selection, std::set<std::string>{clicked});
-
-    // Without the click, the folder is selected from whichever batch holds it.
-    store.navigate("/data/inner", Navigation::visit);
-    reader.deliver({}, true);
-    orderer.complete();
-    reader.finish();
-    store.goUp();
-    reader.deliver({"a"}, false);
-    orderer.complete();
-    EXPECT_TRUE(store.current().selection.empty());
-    reader.deliver({"a", "inner/"}, true);
-    orderer.complete();
-    reader.finish();
-    ASSERT_EQ(store.selected().size(), 1u);
-    EXPECT_EQ(store.selected()[0].name(), "inner");
 }
 
 TEST_F(BrowserStoreTimingTest, ARestoredSelectionSurvivesPartialBatches) {

@@ -61,30 +61,6 @@ TEST(SessionFile, CreatesMissingFoldersOwnerOnlyWhateverTheUmask) {
     EXPECT_EQ(modeOf(tree.path("shared")), 0755u);
 }
 
-TEST(SessionFile, FolderBlockedByAFileIsAnErrorNamingIt) {
-    TempTree tree;
-    tree.writeFile("Dromel", "not a folder");
-    try {
-        SessionFile::createFolder(tree.path("Dromel/sub"));
-        FAIL() << "expected a failure";
-    } catch (const std::system_error &error) {
-        EXPECT_NE(std::string(error.what()).find(tree.path("Dromel")), std::string::npos) << error.what();
-    }
-}
-
-TEST(SessionFile, ReplacesWithOwnerOnlyModeAndLeavesNoTemporary) {
-    TempTree tree;
-    ScopedUmask loose(0);
-    tree.writeFile("session.json", "old", 0644);
-    SessionFile::replaceAtomically(tree.path("session.json"), "new content");
-    EXPECT_EQ(tree.readFile("session.json"), "new content");
-    EXPECT_EQ(modeOf(tree.path("session.json")), 0600u);
-    EXPECT_TRUE(temporariesIn(tree.root()).empty());
-
-    SessionFile::replaceAtomically(tree.path("fresh.json"), "");
-    EXPECT_EQ(tree.readFile("fresh.json"), "");
-}
-
 TEST(SessionFile, FailedReplaceKeepsTheTargetAndCleansUp) {
     TempTree tree;
     // A directory in the way: rename(2) refuses it even for root.

@@ -94,15 +94,6 @@ TEST(SessionStore, CorruptOrInvalidFileYieldsNothingAndIsReplacedByTheNextSave) 
     EXPECT_EQ(store.load(), twoTabs());
 }
 
-TEST(SessionStore, ReadsTheLegacyForm) {
-    TempTree tree;
-    tree.writeFile("session.json", R"({"schemaVersion":1,"paths":["/a","/b"],"activeIndex":1})");
-    auto session = SessionStore(tree.path("session.json")).load();
-    ASSERT_TRUE(session);
-    EXPECT_EQ(session->paths(), (std::vector<std::string>{"/a", "/b"}));
-    EXPECT_EQ(session->activeIndex, 1);
-}
-
 TEST(SessionStore, InvalidSessionIsSilentlyNotWritten) {
     TempTree tree;
     SessionStore store(tree.path("Dromel/session.json"));

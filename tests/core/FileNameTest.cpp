@@ -51,12 +51,3 @@ TEST(FileNameTest, LengthCountsBytes) {
     // Bytes that are not UTF-8 are still a name.
     EXPECT_TRUE(accepted("caf\xE9"));
 }
-
-TEST(FileNameTest, ProblemCarriesTheRejectedName) {
-    try {
-        FileName::validate("x:y", false);
-        FAIL() << "accepted";
-    } catch (const OperationProblem &problem) {
-        EXPECT_EQ(problem, OperationProblem(OperationProblem::Code::invalidName, "x:y", ""));
-    }
-}

@@ -76,40 +76,6 @@ TEST(FileOperationTaskTest, NonUtf8VersionKeysAndNamesCannotPassForOthers) {
     EXPECT_EQ(back.name(), "n\xE9w");
 }
 
-TEST(FileOperationTaskTest, OptionalKeysAreOmittedAndRequiredOnesEnforced) {
-    const FileOperationRequest request(FileOperationKind::trash, {"/a"}, std::nullopt, std::nullopt, false,
-                                       {}, std::nullopt);
-    const Json json = request.toJson();
-    EXPECT_FALSE(json.contains("destination"));
-    EXPECT_FALSE(json.contains("name"));
-    EXPECT_FALSE(json.contains("undo"));
-    EXPECT_EQ(FileOperationRequest::fromJson(json), request);
-    for (const char *key : {"id", "kind", "sources", "sourceVersions", "allowLimitedMetadata"}) {
-        Json missing = json;
-        missing.erase(key);
-        EXPECT_THROW(FileOperationRequest::fromJson(missing), JsonDecodeError) << key;
-    }
-    const FileOperationResult result{std::nullopt, std::nullopt, ItemOutcome::skipped,
-                                     std::nullopt, {},           std::nullopt};
-    const Json encoded = result.toJson();
-    EXPECT_FALSE(encoded.contains("source"));
-    EXPECT_FALSE(encoded.contains("problem"));
-    EXPECT_FALSE(encoded.contains("undo"));
-    EXPECT_TRUE(encoded.at("recoveryPaths").is_array());
-    Json noIdentity = receipt().toJson();
-    noIdentity.erase("identity");
-    EXPECT_THROW(FileUndoRelocation::fromJson(noIdentity), JsonDecodeError);
-}
-
-TEST(FileOperationTaskTest, ProblemsCompareAllFields) {
-    using Code = OperationProblem::Code;
-    EXPECT_NE(OperationProblem(Code::system, "/a", "x"), OperationProblem(Code::system, "/a", "y"));
-    EXPECT_EQ(OperationProblem(Code::journal, "", ""), OperationProblem(Code::journal, "", ""));
-    const OperationProblem problem = OperationProblem::fromErrno(ENOENT, "/gone");
-    EXPECT_EQ(problem.code(), Code::system);
-    EXPECT_EQ(problem.detail(), "No such file or directory");
-}
-
 TEST(FileOperationTaskTest, MalformedTasksAreRejected) {
     const Json good = fullTask().toJson();
     auto mutated = [&](auto change) {

@@ -120,17 +120,6 @@ TEST(FileSortTest, NamesThatAreNotUtf8SortFilterAndTravelUnchanged) {
     EXPECT_EQ(sorted[2].url(), "/d/" + bad1);
 }
 
-TEST(FileSortTest, JsonFormAndStrictDecoding) {
-    const FileSort sort{SortColumn::size, false};
-    EXPECT_EQ(sort.toJson().dump(), R"({"column":"size","ascending":false})");
-    EXPECT_EQ(FileSort::fromJson(sort.toJson()), sort);
-    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"date","ascending":true})")), JsonDecodeError);
-    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"name"})")), JsonDecodeError);
-    EXPECT_THROW(FileSort::fromJson(Json::parse(R"({"column":"name","ascending":1})")), JsonDecodeError);
-    EXPECT_EQ(sortColumnFromRawValue("kind"), SortColumn::kind);
-    EXPECT_EQ(sortColumnFromRawValue("Kind"), std::nullopt);
-}
-
 TEST(FileSortTest, ListedEntriesShareTheirFolderAndDeriveIdAndPath) {
     auto parentPath = std::make_shared<const std::string>("/home/u");
     const FileEntry entry = FileEntry::listed(parentPath, "n\xFFx", 2049, 77, false, false, true, 3,
@@ -152,24 +141,6 @@ TEST(FileSortTest, ListedEntriesShareTheirFolderAndDeriveIdAndPath) {
     EXPECT_EQ(entry, again("/home/u"));
     EXPECT_NE(entry, again("/home/v"));
     EXPECT_LE(sizeof(FileEntry), 128u);
-}
-
-TEST(FileSortTest, EntryListsShareChunks) {
-    FileEntryList list;
-    const auto first = list.appending(std::vector<FileEntry>{file("a"), file("b")});
-    const auto second =
-        first.appending(std::vector<FileEntry>{file("c")}).appending(std::vector<FileEntry>{});
-    EXPECT_EQ(first.size(), 2u);
-    ASSERT_EQ(second.size(), 3u);
-    EXPECT_EQ(second.chunks()[0], first.chunks()[0]);
-    EXPECT_EQ(second[2].name(), "c");
-    EXPECT_EQ(names(second.toVector()), (Names{"a", "b", "c"}));
-    std::size_t count = 0;
-    for (const FileEntry &entry : second)
-        count += entry.name().size();
-    EXPECT_EQ(count, 3u);
-    EXPECT_THROW((void)second[3], std::out_of_range);
-    EXPECT_EQ(FileEntryList(second.toVector()), second);
 }
 
 // Large listings take another path (a radix pass over the key bytes); it must

@@ -55,28 +55,3 @@ TEST(LocationTest, DecoderAcceptsAnyValidEscapingAndRejectsTheRest) {
                             "file:///a b", "file:///a?q", "file:///a#f", "file:", "file://", "/a", ""})
         EXPECT_EQ(Location::pathFromFileURL(bad), std::nullopt) << bad;
 }
-
-TEST(LocationTest, UuidsAreRandomVersion4UpperCaseText) {
-    std::set<Uuid> seen;
-    for (int i = 0; i < 100; ++i) {
-        const Uuid id = Uuid::random();
-        const std::string text = id.text();
-        ASSERT_EQ(text.size(), 36u);
-        EXPECT_EQ(text[14], '4');
-        for (char c : text)
-            EXPECT_FALSE(c >= 'a' && c <= 'z');
-        EXPECT_EQ(Uuid::parse(text), id);
-        seen.insert(id);
-    }
-    EXPECT_EQ(seen.size(), 100u);
-    const Uuid id = Uuid::random();
-    std::string lower = id.text();
-    for (char &c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(Uuid::parse(lower), id);
-    EXPECT_EQ(Uuid::parse("not-a-uuid"), std::nullopt);
-    EXPECT_EQ(Uuid::parse(id.text() + "0"), std::nullopt);
-    EXPECT_TRUE(Uuid().isNull());
-    EXPECT_FALSE(id.isNull());
-    EXPECT_EQ(itemIdentity(18446744073709551615ull, 7, "n\xFF"), "18446744073709551615:7:n\xFF");
-}

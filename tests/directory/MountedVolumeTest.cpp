@@ -127,15 +127,3 @@ TEST(MountedVolumeTest, AnOlderRefreshThatFinishesLaterIsDropped) {
     reader->m_pending[2]({{"/late", "late"}});
     EXPECT_EQ(deliveries.size(), 1u) << "a dropped monitor delivers nothing";
 }
-
-TEST(MountedVolumeTest, TheMountFolderChangingStartsARefresh) {
-    test::TempTree tree;
-    const std::string media = tree.makeFolder("media");
-    auto reader = std::make_shared<SlowFirstReader>();
-    MountedVolumeMonitor monitor(reader, media, [](const Volumes &) {});
-    // The first refresh, then the folder monitor's initial report.
-    ASSERT_TRUE(test::waitUntil([&] { return reader->m_pending.size() >= 2; }));
-    const std::size_t seen = reader->m_pending.size();
-    tree.makeFolder("media/NEWDISK");
-    EXPECT_TRUE(test::waitUntil([&] { return reader->m_pending.size() > seen; }));
-}

@@ -1,6 +1,7 @@
 #include "engine/OperationCopy.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
+#include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
@@ -18,27 +19,12 @@
 
 using namespace dromel;
 using Code = OperationProblem::Code;
+using test::modeOf;
+using test::problemOf;
 
 namespace {
 
 const OperationCancellation kNotCancelled;
-
-std::optional<Code> problemOf(const std::function<void()> &work, std::string *path = nullptr) {
-    try {
-        work();
-    } catch (const OperationProblem &problem) {
-        if (path)
-            *path = problem.path();
-        return problem.code();
-    }
-    return std::nullopt;
-}
-
-unsigned modeOf(const std::string &path) {
-    struct stat info {};
-    ::lstat(path.c_str(), &info);
-    return info.st_mode & 07777;
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "engine/OperationFS.h"
 #include "core/OperationProblem.h"
 #include "engine/PreparedOperation.h"
+#include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
@@ -18,6 +19,7 @@
 
 using namespace dromel;
 using Code = OperationProblem::Code;
+using test::problemOf;
 
 namespace {
 
@@ -26,18 +28,6 @@ std::vector<std::string> relatives(const TreeManifest &records) {
     for (const TreeRecord &record : records)
         result.push_back(record.relative);
     return result;
-}
-
-// The problem code `work` throws, or nothing.
-std::optional<Code> problemOf(const std::function<void()> &work, std::string *path = nullptr) {
-    try {
-        work();
-    } catch (const OperationProblem &problem) {
-        if (path)
-            *path = problem.path();
-        return problem.code();
-    }
-    return std::nullopt;
 }
 
 // Runs `onOpen` on another thread the moment `file` is opened (the walk has
@@ -175,22 +165,6 @@ TEST(OperationFSTest, IdentitySurvivesAMoveButNotACopy) {
     EXPECT_EQ(problemOf([&] { OperationFS::renameExclusive(tree.path("copy"), tree.path("moved")); }),
               Code::system);
     EXPECT_EQ(tree.readFile("moved"), "content");
-}
-
-TEST(OperationFSTest, SameContentIgnoresTimesAndPermissions) {
-    test::TempTree tree;
-    tree.makeFolder("one");
-    tree.writeFile("one/x", "same");
-    tree.makeFolder("two");
-    tree.writeFile("two/x", "same", 0600);
-    tree.setModificationTime("two/x", 1000);
-    const TreeManifest one = OperationFS::manifest(tree.path("one"), kNotCancelled);
-    TreeManifest two = OperationFS::manifest(tree.path("two"), kNotCancelled);
-    EXPECT_TRUE(OperationFS::sameContent(one, two));
-    tree.writeFile("two/y");
-    EXPECT_FALSE(OperationFS::sameContent(one, OperationFS::manifest(tree.path("two"), kNotCancelled)));
-    two[1].digest = std::string(64, '0');
-    EXPECT_FALSE(OperationFS::sameContent(one, two));
 }
 
 TEST(OperationFSTest, RelationshipRefusesTheSourceAndItsDescendants) {

@@ -2,6 +2,7 @@
 #include "core/OperationProblem.h"
 #include "engine/OperationJournalWorker.h"
 #include "runtime/MainThread.h"
+#include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
@@ -14,6 +15,7 @@
 #include <thread>
 
 using namespace dromel;
+using test::modeOf;
 
 namespace {
 
@@ -22,12 +24,6 @@ FileOperationTask taskIn(OperationPhase phase, const std::string &source = "/hom
                                                 std::nullopt, false, {}, std::nullopt));
     task.phase = phase;
     return task;
-}
-
-unsigned modeOf(const std::string &path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
 }
 
 } // namespace

@@ -53,26 +53,6 @@ TEST(SerialQueueTest, TimersFireOnceOrRepeatUntilCancelled) {
     EXPECT_EQ(never, 0);
 }
 
-TEST(SerialQueueTest, ReadinessWatchFollowsTheDescriptor) {
-    SerialQueue queue(QueueNames::directoryEvents());
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    std::atomic<int> reads = 0;
-    SerialQueue::Handle watch = queue.watchReadable(fds[0], [&] {
-        char buffer[64];
-        if (::read(fds[0], buffer, sizeof buffer) > 0)
-            ++reads;
-    });
-    ASSERT_EQ(::write(fds[1], "x", 1), 1);
-    ASSERT_TRUE(test::waitUntil([&] { return reads == 1; }));
-    queue.sync([&] { watch.cancel(); });
-    ASSERT_EQ(::write(fds[1], "y", 1), 1);
-    test::spinFor(30ms);
-    EXPECT_EQ(reads, 1);
-    ::close(fds[0]);
-    ::close(fds[1]);
-}
-
 // A queued session write must not be lost when its queue goes away.
 TEST(SerialQueueTest, DestructionRunsQueuedJobsAndStopsTimers) {
     std::atomic<int> fired = 0;
