@@ -5,6 +5,7 @@
 #include "engine/OperationFS.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/MetadataTransfer.h"
+#include "engine/detail/StampOf.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -124,11 +125,13 @@ private:
 // The data extents only (SEEK_DATA/SEEK_HOLE): holes stay holes, so a sparse
 // disk image does not fill the target volume. The length is set last, which
 // keeps a hole at the end.
-void copyData(int from, int to, std::int64_t size, const std::string &target,
+void copyData(int from, int to, const struct stat &info, const std::string &target,
               const OperationCancellation &cancel, Throttle &throttle) {
     RangeCopier copier(from, to, target, cancel);
     const auto advanced = [&](off_t offset) { throttle.update(offset); };
-    bool holes = true;
+    const std::int64_t size = info.st_size;
+    // A file with a block for every byte has no hole to look for.
+    bool holes = static_cast<std::int64_t>(info.st_blocks) * 512 < size;
     off_t offset = 0;
     while (offset < size) {
         off_t data = offset, hole = size;
@@ -151,7 +154,7 @@ void copyData(int from, int to, std::int64_t size, const std::string &target,
         offset = hole;
     }
     checkCancellation(cancel);
-    if (::ftruncate(to, size) != 0)
+    if (offset < size && ::ftruncate(to, size) != 0)
         throw OperationProblem::fromErrno(errno, target);
     throttle.finish(size);
 }
@@ -196,14 +199,18 @@ void verify(int source, int target, std::int64_t size, const std::string &target
 
 enum class Flush { now, deferred };
 
-// With `expected` (the manifest's digest) only the copy is hashed: it must
-// equal the source as it was when the manifest was made, not as it is now.
+// With a manifest `record`, the source as opened must still have its stamp,
+// and only the copy is hashed: it must equal the source as it was when the
+// manifest was made, not as it is now.
 void copyFile(const std::string &source, const std::string &target, bool limited,
               const OperationCancellation &cancel, const Progress &progress, Flush flush,
-              const std::optional<std::string> &expected = std::nullopt) {
+              const TreeRecord *record = nullptr) {
     FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!from)
         throw OperationProblem::fromErrno(errno, source);
+    if (record && !(detail::stampOf(from.get(), source).stamp == record->stamp))
+        throw OperationProblem(OperationProblem::Code::sourceChanged, source, "");
+    const std::optional<std::string> expected = record ? record->digest : std::nullopt;
     struct stat info {};
     if (::fstat(from.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw OperationProblem(OperationProblem::Code::unsupported, source, "");
@@ -211,7 +218,7 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     if (!to)
         throw OperationProblem::fromErrno(errno, target);
     Throttle throttle(progress);
-    copyData(from.get(), to.get(), info.st_size, target, cancel, throttle);
+    copyData(from.get(), to.get(), info, target, cancel, throttle);
     checkCancellation(cancel);
     if (!limited)
         detail::transferMetadata(from.get(), to.get(), target);
@@ -285,7 +292,8 @@ void tree(const std::string &source, const std::string &target, const TreeManife
         checkCancellation(cancel);
         const std::string from = under(source, record.relative);
         const std::string to = under(target, record.relative);
-        if (!(OperationFS::stamp(from) == record.stamp))
+        // A file's stamp is checked on the descriptor the copy reads from.
+        if (!record.stamp.isRegular() && !(OperationFS::stamp(from) == record.stamp))
             throw OperationProblem(OperationProblem::Code::sourceChanged, from, "");
         if (record.stamp.isDirectory()) {
             if (::mkdir(to.c_str(), 0700) != 0)
@@ -307,7 +315,7 @@ void tree(const std::string &source, const std::string &target, const TreeManife
                 if (progress)
                     progress(total + copied);
             };
-            copyFile(from, to, limited, cancel, perFile, Flush::deferred, record.digest);
+            copyFile(from, to, limited, cancel, perFile, Flush::deferred, &record);
             total += record.stamp.size;
             if (progress)
                 progress(total);
