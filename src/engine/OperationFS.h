@@ -29,6 +29,14 @@ std::string digest(int fd, const OperationCancellation &cancel);
 // atomically. Decided by file-system type, never by probing the disk.
 bool supportsExclusiveRename(const std::string &folder);
 
+// Whether `folder`'s volume keeps owners, modes and extended attributes
+// (with the ACLs). Probed on the volume itself: an attribute lookup and an
+// unnamed temporary file that leaves nothing behind; where the probe cannot
+// run, decided by the file-system type. False for FAT, exFAT, NTFS, ramfs
+// and FUSE volumes that fail the probe. Throws unsupported for a network
+// file system, system when `folder` cannot be reached.
+bool keepsPosixMetadata(const std::string &folder);
+
 // Throws descendant when `target` is `source` or lies inside it (links
 // resolved on both sides).
 void validateRelationship(const std::string &source, const std::string &target);
@@ -38,6 +46,12 @@ void renameExclusive(const std::string &from, const std::string &to);
 
 // Same shape, types, digests and link targets; stamps and metadata ignored.
 bool sameContent(const TreeManifest &a, const TreeManifest &b);
+
+// Pairwise over two manifests of equal length: attributes, ACL text, inode
+// flags, modification time and permission bits equal, except that a copy
+// whose owner or group differs has no set-user-ID or set-group-ID bit. Only
+// meaningful where the copy's volume keeps POSIX metadata.
+bool metadataMatches(const TreeManifest &source, const TreeManifest &copy);
 
 // The file-system type name of the object's volume ("ext4", "nfs4", ...),
 // from the mount table; empty when unknown.

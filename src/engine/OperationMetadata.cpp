@@ -1,6 +1,7 @@
 #include "engine/OperationMetadata.h"
 
 #include "core/OperationProblem.h"
+#include "engine/detail/CopiedMetadata.h"
 #include "engine/detail/FileDescriptor.h"
 
 #include <acl/libacl.h>
@@ -30,6 +31,8 @@ std::map<std::string, std::string> readAttributes(const std::string &path) {
                 return attributes;
             throw OperationProblem::fromErrno(errno, path);
         }
+        if (size == 0)
+            return attributes;
         names.assign(static_cast<std::size_t>(size) + 1, '\0');
         const ssize_t length = ::llistxattr(path.c_str(), names.data(), static_cast<std::size_t>(size));
         if (length == size)
@@ -41,7 +44,7 @@ std::map<std::string, std::string> readAttributes(const std::string &path) {
     for (std::size_t start = 0; start < names.size();) {
         const std::string name(names.data() + start);
         start += name.size() + 1;
-        if (name.empty())
+        if (name.empty() || detail::isVolumeInternalAttribute(name))
             continue;
         for (int attempt = 0;; ++attempt) {
             const ssize_t size = ::lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
@@ -95,7 +98,7 @@ std::uint32_t inodeFlags(const std::string &path, const struct stat &info) {
     int flags = 0;
     if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0)
         return 0;
-    return static_cast<std::uint32_t>(flags);
+    return static_cast<std::uint32_t>(flags) & detail::kTransferredFlags;
 }
 
 } // namespace
@@ -107,10 +110,12 @@ OperationMetadata OperationMetadata::read(const std::string &path) {
     if (::lstat(path.c_str(), &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
     metadata.flags = inodeFlags(path, info);
-    // acl_get_file follows links; a link has no ACL of its own.
+    // acl_get_file follows links; a link has no ACL of its own. Linux keeps
+    // the ACLs in these attributes: without them the mode bits say it all.
     if (!S_ISLNK(info.st_mode)) {
-        metadata.acl = aclText(path, ACL_TYPE_ACCESS, nullptr);
-        if (S_ISDIR(info.st_mode)) {
+        if (metadata.attributes.count("system.posix_acl_access"))
+            metadata.acl = aclText(path, ACL_TYPE_ACCESS, nullptr);
+        if (S_ISDIR(info.st_mode) && metadata.attributes.count("system.posix_acl_default")) {
             const std::string defaults = aclText(path, ACL_TYPE_DEFAULT, "default:");
             if (!defaults.empty()) {
                 if (!metadata.acl.empty())
