@@ -1,4 +1,5 @@
 #include "presentation/Localization.h"
+#include "QStringPrinting.h"
 
 #include <QDir>
 #include <QFile>
