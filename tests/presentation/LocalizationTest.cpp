@@ -1,6 +1,7 @@
 #include "presentation/Localization.h"
 #include "QStringPrinting.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -171,4 +172,13 @@ TEST(LocalizationDeathTest, NoTableAtAllIsABrokenInstallation) {
     ASSERT_TRUE(empty.isValid());
     EXPECT_DEATH(Localization(AppLanguage::english, {}, QLocale::c(), empty.path()),
                  "installation is broken");
+}
+
+TEST(LocalizationTest, QtsOwnTextsFollowTheLanguage) {
+    const QString copy = QCoreApplication::translate("QLineEdit", "&Copy");
+    if (!chinese().installToolkitTranslations())
+        GTEST_SKIP() << "Qt's Chinese translations (qt6-translations-l10n) are not installed";
+    EXPECT_NE(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
+    EXPECT_FALSE(english().installToolkitTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
 }
