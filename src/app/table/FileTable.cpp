@@ -270,7 +270,7 @@ void FileTable::keyboardSearch(const QString &search) {
     const int rows = m_model->rowCount();
     if (search.isEmpty() || rows == 0)
         return;
-    if (!m_typedAt.isValid() || m_typedAt.elapsed() > QApplication::keyboardInputInterval())
+    if (!m_typedAt.isValid() || m_typedAt.elapsed() >= QApplication::keyboardInputInterval())
         m_typedPrefix.clear();
     m_typedAt.start();
     m_typedPrefix += search;
