@@ -24,8 +24,14 @@ std::optional<std::string> followingValue(const std::vector<std::string> &argume
 
 } // namespace
 
-LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, const Environment &environment,
+LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, const Environment &lookup,
                                    const std::string &workingFolder) {
+    const auto environment = [&lookup](const char *name) -> std::optional<std::string> {
+        std::optional<std::string> value = lookup(name);
+        if (value && value->empty())
+            return std::nullopt;
+        return value;
+    };
     LaunchOptions options;
     if (const auto fixtureFolder = environment("DromelFixtureDirectory")) {
         options.fixtureMode = true;
@@ -54,7 +60,7 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
 LaunchOptions::Environment LaunchOptions::processEnvironment() {
     return [](const char *name) -> std::optional<std::string> {
         const char *value = std::getenv(name);
-        if (!value || !*value)
+        if (!value)
             return std::nullopt;
         return std::string(value);
     };
