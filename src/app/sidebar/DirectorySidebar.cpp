@@ -7,9 +7,10 @@
 #include "directory/ListingOrdering.h"
 #include "directory/LocalVolumeReader.h"
 #include "directory/MountedVolumeMonitor.h"
+#include "presentation/Localization.h"
 #include "runtime/MainThread.h"
+#include "shell/Icons.h"
 #include "sidebar/SidebarModel.h"
-#include "sidebar/SidebarTexts.h"
 #include "sidebar/XdgUserFolders.h"
 
 #include <QFile>
@@ -72,7 +73,8 @@ DirectorySidebar::DirectorySidebar(const std::string &root, DirectoryReading &re
     setTextElideMode(Qt::ElideMiddle);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(SidebarTexts::text(TextKey::tree));
+    Icons::installFallback();
+    setAccessibleName(Localization::current().text(TextKey::tree));
 
     m_model = new SidebarModel(buildSections(Location::standardized(root)), this);
     setModel(m_model);
@@ -104,8 +106,8 @@ DirectorySidebar::~DirectorySidebar() {
 }
 
 std::vector<std::shared_ptr<SidebarNode>> DirectorySidebar::buildSections(const std::string &home) {
-    auto favourites = std::make_shared<Node>(Node::Kind::section, SidebarTexts::text(TextKey::favorites),
-                                             std::nullopt, "folder");
+    auto favourites = std::make_shared<Node>(
+        Node::Kind::section, Localization::current().text(TextKey::favorites), std::nullopt, "folder");
     favourites->children.emplace();
     const struct {
         TextKey title;
@@ -120,21 +122,21 @@ std::vector<std::shared_ptr<SidebarNode>> DirectorySidebar::buildSections(const 
     for (const auto &choice : choices) {
         if (!choice.folder || !isFolder(*choice.folder))
             continue;
-        auto row = std::make_shared<Node>(Node::Kind::favourite, SidebarTexts::text(choice.title),
+        auto row = std::make_shared<Node>(Node::Kind::favourite, Localization::current().text(choice.title),
                                           choice.folder, choice.symbol);
         row->parent = favourites.get();
         row->row = static_cast<int>(favourites->children->size());
         favourites->children->push_back(std::move(row));
     }
 
-    auto tree = std::make_shared<Node>(Node::Kind::section, SidebarTexts::text(TextKey::tree), std::nullopt,
-                                       "folder");
+    auto tree = std::make_shared<Node>(Node::Kind::section, Localization::current().text(TextKey::tree),
+                                       std::nullopt, "folder");
     auto homeRow = std::make_shared<Node>(Node::Kind::folder, displayName(Location::lastComponent(home)),
                                           home, "user-home");
     homeRow->parent = tree.get();
     tree->children.emplace(1, homeRow);
 
-    auto volumes = std::make_shared<Node>(Node::Kind::section, SidebarTexts::text(TextKey::volumes),
+    auto volumes = std::make_shared<Node>(Node::Kind::section, Localization::current().text(TextKey::volumes),
                                           std::nullopt, "folder");
     volumes->children.emplace();
 
@@ -231,9 +233,10 @@ void DirectorySidebar::readFinished(const std::weak_ptr<Node> &weak, const Uuid 
     if (!node || node->readGeneration != token)
         return;
     if (error) {
-        auto row = std::make_shared<Node>(Node::Kind::error,
-                                          SidebarTexts::readError(QString::fromLocal8Bit(error.message())),
-                                          std::nullopt, "dialog-warning");
+        auto row = std::make_shared<Node>(
+            Node::Kind::error,
+            Localization::current().format(TextKey::readError, QString::fromLocal8Bit(error.message())),
+            std::nullopt, "dialog-error");
         finishLoad(*node, std::vector<std::shared_ptr<Node>>{row});
         return;
     }

@@ -1,6 +1,6 @@
 #include "sidebar/SidebarModel.h"
 
-#include "sidebar/SidebarIcons.h"
+#include "shell/Icons.h"
 
 #include <QApplication>
 #include <QFile>
@@ -82,7 +82,7 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleTextRole:
         return node->title;
     case Qt::DecorationRole:
-        return caption ? QVariant() : QVariant(SidebarIcons::icon(node->symbol));
+        return caption ? QVariant() : QVariant(iconFor(node->symbol));
     case Qt::ToolTipRole:
         return node->url && !node->group ? QVariant(QFile::decodeName(QByteArray::fromStdString(*node->url)))
                                          : QVariant();
@@ -209,6 +209,13 @@ void SidebarModel::removeRun(SidebarNode &node, std::vector<std::shared_ptr<Side
     endRemoveRows();
     for (const auto &child : removed)
         child->parent = nullptr;
+}
+
+QIcon SidebarModel::iconFor(const std::string &symbol) const {
+    auto found = m_icons.find(symbol);
+    if (found == m_icons.end())
+        found = m_icons.emplace(symbol, Icons::named(QString::fromStdString(symbol))).first;
+    return found->second;
 }
 
 void SidebarModel::renumber(SidebarNode &node) {

@@ -3,8 +3,11 @@
 #include "sidebar/SidebarNode.h"
 
 #include <QAbstractItemModel>
+#include <QIcon>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace dromel {
@@ -43,8 +46,10 @@ private:
                    std::vector<std::shared_ptr<SidebarNode>> run);
     void removeRun(SidebarNode &node, std::vector<std::shared_ptr<SidebarNode>> &rows, int first, int count);
     static void renumber(SidebarNode &node);
+    QIcon iconFor(const std::string &symbol) const;
 
     std::vector<std::shared_ptr<SidebarNode>> m_roots;
+    mutable std::unordered_map<std::string, QIcon> m_icons; // by symbol: data() runs for every painted row
 };
 
 } // namespace dromel

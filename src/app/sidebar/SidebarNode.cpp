@@ -2,7 +2,7 @@
 
 #include "directory/DirectoryReading.h"
 #include "directory/ListingOrdering.h"
-#include "sidebar/SidebarTexts.h"
+#include "presentation/Localization.h"
 
 namespace dromel {
 
@@ -23,8 +23,9 @@ int SidebarNode::childRowCount() const {
 SidebarNode *SidebarNode::childAt(int index) const {
     if (showsPlaceholder && index == 0) {
         if (!m_placeholder) {
-            m_placeholder = std::make_unique<SidebarNode>(
-                Kind::placeholder, SidebarTexts::text(TextKey::loading), std::nullopt, std::string());
+            m_placeholder = std::make_unique<SidebarNode>(Kind::placeholder,
+                                                          Localization::current().text(TextKey::loading),
+                                                          std::nullopt, std::string());
             m_placeholder->parent = const_cast<SidebarNode *>(this);
         }
         return m_placeholder.get();
