@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/Uuid.h"
+#include "directory/MountedVolume.h"
+#include "runtime/Lifetime.h"
+#include "sidebar/SidebarNode.h"
+
+#include <QTreeView>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace dromel {
+
+class DirectoryMonitor;
+class DirectoryReading;
+class FileEntryList;
+class ListingOrdering;
+class MountedVolumeMonitor;
+class SidebarModel;
+
+// The left-hand outline of the main window: favourite folders, a lazily
+// loaded folder tree from the home folder, and the mounted volumes. Clicking
+// a row (or Return on it) asks the window to navigate there; the window tells
+// the sidebar which folder the active tab shows (reveal), and the sidebar
+// expands the tree down to it without navigating. Expanded folders are watched
+// and reloaded in place; a reload inserts and removes only the rows that
+// differ, so expansion, selection and scroll position survive it.
+//
+// Threading: main thread only. Reads, sorts and volume listings run on the
+// services' queues; their results and the monitors' reports come back as
+// main-thread jobs that hold the sidebar weakly.
+class DirectorySidebar : public QTreeView {
+    Q_OBJECT
+public:
+    using Node = SidebarNode;
+
+    // `root` is the home folder. The reader and the orderer must outlive the
+    // sidebar.
+    DirectorySidebar(const std::string &root, DirectoryReading &reader, ListingOrdering &orderer,
+                     QWidget *parent = nullptr);
+    ~DirectorySidebar() override;
+
+    // Called with a folder when the user picks its row.
+    std::function<void(const std::string &folder)> onNavigate;
+    // Called after the volumes section changed.
+    std::function<void()> onVolumesChanged;
+
+    bool showHidden() const { return m_showHidden; }
+    // Hidden folders are listed or not from the next load; a change reloads
+    // what is shown.
+    void setShowHidden(bool show);
+
+    // Expands the tree down to `folder` and selects its row, loading each
+    // level once; never calls onNavigate. A newer reveal supersedes it.
+    void reveal(const std::string &folder);
+    // Reloads the shown folders among `folders`; with none, every expanded
+    // folder, and the volumes are listed again.
+    void refresh(const std::optional<std::set<std::string>> &folders = std::nullopt);
+
+    SidebarModel &sidebarModel() const { return *m_model; }
+    // The folders the monitor is asked to watch: the expanded visible rows.
+    const std::set<std::string> &watchedFolders() const { return m_watched; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct Reveal {
+        Uuid token;
+        std::string target;
+        std::weak_ptr<Node> at; // the row reached so far
+        bool atStart = true;
+    };
+    // A watch set sent to the monitor whose first report (the whole set) has
+    // not come back yet.
+    struct PendingWatch {
+        std::set<std::string> folders;
+        std::set<std::string> previous;
+    };
+
+    std::vector<std::shared_ptr<Node>> buildSections(const std::string &home);
+    void nodeExpanded(const QModelIndex &index);
+    void nodeCollapsed(const QModelIndex &index);
+    void navigateTo(const QModelIndex &index);
+
+    void load(Node &node, bool force);
+    void readFinished(const std::weak_ptr<Node> &weak, const Uuid &token, std::error_code error,
+                      const FileEntryList &entries);
+    void sortFinished(const std::weak_ptr<Node> &weak, const Uuid &token,
+                      std::optional<FileEntryList> ordered);
+    void replaceChildren(Node &node, std::vector<std::shared_ptr<Node>> children);
+    void finishLoad(Node &node, std::optional<std::vector<std::shared_ptr<Node>>> children);
+
+    std::vector<Node *> visibleNodes() const;
+    bool isOpen(const Node &node) const;
+    void updateMonitoring();
+    void monitorReported(const std::set<std::string> &folders);
+    void updateVolumes(std::vector<MountedVolume> volumes);
+
+    Node *revealStart(const std::string &target) const;
+    void stepReveal();
+    void expandSynced(Node &node);
+    void finishReveal(Node *reached);
+
+    SidebarModel *m_model = nullptr;
+    DirectoryReading &m_reader;
+    ListingOrdering &m_orderer;
+    bool m_showHidden = false;
+    Node *m_favourites = nullptr;
+    Node *m_home = nullptr; // the tree's home row
+    Node *m_volumes = nullptr;
+    std::optional<std::string> m_selectedURL; // the folder last revealed
+    bool m_syncing = false;                   // the sidebar itself changes rows, expansion or selection
+    Uuid m_revealGeneration;
+    std::optional<Reveal> m_reveal;
+    std::set<std::string> m_watched;   // last set sent to the monitor
+    std::set<std::string> m_confirmed; // folders known to be watched
+    std::deque<PendingWatch> m_pendingWatches;
+    std::unique_ptr<DirectoryMonitor> m_directoryMonitor;
+    std::unique_ptr<MountedVolumeMonitor> m_volumeMonitor;
+    Lifetime m_lifetime;
+};
+
+} // namespace dromel
