@@ -280,7 +280,7 @@ private:
         mark(OperationPhase::committing, "before-move");
         unchangedSource();
         if (!m_prepared.existing || !sameObject(*m_prepared.existing, first())) {
-            OperationFS::renameExclusive(source(), m_target);
+            publish(source());
         } else {
             // A case-only rename: through a hidden name, since the volume
             // sees both spellings as one entry.
@@ -366,7 +366,7 @@ private:
             throw OperationProblem(Code::targetChanged, stage, "");
         checkCancellation(m_cancel);
         if (atomic)
-            OperationFS::renameExclusive(stage, m_target);
+            publish(stage);
         mark(OperationPhase::committing, "after-publish");
 
         if (m_backup) {
@@ -405,6 +405,17 @@ private:
             throw OperationProblem(Code::verification, stage, "Metadata");
         requireUnchanged(both.second);
         return std::move(both.first);
+    }
+
+    // An item that took the target's name meanwhile is left alone.
+    void publish(const std::string &from) const {
+        try {
+            OperationFS::renameExclusive(from, m_target);
+        } catch (const OperationProblem &) {
+            if (exists(m_target))
+                throw OperationProblem(Code::targetChanged, m_target, "");
+            throw;
+        }
     }
 
     void requireExisting() const {
