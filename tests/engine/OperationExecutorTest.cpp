@@ -170,7 +170,8 @@ TEST_F(OperationExecutorTest, SameVolumeMoveLeavesAReceiptAndItsUndoDoesNot) {
     EXPECT_EQ(tree.readFile("src/\xFF name"), "bytes");
 
     // An undo never acts on another object, nor over one.
-    EXPECT_EQ(problemOf([&] { prepare(undo, moved); }), Code::system) << "nothing at the receipt's place any more";
+    EXPECT_EQ(problemOf([&] { prepare(undo, moved); }), Code::system)
+        << "nothing at the receipt's place any more";
     tree.writeFile("dst/\xFF name", "another object");
     EXPECT_EQ(problemOf([&] { prepare(undo, moved); }), Code::sourceChanged);
     const std::string again = tree.writeFile("dst/again", "a");
