@@ -351,3 +351,23 @@ TEST_F(OperationServiceTest, TheServiceMayGoWhileACopyRuns) {
     test::spinFor(300ms);
     EXPECT_FALSE(existsAt(tree.path("dst/big"))) << "never published after cancellation";
 }
+
+TEST_F(OperationServiceTest, AJournalThatFailsMidTaskEndsItInReviewWithNothingLost) {
+    auto service = started();
+    const std::string file = tree.writeFile("src/file", "content");
+    service->setCheckpointForTesting([&](const std::string &label) {
+        if (label == "before-copy") {
+            // The journal becomes unwritable: a folder takes its name.
+            ::rename(journalPath.c_str(), (journalPath + ".moved").c_str());
+            tree.makeFolder("state/operations.sqlite");
+        }
+    });
+    const FileOperationTask task = runToEnd(*service, requestOf(Kind::copy, {file}, tree.path("dst")));
+    EXPECT_EQ(task.phase, OperationPhase::needsReview);
+    ASSERT_FALSE(task.results.empty());
+    EXPECT_EQ(task.results.back().problem->code(), Code::journal);
+    EXPECT_FALSE(task.results.back().source) << "a result for the whole task";
+    EXPECT_EQ(tree.readFile("src/file"), "content");
+    EXPECT_FALSE(existsAt(tree.path("dst/file"))) << "nothing published once the journal failed";
+    EXPECT_FALSE(service->canUndo());
+}
