@@ -53,7 +53,7 @@ struct Totals {
 // Starts this test program again, running only the child test below, with
 // the scenario in its environment.
 pid_t spawnChild(const std::string &journal, const FileOperationRequest &request, const std::string &label,
-                 ConflictChoice choice) {
+                 ConflictChoice choice, const std::string &patch = {}) {
     std::vector<std::string> variables;
     for (char **entry = environ; *entry; ++entry)
         if (!std::string_view(*entry).starts_with("DROMEL_CRASH_"))
@@ -62,6 +62,7 @@ pid_t spawnChild(const std::string &journal, const FileOperationRequest &request
     variables.push_back("DROMEL_CRASH_JOURNAL=" + journal);
     variables.push_back("DROMEL_CRASH_LABEL=" + label);
     variables.push_back("DROMEL_CRASH_CHOICE=" + std::string(rawValue(choice)));
+    variables.push_back("DROMEL_CRASH_PATCH=" + patch);
     std::vector<char *> envp;
     for (std::string &variable : variables)
         envp.push_back(variable.data());
@@ -219,6 +220,9 @@ struct Scenario {
     enum class Volume { same, other, overlay } volume = Volume::same;
     ConflictChoice choice = ConflictChoice::keepBoth;
     std::function<FileOperationRequest(CrashFixture &)> setup;
+    // Run by the executor alone, with the prepared item made to look as a
+    // case-insensitive volume gives it (see the child).
+    std::string patch;
 };
 
 std::vector<Scenario> scenarios() {
@@ -242,34 +246,39 @@ std::vector<Scenario> scenarios() {
          ConflictChoice::keepBoth,
          [](CrashFixture &f) {
              return requestOf(Kind::createDirectory, {}, f.tree.path("dst"), "new folder");
-         }},
+         },
+         ""},
         {"trash",
          {"before-trash", "after-trash"},
          V::same,
          ConflictChoice::keepBoth,
          [](CrashFixture &f) {
              return requestOf(Kind::trash, {f.tree.writeFile("src/old \xFE", "old")}, std::nullopt);
-         }},
+         },
+         ""},
         {"same-volume move",
          {"before-move", "after-move"},
          V::same,
          ConflictChoice::keepBoth,
-         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("dst")); }},
+         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("dst")); },
+         ""},
         {"same-volume rename",
          {"before-move", "after-move"},
          V::same,
          ConflictChoice::keepBoth,
          [](CrashFixture &f) {
              return requestOf(Kind::rename, {f.tree.writeFile("src/a", "a")}, std::nullopt, "b");
-         }},
+         },
+         ""},
         {"copy of a file, keep both", copyLabels, V::same, ConflictChoice::keepBoth,
          [](CrashFixture &f) {
              f.tree.writeFile("dst/notes.txt", "theirs");
              return requestOf(Kind::copy, {f.tree.writeSizedFile("src/notes.txt", 2 << 20, 5)},
                               f.tree.path("dst"));
-         }},
+         },
+         ""},
         {"copy of a tree", copyLabels, V::same, ConflictChoice::keepBoth,
-         [album](CrashFixture &f) { return requestOf(Kind::copy, {album(f)}, f.tree.path("dst")); }},
+         [album](CrashFixture &f) { return requestOf(Kind::copy, {album(f)}, f.tree.path("dst")); }, ""},
         {"replace",
          {"before-copy", "after-copy", "before-backup", "after-backup", "before-publish", "after-publish",
           "after-backup-trash"},
@@ -279,15 +288,32 @@ std::vector<Scenario> scenarios() {
              f.tree.writeFile("dst/report", "the old report");
              return requestOf(Kind::copy, {f.tree.writeFile("src/report", "the new report")},
                               f.tree.path("dst"));
-         }},
+         },
+         ""},
         {"move across volumes", moveLabels, V::other, ConflictChoice::keepBoth,
-         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("other")); }},
+         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("other")); }, ""},
         {"move by copying onto a volume without exclusive rename", moveLabels, V::overlay,
          ConflictChoice::keepBoth,
          [](CrashFixture &f) {
              return requestOf(Kind::move, {f.tree.writeFile("src/data", "data")}, f.tree.path("merged"),
                               std::nullopt, true);
-         }},
+         },
+         ""},
+        {"case-only rename through a hidden name",
+         {"before-move", "before-case-rename", "after-move"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             return requestOf(Kind::rename, {f.tree.writeFile("src/readme", "text")}, std::nullopt, "README");
+         },
+         "case-atomic"},
+        {"case-only rename by copying",
+         {"before-case-copy", "verify-case-stage", "before-case-trash", "after-case-trash",
+          "verify-case-target", "after-case-publish", "after-case-cleanup"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [album](CrashFixture &f) { return requestOf(Kind::rename, {album(f)}, std::nullopt, "ALBUM"); },
+         "case-copy"},
     };
 }
 
@@ -309,6 +335,24 @@ TEST(CrashChild, RunsTheOperationOfItsParent) {
     const FileOperationRequest request = FileOperationRequest::fromJson(Json::parse(requestText));
     const std::string label = std::getenv("DROMEL_CRASH_LABEL");
     const ConflictChoice choice = *conflictChoiceFromRawValue(std::getenv("DROMEL_CRASH_CHOICE"));
+    const std::string patch = std::getenv("DROMEL_CRASH_PATCH");
+    if (!patch.empty()) {
+        // These volumes tell "readme" from "README"; the item is given what a
+        // case-insensitive volume would give: the target is the source itself.
+        OperationExecutor executor{OperationJournal(std::getenv("DROMEL_CRASH_JOURNAL")),
+                                   [label](const std::string &step) {
+                                       if (step == label)
+                                           ::_exit(kCrashed);
+                                   }};
+        executor.journal.save(FileOperationTask(request)); // admitted
+        OperationCancellation cancel;
+        PreparedOperation prepared = executor.prepare(request, request.sources().front(), cancel);
+        prepared.existing = prepared.records.front().stamp;
+        prepared.caseRename = true;
+        prepared.atomic = patch == "case-atomic";
+        executor.perform(prepared, request, choice, FileOperationTask(request), cancel, nullptr);
+        ::_exit(0);
+    }
     OperationService service(std::getenv("DROMEL_CRASH_JOURNAL"));
     service.setCheckpointForTesting([label](const std::string &step) {
         if (step == label)
@@ -342,8 +386,8 @@ TEST(OperationCrashTest, EveryStepOfEveryRouteSurvivesTheProgramEndingRightAfter
             }
             const FileOperationRequest request = scenario.setup(fixture);
             fixture.snapshot();
-            const pid_t child =
-                spawnChild(fixture.tree.path("state/operations.sqlite"), request, label, scenario.choice);
+            const pid_t child = spawnChild(fixture.tree.path("state/operations.sqlite"), request, label,
+                                           scenario.choice, scenario.patch);
             ASSERT_GT(child, 0);
             const int status = waitForExit(child);
             const std::string where = scenario.route + " at " + label;

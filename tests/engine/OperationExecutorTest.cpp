@@ -385,3 +385,49 @@ TEST_F(OperationExecutorTest, AVolumeWithoutExclusiveRenameNeedsConsentAndCopies
     EXPECT_TRUE(hiddenItemsIn(merged).empty()) << "written in place, no stage";
     ::umount2(merged.c_str(), MNT_DETACH);
 }
+
+// This machine's volumes see "readme" and "README" as two names, so the
+// case-only routes are driven by giving the prepared item what a
+// case-insensitive volume would have given: the target is the source itself.
+TEST_F(OperationExecutorTest, ACaseOnlyRenamePassesThroughAHiddenName) {
+    const std::string readme = tree.writeFile("src/readme", "text");
+    const FileOperationRequest request = requestOf(Kind::rename, {readme}, std::nullopt, "README");
+    PreparedOperation prepared = prepare(request, readme);
+    prepared.existing = prepared.records.front().stamp;
+    prepared.caseRename = true;
+    ASSERT_FALSE(prepared.conflict());
+    std::vector<std::string> journalledPaths;
+    hook = [&](const std::string &label) {
+        if (label == "before-case-rename")
+            journalledPaths = journalled().front().recoveryPaths;
+    };
+    const FileOperationResult result =
+        executor.perform(prepared, request, ConflictChoice::keepBoth, FileOperationTask(request), cancel, nullptr);
+    ASSERT_EQ(result.outcome, ItemOutcome::succeeded);
+    EXPECT_EQ(labels, (Labels{"before-move", "before-case-rename", "after-move"}));
+    ASSERT_EQ(journalledPaths.size(), 3u);
+    EXPECT_EQ(Location::lastComponent(journalledPaths[2]).rfind(".dromel-rename-", 0), 0u);
+    EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"README"}));
+    EXPECT_EQ(result.undo->original, readme);
+}
+
+TEST_F(OperationExecutorTest, ACaseOnlyRenameWithoutExclusiveRenameCopiesOutAndBack) {
+    const std::string album = tree.makeFolder("src/album");
+    tree.writeFile("src/album/track", "music");
+    const FileOperationRequest request = requestOf(Kind::rename, {album}, std::nullopt, "Album");
+    PreparedOperation prepared = prepare(request, album);
+    prepared.existing = prepared.records.front().stamp;
+    prepared.caseRename = true;
+    prepared.atomic = false;
+    const FileOperationResult result =
+        executor.perform(prepared, request, ConflictChoice::keepBoth, FileOperationTask(request), cancel, nullptr);
+    ASSERT_EQ(result.outcome, ItemOutcome::succeeded)
+        << result.problem.value_or(OperationProblem(Code::system, "", "")).what();
+    EXPECT_EQ(labels, (Labels{"before-case-copy", "verify-case-stage", "before-case-trash", "after-case-trash",
+                              "verify-case-target", "after-case-publish", "after-case-cleanup"}));
+    EXPECT_EQ(tree.readFile("src/Album/track"), "music");
+    EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"Album"})) << "no stage left behind";
+    ASSERT_EQ(result.recoveryPaths.size(), 1u);
+    EXPECT_EQ(result.recoveryPaths.front(), tree.path("data/Trash/files/album"));
+    EXPECT_EQ(tree.readFile("data/Trash/files/album/track"), "music");
+}
