@@ -431,3 +431,19 @@ TEST_F(OperationExecutorTest, ACaseOnlyRenameWithoutExclusiveRenameCopiesOutAndB
     EXPECT_EQ(result.recoveryPaths.front(), tree.path("data/Trash/files/album"));
     EXPECT_EQ(tree.readFile("data/Trash/files/album/track"), "music");
 }
+
+TEST_F(OperationExecutorTest, AReadOnlyTargetIsReportedAndNothingIsWritten) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "mounting a tmpfs is not allowed here";
+    const std::string locked = tree.makeFolder("locked");
+    test::ScopedTmpfs volume(locked, 1 << 20);
+    ASSERT_TRUE(volume.mounted());
+    ASSERT_EQ(::mount("tmpfs", locked.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    const std::string file = tree.writeFile("src/file", "content");
+    const FileOperationResult result = run(requestOf(Kind::move, {file}, locked), file);
+    ASSERT_EQ(result.outcome, ItemOutcome::failed);
+    EXPECT_EQ(result.problem->code(), Code::system);
+    EXPECT_EQ(result.problem->detail(), std::strerror(EROFS));
+    EXPECT_TRUE(result.recoveryPaths.empty());
+    EXPECT_EQ(tree.readFile("src/file"), "content") << "a move that could not copy keeps its source";
+}
