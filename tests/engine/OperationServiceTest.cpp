@@ -107,7 +107,14 @@ TEST_F(OperationServiceTest, TasksRunOneAtATimeOldestFirstWithProgress) {
     std::vector<std::optional<Uuid>> ids(2);
     service->submit(requestOf(Kind::copy, {big}, tree.path("dst")), [&](auto id) { ids[0] = id; });
     service->submit(requestOf(Kind::copy, {small}, tree.path("dst")), [&](auto id) { ids[1] = id; });
-    ASSERT_TRUE(waitUntil([&] { return completed.size() == 2; }, 30s));
+    bool idle = false;
+    std::size_t completedWhenIdle = 0;
+    service->waitUntilIdle([&] {
+        idle = true;
+        completedWhenIdle = completed.size();
+    });
+    ASSERT_TRUE(waitUntil([&] { return idle; }, 30s));
+    EXPECT_EQ(completedWhenIdle, 2u) << "idle only once both tasks are final";
     ASSERT_TRUE(ids[0] && ids[1]);
     EXPECT_EQ(completed, (std::vector<Uuid>{*ids[0], *ids[1]}));
     EXPECT_FALSE(overlapped);
