@@ -20,6 +20,10 @@ struct ObjectStamp {
     std::int64_t nanos = 0;
     std::int64_t changed = 0;
     std::int64_t changedNanos = 0;
+    // Owner and group ids: a copy whose owner could not be kept loses its
+    // set-user-ID and set-group-ID bits, and its check must know why.
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
 
     bool isDirectory() const;
     bool isRegular() const;

@@ -10,9 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -47,46 +49,111 @@ private:
     Clock::time_point m_last = Clock::now();
 };
 
-// The data, in the kernel where it can (copy_file_range), else through a buffer.
-void copyData(int from, int to, const std::string &target, const OperationCancellation &cancel,
-              Throttle &throttle) {
-    std::int64_t copied = 0;
-    bool inKernel = true;
-    std::vector<char> buffer;
-    for (;;) {
-        checkCancellation(cancel);
-        ssize_t count = 0;
-        if (inKernel) {
-            count = ::copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
-            if (count < 0 && copied == 0 &&
-                (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
-                inKernel = false;
+// Copies byte ranges, in the kernel where it can (copy_file_range, which
+// may also share blocks on btrfs and xfs), else through a buffer.
+class RangeCopier {
+public:
+    RangeCopier(int from, int to, const std::string &target, const OperationCancellation &cancel)
+        : m_from(from), m_to(to), m_target(target), m_cancel(cancel) {}
+
+    // Copies [offset, offset + length) and returns how much there was (less
+    // at the source's end), calling `advanced` with the offset reached.
+    std::int64_t copy(off_t offset, std::int64_t length, const std::function<void(off_t)> &advanced) {
+        const off_t start = offset;
+        while (offset - start < length) {
+            checkCancellation(m_cancel);
+            const auto want =
+                static_cast<std::size_t>(std::min<std::int64_t>(length - (offset - start), kChunk));
+            const ssize_t count = m_inKernel ? inKernel(offset, want) : buffered(offset, want);
+            if (count < 0)
+                continue; // switched to the buffer, or interrupted
+            if (count == 0)
+                break;
+            offset += count;
+            m_copied += count;
+            advanced(offset);
+        }
+        return offset - start;
+    }
+
+private:
+    ssize_t inKernel(off_t offset, std::size_t want) {
+        off_t in = offset, out = offset;
+        const ssize_t count = ::copy_file_range(m_from, &in, m_to, &out, want, 0);
+        if (count >= 0)
+            return count;
+        if (m_copied == 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
+            m_inKernel = false;
+            return -1;
+        }
+        if (errno == EINTR)
+            return -1;
+        throw OperationProblem::fromErrno(errno, m_target);
+    }
+
+    ssize_t buffered(off_t offset, std::size_t want) {
+        if (m_buffer.empty())
+            m_buffer.resize(1 << 20);
+        const ssize_t count = ::pread(m_from, m_buffer.data(), std::min(want, m_buffer.size()), offset);
+        if (count < 0) {
+            if (errno == EINTR)
+                return -1;
+            throw OperationProblem::fromErrno(errno, m_target);
+        }
+        for (ssize_t written = 0; written < count;) {
+            const ssize_t n = ::pwrite(m_to, m_buffer.data() + written,
+                                       static_cast<std::size_t>(count - written), offset + written);
+            if (n < 0 && errno == EINTR)
                 continue;
-            }
-        } else {
-            if (buffer.empty())
-                buffer.resize(1 << 20);
-            count = ::read(from, buffer.data(), buffer.size());
-            for (ssize_t written = 0; count > 0 && written < count;) {
-                const ssize_t n =
-                    ::write(to, buffer.data() + written, static_cast<std::size_t>(count - written));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n < 0)
-                    throw OperationProblem::fromErrno(errno, target);
-                written += n;
+            if (n < 0)
+                throw OperationProblem::fromErrno(errno, m_target);
+            written += n;
+        }
+        return count;
+    }
+
+    int m_from;
+    int m_to;
+    const std::string &m_target;
+    const OperationCancellation &m_cancel;
+    bool m_inKernel = true;
+    std::int64_t m_copied = 0;
+    std::vector<char> m_buffer;
+};
+
+// The data extents only (SEEK_DATA/SEEK_HOLE): holes stay holes, so a sparse
+// disk image does not fill the target volume. The length is set last, which
+// keeps a hole at the end.
+void copyData(int from, int to, std::int64_t size, const std::string &target,
+              const OperationCancellation &cancel, Throttle &throttle) {
+    RangeCopier copier(from, to, target, cancel);
+    const auto advanced = [&](off_t offset) { throttle.update(offset); };
+    bool holes = true;
+    off_t offset = 0;
+    while (offset < size) {
+        off_t data = offset, hole = size;
+        if (holes) {
+            data = ::lseek(from, offset, SEEK_DATA);
+            if (data < 0 && errno == ENXIO)
+                break; // nothing but a hole up to the end
+            if (data < 0) {
+                holes = false; // no hole support there: all of it is data
+                data = offset;
+            } else {
+                hole = ::lseek(from, data, SEEK_HOLE);
+                if (hole < 0)
+                    hole = size;
             }
         }
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throw OperationProblem::fromErrno(errno, target);
-        if (count == 0)
-            break;
-        copied += count;
-        throttle.update(copied);
+        hole = std::min<off_t>(hole, size);
+        if (copier.copy(data, hole - data, advanced) < hole - data)
+            break; // the source is shorter than it was: verification tells
+        offset = hole;
     }
-    throttle.finish(copied);
+    checkCancellation(cancel);
+    if (::ftruncate(to, size) != 0)
+        throw OperationProblem::fromErrno(errno, target);
+    throttle.finish(size);
 }
 
 // Files at least this large are hashed on two threads at once.
@@ -129,8 +196,11 @@ void verify(int source, int target, std::int64_t size, const std::string &target
 
 enum class Flush { now, deferred };
 
+// With `expected` (the manifest's digest) only the copy is hashed: it must
+// equal the source as it was when the manifest was made, not as it is now.
 void copyFile(const std::string &source, const std::string &target, bool limited,
-              const OperationCancellation &cancel, const Progress &progress, Flush flush) {
+              const OperationCancellation &cancel, const Progress &progress, Flush flush,
+              const std::optional<std::string> &expected = std::nullopt) {
     FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!from)
         throw OperationProblem::fromErrno(errno, source);
@@ -141,18 +211,29 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     if (!to)
         throw OperationProblem::fromErrno(errno, target);
     Throttle throttle(progress);
-    copyData(from.get(), to.get(), target, cancel, throttle);
+    copyData(from.get(), to.get(), info.st_size, target, cancel, throttle);
     checkCancellation(cancel);
     if (!limited)
         detail::transferMetadata(from.get(), to.get(), target);
     if (flush == Flush::now) {
         if (::fsync(to.get()) != 0)
             throw OperationProblem::fromErrno(errno, target);
-    } else {
-        // Start writing back now; the tree's one syncfs waits for it.
-        (void)::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    } else if (::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
+        // Only starts the writeback; the tree's one syncfs waits for it.
+        throw OperationProblem::fromErrno(errno, target);
     }
-    verify(from.get(), to.get(), info.st_size, target, cancel);
+    if (!expected) {
+        verify(from.get(), to.get(), info.st_size, target, cancel);
+        return;
+    }
+    if (OperationFS::digest(to.get(), cancel) == *expected)
+        return;
+    struct stat now {};
+    if (::fstat(from.get(), &now) != 0 || now.st_mtim.tv_sec != info.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != info.st_mtim.tv_nsec || now.st_size != info.st_size ||
+        OperationFS::digest(from.get(), cancel) != *expected)
+        throw OperationProblem(OperationProblem::Code::sourceChanged, source, "");
+    throw OperationProblem(OperationProblem::Code::verification, target, "");
 }
 
 std::string under(const std::string &root, const std::string &relative) {
@@ -191,6 +272,15 @@ void tree(const std::string &source, const std::string &target, const TreeManife
     // Each stamp below must match its record, device included, so every object
     // is on the root's file system: one local check covers the tree.
     OperationFS::requireLocal(source);
+    if (records.empty())
+        return;
+    // Opened before the first write: Linux reports a writeback error only to
+    // descriptors that were open when it happened, and another process
+    // (sync -f) may collect it first.
+    const std::string anchor = Location::parent(target);
+    FileDescriptor flushed(::open(anchor.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!flushed)
+        throw OperationProblem::fromErrno(errno, anchor);
     for (const TreeRecord &record : records) {
         checkCancellation(cancel);
         const std::string from = under(source, record.relative);
@@ -204,8 +294,12 @@ void tree(const std::string &source, const std::string &target, const TreeManife
             if (!record.link)
                 throw OperationProblem(OperationProblem::Code::system, to,
                                        "The link has no recorded target.");
-            if (::symlink(record.link->c_str(), to.c_str()) != 0)
+            if (::symlink(record.link->c_str(), to.c_str()) != 0) {
+                if (errno == EPERM || errno == ENOTSUP || errno == ENOSYS)
+                    throw OperationProblem(OperationProblem::Code::unsupported, to,
+                                           "The volume has no links.");
                 throw OperationProblem::fromErrno(errno, to);
+            }
             if (!limited)
                 metadata(from, to, true);
         } else if (record.stamp.isRegular()) {
@@ -213,7 +307,7 @@ void tree(const std::string &source, const std::string &target, const TreeManife
                 if (progress)
                     progress(total + copied);
             };
-            copyFile(from, to, limited, cancel, perFile, Flush::deferred);
+            copyFile(from, to, limited, cancel, perFile, Flush::deferred, record.digest);
             total += record.stamp.size;
             if (progress)
                 progress(total);
@@ -229,13 +323,9 @@ void tree(const std::string &source, const std::string &target, const TreeManife
         if (!limited)
             metadata(under(source, record->relative), under(target, record->relative));
     }
-    if (records.empty())
-        return;
     // One flush for the whole tree: every byte and name written above reaches
     // stable storage before the caller can publish anything.
-    const std::string anchor = records.front().stamp.isDirectory() ? target : Location::parent(target);
-    FileDescriptor fd(::open(anchor.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd || ::syncfs(fd.get()) != 0)
+    if (::syncfs(flushed.get()) != 0)
         throw OperationProblem::fromErrno(errno, target);
 }
 

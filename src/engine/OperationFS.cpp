@@ -3,6 +3,8 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/detail/FileSystemType.h"
+#include "engine/detail/MetadataTransfer.h"
+#include "engine/detail/StampOf.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -43,10 +45,21 @@ void requireLocal(const std::string &path) {
 }
 
 ObjectStamp stamp(const std::string &path) {
+    return detail::stampOf(path).stamp;
+}
+
+} // namespace dromel::OperationFS
+
+namespace dromel::detail {
+
+StampAndMount stampOf(const std::string &path) {
     struct statx info {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
-    ObjectStamp result;
+    StampAndMount both;
+    both.mountRoot =
+        (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    ObjectStamp &result = both.stamp;
     result.device = static_cast<std::int64_t>(::makedev(info.stx_dev_major, info.stx_dev_minor));
     result.inode = info.stx_ino;
     result.mode = info.stx_mode;
@@ -59,8 +72,14 @@ ObjectStamp stamp(const std::string &path) {
     result.nanos = info.stx_mtime.tv_nsec;
     result.changed = info.stx_ctime.tv_sec;
     result.changedNanos = info.stx_ctime.tv_nsec;
-    return result;
+    result.owner = info.stx_uid;
+    result.group = info.stx_gid;
+    return both;
 }
+
+} // namespace dromel::detail
+
+namespace dromel::OperationFS {
 
 std::string digest(int fd, const OperationCancellation &cancel) {
     constexpr std::size_t kBlock = 1 << 20;
@@ -109,6 +128,22 @@ bool keepsPosixMetadata(const std::string &folder) {
     if (!type.local)
         throw OperationProblem(OperationProblem::Code::unsupported, folder, "");
     return detail::keepsPosixMetadata(folder, type);
+}
+
+bool metadataMatches(const TreeManifest &source, const TreeManifest &copy) {
+    if (source.size() != copy.size())
+        return false;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const ObjectStamp &from = source[i].stamp;
+        const ObjectStamp &to = copy[i].stamp;
+        if (source[i].metadata != copy[i].metadata || from.modified != to.modified || from.nanos != to.nanos)
+            return false;
+        // Links have no mode of their own on Linux.
+        if (!from.isSymbolicLink() &&
+            (to.mode & 07777) != detail::copiedMode(from.mode, from.owner, from.group, to.owner, to.group))
+            return false;
+    }
+    return true;
 }
 
 std::string fileSystemType(const std::string &path) {

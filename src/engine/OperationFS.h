@@ -47,6 +47,12 @@ void renameExclusive(const std::string &from, const std::string &to);
 // Same shape, types, digests and link targets; stamps and metadata ignored.
 bool sameContent(const TreeManifest &a, const TreeManifest &b);
 
+// Pairwise over two manifests of equal length: attributes, ACL text, inode
+// flags, modification time and permission bits equal, except that a copy
+// whose owner or group differs has no set-user-ID or set-group-ID bit. Only
+// meaningful where the copy's volume keeps POSIX metadata.
+bool metadataMatches(const TreeManifest &source, const TreeManifest &copy);
+
 // The file-system type name of the object's volume ("ext4", "nfs4", ...),
 // from the mount table; empty when unknown.
 std::string fileSystemType(const std::string &path);

@@ -5,6 +5,7 @@
 #include "core/OperationProblem.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/ManifestOrder.h"
+#include "engine/detail/StampOf.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -83,11 +84,13 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
         for (const std::string &name : listNames(path)) {
             checkCancellation(cancel);
             const std::string child = Location::appending(path, name);
-            const ObjectStamp childStamp = stamp(child);
-            // A manifest never crosses into another mounted file system.
-            if (childStamp.device != first.device)
+            const detail::StampAndMount childStamp = detail::stampOf(child);
+            // A manifest never crosses into another mount, bind mounts of the
+            // same file system included.
+            if (childStamp.stamp.device != first.device || childStamp.mountRoot)
                 throw OperationProblem(OperationProblem::Code::unsupported, child, "");
-            visit(child, relative.empty() ? name : relative + "/" + name, childStamp, cancel, hash, records);
+            visit(child, relative.empty() ? name : relative + "/" + name, childStamp.stamp, cancel, hash,
+                  records);
         }
 
     // For a folder this runs after its contents: anything added, removed or

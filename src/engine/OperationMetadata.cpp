@@ -2,6 +2,7 @@
 
 #include "core/OperationProblem.h"
 #include "engine/detail/FileDescriptor.h"
+#include "engine/detail/CopiedMetadata.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>
@@ -41,7 +42,7 @@ std::map<std::string, std::string> readAttributes(const std::string &path) {
     for (std::size_t start = 0; start < names.size();) {
         const std::string name(names.data() + start);
         start += name.size() + 1;
-        if (name.empty())
+        if (name.empty() || detail::isVolumeInternalAttribute(name))
             continue;
         for (int attempt = 0;; ++attempt) {
             const ssize_t size = ::lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
@@ -95,7 +96,7 @@ std::uint32_t inodeFlags(const std::string &path, const struct stat &info) {
     int flags = 0;
     if (::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0)
         return 0;
-    return static_cast<std::uint32_t>(flags);
+    return static_cast<std::uint32_t>(flags) & detail::kTransferredFlags;
 }
 
 } // namespace

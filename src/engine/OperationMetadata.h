@@ -15,7 +15,8 @@ struct OperationMetadata {
     // The extended access ACL (and a folder's default ACL, entries prefixed
     // "default:") in libacl's text form; empty when the mode bits say it all.
     std::string acl;
-    // The inode flags (FS_IOC_GETFLAGS); 0 where the file system has none.
+    // The inode flags a copy carries (FS_IOC_GETFLAGS, masked to those an
+    // owner sets: no-dump, no-atime, sync, dirsync); 0 where there are none.
     std::uint32_t flags = 0;
 
     // Never follows a final symbolic link. Throws OperationProblem(system).

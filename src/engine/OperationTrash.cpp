@@ -5,7 +5,9 @@
 #include "core/StatePaths.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/PrivateFolders.h"
+#include "engine/detail/StampOf.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +15,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
+// A trash is three folders: the trash itself, files/ and info/. Each is opened
+// from its parent's descriptor without following links and must be a real
+// folder of ours, so a crafted volume (a link in place of info/ or files/)
+// cannot send the record or the item anywhere else. The record is created in
+// info/ and flushed with the folder before the item is renamed into files/:
+// a crash leaves at worst a record without its item, never an item nobody
+// can restore.
 namespace dromel::OperationTrash {
 
 namespace {
@@ -29,16 +39,22 @@ struct stat lstatOrThrow(const std::string &path) {
     return info;
 }
 
-// A folder that is ours alone: created 0700 when missing; a link, a file or
-// another user's folder in its place is refused.
-void ensurePrivateFolder(const std::string &path) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+// `name` in the folder `parent`, created 0700 when missing (with `create`),
+// opened without following a link and refused unless it is a folder of ours.
+FileDescriptor openOwnFolder(int parent, const std::string &name, const std::string &path, bool create) {
+    if (create && ::mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST)
         throw OperationProblem::fromErrno(errno, path);
-    const struct stat info = lstatOrThrow(path);
+    FileDescriptor fd(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
+        throw OperationProblem::fromErrno(errno, path); // ELOOP or ENOTDIR for a link
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        throw OperationProblem::fromErrno(errno, path);
     if (!S_ISDIR(info.st_mode))
         throw OperationProblem::fromErrno(ENOTDIR, path);
     if (info.st_uid != ::geteuid())
         throw OperationProblem::fromErrno(EACCES, path);
+    return fd;
 }
 
 // The highest folder above `path` on the same device: the volume's top.
@@ -56,29 +72,64 @@ std::string topFolder(const std::string &path, dev_t device) {
 struct Trash {
     std::string folder;
     std::string top; // "" for the home trash: Path is then absolute
+    FileDescriptor self;
+    FileDescriptor files;
+    FileDescriptor info;
 };
 
-Trash trashFor(const std::string &path, const struct stat &item) {
-    const std::string home = Location::appending(StatePaths::dataHome(), "Trash");
-    detail::makePrivateFolders(StatePaths::dataHome());
-    const struct stat dataHome = lstatOrThrow(StatePaths::dataHome());
-    if (dataHome.st_dev == item.st_dev)
-        return {home, ""};
-    const std::string top = topFolder(Location::parent(path), item.st_dev);
-    const std::string uid = std::to_string(::geteuid());
-    // $top/.Trash/$uid, only when .Trash is a real folder with the sticky bit.
-    const std::string shared = Location::appending(top, ".Trash");
-    struct stat info {};
-    if (::lstat(shared.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX)) {
-        const std::string own = Location::appending(shared, uid);
-        try {
-            ensurePrivateFolder(own);
-            return {own, top};
-        } catch (const OperationProblem &) {
-            // fall through to the per-user folder
-        }
+// The trash `name` in `parent`, with its files/ and info/; nothing when any
+// of them is not a real folder of ours.
+std::optional<Trash> openTrash(int parent, const std::string &parentPath, const std::string &name,
+                               std::string top, bool create, std::optional<OperationProblem> &refusal) {
+    try {
+        Trash trash;
+        trash.folder = Location::appending(parentPath, name);
+        trash.top = std::move(top);
+        trash.self = openOwnFolder(parent, name, trash.folder, create);
+        trash.files = openOwnFolder(trash.self.get(), "files", trash.folder + "/files", true);
+        trash.info = openOwnFolder(trash.self.get(), "info", trash.folder + "/info", true);
+        return trash;
+    } catch (const OperationProblem &problem) {
+        refusal = problem;
+        return std::nullopt;
     }
-    return {Location::appending(top, std::string(".Trash-").append(uid)), top};
+}
+
+FileDescriptor openFolder(const std::string &path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        throw OperationProblem::fromErrno(errno, path);
+    return fd;
+}
+
+// The home trash for items on the data home's device (a linked data home is
+// resolved first), else the volume's $top/.Trash/$uid when .Trash is a real
+// folder with the sticky bit, else $top/.Trash-$uid.
+Trash trashFor(const std::string &path, const struct stat &item) {
+    detail::makePrivateFolders(StatePaths::dataHome());
+    char *real = ::realpath(StatePaths::dataHome().c_str(), nullptr);
+    if (!real)
+        throw OperationProblem::fromErrno(errno, StatePaths::dataHome());
+    const std::string dataHome(real);
+    std::free(real);
+    std::optional<OperationProblem> refusal;
+    if (lstatOrThrow(dataHome).st_dev == item.st_dev) {
+        const FileDescriptor home = openFolder(dataHome);
+        if (auto trash = openTrash(home.get(), dataHome, "Trash", "", true, refusal))
+            return std::move(*trash);
+        throw *refusal;
+    }
+    const std::string top = topFolder(Location::parent(path), item.st_dev);
+    const FileDescriptor topFd = openFolder(top);
+    const std::string uid = std::to_string(::geteuid());
+    FileDescriptor shared(::openat(topFd.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (shared && ::fstat(shared.get(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISVTX))
+        if (auto trash = openTrash(shared.get(), Location::appending(top, ".Trash"), uid, top, true, refusal))
+            return std::move(*trash);
+    if (auto trash = openTrash(topFd.get(), top, ".Trash-" + uid, top, true, refusal))
+        return std::move(*trash);
+    throw *refusal;
 }
 
 std::string deletionDate() {
@@ -90,8 +141,9 @@ std::string deletionDate() {
     return text;
 }
 
-// A name for the trash that leaves room for ".trashinfo" and a number,
-// cut at a UTF-8 character boundary where the name is long.
+// A name for the trash that leaves room for ".trashinfo" and a number. A long
+// name is cut at a UTF-8 character boundary when it has one close by, else at
+// the byte: a name that is not UTF-8 keeps as much of itself as fits.
 std::string trashName(const std::string &name, int attempt) {
     std::string suffix;
     if (attempt > 1)
@@ -100,8 +152,13 @@ std::string trashName(const std::string &name, int attempt) {
     std::string base = name;
     if (base.size() > room) {
         std::size_t cut = room;
-        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+        const auto continuation = [&](std::size_t at) {
+            return (static_cast<unsigned char>(base[at]) & 0xC0) == 0x80;
+        };
+        while (cut > 0 && room - cut < 3 && continuation(cut))
             --cut;
+        if (continuation(cut) || (static_cast<unsigned char>(base[cut]) & 0xC0) != 0xC0)
+            cut = room; // no character starts within reach: not UTF-8 here
         base.resize(cut);
     }
     return base + suffix;
@@ -118,12 +175,6 @@ void writeAll(int fd, const std::string &text, const std::string &path) {
     }
 }
 
-void syncFolder(const std::string &folder) {
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd)
-        (void)::fsync(fd.get());
-}
-
 // The item's path with its folder's links resolved (the item itself is not
 // followed), so the volume's top and the recorded path are the real ones.
 std::string physical(const std::string &path) {
@@ -136,6 +187,83 @@ std::string physical(const std::string &path) {
     return Location::appending(folder, Location::lastComponent(standard));
 }
 
+// Bytes on disk of `name` in `parent` and everything under it (as du -B1).
+std::int64_t diskUsage(int parent, const char *name) {
+    struct stat info {};
+    if (::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    std::int64_t total = static_cast<std::int64_t>(info.st_blocks) * 512;
+    if (!S_ISDIR(info.st_mode))
+        return total;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return total;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return total;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string_view child = entry->d_name;
+        if (child != "." && child != "..")
+            total += diskUsage(::dirfd(dir), entry->d_name);
+    }
+    ::closedir(dir);
+    return total;
+}
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return text;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// The trash's directorysizes cache ("size mtime name" per trashed folder), so
+// the desktops' trash views show a folder's size without walking it. Replaced
+// through a temporary file and a rename, as the trash layout asks. A cache:
+// when it cannot be written the trash views walk the folder instead.
+void recordFolderSize(const Trash &trash, const std::string &name) {
+    struct stat record {};
+    if (::fstatat(trash.info.get(), (name + std::string(kInfoSuffix)).c_str(), &record, 0) != 0)
+        return;
+    std::string text;
+    if (FileDescriptor old(::openat(trash.self.get(), "directorysizes", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        old)
+        text = readAll(old.get());
+    if (!text.empty() && text.back() != '\n')
+        text.push_back('\n');
+    text += std::to_string(diskUsage(trash.files.get(), name.c_str())) + " " +
+            std::to_string(record.st_mtim.tv_sec) + " " + Location::percentEncoded(name) + "\n";
+    const std::string temporary = "directorysizes.dromel-" + std::to_string(::getpid());
+    FileDescriptor fd(::openat(trash.self.get(), temporary.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd)
+        return;
+    try {
+        writeAll(fd.get(), text, temporary);
+        if (::fsync(fd.get()) == 0 &&
+            ::renameat(trash.self.get(), temporary.c_str(), trash.self.get(), "directorysizes") == 0)
+            return;
+    } catch (const OperationProblem &) {
+    }
+    ::unlinkat(trash.self.get(), temporary.c_str(), 0);
+}
+
+// Refuses what cannot move to a trash before anything is created for it.
+void requireMovable(const std::string &item, const struct stat &info) {
+    const struct stat parent = lstatOrThrow(Location::parent(item));
+    if (detail::stampOf(item).mountRoot || parent.st_dev != info.st_dev || item == "/")
+        throw OperationProblem(OperationProblem::Code::unsupported, item,
+                               "A mounted volume cannot be trashed.");
+}
+
 } // namespace
 
 std::string trashFolderFor(const std::string &path) {
@@ -146,15 +274,10 @@ std::string trashFolderFor(const std::string &path) {
 std::string trashItem(const std::string &path) {
     const std::string item = physical(path);
     const struct stat info = lstatOrThrow(item);
+    requireMovable(item, info);
     const Trash trash = trashFor(item, info);
-    if (!trash.top.empty())
-        ensurePrivateFolder(trash.folder);
-    else
-        detail::makePrivateFolders(trash.folder);
     const std::string files = Location::appending(trash.folder, "files");
     const std::string infos = Location::appending(trash.folder, "info");
-    detail::makePrivateFolders(files);
-    detail::makePrivateFolders(infos);
 
     const std::string recorded =
         trash.top.empty() ? item : item.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
@@ -163,9 +286,10 @@ std::string trashItem(const std::string &path) {
     const std::string name = Location::lastComponent(item);
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = trashName(name, attempt);
-        const std::string infoPath = Location::appending(infos, candidate + std::string(kInfoSuffix));
-        FileDescriptor fd(
-            ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        const std::string infoName = candidate + std::string(kInfoSuffix);
+        const std::string infoPath = Location::appending(infos, infoName);
+        FileDescriptor fd(::openat(trash.info.get(), infoName.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd) {
             if (errno == EEXIST)
                 continue;
@@ -175,23 +299,30 @@ std::string trashItem(const std::string &path) {
             writeAll(fd.get(), record, infoPath);
             if (::fsync(fd.get()) != 0)
                 throw OperationProblem::fromErrno(errno, infoPath);
+            // The record's name must be on disk before the item moves.
+            if (::fsync(trash.info.get()) != 0)
+                throw OperationProblem::fromErrno(errno, infos);
         } catch (...) {
-            ::unlink(infoPath.c_str());
+            ::unlinkat(trash.info.get(), infoName.c_str(), 0);
             throw;
         }
         fd.reset();
-        const std::string destination = Location::appending(files, candidate);
-        if (::renameat2(AT_FDCWD, item.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
+        if (::renameat2(AT_FDCWD, item.c_str(), trash.files.get(), candidate.c_str(), RENAME_NOREPLACE) !=
+            0) {
             const int error = errno;
             // Our own record of a move that did not happen.
-            ::unlink(infoPath.c_str());
+            ::unlinkat(trash.info.get(), infoName.c_str(), 0);
             if (error == EEXIST)
                 continue; // a stray item without its record holds the name
             throw OperationProblem::fromErrno(error, item);
         }
-        syncFolder(files);
-        syncFolder(Location::parent(item));
-        return destination;
+        (void)::fsync(trash.files.get());
+        if (FileDescriptor parent(::open(Location::parent(item).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            parent)
+            (void)::fsync(parent.get());
+        if (S_ISDIR(info.st_mode))
+            recordFolderSize(trash, candidate);
+        return Location::appending(files, candidate);
     }
 }
 

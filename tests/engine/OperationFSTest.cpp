@@ -1,5 +1,6 @@
 #include "engine/OperationFS.h"
 #include "core/OperationProblem.h"
+#include "engine/OperationCopy.h"
 #include "engine/PreparedOperation.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
@@ -8,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/xattr.h>
@@ -214,4 +218,43 @@ TEST(OperationFSTest, ConflictsOfferReplaceOnlyForAnotherFileOnAnAtomicVolume) {
     EXPECT_TRUE(item.conflict()->destinationIsDirectory);
     item.caseRename = true;
     EXPECT_FALSE(item.conflict());
+}
+
+TEST(OperationFSTest, ABindMountInsideATreeIsRefused) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount here: the bind-mount case is not checked";
+    test::TempTree tree;
+    tree.makeFolder("outer/inner");
+    tree.makeFolder("elsewhere");
+    tree.writeFile("elsewhere/secret", "same file system, another place");
+    // The same file system, so the device number alone does not tell.
+    ASSERT_EQ(
+        ::mount(tree.path("elsewhere").c_str(), tree.path("outer/inner").c_str(), nullptr, MS_BIND, nullptr),
+        0);
+    std::string path;
+    const auto outcome = problemOf([&] { OperationFS::manifest(tree.path("outer"), kNotCancelled); }, &path);
+    ::umount2(tree.path("outer/inner").c_str(), MNT_DETACH);
+    EXPECT_EQ(outcome, Code::unsupported);
+    EXPECT_EQ(path, tree.path("outer/inner"));
+}
+
+TEST(OperationFSTest, OnlyTheFlagsACopyCarriesAreRecorded) {
+    test::TempTree tree;
+    const std::string file = tree.writeFile("file", "data");
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        ::close(fd);
+        GTEST_SKIP() << "the temporary folder's file system has no inode flags";
+    }
+    const int withNoDump = flags | FS_NODUMP_FL;
+    ASSERT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &withNoDump), 0);
+    ::close(fd);
+    // ext4 marks every file with its extents flag itself: not the file's own.
+    EXPECT_EQ(OperationFS::manifest(file, kNotCancelled)[0].metadata.flags,
+              static_cast<std::uint32_t>(FS_NODUMP_FL));
+    OperationCopy::file(file, tree.path("copy"), false, kNotCancelled, {});
+    EXPECT_EQ(OperationFS::manifest(tree.path("copy"), kNotCancelled)[0].metadata.flags,
+              static_cast<std::uint32_t>(FS_NODUMP_FL));
 }

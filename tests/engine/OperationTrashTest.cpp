@@ -1,14 +1,18 @@
 #include "engine/OperationTrash.h"
 #include "core/Location.h"
 #include "core/OperationProblem.h"
+#include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <dirent.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace dromel;
 
@@ -130,4 +134,126 @@ TEST(OperationTrashTest, ItemsOnAnotherVolumeGoToThatVolumesTrash) {
     tree.writeFile("volume/owl.jpg", "hoot");
     EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/owl.jpg")),
               volume + "/.Trash-" + uid + "/files/owl.jpg");
+}
+
+TEST(OperationTrashTest, ACraftedVolumeTrashCannotSendTheItemElsewhere) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount tmpfs here: volume trashes are not checked";
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    const std::string volume = tree.makeFolder("stick");
+    test::ScopedTmpfs mounted(volume, 4 << 20);
+    ASSERT_TRUE(mounted.mounted());
+    const std::string uid = std::to_string(::geteuid());
+    const std::string elsewhere = tree.makeFolder("stick/elsewhere");
+
+    // The shared trash's folders are links: skipped for the per-user trash.
+    tree.makeFolder("stick/.Trash", 01777);
+    tree.makeFolder("stick/.Trash/" + uid, 0700);
+    tree.makeSymlink("stick/.Trash/" + uid + "/files", elsewhere);
+    tree.writeFile("stick/first", "1");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("stick/first")),
+              volume + "/.Trash-" + uid + "/files/first");
+
+    // The per-user trash's info/ is a link too: nothing is left to use.
+    test::TempTree::removeAll(tree.path("stick/.Trash-" + uid));
+    tree.makeFolder("stick/.Trash-" + uid, 0700);
+    tree.makeFolder("stick/.Trash-" + uid + "/files", 0700);
+    tree.makeSymlink("stick/.Trash-" + uid + "/info", elsewhere);
+    tree.writeFile("stick/second", "2");
+    std::string path;
+    EXPECT_EQ(test::problemOf([&] { OperationTrash::trashItem(tree.path("stick/second")); }, &path),
+              OperationProblem::Code::system);
+    EXPECT_EQ(path, volume + "/.Trash-" + uid + "/info");
+    EXPECT_EQ(tree.readFile("stick/second"), "2") << "left where it was";
+
+    // And the per-user trash itself a link.
+    test::TempTree::removeAll(tree.path("stick/.Trash-" + uid));
+    tree.makeSymlink("stick/.Trash-" + uid, elsewhere);
+    EXPECT_EQ(test::problemOf([&] { OperationTrash::trashItem(tree.path("stick/second")); }),
+              OperationProblem::Code::system);
+    DIR *dir = ::opendir(elsewhere.c_str());
+    ASSERT_TRUE(dir);
+    int entries = 0;
+    while (const dirent *entry = ::readdir(dir))
+        entries += std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..";
+    ::closedir(dir);
+    EXPECT_EQ(entries, 0) << "nothing went through a link";
+}
+
+TEST(OperationTrashTest, ALinkedDataHomeIsWhereItLeads) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount tmpfs here: a data home on another volume is not checked";
+    test::TempTree tree;
+    const std::string volume = tree.makeFolder("volume");
+    test::ScopedTmpfs mounted(volume, 4 << 20);
+    ASSERT_TRUE(mounted.mounted());
+    tree.makeFolder("volume/share");
+    // $XDG_DATA_HOME is a link on another device to a folder on this one.
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.makeSymlink("share-link", volume + "/share"));
+    tree.writeFile("volume/item", "x");
+    EXPECT_EQ(OperationTrash::trashItem(tree.path("volume/item")), volume + "/share/Trash/files/item")
+        << "the home trash, on the item's device";
+}
+
+TEST(OperationTrashTest, LongNamesKeepAVisibleNameAndMountRootsAreRefused) {
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    const std::string bytes(255, '\x80'); // no UTF-8 character starts anywhere
+    tree.writeFile(bytes, "bytes");
+    const std::string trashed = OperationTrash::trashItem(tree.path(bytes));
+    EXPECT_EQ(Location::lastComponent(trashed), bytes.substr(0, 255 - 10));
+
+    std::string accents;
+    while (accents.size() < 254)
+        accents += "\xC3\xA9"; // é: a cut inside it would leave half a character
+    accents += "a";
+    tree.writeFile(accents, "accents");
+    const std::string name = Location::lastComponent(OperationTrash::trashItem(tree.path(accents)));
+    EXPECT_EQ(name.size() % 2, 0u);
+    EXPECT_EQ(name, accents.substr(0, name.size()));
+    EXPECT_GE(name.size(), 255u - 10 - 1);
+
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "cannot mount tmpfs here: trashing a mount root is not checked";
+    const std::string volume = tree.makeFolder("volume");
+    test::ScopedTmpfs mounted(volume, 1 << 20);
+    ASSERT_TRUE(mounted.mounted());
+    test::ScopedEnv otherHome("XDG_DATA_HOME", tree.path("volume/data"));
+    EXPECT_EQ(test::problemOf([&] { OperationTrash::trashItem(volume); }),
+              OperationProblem::Code::unsupported);
+    EXPECT_NE(::access(tree.path("volume/data/Trash").c_str(), F_OK), 0) << "nothing made first";
+}
+
+TEST(OperationTrashTest, TrashedFoldersHaveTheirSizeRecorded) {
+    test::TempTree tree;
+    test::ScopedEnv dataHome("XDG_DATA_HOME", tree.path("data"));
+    tree.makeFolder("photos 1/raw");
+    tree.writeSizedFile("photos 1/raw/a.raw", 100000);
+    tree.writeSizedFile("photos 1/b.jpg", 20000);
+    OperationTrash::trashItem(tree.path("photos 1"));
+    tree.makeFolder("empty");
+    OperationTrash::trashItem(tree.path("empty"));
+    tree.writeFile("file", "files have no line");
+    OperationTrash::trashItem(tree.path("file"));
+
+    const std::string sizes = tree.readFile("data/Trash/directorysizes");
+    std::istringstream lines(sizes);
+    std::string line;
+    std::vector<std::string> names;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::int64_t size = 0, modified = 0;
+        std::string name;
+        ASSERT_TRUE(fields >> size >> modified >> name) << line;
+        names.push_back(name);
+        struct stat info {};
+        const std::string decoded = name == "photos%201" ? "photos 1" : name;
+        ASSERT_EQ(::stat(tree.path("data/Trash/info/" + decoded + ".trashinfo").c_str(), &info), 0) << name;
+        EXPECT_EQ(modified, info.st_mtim.tv_sec) << "the record's modification time";
+        if (name == "photos%201") {
+            EXPECT_GE(size, 120000);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"photos%201", "empty"}));
 }

@@ -1,6 +1,7 @@
 #include "engine/detail/MetadataTransfer.h"
 
 #include "core/OperationProblem.h"
+#include "engine/detail/CopiedMetadata.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -9,6 +10,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <vector>
@@ -17,32 +19,54 @@ namespace dromel::detail {
 
 namespace {
 
-// Flags an owner may set; immutable and append-only need privilege and would
-// lock the copy against the rest of the operation.
-constexpr int kUserFlags = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_DIRSYNC_FL | FS_COMPR_FL;
+constexpr int kUserFlags = static_cast<int>(kTransferredFlags);
+
+constexpr std::string_view kAclNames[] = {"system.posix_acl_access", "system.posix_acl_default"};
 
 bool permittedToFail(std::string_view name, int error) {
     // trusted.* and security.* need privilege; a user's copy goes without.
     return error == EPERM && !name.starts_with("user.") && !name.starts_with("system.");
 }
 
-void transferAttributes(int from, int to, const std::string &path) {
-    ssize_t size = ::flistxattr(from, nullptr, 0);
-    if (size < 0) {
-        if (errno == ENOTSUP)
-            return;
-        throw OperationProblem::fromErrno(errno, path);
+// The attribute names of `fd`; empty where the file system has none.
+std::vector<std::string> attributeNames(int fd, const std::string &path) {
+    std::vector<std::string> result;
+    std::vector<char> names;
+    for (int attempt = 0;; ++attempt) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size < 0) {
+            if (errno == ENOTSUP)
+                return result;
+            throw OperationProblem::fromErrno(errno, path);
+        }
+        names.assign(static_cast<std::size_t>(size) + 1, '\0');
+        const ssize_t length = ::flistxattr(fd, names.data(), static_cast<std::size_t>(size));
+        if (length >= 0) {
+            names.resize(static_cast<std::size_t>(length));
+            break;
+        }
+        if (errno != ERANGE || attempt >= 3)
+            throw OperationProblem::fromErrno(errno, path);
     }
-    std::vector<char> names(static_cast<std::size_t>(size) + 1, '\0');
-    size = ::flistxattr(from, names.data(), static_cast<std::size_t>(size));
-    if (size < 0)
-        throw OperationProblem::fromErrno(errno, path);
-    std::string value;
-    for (std::size_t start = 0; start < static_cast<std::size_t>(size);) {
-        const std::string name(names.data() + start);
+    for (std::size_t start = 0; start < names.size();) {
+        std::string name(names.data() + start);
         start += name.size() + 1;
-        if (name.empty())
-            continue;
+        if (!name.empty() && !isVolumeInternalAttribute(name))
+            result.push_back(std::move(name));
+    }
+    return result;
+}
+
+void transferAttributes(int from, int to, const std::string &path) {
+    const std::vector<std::string> names = attributeNames(from, path);
+    // A copy made in a folder with a default ACL inherited an ACL the source
+    // never had: the copy carries exactly the source's ACLs.
+    for (std::string_view acl : kAclNames)
+        if (std::find(names.begin(), names.end(), acl) == names.end() &&
+            ::fremovexattr(to, std::string(acl).c_str()) != 0 && errno != ENODATA && errno != ENOTSUP)
+            throw OperationProblem::fromErrno(errno, path);
+    std::string value;
+    for (const std::string &name : names) {
         const ssize_t length = ::fgetxattr(from, name.c_str(), nullptr, 0);
         if (length < 0)
             throw OperationProblem::fromErrno(errno, path);
@@ -72,10 +96,18 @@ void transferMetadata(int from, int to, const std::string &path) {
     if (::fstat(from, &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
     transferAttributes(from, to, path);
-    // Owner before mode: chown clears set-id bits.
-    if (::fchown(to, info.st_uid, info.st_gid) != 0 && errno != EPERM)
+    // Owner before mode: chown clears set-id bits. Without the privilege to
+    // give the copy away, its group may still be one of ours.
+    if (::fchown(to, info.st_uid, info.st_gid) != 0) {
+        if (errno != EPERM)
+            throw OperationProblem::fromErrno(errno, path);
+        if (::fchown(to, static_cast<uid_t>(-1), info.st_gid) != 0 && errno != EPERM)
+            throw OperationProblem::fromErrno(errno, path);
+    }
+    struct stat copy {};
+    if (::fstat(to, &copy) != 0)
         throw OperationProblem::fromErrno(errno, path);
-    if (::fchmod(to, info.st_mode & 07777) != 0)
+    if (::fchmod(to, copiedMode(info.st_mode, info.st_uid, info.st_gid, copy.st_uid, copy.st_gid)) != 0)
         throw OperationProblem::fromErrno(errno, path);
     transferFlags(from, to);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
