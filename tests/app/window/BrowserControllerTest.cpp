@@ -10,6 +10,7 @@
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 #include "table/FileTable.h"
+#include "table/FileTableModel.h"
 #include "window/PathBar.h"
 #include "window/TabStrip.h"
 
@@ -306,11 +307,14 @@ TEST_F(BrowserWindow, ContextMenuOffersOnlyWhatCanRun) {
         delete menu;
         return enabled;
     };
-    std::string folderID;
-    for (const FileEntry &entry : store->current().visibleEntries())
-        if (entry.isNavigable())
-            folderID = entry.id();
-    store->select({folderID});
+    FileTable *table = controller->table();
+    int folderRow = -1;
+    for (int row = 0; row < table->fileModel().rowCount(); ++row)
+        if (table->fileModel().entryAt(row)->isNavigable())
+            folderRow = row;
+    ASSERT_GE(folderRow, 0);
+    table->selectionModel()->select(table->fileModel().index(folderRow, 0),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     auto items = itemsOf(controller->table()->makeContextMenu(controller));
     EXPECT_TRUE(items.at(texts(TextKey::open)));
     EXPECT_TRUE(items.at(texts(TextKey::openInNewTab)));
