@@ -1,0 +1,192 @@
+#pragma once
+
+#include <QHashFunctions>
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace dromel {
+
+// Every user-visible text is named by one of these keys. A key's raw value is
+// exactly its case name and is the message id in the translation tables, so
+// the list below is the one place that names them.
+#define DROMEL_TEXT_KEYS(X)                                                                                  \
+    /* Undo */                                                                                               \
+    X(undoFileOperation)                                                                                     \
+    X(undoUnavailable)                                                                                       \
+    X(undoEmpty)                                                                                             \
+    X(undoBusy)                                                                                              \
+    X(undoScope)                                                                                             \
+    X(undoTask)                                                                                              \
+    /* Settings window and menu */                                                                           \
+    X(settings)                                                                                              \
+    X(settingsMenu)                                                                                          \
+    /* Window, tabs and toolbar */                                                                           \
+    X(localFiles)                                                                                            \
+    X(newTab)                                                                                                \
+    X(closeTab)                                                                                              \
+    X(back)                                                                                                  \
+    X(forward)                                                                                               \
+    X(up)                                                                                                    \
+    X(refresh)                                                                                               \
+    X(currentPath)                                                                                           \
+    X(editPath)                                                                                              \
+    X(editPathShortcut)                                                                                      \
+    X(pathPlaceholder)                                                                                       \
+    X(filter)                                                                                                \
+    X(preview)                                                                                               \
+    X(more)                                                                                                  \
+    X(dismissError)                                                                                          \
+    X(readOnly)                                                                                              \
+    /* File list */                                                                                          \
+    X(nameColumn)                                                                                            \
+    X(kindColumn)                                                                                            \
+    X(sizeColumn)                                                                                            \
+    X(modifiedColumn)                                                                                        \
+    X(fileList)                                                                                              \
+    X(emptyFolder)                                                                                           \
+    X(noMatches)                                                                                             \
+    /* Item commands */                                                                                      \
+    X(open)                                                                                                  \
+    X(openInNewTab)                                                                                          \
+    X(copy)                                                                                                  \
+    X(cut)                                                                                                   \
+    X(paste)                                                                                                 \
+    X(undo)                                                                                                  \
+    X(copyPath)                                                                                              \
+    X(finder)                                                                                                \
+    X(selectAll)                                                                                             \
+    /* Sidebar */                                                                                            \
+    X(home)                                                                                                  \
+    X(desktop)                                                                                               \
+    X(downloads)                                                                                             \
+    X(documents)                                                                                             \
+    X(favorites)                                                                                             \
+    X(tree)                                                                                                  \
+    X(volumes)                                                                                               \
+    X(loading)                                                                                               \
+    X(folder)                                                                                                \
+    X(file)                                                                                                  \
+    /* Application menu */                                                                                   \
+    X(about)                                                                                                 \
+    X(hide)                                                                                                  \
+    X(quit)                                                                                                  \
+    X(fileMenu)                                                                                              \
+    X(editMenu)                                                                                              \
+    X(goMenu)                                                                                                \
+    X(windowMenu)                                                                                            \
+    X(minimize)                                                                                              \
+    /* Preferences */                                                                                        \
+    X(showHidden)                                                                                            \
+    X(windowsKeys)                                                                                           \
+    X(restoreTabs)                                                                                           \
+    X(readOnlyNote)                                                                                          \
+    X(language)                                                                                              \
+    X(appearance)                                                                                            \
+    X(skin)                                                                                                  \
+    X(system)                                                                                                \
+    X(light)                                                                                                 \
+    X(dark)                                                                                                  \
+    X(glass)                                                                                                 \
+    X(solid)                                                                                                 \
+    X(restartLanguage)                                                                                       \
+    /* Browser errors and status line */                                                                     \
+    X(invalidPath)                                                                                           \
+    X(tooManyTabs)                                                                                           \
+    X(directoryError)                                                                                        \
+    X(readError)                                                                                             \
+    X(closeNamedTab)                                                                                         \
+    X(statusFiltered)                                                                                        \
+    X(statusSelection)                                                                                       \
+    X(statusLoading)                                                                                         \
+    X(statusSorting)                                                                                         \
+    X(items)                                                                                                 \
+    X(selected)                                                                                              \
+    /* File commands and prompts */                                                                          \
+    X(newFolder)                                                                                             \
+    X(newFolderName)                                                                                         \
+    X(rename)                                                                                                \
+    X(trash)                                                                                                 \
+    X(operations)                                                                                            \
+    X(cancelTask)                                                                                            \
+    X(retryTask)                                                                                             \
+    X(cancel)                                                                                                \
+    X(create)                                                                                                \
+    X(continueOperation)                                                                                     \
+    X(skip)                                                                                                  \
+    X(keepBoth)                                                                                              \
+    X(replace)                                                                                               \
+    X(conflictTitle)                                                                                         \
+    X(conflictDetails)                                                                                       \
+    X(replaceNote)                                                                                           \
+    X(applyConflicts)                                                                                        \
+    X(limitedTitle)                                                                                          \
+    X(limitedBody)                                                                                           \
+    X(extensionTitle)                                                                                        \
+    X(extensionBody)                                                                                         \
+    X(trashTitle)                                                                                            \
+    X(trashBody)                                                                                             \
+    /* Operation panel */                                                                                    \
+    X(operationSummary)                                                                                      \
+    X(operationProgress)                                                                                     \
+    X(operationRecovery)                                                                                     \
+    X(operationResult)                                                                                       \
+    X(noTasks)                                                                                               \
+    X(cutMarked)                                                                                             \
+    X(writeVersion)                                                                                          \
+    /* Task phases, one per OperationPhase case in its order */                                              \
+    X(phaseQueued)                                                                                           \
+    X(phasePreparing)                                                                                        \
+    X(phaseCopying)                                                                                          \
+    X(phaseVerifying)                                                                                        \
+    X(phaseWaiting)                                                                                          \
+    X(phaseCommitting)                                                                                       \
+    X(phaseCancelling)                                                                                       \
+    X(phaseCompleted)                                                                                        \
+    X(phasePartial)                                                                                          \
+    X(phaseFailed)                                                                                           \
+    X(phaseCancelled)                                                                                        \
+    X(phaseNeedsReview)                                                                                      \
+    /* Item outcomes, one per ItemOutcome case */                                                            \
+    X(outcomeSucceeded)                                                                                      \
+    X(outcomeSkipped)                                                                                        \
+    X(outcomeFailed)                                                                                         \
+    X(outcomeCancelled)                                                                                      \
+    /* Problems, one per OperationProblem::Code case */                                                      \
+    X(problemInvalidName)                                                                                    \
+    X(problemUnsupported)                                                                                    \
+    X(problemSourceChanged)                                                                                  \
+    X(problemTargetChanged)                                                                                  \
+    X(problemDescendant)                                                                                     \
+    X(problemMetadataConsent)                                                                                \
+    X(problemVerification)                                                                                   \
+    X(problemSystem)                                                                                         \
+    X(problemJournal)                                                                                        \
+    X(problemInterrupted)                                                                                    \
+    /* Quitting with tasks */                                                                                \
+    X(quitTasksTitle)                                                                                        \
+    X(quitTasksBody)                                                                                         \
+    X(quitAfterCancel)
+
+enum class TextKey {
+#define DROMEL_TEXT_KEY_CASE(name) name,
+    DROMEL_TEXT_KEYS(DROMEL_TEXT_KEY_CASE)
+#undef DROMEL_TEXT_KEY_CASE
+};
+
+inline constexpr std::array kAllTextKeys{
+#define DROMEL_TEXT_KEY_ENTRY(name) TextKey::name,
+    DROMEL_TEXT_KEYS(DROMEL_TEXT_KEY_ENTRY)
+#undef DROMEL_TEXT_KEY_ENTRY
+};
+
+// The case name; the view is backed by a literal, so data() is NUL-terminated.
+std::string_view rawValue(TextKey key);
+std::optional<TextKey> textKeyFromRawValue(std::string_view raw);
+
+inline size_t qHash(TextKey key, size_t seed = 0) noexcept {
+    return ::qHash(static_cast<int>(key), seed);
+}
+
+} // namespace dromel

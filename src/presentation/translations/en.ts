@@ -1,0 +1,585 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name></name>
+    <message id="undoFileOperation">
+        <source>Undo Last Operation</source>
+        <translation>Undo Last Operation</translation>
+    </message>
+    <message id="undoUnavailable">
+        <source>The last operation cannot be undone.</source>
+        <translation>The last operation cannot be undone.</translation>
+    </message>
+    <message id="undoEmpty">
+        <source>There is nothing to undo.</source>
+        <translation>There is nothing to undo.</translation>
+    </message>
+    <message id="undoBusy">
+        <source>Undo is available once the running operations have finished.</source>
+        <translation>Undo is available once the running operations have finished.</translation>
+    </message>
+    <message id="undoScope">
+        <source>Undoes the last rename or move of a single item within one volume.</source>
+        <translation>Undoes the last rename or move of a single item within one volume.</translation>
+    </message>
+    <message id="undoTask">
+        <source>Undo “%1”</source>
+        <translation>Undo “%1”</translation>
+    </message>
+    <message id="settings">
+        <source>Settings</source>
+        <translation>Settings</translation>
+    </message>
+    <message id="settingsMenu">
+        <source>Settings…</source>
+        <translation>Settings…</translation>
+    </message>
+    <message id="localFiles">
+        <source>Local Files</source>
+        <translation>Local Files</translation>
+    </message>
+    <message id="newTab">
+        <source>New Tab</source>
+        <translation>New Tab</translation>
+    </message>
+    <message id="closeTab">
+        <source>Close Tab</source>
+        <translation>Close Tab</translation>
+    </message>
+    <message id="back">
+        <source>Back</source>
+        <translation>Back</translation>
+    </message>
+    <message id="forward">
+        <source>Forward</source>
+        <translation>Forward</translation>
+    </message>
+    <message id="up">
+        <source>Up</source>
+        <translation>Up</translation>
+    </message>
+    <message id="refresh">
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message id="currentPath">
+        <source>Current Path</source>
+        <translation>Current Path</translation>
+    </message>
+    <message id="editPath">
+        <source>Edit Path</source>
+        <translation>Edit Path</translation>
+    </message>
+    <message id="editPathShortcut">
+        <source>Edit Path (Ctrl+L)</source>
+        <translation>Edit Path (Ctrl+L)</translation>
+    </message>
+    <message id="pathPlaceholder">
+        <source>Type a path, such as ~/Documents</source>
+        <translation>Type a path, such as ~/Documents</translation>
+    </message>
+    <message id="filter">
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message id="preview">
+        <source>Preview</source>
+        <translation>Preview</translation>
+    </message>
+    <message id="more">
+        <source>More</source>
+        <translation>More</translation>
+    </message>
+    <message id="dismissError">
+        <source>Dismiss</source>
+        <translation>Dismiss</translation>
+    </message>
+    <message id="readOnly">
+        <source>Read-Only</source>
+        <translation>Read-Only</translation>
+    </message>
+    <message id="nameColumn">
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message id="kindColumn">
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message id="sizeColumn">
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
+    <message id="modifiedColumn">
+        <source>Modified</source>
+        <translation>Modified</translation>
+    </message>
+    <message id="fileList">
+        <source>File List</source>
+        <translation>File List</translation>
+    </message>
+    <message id="emptyFolder">
+        <source>This folder is empty</source>
+        <translation>This folder is empty</translation>
+    </message>
+    <message id="noMatches">
+        <source>No items match the filter</source>
+        <translation>No items match the filter</translation>
+    </message>
+    <message id="open">
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message id="openInNewTab">
+        <source>Open in New Tab</source>
+        <translation>Open in New Tab</translation>
+    </message>
+    <message id="copy">
+        <source>Copy</source>
+        <translation>Copy</translation>
+    </message>
+    <message id="cut">
+        <source>Cut</source>
+        <translation>Cut</translation>
+    </message>
+    <message id="paste">
+        <source>Paste</source>
+        <translation>Paste</translation>
+    </message>
+    <message id="undo">
+        <source>Undo</source>
+        <translation>Undo</translation>
+    </message>
+    <message id="copyPath">
+        <source>Copy Path</source>
+        <translation>Copy Path</translation>
+    </message>
+    <message id="finder">
+        <source>Show in File Manager</source>
+        <translation>Show in File Manager</translation>
+    </message>
+    <message id="selectAll">
+        <source>Select All</source>
+        <translation>Select All</translation>
+    </message>
+    <message id="home">
+        <source>Home</source>
+        <translation>Home</translation>
+    </message>
+    <message id="desktop">
+        <source>Desktop</source>
+        <translation>Desktop</translation>
+    </message>
+    <message id="downloads">
+        <source>Downloads</source>
+        <translation>Downloads</translation>
+    </message>
+    <message id="documents">
+        <source>Documents</source>
+        <translation>Documents</translation>
+    </message>
+    <message id="favorites">
+        <source>Favorites</source>
+        <translation>Favorites</translation>
+    </message>
+    <message id="tree">
+        <source>Folders</source>
+        <translation>Folders</translation>
+    </message>
+    <message id="volumes">
+        <source>Volumes</source>
+        <translation>Volumes</translation>
+    </message>
+    <message id="loading">
+        <source>Loading…</source>
+        <translation>Loading…</translation>
+    </message>
+    <message id="folder">
+        <source>Folder</source>
+        <translation>Folder</translation>
+    </message>
+    <message id="file">
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message id="about">
+        <source>About Dromel</source>
+        <translation>About Dromel</translation>
+    </message>
+    <message id="hide">
+        <source>Hide Dromel</source>
+        <translation>Hide Dromel</translation>
+    </message>
+    <message id="quit">
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message id="fileMenu">
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message id="editMenu">
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+    <message id="goMenu">
+        <source>Go</source>
+        <translation>Go</translation>
+    </message>
+    <message id="windowMenu">
+        <source>Window</source>
+        <translation>Window</translation>
+    </message>
+    <message id="minimize">
+        <source>Minimize</source>
+        <translation>Minimize</translation>
+    </message>
+    <message id="showHidden">
+        <source>Show hidden items</source>
+        <translation>Show hidden items</translation>
+    </message>
+    <message id="windowsKeys">
+        <source>Windows-style keys (Return opens, Delete moves to Trash, F5 refreshes)</source>
+        <translation>Windows-style keys (Return opens, Delete moves to Trash, F5 refreshes)</translation>
+    </message>
+    <message id="restoreTabs">
+        <source>Restore tabs at startup</source>
+        <translation>Restore tabs at startup</translation>
+    </message>
+    <message id="readOnlyNote">
+        <source>Browsing never changes your files; only the file commands you choose do.</source>
+        <translation>Browsing never changes your files; only the file commands you choose do.</translation>
+    </message>
+    <message id="language">
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message id="appearance">
+        <source>Appearance</source>
+        <translation>Appearance</translation>
+    </message>
+    <message id="skin">
+        <source>Skin</source>
+        <translation>Skin</translation>
+    </message>
+    <message id="system">
+        <source>System</source>
+        <translation>System</translation>
+    </message>
+    <message id="light">
+        <source>Light</source>
+        <translation>Light</translation>
+    </message>
+    <message id="dark">
+        <source>Dark</source>
+        <translation>Dark</translation>
+    </message>
+    <message id="glass">
+        <source>Glass</source>
+        <translation>Glass</translation>
+    </message>
+    <message id="solid">
+        <source>Solid</source>
+        <translation>Solid</translation>
+    </message>
+    <message id="restartLanguage">
+        <source>A new language takes effect the next time Dromel starts.</source>
+        <translation>A new language takes effect the next time Dromel starts.</translation>
+    </message>
+    <message id="invalidPath">
+        <source>This path cannot be opened. Type an absolute path, or one starting with ~.</source>
+        <translation>This path cannot be opened. Type an absolute path, or one starting with ~.</translation>
+    </message>
+    <message id="tooManyTabs">
+        <source>No more tabs can be opened: 50 is the limit.</source>
+        <translation>No more tabs can be opened: 50 is the limit.</translation>
+    </message>
+    <message id="directoryError">
+        <source>Cannot read “%1”: %2</source>
+        <translation>Cannot read “%1”: %2</translation>
+    </message>
+    <message id="readError">
+        <source>Cannot read: %1</source>
+        <translation>Cannot read: %1</translation>
+    </message>
+    <message id="closeNamedTab">
+        <source>Close “%1”</source>
+        <translation>Close “%1”</translation>
+    </message>
+    <message id="statusFiltered">
+        <source>%1 shown of %2</source>
+        <translation>%1 shown of %2</translation>
+    </message>
+    <message id="statusSelection">
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message id="statusLoading">
+        <source>%1 — loading…</source>
+        <translation>%1 — loading…</translation>
+    </message>
+    <message id="statusSorting">
+        <source>%1 — sorting…</source>
+        <translation>%1 — sorting…</translation>
+    </message>
+    <message id="items" numerus="yes">
+        <source>%Ln items</source>
+        <translation>
+            <numerusform>%Ln item</numerusform>
+            <numerusform>%Ln items</numerusform>
+        </translation>
+    </message>
+    <message id="selected" numerus="yes">
+        <source>%Ln selected</source>
+        <translation>
+            <numerusform>%Ln selected</numerusform>
+            <numerusform>%Ln selected</numerusform>
+        </translation>
+    </message>
+    <message id="newFolder">
+        <source>New Folder</source>
+        <translation>New Folder</translation>
+    </message>
+    <message id="newFolderName">
+        <source>New Folder</source>
+        <translation>New Folder</translation>
+    </message>
+    <message id="rename">
+        <source>Rename</source>
+        <translation>Rename</translation>
+    </message>
+    <message id="trash">
+        <source>Move to Trash</source>
+        <translation>Move to Trash</translation>
+    </message>
+    <message id="operations">
+        <source>Operations</source>
+        <translation>Operations</translation>
+    </message>
+    <message id="cancelTask">
+        <source>Cancel Operation</source>
+        <translation>Cancel Operation</translation>
+    </message>
+    <message id="retryTask">
+        <source>Retry</source>
+        <translation>Retry</translation>
+    </message>
+    <message id="cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="create">
+        <source>Create</source>
+        <translation>Create</translation>
+    </message>
+    <message id="continueOperation">
+        <source>Continue</source>
+        <translation>Continue</translation>
+    </message>
+    <message id="skip">
+        <source>Skip</source>
+        <translation>Skip</translation>
+    </message>
+    <message id="keepBoth">
+        <source>Keep Both</source>
+        <translation>Keep Both</translation>
+    </message>
+    <message id="replace">
+        <source>Replace</source>
+        <translation>Replace</translation>
+    </message>
+    <message id="conflictTitle">
+        <source>An item with the same name already exists.</source>
+        <translation>An item with the same name already exists.</translation>
+    </message>
+    <message id="conflictDetails">
+        <source>Source: %1
+Size: %2, modified %3
+
+Destination: %4
+Size: %5, modified %6</source>
+        <translation>Source: %1
+Size: %2, modified %3
+
+Destination: %4
+Size: %5, modified %6</translation>
+    </message>
+    <message id="replaceNote">
+        <source>Replacing moves the existing item to the Trash.</source>
+        <translation>Replacing moves the existing item to the Trash.</translation>
+    </message>
+    <message id="applyConflicts">
+        <source>Do this for all remaining conflicts</source>
+        <translation>Do this for all remaining conflicts</translation>
+    </message>
+    <message id="limitedTitle">
+        <source>Continue without exclusive renaming?</source>
+        <translation>Continue without exclusive renaming?</translation>
+    </message>
+    <message id="limitedBody">
+        <source>The volume of “%1” cannot rename items exclusively, so an item created there by another program at the same moment could be replaced. Continue anyway?</source>
+        <translation>The volume of “%1” cannot rename items exclusively, so an item created there by another program at the same moment could be replaced. Continue anyway?</translation>
+    </message>
+    <message id="extensionTitle">
+        <source>Change the extension?</source>
+        <translation>Change the extension?</translation>
+    </message>
+    <message id="extensionBody">
+        <source>Renaming “%1” to “%2” changes its extension. The item may open in a different application.</source>
+        <translation>Renaming “%1” to “%2” changes its extension. The item may open in a different application.</translation>
+    </message>
+    <message id="trashTitle">
+        <source>Move to Trash?</source>
+        <translation>Move to Trash?</translation>
+    </message>
+    <message id="trashBody">
+        <source>%1 will be moved to the Trash.</source>
+        <translation>%1 will be moved to the Trash.</translation>
+    </message>
+    <message id="operationSummary">
+        <source>%1 — done: %2, skipped: %3, failed: %4, remaining: %5</source>
+        <translation>%1 — done: %2, skipped: %3, failed: %4, remaining: %5</translation>
+    </message>
+    <message id="operationProgress">
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message id="operationRecovery">
+        <source>Left for review: %1</source>
+        <translation>Left for review: %1</translation>
+    </message>
+    <message id="operationResult">
+        <source>%1: %2 → %3</source>
+        <translation>%1: %2 → %3</translation>
+    </message>
+    <message id="noTasks">
+        <source>No operations</source>
+        <translation>No operations</translation>
+    </message>
+    <message id="cutMarked">
+        <source>cut</source>
+        <translation>cut</translation>
+    </message>
+    <message id="writeVersion">
+        <source>Before changing an item, Dromel checks that it is still the version you chose. Nothing is deleted: replaced items go to the Trash.</source>
+        <translation>Before changing an item, Dromel checks that it is still the version you chose. Nothing is deleted: replaced items go to the Trash.</translation>
+    </message>
+    <message id="phaseQueued">
+        <source>Queued</source>
+        <translation>Queued</translation>
+    </message>
+    <message id="phasePreparing">
+        <source>Preparing</source>
+        <translation>Preparing</translation>
+    </message>
+    <message id="phaseCopying">
+        <source>Copying</source>
+        <translation>Copying</translation>
+    </message>
+    <message id="phaseVerifying">
+        <source>Verifying</source>
+        <translation>Verifying</translation>
+    </message>
+    <message id="phaseWaiting">
+        <source>Waiting for your answer</source>
+        <translation>Waiting for your answer</translation>
+    </message>
+    <message id="phaseCommitting">
+        <source>Finishing</source>
+        <translation>Finishing</translation>
+    </message>
+    <message id="phaseCancelling">
+        <source>Cancelling</source>
+        <translation>Cancelling</translation>
+    </message>
+    <message id="phaseCompleted">
+        <source>Completed</source>
+        <translation>Completed</translation>
+    </message>
+    <message id="phasePartial">
+        <source>Partly completed</source>
+        <translation>Partly completed</translation>
+    </message>
+    <message id="phaseFailed">
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message id="phaseCancelled">
+        <source>Cancelled</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message id="phaseNeedsReview">
+        <source>Needs review</source>
+        <translation>Needs review</translation>
+    </message>
+    <message id="outcomeSucceeded">
+        <source>Succeeded</source>
+        <translation>Succeeded</translation>
+    </message>
+    <message id="outcomeSkipped">
+        <source>Skipped</source>
+        <translation>Skipped</translation>
+    </message>
+    <message id="outcomeFailed">
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message id="outcomeCancelled">
+        <source>Cancelled</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message id="problemInvalidName">
+        <source>The name is not valid.</source>
+        <translation>The name is not valid.</translation>
+    </message>
+    <message id="problemUnsupported">
+        <source>This item or request is not supported.</source>
+        <translation>This item or request is not supported.</translation>
+    </message>
+    <message id="problemSourceChanged">
+        <source>The item changed after it was chosen.</source>
+        <translation>The item changed after it was chosen.</translation>
+    </message>
+    <message id="problemTargetChanged">
+        <source>The destination changed after it was chosen.</source>
+        <translation>The destination changed after it was chosen.</translation>
+    </message>
+    <message id="problemDescendant">
+        <source>A folder cannot be copied or moved into itself.</source>
+        <translation>A folder cannot be copied or moved into itself.</translation>
+    </message>
+    <message id="problemMetadataConsent">
+        <source>The destination cannot rename items exclusively, and continuing without that was not approved.</source>
+        <translation>The destination cannot rename items exclusively, and continuing without that was not approved.</translation>
+    </message>
+    <message id="problemVerification">
+        <source>The copy does not match the original.</source>
+        <translation>The copy does not match the original.</translation>
+    </message>
+    <message id="problemSystem">
+        <source>The system reported an error.</source>
+        <translation>The system reported an error.</translation>
+    </message>
+    <message id="problemJournal">
+        <source>The operations journal could not be written.</source>
+        <translation>The operations journal could not be written.</translation>
+    </message>
+    <message id="problemInterrupted">
+        <source>The Trash took the item but did not say where it went.</source>
+        <translation>The Trash took the item but did not say where it went.</translation>
+    </message>
+    <message id="quitTasksTitle">
+        <source>File operations are still running.</source>
+        <translation>File operations are still running.</translation>
+    </message>
+    <message id="quitTasksBody">
+        <source>Quitting cancels them. Items already finished stay as they are; nothing is deleted.</source>
+        <translation>Quitting cancels them. Items already finished stay as they are; nothing is deleted.</translation>
+    </message>
+    <message id="quitAfterCancel">
+        <source>Cancel Operations and Quit</source>
+        <translation>Cancel Operations and Quit</translation>
+    </message>
+</context>
+</TS>
