@@ -1,0 +1,142 @@
+// Preparation of one item: everything is read, nothing is changed.
+#include "engine/OperationExecutor.h"
+
+#include "core/FileName.h"
+#include "core/Location.h"
+#include "core/OperationProblem.h"
+#include "engine/OperationFS.h"
+#include "engine/detail/FileDescriptor.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace dromel {
+
+namespace {
+
+using Code = OperationProblem::Code;
+
+bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
+    return a.device == b.device && a.inode == b.inode && a.type() == b.type();
+}
+
+std::vector<std::string> entryNames(const std::string &folder) {
+    detail::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        throw OperationProblem::fromErrno(errno, folder);
+    DIR *dir = ::fdopendir(fd.get());
+    if (!dir)
+        throw OperationProblem::fromErrno(errno, folder);
+    (void)fd.release();
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            const int error = errno;
+            ::closedir(dir);
+            if (error != 0)
+                throw OperationProblem::fromErrno(error, folder);
+            return names;
+        }
+        names.emplace_back(entry->d_name);
+    }
+}
+
+bool contains(const std::vector<std::string> &names, const std::string &name) {
+    for (const std::string &entry : names)
+        if (entry == name)
+            return true;
+    return false;
+}
+
+} // namespace
+
+PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request,
+                                             const std::optional<std::string> &source,
+                                             const OperationCancellation &cancel) const {
+    checkCancellation(cancel);
+    const std::optional<FileUndoRelocation> &undo = request.undo();
+    const FileOperationKind kind = request.kind();
+    if (undo && ((kind != FileOperationKind::rename && kind != FileOperationKind::move) ||
+                 request.sources().size() != 1))
+        throw OperationProblem(Code::unsupported, "", "");
+    if (request.name())
+        FileName::validate(*request.name(), undo.has_value());
+
+    PreparedOperation prepared;
+    if (kind == FileOperationKind::createDirectory) {
+        if (!request.name() || !request.destination())
+            throw OperationProblem(Code::invalidName, "", "");
+        OperationFS::requireLocal(*request.destination());
+        prepared.target =
+            Location::appending(Location::standardized(*request.destination()), *request.name());
+        prepared.atomic = OperationFS::supportsExclusiveRename(*request.destination());
+        return prepared;
+    }
+    if (!source)
+        throw OperationProblem(Code::unsupported, "", "");
+    const std::string &from = *source;
+    OperationFS::requireLocal(from);
+    const auto version = request.sourceVersions().find(from);
+    if (version != request.sourceVersions().end() && OperationFS::stamp(from).token() != version->second)
+        throw OperationProblem(Code::sourceChanged, from, "");
+    prepared.source = from;
+    prepared.records = OperationFS::manifest(from, cancel, true);
+    const ObjectStamp &first = prepared.records.front().stamp;
+    if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
+                 first.identityToken() != undo->identity))
+        throw OperationProblem(Code::sourceChanged, from, "");
+    if (kind == FileOperationKind::trash)
+        return prepared;
+
+    std::string parent;
+    if (kind == FileOperationKind::rename)
+        parent = Location::parent(Location::standardized(from));
+    else if (request.destination())
+        parent = Location::standardized(*request.destination());
+    else
+        throw OperationProblem(Code::unsupported, "", "");
+    const std::string target =
+        Location::appending(parent, request.name() ? *request.name() : Location::lastComponent(from));
+    prepared.target = target;
+    OperationFS::requireLocal(parent);
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0)
+        prepared.existing = OperationFS::stamp(target);
+    const bool ontoSelf = prepared.existing && sameObject(*prepared.existing, first);
+
+    if (ontoSelf && kind == FileOperationKind::copy) {
+        // Pasting into its own folder: a conflict that cannot be replaced.
+    } else if (ontoSelf && kind == FileOperationKind::rename) {
+        if (target == from)
+            throw OperationProblem(Code::invalidName, target, "");
+        // Two entries for one object are hard links, not a case-only
+        // spelling of one entry: renaming over one would drop the other.
+        const std::vector<std::string> names = entryNames(parent);
+        if (contains(names, Location::lastComponent(from)) &&
+            contains(names, Location::lastComponent(target)))
+            throw OperationProblem(Code::targetChanged, target, "");
+    } else {
+        OperationFS::validateRelationship(from, target);
+    }
+
+    prepared.atomic = OperationFS::supportsExclusiveRename(parent);
+    if (undo) {
+        if (Location::standardized(target) != Location::standardized(undo->original) || !prepared.atomic)
+            throw OperationProblem(Code::unsupported, target, "");
+        if (OperationFS::stamp(parent).device != first.device)
+            throw OperationProblem(Code::unsupported, target, "");
+        if (prepared.existing && !ontoSelf)
+            throw OperationProblem(Code::targetChanged, target, "");
+    } else if (!prepared.atomic && !request.allowLimitedMetadata()) {
+        throw OperationProblem(Code::metadataConsent, parent, "");
+    }
+    prepared.caseRename = kind == FileOperationKind::rename && ontoSelf;
+    return prepared;
+}
+
+} // namespace dromel

@@ -1,0 +1,464 @@
+// Execution of one prepared item.
+//
+// Each route is a fixed sequence of steps. Before and after every step that
+// changes a name on disk the task is written to the journal with the paths
+// the step may leave (`mark`), so a crash at any instant leaves a record
+// naming every stage, backup and moved item. The source is compared with its
+// prepared manifest before each irreversible step, and new content is
+// published with an exclusive rename that fails rather than overwrite. Any
+// failure ends in the error exit: a backup whose place is still empty is put
+// back, and whatever of the recovery list exists is reported.
+#include "engine/OperationExecutor.h"
+
+#include "core/FileName.h"
+#include "core/Location.h"
+#include "core/OperationProblem.h"
+#include "engine/OperationCopy.h"
+#include "engine/OperationFS.h"
+#include "engine/OperationTrash.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <exception>
+#include <thread>
+
+namespace dromel {
+
+namespace {
+
+using Code = OperationProblem::Code;
+
+bool exists(const std::string &path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
+    return a.device == b.device && a.inode == b.inode && a.type() == b.type();
+}
+
+bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const TreeRecord &x = a[i];
+        const TreeRecord &y = b[i];
+        if (x.metadata != y.metadata || (x.stamp.mode & 07777) != (y.stamp.mode & 07777) ||
+            x.stamp.modified != y.stamp.modified || x.stamp.nanos != y.stamp.nanos)
+            return false;
+    }
+    return true;
+}
+
+// Two independent hashing walks at once, one per core: the source and the
+// copy are different bytes, so neither waits for the other. A failure of
+// `first` is reported before one of `second`, as if they ran in turn.
+std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, const std::string &second,
+                                                  const OperationCancellation &cancel) {
+    TreeManifest a;
+    std::exception_ptr failure;
+    std::thread walker([&] {
+        try {
+            a = OperationFS::manifest(first, cancel, true);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    TreeManifest b;
+    std::exception_ptr secondFailure;
+    try {
+        b = OperationFS::manifest(second, cancel, true);
+    } catch (...) {
+        secondFailure = std::current_exception();
+    }
+    walker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (secondFailure)
+        std::rethrow_exception(secondFailure);
+    return {std::move(a), std::move(b)};
+}
+
+std::string hiddenName(const std::string &folder, const char *prefix) {
+    return Location::appending(folder, std::string(prefix) + Uuid::random().text());
+}
+
+// "archive.tar.gz" -> ("archive.tar", "gz"); a leading or final dot does not
+// start an extension.
+std::pair<std::string, std::string> splitExtension(const std::string &name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        return {name, ""};
+    return {name.substr(0, dot), name.substr(dot + 1)};
+}
+
+struct Backup {
+    std::string path;
+    ObjectStamp stamp;
+};
+
+class Perform {
+public:
+    Perform(const OperationExecutor &executor, const PreparedOperation &prepared,
+            const FileOperationRequest &request, FileOperationTask task, const OperationCancellation &cancel,
+            const OperationExecutor::Event &event)
+        : m_executor(executor), m_prepared(prepared), m_request(request), m_working(std::move(task)),
+          m_base(m_working.recoveryPaths), m_cancel(cancel), m_event(event) {
+        if (prepared.target)
+            m_target = *prepared.target;
+    }
+
+    FileOperationResult run(ConflictChoice choice) {
+        try {
+            return route(choice);
+        } catch (const OperationCancelled &) {
+            return errorExit(std::nullopt, ItemOutcome::cancelled);
+        } catch (const OperationProblem &problem) {
+            return errorExit(problem, ItemOutcome::failed);
+        } catch (const std::exception &error) {
+            return errorExit(OperationProblem(Code::system, m_prepared.source.value_or(""), error.what()),
+                             ItemOutcome::failed);
+        } catch (...) {
+            return errorExit(
+                OperationProblem(Code::system, m_prepared.source.value_or(""), "Unknown failure"),
+                ItemOutcome::failed);
+        }
+    }
+
+private:
+    FileOperationResult route(ConflictChoice choice) {
+        checkCancellation(m_cancel);
+        if (choice == ConflictChoice::cancel)
+            throw OperationCancelled();
+        const std::optional<FileConflict> conflict = m_prepared.conflict();
+        if (conflict && choice == ConflictChoice::skip) {
+            FileOperationResult result;
+            result.source = m_prepared.source;
+            result.destination = m_prepared.target;
+            result.outcome = ItemOutcome::skipped;
+            return result;
+        }
+        if (conflict && choice == ConflictChoice::keepBoth)
+            m_target = freeVariant(*m_prepared.target);
+
+        const FileOperationKind kind = m_request.kind();
+        if (kind == FileOperationKind::createDirectory)
+            return create();
+        if (!m_prepared.source)
+            throw OperationProblem(Code::unsupported, "", "");
+        const bool replacing = conflict && choice == ConflictChoice::replace;
+        if (replacing && !conflict->canReplace)
+            throw OperationProblem(Code::unsupported, m_target, "");
+        if (kind == FileOperationKind::trash)
+            return trash();
+        const bool relocating = kind == FileOperationKind::rename || kind == FileOperationKind::move;
+        if (relocating && !replacing && m_prepared.atomic &&
+            OperationFS::stamp(Location::parent(m_target)).device == first().device)
+            return relocate();
+        if (kind == FileOperationKind::rename && m_prepared.caseRename && !m_prepared.atomic)
+            return caseCopy();
+        return copy(replacing);
+    }
+
+    const ObjectStamp &first() const { return m_prepared.records.front().stamp; }
+    const std::string &source() const { return *m_prepared.source; }
+
+    std::string freeVariant(const std::string &target) const {
+        const std::string folder = Location::parent(target);
+        const auto [base, extension] = splitExtension(Location::lastComponent(target));
+        for (int n = 2; n < 10000; ++n) {
+            std::string name = base + " (" + std::to_string(n) + ")";
+            if (!extension.empty())
+                name += "." + extension;
+            // Never a shortened or different name: one that no longer fits
+            // is refused as it stands.
+            FileName::validate(name, true);
+            const std::string candidate = Location::appending(folder, name);
+            struct stat info {};
+            if (::lstat(candidate.c_str(), &info) == 0)
+                continue;
+            if (errno != ENOENT)
+                throw OperationProblem::fromErrno(errno, candidate);
+            return candidate;
+        }
+        throw OperationProblem(Code::targetChanged, target, "");
+    }
+
+    void remember(const std::string &path) {
+        for (const std::string &known : m_recovery)
+            if (known == path)
+                return;
+        m_recovery.push_back(path);
+    }
+
+    void mark(OperationPhase phase, const char *label) {
+        m_working.phase = phase;
+        m_working.recoveryPaths = m_base;
+        m_working.recoveryPaths.insert(m_working.recoveryPaths.end(), m_recovery.begin(), m_recovery.end());
+        m_executor.journal.save(m_working);
+        m_executor.checkpoint(label);
+        send(phase, 0);
+    }
+
+    void send(OperationPhase phase, std::int64_t done) const {
+        if (m_event)
+            m_event(phase, done, m_prepared.bytes());
+    }
+
+    void requireUnchanged(const TreeManifest &now) const {
+        if (!(now == m_prepared.records))
+            throw OperationProblem(Code::sourceChanged, m_prepared.source.value_or(""), "");
+    }
+
+    void unchangedSource() const {
+        if (!m_prepared.source)
+            throw OperationProblem(Code::sourceChanged, "", "");
+        requireUnchanged(OperationFS::manifest(source(), m_cancel, true));
+    }
+
+    // The source and another tree walked at once; the source is checked.
+    TreeManifest withUnchangedSource(const std::string &other) const {
+        std::pair<TreeManifest, TreeManifest> both = manifestsOf(other, source(), m_cancel);
+        requireUnchanged(both.second);
+        return std::move(both.first);
+    }
+
+    std::string moveToTrash(const std::string &path) const {
+        std::string location = OperationTrash::trashItem(path);
+        if (location.empty())
+            throw OperationProblem(Code::interrupted, path, "");
+        return location;
+    }
+
+    OperationCopy::Progress copyProgress() const {
+        return [this](std::int64_t done) { send(OperationPhase::copying, done); };
+    }
+
+    FileOperationResult success(std::optional<std::string> source,
+                                std::optional<FileUndoRelocation> undo = {}) {
+        FileOperationResult result;
+        result.source = std::move(source);
+        result.destination = m_target;
+        result.outcome = ItemOutcome::succeeded;
+        result.recoveryPaths = m_resultRecovery;
+        result.undo = std::move(undo);
+        return result;
+    }
+
+    FileOperationResult create() {
+        if (m_target.empty())
+            throw OperationProblem(Code::invalidName, "", "");
+        m_recovery = {m_target};
+        mark(OperationPhase::committing, "before-create");
+        if (::mkdir(m_target.c_str(), 0755) != 0)
+            throw OperationProblem::fromErrno(errno, m_target);
+        mark(OperationPhase::committing, "after-create");
+        return success(std::nullopt);
+    }
+
+    FileOperationResult trash() {
+        unchangedSource();
+        m_recovery = {source()};
+        mark(OperationPhase::committing, "before-trash");
+        unchangedSource();
+        const std::string location = moveToTrash(source());
+        if (!sameObject(OperationFS::stamp(location), first())) {
+            remember(location);
+            throw OperationProblem(Code::sourceChanged, location, "");
+        }
+        m_recovery = {location};
+        mark(OperationPhase::committing, "after-trash");
+        m_target = location;
+        m_resultRecovery = {location};
+        return success(source());
+    }
+
+    FileOperationResult relocate() {
+        unchangedSource();
+        m_recovery = {source(), m_target};
+        mark(OperationPhase::committing, "before-move");
+        unchangedSource();
+        if (!m_prepared.existing || !sameObject(*m_prepared.existing, first())) {
+            OperationFS::renameExclusive(source(), m_target);
+        } else {
+            // A case-only rename: through a hidden name, since the volume
+            // sees both spellings as one entry.
+            const std::string staging = hiddenName(Location::parent(m_target), ".dromel-rename-");
+            remember(staging);
+            mark(OperationPhase::committing, "before-case-rename");
+            unchangedSource();
+            OperationFS::renameExclusive(source(), staging);
+            OperationFS::renameExclusive(staging, m_target);
+        }
+        const ObjectStamp moved = OperationFS::stamp(m_target);
+        if (moved.identityToken() != first().identityToken())
+            throw OperationProblem(Code::targetChanged, m_target, "");
+        std::optional<FileUndoRelocation> receipt;
+        if (!m_request.undo() && moved.born > 0)
+            receipt = FileUndoRelocation{m_request.id(), m_target, source(), moved.identityToken()};
+        mark(OperationPhase::committing, "after-move");
+        return success(source(), std::move(receipt));
+    }
+
+    // The volume cannot rename exclusively and sees both spellings as one
+    // name: copy out, trash the original, copy back, trash the stage.
+    FileOperationResult caseCopy() {
+        const std::string stage = hiddenName(Location::parent(m_target), ".dromel-case-");
+        m_recovery = {stage, source()};
+        mark(OperationPhase::copying, "before-case-copy");
+        OperationCopy::tree(source(), stage, m_prepared.records, true, m_cancel, copyProgress());
+        mark(OperationPhase::verifying, "verify-case-stage");
+        const TreeManifest staged = OperationFS::manifest(stage, m_cancel, true);
+        if (!OperationFS::sameContent(m_prepared.records, staged))
+            throw OperationProblem(Code::verification, stage, "");
+        mark(OperationPhase::committing, "before-case-trash");
+        unchangedSource();
+        checkCancellation(m_cancel);
+        const std::string sourceTrash = moveToTrash(source());
+        remember(sourceTrash);
+        if (!sameObject(OperationFS::stamp(sourceTrash), first()))
+            throw OperationProblem(Code::sourceChanged, sourceTrash, "");
+        remember(m_target);
+        mark(OperationPhase::copying, "after-case-trash");
+        OperationCopy::tree(stage, m_target, staged, true, m_cancel, copyProgress());
+        mark(OperationPhase::verifying, "verify-case-target");
+        checkCaseCopy(stage, staged, Code::verification);
+        mark(OperationPhase::committing, "after-case-publish");
+        checkCaseCopy(stage, staged, Code::targetChanged);
+        remember(moveToTrash(stage));
+        mark(OperationPhase::committing, "after-case-cleanup");
+        m_resultRecovery = {sourceTrash};
+        return success(source());
+    }
+
+    void checkCaseCopy(const std::string &stage, const TreeManifest &staged, Code code) const {
+        const auto [target, stageNow] = manifestsOf(m_target, stage, m_cancel);
+        if (!OperationFS::sameContent(m_prepared.records, target))
+            throw OperationProblem(code, m_target, "");
+        if (!(stageNow == staged))
+            throw OperationProblem(code, stage, "");
+    }
+
+    FileOperationResult copy(bool replacing) {
+        const bool atomic = m_prepared.atomic;
+        const std::string stage = atomic ? hiddenName(Location::parent(m_target), ".dromel-copy-") : m_target;
+        m_recovery = {stage};
+        mark(OperationPhase::copying, "before-copy");
+        OperationCopy::tree(source(), stage, m_prepared.records, !atomic, m_cancel, copyProgress());
+        mark(OperationPhase::verifying, "after-copy");
+        const TreeManifest staged = verifiedStage(stage, atomic);
+        checkCancellation(m_cancel);
+
+        if (replacing) {
+            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
+            requireExisting();
+            remember(backup);
+            mark(OperationPhase::committing, "before-backup");
+            requireExisting();
+            OperationFS::renameExclusive(m_target, backup);
+            m_backup = Backup{backup, OperationFS::stamp(backup)};
+            mark(OperationPhase::committing, "after-backup");
+        }
+        remember(m_target);
+        mark(OperationPhase::committing, "before-publish");
+        if (!(withUnchangedSource(stage) == staged))
+            throw OperationProblem(Code::targetChanged, stage, "");
+        checkCancellation(m_cancel);
+        if (atomic)
+            OperationFS::renameExclusive(stage, m_target);
+        mark(OperationPhase::committing, "after-publish");
+
+        if (m_backup) {
+            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
+                throw OperationProblem(Code::targetChanged, m_backup->path, "");
+            const std::string location = moveToTrash(m_backup->path);
+            m_backup.reset(); // in the trash now: nothing to put back
+            remember(location);
+            m_resultRecovery.push_back(location);
+            mark(OperationPhase::committing, "after-backup-trash");
+        }
+        if (m_request.kind() == FileOperationKind::copy)
+            return success(source());
+
+        // A move or rename by copying: the source goes to the trash once the
+        // published copy is known to hold exactly its content.
+        checkCancellation(m_cancel);
+        requirePublished();
+        remember(source());
+        mark(OperationPhase::committing, "before-source-trash");
+        requirePublished();
+        const std::string location = moveToTrash(source());
+        remember(location);
+        m_resultRecovery.push_back(location);
+        mark(OperationPhase::committing, "after-source-trash");
+        return success(source());
+    }
+
+    // The stage's manifest, checked against the source's; the source is
+    // re-checked in the same pass.
+    TreeManifest verifiedStage(const std::string &stage, bool atomic) const {
+        std::pair<TreeManifest, TreeManifest> both = manifestsOf(stage, source(), m_cancel);
+        if (!OperationFS::sameContent(m_prepared.records, both.first))
+            throw OperationProblem(Code::verification, stage, "");
+        if (atomic && !metadataMatches(m_prepared.records, both.first))
+            throw OperationProblem(Code::verification, stage, "Metadata");
+        requireUnchanged(both.second);
+        return std::move(both.first);
+    }
+
+    void requireExisting() const {
+        if (!m_prepared.existing || !(OperationFS::stamp(m_target) == *m_prepared.existing))
+            throw OperationProblem(Code::targetChanged, m_target, "");
+    }
+
+    void requirePublished() const {
+        const TreeManifest target = withUnchangedSource(m_target);
+        if (!OperationFS::sameContent(m_prepared.records, target))
+            throw OperationProblem(Code::targetChanged, m_target, "");
+    }
+
+    FileOperationResult errorExit(std::optional<OperationProblem> problem, ItemOutcome outcome) {
+        if (m_backup && !exists(m_target)) {
+            try {
+                if (OperationFS::stamp(m_backup->path) == m_backup->stamp)
+                    OperationFS::renameExclusive(m_backup->path, m_target);
+            } catch (const std::exception &) {
+                // The backup stays where it is and is reported below.
+            }
+        }
+        FileOperationResult result;
+        result.source = m_prepared.source;
+        if (!m_target.empty())
+            result.destination = m_target;
+        result.outcome = outcome;
+        result.problem = std::move(problem);
+        for (const std::string &path : m_recovery)
+            if (exists(path))
+                result.recoveryPaths.push_back(path);
+        return result;
+    }
+
+    const OperationExecutor &m_executor;
+    const PreparedOperation &m_prepared;
+    const FileOperationRequest &m_request;
+    FileOperationTask m_working;
+    const std::vector<std::string> m_base; // the task's paths as handed in
+    const OperationCancellation &m_cancel;
+    const OperationExecutor::Event &m_event;
+    std::string m_target;
+    std::vector<std::string> m_recovery;       // what this item may leave
+    std::vector<std::string> m_resultRecovery; // trash locations a success reports
+    std::optional<Backup> m_backup;            // the replaced item, moved aside
+};
+
+} // namespace
+
+FileOperationResult OperationExecutor::perform(const PreparedOperation &prepared,
+                                               const FileOperationRequest &request, ConflictChoice choice,
+                                               FileOperationTask task, const OperationCancellation &cancel,
+                                               const Event &event) const {
+    return Perform(*this, prepared, request, std::move(task), cancel, event).run(choice);
+}
+
+} // namespace dromel
