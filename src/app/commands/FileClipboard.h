@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class QMimeData;
+#include <QMimeData>
 
 // The clipboard forms that Linux file managers exchange. Items are written as
 // file URLs whose paths are percent-encoded byte for byte, so a name that is
