@@ -132,8 +132,14 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
             throw OperationProblem(Code::unsupported, target, "");
         if (prepared.existing && !ontoSelf)
             throw OperationProblem(Code::targetChanged, target, "");
-    } else if (!prepared.atomic && !request.allowLimitedMetadata()) {
-        throw OperationProblem(Code::metadataConsent, parent, "");
+    } else {
+        // A rename within the volume keeps everything; only a copy can lose
+        // metadata on a volume that cannot hold it.
+        const bool copies =
+            kind == FileOperationKind::copy || OperationFS::stamp(parent).device != first.device;
+        prepared.keepsMetadata = !copies || OperationFS::keepsPosixMetadata(parent);
+        if ((!prepared.atomic || !prepared.keepsMetadata) && !request.allowLimitedMetadata())
+            throw OperationProblem(Code::metadataConsent, parent, "");
     }
     prepared.caseRename = kind == FileOperationKind::rename && ontoSelf;
     return prepared;

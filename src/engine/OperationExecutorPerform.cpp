@@ -17,10 +17,12 @@
 #include "engine/OperationFS.h"
 #include "engine/OperationTrash.h"
 
+#include <linux/fs.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <exception>
+#include <map>
 #include <thread>
 
 namespace dromel {
@@ -38,14 +40,31 @@ bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
     return a.device == b.device && a.inode == b.inode && a.type() == b.type();
 }
 
+// What a copy carries over: the inode flags a user may set, and the
+// attributes of the user and system namespaces (security.* and trusted.*
+// need privilege and may be set differently by the target's own policy).
+constexpr std::uint32_t kCopiedFlags =
+    FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_DIRSYNC_FL | FS_COMPR_FL;
+
+std::map<std::string, std::string> copiedAttributes(const OperationMetadata &metadata) {
+    std::map<std::string, std::string> copied;
+    for (const auto &[name, value] : metadata.attributes)
+        if (name.starts_with("user.") || name.starts_with("system."))
+            copied.emplace(name, value);
+    return copied;
+}
+
 bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         const TreeRecord &x = a[i];
         const TreeRecord &y = b[i];
-        if (x.metadata != y.metadata || (x.stamp.mode & 07777) != (y.stamp.mode & 07777) ||
-            x.stamp.modified != y.stamp.modified || x.stamp.nanos != y.stamp.nanos)
+        if (copiedAttributes(x.metadata) != copiedAttributes(y.metadata) ||
+            x.metadata.acl != y.metadata.acl ||
+            (x.metadata.flags & kCopiedFlags) != (y.metadata.flags & kCopiedFlags) ||
+            (x.stamp.mode & 07777) != (y.stamp.mode & 07777) || x.stamp.modified != y.stamp.modified ||
+            x.stamp.nanos != y.stamp.nanos)
             return false;
     }
     return true;
@@ -280,7 +299,7 @@ private:
         mark(OperationPhase::committing, "before-move");
         unchangedSource();
         if (!m_prepared.existing || !sameObject(*m_prepared.existing, first())) {
-            OperationFS::renameExclusive(source(), m_target);
+            publish(source());
         } else {
             // A case-only rename: through a hidden name, since the volume
             // sees both spellings as one entry.
@@ -342,12 +361,16 @@ private:
 
     FileOperationResult copy(bool replacing) {
         const bool atomic = m_prepared.atomic;
+        // Data alone where the volume cannot keep the rest.
+        const bool limited = !atomic || !m_prepared.keepsMetadata;
+        if (limited && !m_request.allowLimitedMetadata() && !m_request.undo())
+            throw OperationProblem(Code::metadataConsent, Location::parent(m_target), "");
         const std::string stage = atomic ? hiddenName(Location::parent(m_target), ".dromel-copy-") : m_target;
         m_recovery = {stage};
         mark(OperationPhase::copying, "before-copy");
-        OperationCopy::tree(source(), stage, m_prepared.records, !atomic, m_cancel, copyProgress());
+        OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress());
         mark(OperationPhase::verifying, "after-copy");
-        const TreeManifest staged = verifiedStage(stage, atomic);
+        const TreeManifest staged = verifiedStage(stage, !limited);
         checkCancellation(m_cancel);
 
         if (replacing) {
@@ -366,7 +389,7 @@ private:
             throw OperationProblem(Code::targetChanged, stage, "");
         checkCancellation(m_cancel);
         if (atomic)
-            OperationFS::renameExclusive(stage, m_target);
+            publish(stage);
         mark(OperationPhase::committing, "after-publish");
 
         if (m_backup) {
@@ -397,14 +420,25 @@ private:
 
     // The stage's manifest, checked against the source's; the source is
     // re-checked in the same pass.
-    TreeManifest verifiedStage(const std::string &stage, bool atomic) const {
+    TreeManifest verifiedStage(const std::string &stage, bool withMetadata) const {
         std::pair<TreeManifest, TreeManifest> both = manifestsOf(stage, source(), m_cancel);
         if (!OperationFS::sameContent(m_prepared.records, both.first))
             throw OperationProblem(Code::verification, stage, "");
-        if (atomic && !metadataMatches(m_prepared.records, both.first))
+        if (withMetadata && !metadataMatches(m_prepared.records, both.first))
             throw OperationProblem(Code::verification, stage, "Metadata");
         requireUnchanged(both.second);
         return std::move(both.first);
+    }
+
+    // An item that took the target's name meanwhile is left alone.
+    void publish(const std::string &from) const {
+        try {
+            OperationFS::renameExclusive(from, m_target);
+        } catch (const OperationProblem &) {
+            if (exists(m_target))
+                throw OperationProblem(Code::targetChanged, m_target, "");
+            throw;
+        }
     }
 
     void requireExisting() const {

@@ -104,6 +104,13 @@ bool supportsExclusiveRename(const std::string &folder) {
     return type.exclusiveRename;
 }
 
+bool keepsPosixMetadata(const std::string &folder) {
+    const detail::FileSystemType type = detail::fileSystemTypeOf(folder);
+    if (!type.local)
+        throw OperationProblem(OperationProblem::Code::unsupported, folder, "");
+    return detail::keepsPosixMetadata(folder, type);
+}
+
 std::string fileSystemType(const std::string &path) {
     return detail::fileSystemTypeOf(path).name;
 }

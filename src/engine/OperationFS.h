@@ -29,6 +29,14 @@ std::string digest(int fd, const OperationCancellation &cancel);
 // atomically. Decided by file-system type, never by probing the disk.
 bool supportsExclusiveRename(const std::string &folder);
 
+// Whether `folder`'s volume keeps owners, modes and extended attributes
+// (with the ACLs). Probed on the volume itself: an attribute lookup and an
+// unnamed temporary file that leaves nothing behind; where the probe cannot
+// run, decided by the file-system type. False for FAT, exFAT, NTFS, ramfs
+// and FUSE volumes that fail the probe. Throws unsupported for a network
+// file system, system when `folder` cannot be reached.
+bool keepsPosixMetadata(const std::string &folder);
+
 // Throws descendant when `target` is `source` or lies inside it (links
 // resolved on both sides).
 void validateRelationship(const std::string &source, const std::string &target);

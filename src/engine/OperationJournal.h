@@ -2,10 +2,22 @@
 
 #include "core/FileOperationTask.h"
 
+#include "core/OperationProblem.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace dromel {
+
+// What the start-up load found.
+struct OperationJournalLoad {
+    std::vector<FileOperationTask> tasks;
+    // Code journal. Set when the journal was damaged and moved aside (path:
+    // where the damaged file now is; a fresh journal takes its place), or when
+    // it could not be read at all (path: the journal; tasks empty).
+    std::optional<OperationProblem> problem;
+};
 
 // Every task, whole, in one SQLite table: one row per task, replaced on each
 // write, so descending rowid is most recently written first. Holds no open
@@ -28,6 +40,11 @@ public:
     // file). A row that no longer decodes fails the whole load
     // (JsonDecodeError).
     std::vector<FileOperationTask> load() const;
+    // load() for the start of the program, which must go on whatever the
+    // journal's state: never throws. A file SQLite calls damaged ("file is not
+    // a database", corrupt) is renamed to "<journal>.damaged-<UTC time>",
+    // never deleted, and loading starts again on a fresh journal.
+    OperationJournalLoad loadForStart() const;
 
 private:
     std::string m_path;

@@ -145,20 +145,16 @@ void OperationService::start(std::function<void()> done) {
         return;
     m_starting = true;
     const OperationJournal journal = m_journal;
-    OperationJournalWorker::run<std::vector<FileOperationTask>>(
-        [journal] {
-            try {
-                return journal.load();
-            } catch (const OperationProblem &) {
-                throw;
-            } catch (const std::exception &error) {
-                throw OperationProblem(Code::journal, journal.path(), error.what());
-            }
-        },
-        m_lifetime.guard([this](std::variant<std::vector<FileOperationTask>, OperationProblem> outcome) {
-            if (auto *loaded = std::get_if<std::vector<FileOperationTask>>(&outcome)) {
-                m_tasks = std::move(*loaded);
-                m_ready = true;
+    OperationJournalWorker::run<OperationJournalLoad>(
+        [journal] { return journal.loadForStart(); },
+        m_lifetime.guard([this](std::variant<OperationJournalLoad, OperationProblem> outcome) {
+            if (auto *load = std::get_if<OperationJournalLoad>(&outcome)) {
+                m_startupError = load->problem;
+                // A damaged journal was moved aside and a fresh one started:
+                // reported, and operations go on. A journal that cannot be
+                // read at all refuses every task of this run.
+                m_ready = !load->problem || load->problem->path() != m_journal.path();
+                m_tasks = std::move(load->tasks);
             } else {
                 m_startupError = std::get<OperationProblem>(outcome);
             }
@@ -260,8 +256,8 @@ void OperationService::failAdmission(const Uuid &id, const OperationProblem &pro
 void OperationService::cancel(Uuid id) {
     MainThread::assertCurrent("OperationService::cancel");
     FileOperationTask *task = find(id);
-    if (!task || isTerminal(task->phase))
-        return;
+    if (!task || isTerminal(task->phase) || task->phase == OperationPhase::cancelling)
+        return; // asked already
     if (const auto flag = m_cancellations.find(id); flag != m_cancellations.end())
         flag->second->cancel();
     const bool wasQueued = task->phase == OperationPhase::queued;

@@ -17,6 +17,9 @@ struct PreparedOperation {
     TreeManifest records;              // the source's hashed manifest
     // The target's folder is on a file system with exclusive rename.
     bool atomic = false;
+    // The target's volume keeps modes, owners and extended attributes; where
+    // it does not, content is copied alone (with the user's consent).
+    bool keepsMetadata = true;
     // What was found at the target during preparation.
     std::optional<ObjectStamp> existing;
     // A rename that only changes the letter case or Unicode form of the name.

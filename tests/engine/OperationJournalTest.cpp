@@ -119,3 +119,49 @@ TEST(OperationJournalTest, TheWorkerRunsInOrderAndAnswersOnTheMainThread) {
     ASSERT_TRUE(test::waitUntil([&] { return answers.size() == 3; }));
     EXPECT_EQ(answers, (std::vector<std::string>{"saved", "1", "disk on fire"}));
 }
+
+TEST(OperationJournalTest, ADamagedJournalIsMovedAsideAndAFreshOneTakesItsPlace) {
+    test::TempTree tree;
+    const OperationJournal journal(tree.path("Dromel/operations.sqlite"));
+    journal.save(taskIn(OperationPhase::completed));
+    // An overwritten header: SQLite says "file is not a database".
+    const std::string original = tree.readFile("Dromel/operations.sqlite");
+    std::string damaged = original;
+    damaged.replace(0, 16, "garbage garbage!");
+    tree.writeFile("Dromel/operations.sqlite", damaged, 0600);
+    EXPECT_EQ(test::problemOf([&] { journal.save(taskIn(OperationPhase::completed)); }),
+              OperationProblem::Code::journal)
+        << "an ordinary save reports the damage and changes nothing";
+
+    const OperationJournalLoad first = journal.loadForStart();
+    EXPECT_TRUE(first.tasks.empty());
+    ASSERT_TRUE(first.problem);
+    EXPECT_EQ(first.problem->code(), OperationProblem::Code::journal);
+    const std::string aside = first.problem->path();
+    EXPECT_TRUE(aside.starts_with(journal.path() + ".damaged-")) << aside;
+    EXPECT_EQ(tree.readFile(aside.substr(tree.root().size() + 1)), damaged) << "moved, never deleted";
+    EXPECT_NE(first.problem->detail().find("not a database"), std::string::npos) << first.problem->detail();
+
+    journal.save(taskIn(OperationPhase::queued));
+    const OperationJournalLoad second = journal.loadForStart();
+    EXPECT_FALSE(second.problem);
+    ASSERT_EQ(second.tasks.size(), 1u);
+    EXPECT_EQ(second.tasks[0].phase, OperationPhase::needsReview);
+
+    // Damaged twice within the same second: the first aside is kept.
+    tree.writeFile("Dromel/operations.sqlite", damaged, 0600);
+    const OperationJournalLoad third = journal.loadForStart();
+    ASSERT_TRUE(third.problem);
+    EXPECT_NE(third.problem->path(), aside);
+    EXPECT_EQ(tree.readFile(aside.substr(tree.root().size() + 1)), damaged);
+}
+
+TEST(OperationJournalTest, AJournalThatCannotBeOpenedIsAProblemNotAFailure) {
+    test::TempTree tree;
+    const OperationJournal blocked(tree.writeFile("file") + "/operations.sqlite");
+    const OperationJournalLoad loaded = blocked.loadForStart();
+    EXPECT_TRUE(loaded.tasks.empty());
+    ASSERT_TRUE(loaded.problem);
+    EXPECT_EQ(loaded.problem->code(), OperationProblem::Code::journal);
+    EXPECT_EQ(loaded.problem->path(), blocked.path());
+}

@@ -15,4 +15,9 @@ struct FileSystemType {
 // Throws OperationProblem(system) when the object cannot be reached.
 FileSystemType fileSystemTypeOf(const std::string &path);
 
+// Whether the volume of `folder` keeps owners, modes and extended attributes:
+// probed with an attribute lookup on the folder and an unnamed O_TMPFILE file
+// in it; by `type` where the probe cannot run there.
+bool keepsPosixMetadata(const std::string &folder, const FileSystemType &type);
+
 } // namespace dromel::detail

@@ -3,10 +3,15 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 
+#include "engine/detail/FileDescriptor.h"
+
+#include <fcntl.h>
 #include <libmount/libmount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -73,7 +78,57 @@ std::string mountTableType(dev_t device) {
     return type;
 }
 
+constexpr const char *kProbeAttribute = "user.dromel-probe";
+
+// Volumes whose owners and modes come from mount options, not from the disk.
+bool knownWithoutPosixMetadata(std::string_view name) {
+    return name == "vfat" || name == "msdos" || name == "exfat" || name == "ntfs" || name == "ntfs3" ||
+           name == "iso9660" || name == "udf" || name == "fuseblk" || name == "fuse" ||
+           name.starts_with("fuse.");
+}
+
+enum class Probe { yes, no, unknown };
+
+// An unnamed file that vanishes on close: set a mode, an attribute and (as
+// root) an owner, and see whether the volume kept them.
+Probe probeTemporaryFile(const std::string &folder) {
+    FileDescriptor fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!fd)
+        return Probe::unknown; // no O_TMPFILE there, or no write permission
+    constexpr mode_t kProbeMode = 0604;
+    if (::fchmod(fd.get(), kProbeMode) != 0)
+        return Probe::no;
+    if (::fsetxattr(fd.get(), kProbeAttribute, "1", 1, 0) != 0)
+        return errno == ENOTSUP || errno == ENOSYS ? Probe::no : Probe::unknown;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        return Probe::unknown;
+    if ((info.st_mode & 07777) != kProbeMode)
+        return Probe::no;
+    if (::geteuid() == 0) {
+        const uid_t other = info.st_uid == 1 ? 2 : 1;
+        if (::fchown(fd.get(), other, other) != 0 || ::fstat(fd.get(), &info) != 0 || info.st_uid != other)
+            return Probe::no;
+    }
+    return Probe::yes;
+}
+
 } // namespace
+
+bool keepsPosixMetadata(const std::string &folder, const FileSystemType &type) {
+    // A missing attribute is ENODATA where user attributes exist at all.
+    if (::getxattr(folder.c_str(), kProbeAttribute, nullptr, 0) < 0 && (errno == ENOTSUP || errno == ENOSYS))
+        return false;
+    switch (probeTemporaryFile(folder)) {
+    case Probe::yes:
+        return true;
+    case Probe::no:
+        return false;
+    case Probe::unknown:
+        break;
+    }
+    return !knownWithoutPosixMetadata(type.name) && type.name != "ramfs";
+}
 
 FileSystemType fileSystemTypeOf(const std::string &path) {
     struct stat object {};

@@ -1,0 +1,400 @@
+// The promise that nothing the user owns is lost, tested by ending the
+// program for real: a child process runs one operation through a service and
+// ends itself right after a chosen step's journal write (or is killed at a
+// random moment); the parent then starts a fresh service on the same journal
+// and checks what is on disk against what was there before.
+#include "core/ConflictChoice.h"
+#include "core/Location.h"
+#include "engine/OperationService.h"
+#include "engine/OperationTestSupport.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <set>
+#include <thread>
+
+extern char **environ;
+
+using namespace dromel;
+using test::existsAt;
+using test::requestOf;
+using test::waitUntil;
+using Kind = FileOperationKind;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kCrashed = 77;
+constexpr const char *kRequestVariable = "DROMEL_CRASH_REQUEST";
+
+struct Totals {
+    int crashPoints = 0;
+    int killRuns = 0;
+    std::set<std::string> labels;
+    std::set<std::string> routes;
+    long digestsChecked = 0;
+    long leftoversChecked = 0;
+} totals;
+
+// Starts this test program again, running only the child test below, with
+// the scenario in its environment.
+pid_t spawnChild(const std::string &journal, const FileOperationRequest &request, const std::string &label,
+                 ConflictChoice choice) {
+    std::vector<std::string> variables;
+    for (char **entry = environ; *entry; ++entry)
+        if (!std::string_view(*entry).starts_with("DROMEL_CRASH_"))
+            variables.emplace_back(*entry);
+    variables.push_back(std::string(kRequestVariable) + "=" + request.toJson().dump());
+    variables.push_back("DROMEL_CRASH_JOURNAL=" + journal);
+    variables.push_back("DROMEL_CRASH_LABEL=" + label);
+    variables.push_back("DROMEL_CRASH_CHOICE=" + std::string(rawValue(choice)));
+    std::vector<char *> envp;
+    for (std::string &variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string program = "/proc/self/exe";
+    std::string filter = "--gtest_filter=CrashChild.RunsTheOperationOfItsParent";
+    std::vector<char *> argv{program.data(), filter.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (quiet >= 0)
+            ::dup2(quiet, STDOUT_FILENO); // its test report would only repeat the parent's
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+int waitForExit(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
+}
+
+std::vector<std::string> filesUnder(const std::string &root) {
+    std::multimap<std::string, std::string> found;
+    test::collectDigests(root, found);
+    std::vector<std::string> paths;
+    for (const auto &[digest, path] : found)
+        paths.push_back(path);
+    return paths;
+}
+
+// One scenario: a folder tree, a request, the conflict answer.
+class CrashFixture {
+public:
+    CrashFixture() {
+        tree.makeFolder("src");
+        tree.makeFolder("dst");
+    }
+
+    bool mountOther() {
+        tree.makeFolder("other");
+        tmpfs = std::make_unique<test::ScopedTmpfs>(tree.path("other"), 64 << 20);
+        return tmpfs->mounted();
+    }
+
+    bool mountOverlay() {
+        for (const char *folder : {"lower", "upper", "work", "merged"})
+            tree.makeFolder(folder);
+        const std::string options = "lowerdir=" + tree.path("lower") + ",upperdir=" + tree.path("upper") +
+                                    ",workdir=" + tree.path("work");
+        overlay = ::mount("overlay", tree.path("merged").c_str(), "overlay", 0, options.c_str()) == 0;
+        return overlay;
+    }
+
+    ~CrashFixture() {
+        if (overlay)
+            ::umount2(tree.path("merged").c_str(), MNT_DETACH);
+    }
+
+    // The folders the user can see, where leftovers must be named.
+    std::vector<std::string> userFolders() const {
+        std::vector<std::string> folders{tree.path("src"), tree.path("dst")};
+        if (tmpfs)
+            folders.push_back(tree.path("other"));
+        if (overlay)
+            folders.push_back(tree.path("merged"));
+        return folders;
+    }
+
+    std::vector<std::string> searched() const {
+        std::vector<std::string> roots = userFolders();
+        roots.push_back(tree.path("data/Trash/files"));
+        if (tmpfs)
+            roots.push_back(tree.path("other/.Trash-0/files"));
+        return roots;
+    }
+
+    // Every regular file the user has, with its digest.
+    void snapshot() {
+        before.clear();
+        for (const std::string &folder : userFolders())
+            for (const std::string &path : filesUnder(folder))
+                before[path] = test::sha256Of(path);
+    }
+
+    test::TempTree tree;
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", tree.path("data")};
+    std::unique_ptr<test::ScopedTmpfs> tmpfs;
+    bool overlay = false;
+    std::map<std::string, std::string> before; // path -> SHA-256
+};
+
+// What a fresh service finds after the crash, checked against the promise.
+void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request, const std::string &where,
+                     bool mustBeJournalled) {
+    SCOPED_TRACE(where);
+    OperationService service(fixture.tree.path("state/operations.sqlite"));
+    bool started = false;
+    service.start([&] { started = true; });
+    ASSERT_TRUE(waitUntil([&] { return started; }));
+    ASSERT_TRUE(service.ready());
+    const FileOperationTask *task = service.task(request.id());
+    if (mustBeJournalled) {
+        ASSERT_TRUE(task) << "the task is in the journal";
+    }
+    std::set<std::string> named;
+    if (task) {
+        EXPECT_TRUE(isTerminal(task->phase));
+        if (mustBeJournalled) {
+            EXPECT_EQ(task->phase, OperationPhase::needsReview);
+        }
+        named.insert(task->recoveryPaths.begin(), task->recoveryPaths.end());
+        for (const FileOperationResult &result : task->results)
+            named.insert(result.recoveryPaths.begin(), result.recoveryPaths.end());
+        EXPECT_FALSE(service.busy()) << "nothing runs by itself";
+    }
+    // Every hidden item the operation left is named for review.
+    for (const std::string &folder : fixture.userFolders())
+        for (const std::string &leftover : test::hiddenItemsIn(folder)) {
+            ++totals.leftoversChecked;
+            EXPECT_TRUE(named.count(leftover)) << "unnamed leftover " << leftover;
+        }
+    // No byte lost: every file the user had is somewhere, by content.
+    const std::multimap<std::string, std::string> now = test::digestsUnder(fixture.searched());
+    std::set<std::string> known;
+    for (const auto &[path, digest] : fixture.before) {
+        ++totals.digestsChecked;
+        EXPECT_TRUE(now.count(digest)) << "lost: " << path;
+        known.insert(digest);
+    }
+    // Nothing overwritten, and no half-written file under a user's name:
+    // every visible file holds content the user had.
+    for (const auto &[digest, path] : now) {
+        const std::string name = Location::lastComponent(path);
+        if (path.find("/.dromel-") != std::string::npos || path.find("/Trash/") != std::string::npos ||
+            path.find("/.Trash-") != std::string::npos)
+            continue;
+        ++totals.digestsChecked;
+        EXPECT_TRUE(known.count(digest)) << "unknown content at " << path;
+    }
+    // Whatever the trash holds can be put back: its record exists.
+    for (const std::string &trash : {fixture.tree.path("data/Trash")})
+        for (const std::string &name : test::namesIn(trash + "/files"))
+            EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
+}
+
+struct Scenario {
+    std::string route;
+    std::vector<std::string> labels;
+    enum class Volume { same, other, overlay } volume = Volume::same;
+    ConflictChoice choice = ConflictChoice::keepBoth;
+    std::function<FileOperationRequest(CrashFixture &)> setup;
+};
+
+std::vector<Scenario> scenarios() {
+    using V = Scenario::Volume;
+    const std::vector<std::string> copyLabels{"before-copy", "after-copy", "before-publish", "after-publish"};
+    std::vector<std::string> moveLabels = copyLabels;
+    moveLabels.insert(moveLabels.end(), {"before-source-trash", "after-source-trash"});
+    const auto album = [](CrashFixture &f) {
+        f.tree.makeFolder("src/album \xFF");
+        f.tree.writeSizedFile("src/album \xFF/one", 300000, 3);
+        f.tree.writeFile("src/album \xFF/two", "two");
+        f.tree.makeFolder("src/album \xFF/inner");
+        f.tree.writeFile("src/album \xFF/inner/three", "three");
+        f.tree.makeSymlink("src/album \xFF/link", "one");
+        return f.tree.path("src/album \xFF");
+    };
+    return {
+        {"create",
+         {"before-create", "after-create"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             return requestOf(Kind::createDirectory, {}, f.tree.path("dst"), "new folder");
+         }},
+        {"trash",
+         {"before-trash", "after-trash"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             return requestOf(Kind::trash, {f.tree.writeFile("src/old \xFE", "old")}, std::nullopt);
+         }},
+        {"same-volume move",
+         {"before-move", "after-move"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("dst")); }},
+        {"same-volume rename",
+         {"before-move", "after-move"},
+         V::same,
+         ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             return requestOf(Kind::rename, {f.tree.writeFile("src/a", "a")}, std::nullopt, "b");
+         }},
+        {"copy of a file, keep both", copyLabels, V::same, ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             f.tree.writeFile("dst/notes.txt", "theirs");
+             return requestOf(Kind::copy, {f.tree.writeSizedFile("src/notes.txt", 2 << 20, 5)},
+                              f.tree.path("dst"));
+         }},
+        {"copy of a tree", copyLabels, V::same, ConflictChoice::keepBoth,
+         [album](CrashFixture &f) { return requestOf(Kind::copy, {album(f)}, f.tree.path("dst")); }},
+        {"replace",
+         {"before-copy", "after-copy", "before-backup", "after-backup", "before-publish", "after-publish",
+          "after-backup-trash"},
+         V::same,
+         ConflictChoice::replace,
+         [](CrashFixture &f) {
+             f.tree.writeFile("dst/report", "the old report");
+             return requestOf(Kind::copy, {f.tree.writeFile("src/report", "the new report")},
+                              f.tree.path("dst"));
+         }},
+        {"move across volumes", moveLabels, V::other, ConflictChoice::keepBoth,
+         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("other")); }},
+        {"move by copying onto a volume without exclusive rename", moveLabels, V::overlay,
+         ConflictChoice::keepBoth,
+         [](CrashFixture &f) {
+             return requestOf(Kind::move, {f.tree.writeFile("src/data", "data")}, f.tree.path("merged"),
+                              std::nullopt, true);
+         }},
+    };
+}
+
+bool prepareVolume(CrashFixture &fixture, Scenario::Volume volume) {
+    if (volume == Scenario::Volume::other)
+        return test::canMountTmpfs() && fixture.mountOther();
+    if (volume == Scenario::Volume::overlay)
+        return test::canMountTmpfs() && fixture.mountOverlay();
+    return true;
+}
+
+} // namespace
+
+// Runs in the child process only (started by the tests below).
+TEST(CrashChild, RunsTheOperationOfItsParent) {
+    const char *requestText = std::getenv(kRequestVariable);
+    if (!requestText)
+        GTEST_SKIP() << "started by the crash tests in a child process";
+    const FileOperationRequest request = FileOperationRequest::fromJson(Json::parse(requestText));
+    const std::string label = std::getenv("DROMEL_CRASH_LABEL");
+    const ConflictChoice choice = *conflictChoiceFromRawValue(std::getenv("DROMEL_CRASH_CHOICE"));
+    OperationService service(std::getenv("DROMEL_CRASH_JOURNAL"));
+    service.setCheckpointForTesting([label](const std::string &step) {
+        if (step == label)
+            ::_exit(kCrashed); // right after this step's journal write
+    });
+    service.resolveConflict = [choice](const FileConflict &, OperationService::Answer answer) {
+        answer(choice);
+    };
+    service.approveLimitedMetadata = [](const std::string &, OperationService::Consent answer) {
+        answer(true);
+    };
+    bool finished = false;
+    service.onCompletion = [&](const FileOperationTask &) { finished = true; };
+    bool started = false;
+    service.start([&] { started = true; });
+    ASSERT_TRUE(waitUntil([&] { return started; }));
+    service.submit(request);
+    waitUntil([&] { return finished; }, 60s);
+    std::fflush(nullptr);
+    ::_exit(0); // the step was never reached
+}
+
+TEST(OperationCrashTest, EveryStepOfEveryRouteSurvivesTheProgramEndingRightAfterIt) {
+    int skippedRoutes = 0;
+    for (const Scenario &scenario : scenarios()) {
+        for (const std::string &label : scenario.labels) {
+            CrashFixture fixture;
+            if (!prepareVolume(fixture, scenario.volume)) {
+                ++skippedRoutes;
+                break;
+            }
+            const FileOperationRequest request = scenario.setup(fixture);
+            fixture.snapshot();
+            const pid_t child =
+                spawnChild(fixture.tree.path("state/operations.sqlite"), request, label, scenario.choice);
+            ASSERT_GT(child, 0);
+            const int status = waitForExit(child);
+            const std::string where = scenario.route + " at " + label;
+            ASSERT_EQ(status, kCrashed) << where << ": the step was not reached";
+            checkAfterCrash(fixture, request, where, true);
+            ++totals.crashPoints;
+            totals.labels.insert(label);
+            totals.routes.insert(scenario.route);
+            if (::testing::Test::HasFailure())
+                return;
+        }
+    }
+    std::printf(
+        "crash points %d, routes %zu, distinct labels %zu, digests checked %ld, leftovers checked %ld, "
+        "routes skipped (no mount) %d\n",
+        totals.crashPoints, totals.routes.size(), totals.labels.size(), totals.digestsChecked,
+        totals.leftoversChecked, skippedRoutes);
+}
+
+TEST(OperationCrashTest, KilledAtRandomMomentsDuringLargeCopiesAndMovesNothingIsLost) {
+    if (!test::canMountTmpfs())
+        GTEST_SKIP() << "a second volume (tmpfs) is needed for the move across volumes";
+    std::mt19937 random(std::random_device{}());
+    constexpr int kRuns = 6;
+    for (int run = 0; run < 2 * kRuns; ++run) {
+        const bool move = run % 2 == 1;
+        CrashFixture fixture;
+        ASSERT_TRUE(fixture.mountOther());
+        fixture.tree.makeFolder("src/set");
+        for (int i = 0; i < 24; ++i)
+            fixture.tree.writeSizedFile("src/set/file" + std::to_string(i), 256 << 10, i + 1);
+        fixture.tree.writeSizedFile("src/set/large", 12 << 20, 99);
+        const FileOperationRequest request =
+            move ? requestOf(Kind::move, {fixture.tree.path("src/set")}, fixture.tree.path("other"))
+                 : requestOf(Kind::copy, {fixture.tree.path("src/set")}, fixture.tree.path("dst"));
+        fixture.snapshot();
+        const pid_t child =
+            spawnChild(fixture.tree.path("state/operations.sqlite"), request, "", ConflictChoice::skip);
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution(100, 2500)(random)));
+        ::kill(child, SIGKILL);
+        const int status = waitForExit(child);
+        checkAfterCrash(fixture, request,
+                        (move ? "move killed, run " : "copy killed, run ") + std::to_string(run), false);
+        ++totals.killRuns;
+        if (status == 0)
+            std::printf("run %d finished before the kill\n", run);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+    std::printf("SIGKILL runs %d, digests checked %ld, leftovers checked %ld\n", totals.killRuns,
+                totals.digestsChecked, totals.leftoversChecked);
+}
