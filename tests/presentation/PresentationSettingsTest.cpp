@@ -1,4 +1,5 @@
 #include "presentation/PresentationSettings.h"
+#include "QStringPrinting.h"
 #include "presentation/SkinDescriptor.h"
 
 #include <gtest/gtest.h>

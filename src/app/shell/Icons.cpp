@@ -1,0 +1,121 @@
+#include "shell/Icons.h"
+
+#include "core/FileEntry.h"
+#include "shell/EmblemIconEngine.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+// The resource initialiser lives in a static library; naming it here keeps the
+// linker from dropping the bundled icons.
+static void initialiseBundledIcons() {
+    Q_INIT_RESOURCE(Icons);
+}
+
+namespace dromel {
+
+namespace {
+
+const QString kFallbackTheme = QStringLiteral("dromel-fallback");
+const QString kThemeRoot = QStringLiteral(":/icons");
+const QString kBundledFolder = QStringLiteral(":/icons/dromel-fallback/scalable/");
+
+std::string pathBytes(const QString &path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+Icons::Icons() : m_cache(kCacheLimit) {
+    installFallback();
+    const QString home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    const std::pair<QStandardPaths::StandardLocation, const char *> wellKnown[] = {
+        {QStandardPaths::DesktopLocation, "user-desktop"},
+        {QStandardPaths::DownloadLocation, "folder-download"},
+        {QStandardPaths::DocumentsLocation, "folder-documents"},
+    };
+    // XDG points unset folders at home; home keeps its own icon then.
+    for (const auto &[location, name] : wellKnown) {
+        const QString path = QStandardPaths::writableLocation(location);
+        if (!path.isEmpty() && path != home)
+            m_specialFolders.emplace(pathBytes(path), QString::fromLatin1(name));
+    }
+    if (!home.isEmpty())
+        m_specialFolders.emplace(pathBytes(home), QStringLiteral("user-home"));
+}
+
+void Icons::installFallback() {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    initialiseBundledIcons();
+    QStringList themePaths = QIcon::themeSearchPaths();
+    if (!themePaths.contains(kThemeRoot))
+        themePaths.append(kThemeRoot);
+    QIcon::setThemeSearchPaths(themePaths);
+    QIcon::setFallbackThemeName(kFallbackTheme);
+    QStringList plainPaths = QIcon::fallbackSearchPaths();
+    plainPaths.append(kBundledFolder);
+    QIcon::setFallbackSearchPaths(plainPaths);
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(kFallbackTheme);
+}
+
+QIcon Icons::named(const QString &name) {
+    QIcon icon = QIcon::fromTheme(name);
+    if (icon.isNull() && QFile::exists(kBundledFolder + name + QStringLiteral(".svg")))
+        icon = QIcon(kBundledFolder + name + QStringLiteral(".svg"));
+    return icon;
+}
+
+QIcon Icons::forEntry(const FileEntry &entry) {
+    QString special;
+    if (entry.isNavigable() && !m_specialFolders.empty()) {
+        if (const auto found = m_specialFolders.find(entry.url()); found != m_specialFolders.end())
+            special = found->second;
+    }
+    QString key = !special.isEmpty()    ? QStringLiteral("s:") + special
+                  : entry.isNavigable() ? QStringLiteral("d")
+                                        : QStringLiteral("f:") + QString::fromStdString(entry.kind());
+    if (entry.isSymbolicLink())
+        key += QStringLiteral("|link");
+    if (const QIcon *cached = m_cache.object(key))
+        return *cached;
+    QIcon icon = baseIcon(entry, special);
+    if (entry.isSymbolicLink())
+        icon = QIcon(new EmblemIconEngine(icon, named(QStringLiteral("emblem-symbolic-link"))));
+    m_cache.insert(key, new QIcon(icon));
+    return icon;
+}
+
+QIcon Icons::baseIcon(const FileEntry &entry, const QString &specialName) {
+    if (!specialName.isEmpty()) {
+        QIcon icon = named(specialName);
+        if (!icon.isNull())
+            return icon;
+    }
+    if (entry.isNavigable())
+        return named(QStringLiteral("folder"));
+    const QString fileName =
+        QString::fromUtf8(entry.name().data(), static_cast<qsizetype>(entry.name().size()));
+    const QMimeType type = m_mimeTypes.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+    if (type.isValid() && !type.isDefault()) {
+        for (const QString &name : {type.iconName(), type.genericIconName()}) {
+            QIcon icon = named(name);
+            if (!icon.isNull())
+                return icon;
+        }
+    }
+    return named(QStringLiteral("text-x-generic"));
+}
+
+QIcon Icons::forVolume(bool removable) const {
+    return named(removable ? QStringLiteral("drive-removable-media") : QStringLiteral("drive-harddisk"));
+}
+
+void Icons::clear() {
+    m_cache.clear();
+}
+
+} // namespace dromel

@@ -1,0 +1,474 @@
+#include "table/FileTable.h"
+
+#include "presentation/Localization.h"
+#include "shell/Icons.h"
+#include "table/FileCellDelegate.h"
+#include "table/FileContextMenu.h"
+#include "table/FileTableModel.h"
+#include "table/ListKeys.h"
+#include "table/QuickLook.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace dromel {
+
+namespace {
+
+constexpr SortColumn kColumnSorts[] = {SortColumn::name, SortColumn::kind, SortColumn::size,
+                                       SortColumn::modified};
+
+int sectionOf(SortColumn column) {
+    const auto *found = std::find(std::begin(kColumnSorts), std::end(kColumnSorts), column);
+    return static_cast<int>(found - std::begin(kColumnSorts));
+}
+
+bool isAscii(const QString &text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// An ASCII prefix is compared on the raw bytes, so type-ahead in a large
+// folder converts no names.
+bool startsWithAscii(const std::string &name, const QByteArray &prefix) {
+    if (name.size() < static_cast<std::size_t>(prefix.size()))
+        return false;
+    for (qsizetype i = 0; i < prefix.size(); ++i)
+        if (lowerAscii(name[static_cast<std::size_t>(i)]) != lowerAscii(prefix[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+FileTable::FileTable(BrowserStore &store, Icons &icons, QWidget *parent)
+    : QTableView(parent), m_store(store), m_icons(icons), m_model(new FileTableModel(icons, this)) {
+    setModel(m_model);
+    setItemDelegate(new FileCellDelegate(this));
+    setAccessibleName(Localization::current().text(TextKey::fileList));
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(ExtendedSelection);
+    setAlternatingRowColors(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setIconSize(QSize(FileCellDelegate::kIconSide, FileCellDelegate::kIconSide));
+    setEditTriggers(NoEditTriggers);
+    setVerticalScrollMode(ScrollPerPixel);
+    setHorizontalScrollMode(ScrollPerPixel);
+    setSortingEnabled(false); // the store sorts; the header only shows it
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    // Uniform rows let the view place 100,000 rows without measuring any.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(FileCellDelegate::kRowHeight);
+    verticalHeader()->setDefaultSectionSize(FileCellDelegate::kRowHeight);
+    configureHeader();
+
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &FileTable::scrolled);
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { applyPendingScroll(); });
+    connect(this, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            run(ListCommand::open);
+    });
+}
+
+FileTable::~FileTable() = default;
+
+void FileTable::configureHeader() {
+    QHeaderView *header = horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setSortIndicatorShown(true);
+    header->setMinimumSectionSize(kColumnMinimum);
+    header->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->resizeSection(FileTableModel::nameColumn, kNameWidth);
+    header->resizeSection(FileTableModel::kindColumn, kKindWidth);
+    header->resizeSection(FileTableModel::sizeColumn, kSizeWidth);
+    header->resizeSection(FileTableModel::modifiedColumn, kModifiedWidth);
+    showSortIndicator();
+    connect(header, &QHeaderView::sectionClicked, this, &FileTable::headerClicked);
+    connect(header, &QHeaderView::sectionResized, this, &FileTable::sectionResized);
+}
+
+void FileTable::render(BrowserStore::Change change) {
+    if (change == BrowserStore::Change::content)
+        showContent();
+    else
+        showSortIndicator();
+}
+
+void FileTable::showContent() {
+    const BrowserTab &tab = m_store.current();
+    QScopedValueRollback updating(m_updating, true);
+    m_model->setEntries(tab.visibleEntries());
+    showSortIndicator();
+    restoreSelection(tab.selection);
+    m_pendingScroll = tab.scrollOffset;
+    updateGeometries();
+    applyPendingScroll();
+    m_renderedTab = tab.id;
+    followSelectionInPreview();
+}
+
+void FileTable::showSortIndicator() {
+    QScopedValueRollback updating(m_updating, true);
+    const FileSort &sort = m_store.current().sort;
+    horizontalHeader()->setSortIndicator(sectionOf(sort.column),
+                                         sort.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void FileTable::restoreSelection(const std::set<std::string> &ids) {
+    QItemSelection selection;
+    int first = -1;
+    if (!ids.empty()) {
+        // Contiguous runs become one range each: a select-all of a large
+        // folder is one range, not one per row.
+        int runStart = -1;
+        const int rows = m_model->rowCount();
+        for (int row = 0; row <= rows; ++row) {
+            const bool selected = row < rows && ids.contains(m_model->entryAt(row)->id());
+            if (selected && runStart < 0)
+                runStart = row;
+            if (!selected && runStart >= 0) {
+                selection.select(m_model->index(runStart, 0),
+                                 m_model->index(row - 1, FileTableModel::kColumns - 1));
+                if (first < 0)
+                    first = runStart;
+                runStart = -1;
+            }
+        }
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (first >= 0)
+        selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
+}
+
+void FileTable::applyPendingScroll() {
+    if (!m_pendingScroll)
+        return;
+    QScopedValueRollback updating(m_updating, true);
+    QScrollBar *bar = verticalScrollBar();
+    const int wanted = static_cast<int>(std::lround(std::max(0.0, *m_pendingScroll)));
+    bar->setValue(std::min(wanted, bar->maximum()));
+    if (bar->maximum() >= wanted)
+        m_pendingScroll.reset();
+}
+
+void FileTable::scrolled(int value) {
+    if (m_updating)
+        return;
+    m_pendingScroll.reset();
+    m_store.saveScroll(value);
+}
+
+void FileTable::headerClicked(int section) {
+    if (section < 0 || section >= FileTableModel::kColumns)
+        return;
+    const FileSort current = m_store.current().sort;
+    const SortColumn column = kColumnSorts[section];
+    // The same column again flips the direction; another column starts ascending.
+    const FileSort wanted{column, column == current.column ? !current.ascending : true};
+    showSortIndicator();
+    m_store.sort(wanted);
+    showSortIndicator();
+}
+
+void FileTable::layoutColumns() {
+    QScopedValueRollback fitting(m_fittingColumns, true);
+    const QWidget *top = window();
+    setColumnHidden(FileTableModel::kindColumn, top && top->width() < kNarrowWindow);
+    int others = 0;
+    for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column)
+        if (!isColumnHidden(column))
+            others += columnWidth(column);
+    const int available = viewport()->width();
+    if (available <= 0)
+        return;
+    const int name = std::max(kNameMinimum, available - others);
+    if (name != columnWidth(FileTableModel::nameColumn))
+        setColumnWidth(FileTableModel::nameColumn, name);
+}
+
+void FileTable::sectionResized(int section, int, int newSize) {
+    if (m_fittingColumns)
+        return;
+    if (section == FileTableModel::nameColumn) {
+        if (newSize < kNameMinimum) {
+            QScopedValueRollback fitting(m_fittingColumns, true);
+            setColumnWidth(section, kNameMinimum);
+        }
+        return;
+    }
+    layoutColumns();
+}
+
+void FileTable::resizeEvent(QResizeEvent *event) {
+    QTableView::resizeEvent(event);
+    layoutColumns();
+}
+
+void FileTable::showEvent(QShowEvent *event) {
+    QTableView::showEvent(event);
+    layoutColumns();
+    applyPendingScroll();
+}
+
+bool FileTable::event(QEvent *event) {
+    // Keys the list handles win over window shortcuts while it has the focus:
+    // Ctrl+C here copies files, not whatever the Edit menu would copy.
+    if (event->type() == QEvent::ShortcutOverride) {
+        if (ListKeys::command(*static_cast<QKeyEvent *>(event), m_store.windowsKeys)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
+void FileTable::keyPressEvent(QKeyEvent *event) {
+    if (const auto command = ListKeys::command(*event, m_store.windowsKeys)) {
+        event->accept();
+        run(*command);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void FileTable::run(ListCommand command) {
+    switch (command) {
+    case ListCommand::selectAll:
+        setFocus(Qt::ShortcutFocusReason);
+        selectAll();
+        return;
+    case ListCommand::deselectAll:
+        clearSelection();
+        return;
+    case ListCommand::preview:
+        togglePreview();
+        return;
+    default:
+        emit commandRequested(command);
+        return;
+    }
+}
+
+void FileTable::keyboardSearch(const QString &search) {
+    const int rows = m_model->rowCount();
+    if (search.isEmpty() || rows == 0)
+        return;
+    if (!m_typedAt.isValid() || m_typedAt.elapsed() > QApplication::keyboardInputInterval())
+        m_typedPrefix.clear();
+    m_typedAt.start();
+    m_typedPrefix += search;
+
+    // Repeating one letter steps through the names starting with it; a longer
+    // prefix refines the search from the current row.
+    const bool oneLetter = std::all_of(m_typedPrefix.begin(), m_typedPrefix.end(),
+                                       [&](QChar c) { return c == m_typedPrefix.front(); });
+    const QString prefix = oneLetter ? m_typedPrefix.left(1) : m_typedPrefix;
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int start = oneLetter ? current + 1 : std::max(current, 0);
+    const bool ascii = isAscii(prefix);
+    const QByteArray asciiPrefix = prefix.toLatin1();
+    for (int step = 0; step < rows; ++step) {
+        const int row = (start + step) % rows;
+        const std::string &name = m_model->entryAt(row)->name();
+        const bool matches = ascii
+                                 ? startsWithAscii(name, asciiPrefix)
+                                 : FileTableModel::displayName(name).startsWith(prefix, Qt::CaseInsensitive);
+        if (matches) {
+            const QModelIndex index = m_model->index(row, FileTableModel::nameColumn);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+            scrollTo(index);
+            return;
+        }
+    }
+}
+
+bool FileTable::toggleClick(QMouseEvent *event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (!m_store.windowsKeys || event->button() != Qt::LeftButton ||
+        !modifiers.testFlag(Qt::ControlModifier) || modifiers.testFlag(Qt::AltModifier))
+        return false;
+    if (m_lastControlClickTimestamp == event->timestamp())
+        return true;
+    m_lastControlClickTimestamp = event->timestamp();
+    const int row = rowAt(event->position().toPoint().y());
+    if (row < 0)
+        return true;
+    setFocus(Qt::MouseFocusReason);
+    selectionModel()->setCurrentIndex(m_model->index(row, FileTableModel::nameColumn),
+                                      QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    return true;
+}
+
+void FileTable::mousePressEvent(QMouseEvent *event) {
+    m_swallowingClick = toggleClick(event);
+    if (m_swallowingClick)
+        event->accept();
+    else
+        QTableView::mousePressEvent(event);
+}
+
+void FileTable::mouseDoubleClickEvent(QMouseEvent *event) {
+    m_swallowingClick = toggleClick(event);
+    if (m_swallowingClick)
+        event->accept();
+    else
+        QTableView::mouseDoubleClickEvent(event);
+}
+
+void FileTable::mouseMoveEvent(QMouseEvent *event) {
+    if (!m_swallowingClick)
+        QTableView::mouseMoveEvent(event);
+}
+
+void FileTable::mouseReleaseEvent(QMouseEvent *event) {
+    if (std::exchange(m_swallowingClick, false))
+        event->accept();
+    else
+        QTableView::mouseReleaseEvent(event);
+}
+
+void FileTable::contextMenuEvent(QContextMenuEvent *event) {
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // A row outside the selection becomes the selection; a selected row
+        // keeps it (the menu acts on all of it); empty space clears it.
+        const int row = rowAt(event->pos().y());
+        if (row < 0)
+            clearSelection();
+        else if (!selectionModel()->isRowSelected(row, {}))
+            selectionModel()->setCurrentIndex(m_model->index(row, FileTableModel::nameColumn),
+                                              QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+    } else if (currentIndex().isValid()) {
+        at = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
+    }
+    setFocus(Qt::PopupFocusReason);
+    QMenu *menu = makeContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
+    event->accept();
+}
+
+QMenu *FileTable::makeContextMenu(QWidget *parent) {
+    const std::vector<FileEntry> selected = selectedEntries();
+    FileContextMenu::Selection selection;
+    selection.count = static_cast<int>(selected.size());
+    selection.singleFolder = selected.size() == 1 && selected.front().isNavigable();
+    selection.rows = m_model->rowCount();
+    const auto enabled = [this](ListCommand command) {
+        if (command == ListCommand::preview || command == ListCommand::selectAll)
+            return true;
+        return canRun && canRun(command);
+    };
+    QPointer<FileTable> table(this);
+    return FileContextMenu::build(parent, selection, enabled, [table](ListCommand command) {
+        if (table)
+            table->run(command);
+    });
+}
+
+void FileTable::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) {
+    QTableView::selectionChanged(selected, deselected);
+    if (m_updating)
+        return;
+    pushSelection();
+    followSelectionInPreview();
+}
+
+std::vector<int> FileTable::selectedRowNumbers() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+std::vector<FileEntry> FileTable::selectedEntries() const {
+    std::vector<FileEntry> entries;
+    for (int row : selectedRowNumbers())
+        if (const FileEntry *entry = m_model->entryAt(row))
+            entries.push_back(*entry);
+    return entries;
+}
+
+void FileTable::pushSelection() {
+    std::set<std::string> ids;
+    for (int row : selectedRowNumbers())
+        if (const FileEntry *entry = m_model->entryAt(row))
+            ids.insert(entry->id());
+    m_store.select(ids);
+}
+
+void FileTable::setCutPaths(std::unordered_set<std::string> paths) {
+    m_model->setCutPaths(std::move(paths));
+}
+
+std::optional<FileEntry> FileTable::previewedEntry() const {
+    // The row the keyboard is on when it is selected, else the first selected.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
+        if (const FileEntry *entry = m_model->entryAt(current.row()))
+            return *entry;
+    const std::vector<int> rows = selectedRowNumbers();
+    if (rows.empty())
+        return std::nullopt;
+    return *m_model->entryAt(rows.front());
+}
+
+void FileTable::togglePreview() {
+    if (isPreviewVisible()) {
+        m_quickLook->hide();
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const auto entry = previewedEntry();
+    if (!entry)
+        return;
+    if (!m_quickLook) {
+        m_quickLook = new QuickLook(m_icons, this);
+        connect(m_quickLook, &QuickLook::visibilityChanged, this, &FileTable::previewVisibilityChanged);
+    }
+    m_quickLook->showEntry(*entry, m_model->kindText(*entry));
+    m_quickLook->show();
+    m_quickLook->raise();
+    // The list keeps the keyboard: arrows move the selection and the preview follows.
+    if (window())
+        window()->activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+bool FileTable::isPreviewVisible() const {
+    return m_quickLook && m_quickLook->isVisible();
+}
+
+void FileTable::followSelectionInPreview() {
+    if (!isPreviewVisible())
+        return;
+    if (const auto entry = previewedEntry()) {
+        m_quickLook->showEntry(*entry, m_model->kindText(*entry));
+    } else {
+        m_quickLook->hide();
+    }
+}
+
+} // namespace dromel

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "browser/BrowserStore.h"
+#include "core/FileEntry.h"
+#include "core/Uuid.h"
+#include "table/ListCommand.h"
+
+#include <QElapsedTimer>
+#include <QTableView>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+class QMenu;
+
+namespace dromel {
+
+class FileTableModel;
+class Icons;
+class QuickLook;
+
+// The file list of the browser window: the active tab's displayed entries in
+// four columns (name, kind, size, modified). It renders the store's notices
+// and sends the user's intents back: selection changes to select(), header
+// clicks to sort(), scrolling to saveScroll(). Everything else — opening,
+// renaming, the clipboard, trashing — it hands to its owner as a ListCommand,
+// from keys, double-clicks and its context menu alike.
+//
+// Keys follow Linux: Ctrl takes the Command key's part and Alt the Option
+// key's (see ListKeys). With the store's windowsKeys on, a Ctrl-click toggles
+// the clicked row and nothing else (an empty spot changes nothing).
+//
+// Main thread only. The store must outlive the table.
+class FileTable : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int kNameWidth = 360;
+    static constexpr int kNameMinimum = 180;
+    static constexpr int kKindWidth = 130;
+    static constexpr int kSizeWidth = 90;
+    static constexpr int kModifiedWidth = 150;
+    static constexpr int kColumnMinimum = 70;
+    // Below this window width the kind column is hidden.
+    static constexpr int kNarrowWindow = 1020;
+
+    FileTable(BrowserStore &store, Icons &icons, QWidget *parent = nullptr);
+    ~FileTable() override;
+
+    // Call for every change notice of the store. `content` reloads the rows
+    // and restores the tab's selection and scroll offset; the other notices
+    // touch neither the rows nor the scroll position.
+    void render(BrowserStore::Change change);
+
+    // Whether a command can run now (the file commands are ready, the
+    // clipboard holds files, ...). The context menu asks it for every item
+    // except preview and select all; without a hook those items are disabled.
+    std::function<bool(ListCommand)> canRun;
+
+    FileTableModel &fileModel() const { return *m_model; }
+    // The selected entries in list order.
+    std::vector<FileEntry> selectedEntries() const;
+    // The context menu for the current selection (the window's "more" button
+    // shows the same); the caller owns it.
+    QMenu *makeContextMenu(QWidget *parent);
+    // Marks items as cut (paths as bytes); they are drawn faded until the set
+    // is replaced. Cheap: only repaints.
+    void setCutPaths(std::unordered_set<std::string> paths);
+
+    // The preview window: shown for the selection, following it while open;
+    // the list keeps the keyboard focus.
+    void togglePreview();
+    bool isPreviewVisible() const;
+    QuickLook *quickLook() const { return m_quickLook; }
+
+    // Performs a command: select all, deselect all and preview here, the
+    // others through commandRequested.
+    void run(ListCommand command);
+
+signals:
+    void commandRequested(dromel::ListCommand command);
+    void previewVisibilityChanged(bool visible);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyboardSearch(const QString &search) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+
+private:
+    void configureHeader();
+    void showContent();
+    void showSortIndicator();
+    void restoreSelection(const std::set<std::string> &ids);
+    void applyPendingScroll();
+    void layoutColumns();
+    void headerClicked(int section);
+    void sectionResized(int section, int oldSize, int newSize);
+    void scrolled(int value);
+    void pushSelection();
+    void followSelectionInPreview();
+    std::optional<FileEntry> previewedEntry() const;
+    // The Ctrl-click rule; true when the click was consumed as a toggle.
+    bool toggleClick(QMouseEvent *event);
+    std::vector<int> selectedRowNumbers() const;
+
+    BrowserStore &m_store;
+    Icons &m_icons;
+    FileTableModel *m_model;
+    QuickLook *m_quickLook = nullptr;
+    // Set while the table itself changes selection, scroll or sort indicator,
+    // so those changes are not sent back to the store.
+    bool m_updating = false;
+    bool m_fittingColumns = false;
+    // The offset the rendered tab asked for, kept until the rows are long
+    // enough to reach it (a restored tab loads progressively).
+    std::optional<double> m_pendingScroll;
+    std::optional<Uuid> m_renderedTab;
+    // A click seen as press and as double-click toggles once (same time stamp).
+    std::optional<quint64> m_lastControlClickTimestamp;
+    bool m_swallowingClick = false;
+    QString m_typedPrefix;
+    QElapsedTimer m_typedAt;
+};
+
+} // namespace dromel

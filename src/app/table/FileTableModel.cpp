@@ -1,0 +1,138 @@
+#include "table/FileTableModel.h"
+
+#include "shell/Icons.h"
+
+namespace dromel {
+
+namespace {
+
+const QString kEmDash = QString(QChar(0x2014));
+
+} // namespace
+
+FileTableModel::FileTableModel(Icons &icons, QObject *parent)
+    : QAbstractTableModel(parent), m_icons(icons), m_texts(Localization::current()) {}
+
+void FileTableModel::setEntries(const FileEntryList &entries) {
+    beginResetModel();
+    m_texts = Localization::current();
+    m_entries = entries;
+    m_rows.clear();
+    m_rows.reserve(m_entries.size());
+    for (const FileEntryList::Chunk &chunk : m_entries.chunks())
+        for (const FileEntry &entry : *chunk)
+            m_rows.push_back(&entry);
+    endResetModel();
+}
+
+const FileEntry *FileTableModel::entryAt(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    return m_rows[static_cast<std::size_t>(row)];
+}
+
+void FileTableModel::setCutPaths(std::unordered_set<std::string> paths) {
+    if (paths == m_cutPaths)
+        return;
+    m_cutPaths = std::move(paths);
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+}
+
+bool FileTableModel::isCut(const FileEntry &entry) const {
+    return !m_cutPaths.empty() && m_cutPaths.contains(entry.url());
+}
+
+QString FileTableModel::displayName(const std::string &name) {
+    // Invalid UTF-8 shows as U+FFFD; the entry keeps its bytes for every use.
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+QString FileTableModel::kindText(const FileEntry &entry) const {
+    if (entry.isNavigable())
+        return m_texts.text(TextKey::folder);
+    if (entry.kind() == "File")
+        return m_texts.text(TextKey::file);
+    return QString::fromStdString(entry.kind());
+}
+
+int FileTableModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int FileTableModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant FileTableModel::display(const FileEntry &entry, int column) const {
+    switch (column) {
+    case nameColumn:
+        return displayName(entry.name());
+    case kindColumn:
+        return kindText(entry);
+    case sizeColumn: {
+        const auto size = entry.size();
+        return size ? m_texts.bytes(*size) : kEmDash;
+    }
+    case modifiedColumn: {
+        const auto modified = entry.modified();
+        return modified ? m_texts.date(*modified) : kEmDash;
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant FileTableModel::data(const QModelIndex &index, int role) const {
+    const FileEntry *entry = entryAt(index.row());
+    if (!entry || index.column() < 0 || index.column() >= kColumns)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return display(*entry, index.column());
+    case Qt::DecorationRole:
+        return index.column() == nameColumn ? QVariant(m_icons.forEntry(*entry)) : QVariant();
+    case Qt::ToolTipRole:
+        return displayName(entry->url());
+    case Qt::AccessibleTextRole: {
+        QString text = display(*entry, index.column()).toString();
+        if (index.column() == nameColumn && isCut(*entry))
+            text += QStringLiteral(", ") + m_texts.text(TextKey::cutMarked);
+        return text;
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeading | Qt::AlignVCenter));
+    case entryIdRole: {
+        const std::string id = entry->id();
+        return QByteArray(id.data(), static_cast<qsizetype>(id.size()));
+    }
+    case cutRole:
+        return isCut(*entry);
+    default:
+        return {};
+    }
+}
+
+QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+        return {};
+    static constexpr TextKey titles[] = {TextKey::nameColumn, TextKey::kindColumn, TextKey::sizeColumn,
+                                         TextKey::modifiedColumn};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_texts.text(titles[section]);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignLeading | Qt::AlignVCenter));
+    case Qt::InitialSortOrderRole:
+        // A first click on a column sorts it ascending.
+        return Qt::AscendingOrder;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags FileTableModel::flags(const QModelIndex &index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+} // namespace dromel

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "core/FileEntryList.h"
+#include "presentation/Localization.h"
+
+#include <QAbstractTableModel>
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace dromel {
+
+class Icons;
+
+// The rows of the file list: the displayed entries of the active tab, in the
+// store's order (the store sorts and filters; no proxy model). Every cell is
+// answered from its entry in constant time; icons come from the icon cache,
+// keyed by kind. Main thread only.
+class FileTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { nameColumn, kindColumn, sizeColumn, modifiedColumn };
+    static constexpr int kColumns = 4;
+    enum Role {
+        // The entry's id (QString of its bytes, for tests and accessibility).
+        entryIdRole = Qt::UserRole + 1,
+        // True while the item is marked as cut: drawn at reduced opacity.
+        cutRole,
+    };
+
+    explicit FileTableModel(Icons &icons, QObject *parent = nullptr);
+
+    // Replaces every row (a model reset). The list shares its storage with the
+    // store's, so this is cheap even for a large folder.
+    void setEntries(const FileEntryList &entries);
+    const FileEntryList &entries() const { return m_entries; }
+    // The entry of a row, or null outside the rows.
+    const FileEntry *entryAt(int row) const;
+
+    // Paths (bytes) of the items marked as cut; repaints every row.
+    void setCutPaths(std::unordered_set<std::string> paths);
+    const std::unordered_set<std::string> &cutPaths() const { return m_cutPaths; }
+    bool isCut(const FileEntry &entry) const;
+
+    // The text of the kind column for an entry.
+    QString kindText(const FileEntry &entry) const;
+    static QString displayName(const std::string &name);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    QVariant display(const FileEntry &entry, int column) const;
+
+    Icons &m_icons;
+    Localization m_texts;
+    FileEntryList m_entries;
+    // Direct pointers into m_entries' chunks, which it keeps alive: a row is
+    // one index away whatever the chunking.
+    std::vector<const FileEntry *> m_rows;
+    std::unordered_set<std::string> m_cutPaths;
+};
+
+} // namespace dromel
