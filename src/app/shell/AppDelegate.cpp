@@ -10,6 +10,10 @@
 #include "directory/LocalDirectoryReader.h"
 #include "presentation/Localization.h"
 #include "shell/DromelTheme.h"
+#include "presentation/SkinDescriptor.h"
+#include "shell/Appearance.h"
+#include "shell/DromelTheme.h"
+#include "shell/Icons.h"
 #include "shell/UserSettings.h"
 #include "window/BrowserController.h"
 
@@ -376,13 +380,13 @@ void AppDelegate::restoreChanged(bool checked) {
 }
 
 void AppDelegate::applyAppearance() {
-    DromelTheme::applyAppearance(m_presentation.appearance);
+    Appearance::apply(m_presentation.appearance);
 }
 
 void AppDelegate::savePresentation() {
     if (m_options.fixtureMode)
         return;
-    m_defaults->setPresentation(m_presentation.json());
+    m_defaults->setPresentation(m_presentation.toJson());
 }
 
 // --- Quitting -----------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BrowserSession.h"
+#include "presentation/AppLanguage.h"
 #include "presentation/PresentationSettings.h"
 #include "shell/LaunchOptions.h"
 

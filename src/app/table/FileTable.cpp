@@ -1,6 +1,7 @@
 #include "table/FileTable.h"
 
 #include "presentation/Localization.h"
+#include "shell/DromelTheme.h"
 #include "shell/Icons.h"
 #include "table/FileCellDelegate.h"
 #include "table/FileContextMenu.h"
@@ -55,6 +56,7 @@ FileTable::FileTable(BrowserStore &store, Icons &icons, QWidget *parent)
     : QTableView(parent), m_store(store), m_icons(icons), m_model(new FileTableModel(icons, this)) {
     setModel(m_model);
     setItemDelegate(new FileCellDelegate(this));
+    setFont(DromelTheme::body());
     setAccessibleName(Localization::current().text(TextKey::fileList));
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);
@@ -270,7 +272,7 @@ void FileTable::keyboardSearch(const QString &search) {
     const int rows = m_model->rowCount();
     if (search.isEmpty() || rows == 0)
         return;
-    if (!m_typedAt.isValid() || m_typedAt.elapsed() > QApplication::keyboardInputInterval())
+    if (!m_typedAt.isValid() || m_typedAt.elapsed() >= QApplication::keyboardInputInterval())
         m_typedPrefix.clear();
     m_typedAt.start();
     m_typedPrefix += search;

@@ -5,8 +5,12 @@
 #include "core/StatePaths.h"
 #include "presentation/Localization.h"
 #include "shell/DesktopActions.h"
+#include "shell/DromelTheme.h"
+#include "shell/Icons.h"
+#include "shell/MaterialHost.h"
+#include "table/FileTable.h"
+#include "table/FileTableModel.h"
 #include "window/PathBar.h"
-#include "window/PlainList.h"
 #include "window/Symbols.h"
 #include "window/TabStrip.h"
 
@@ -56,7 +60,8 @@ constexpr int kNarrowWidth = 1020;
 } // namespace
 
 BrowserController::BrowserController(BrowserStore &store, std::string root, QWidget *parent)
-    : QWidget(parent), m_store(store), m_root(std::move(root)), m_desktop(new DesktopActions(this)) {
+    : QWidget(parent), m_store(store), m_root(std::move(root)), m_desktop(new DesktopActions(this)),
+      m_icons(std::make_unique<Icons>()) {
     buildActions();
     buildContent();
     connectTable();
@@ -69,6 +74,8 @@ BrowserController::BrowserController(BrowserStore &store, std::string root, QWid
 BrowserController::~BrowserController() {
     qApp->removeEventFilter(this);
     m_store.onChange = nullptr;
+    // The table draws with the icons; it goes first.
+    delete m_splitter;
 }
 
 // --- Building -----------------------------------------------------------------
@@ -160,20 +167,17 @@ void BrowserController::buildContent() {
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setChildrenCollapsible(false);
 
-    m_sidebarPane = new QWidget(m_splitter);
-    m_sidebarPane->setMinimumWidth(kSidebarMinimum);
-    m_sidebarPane->setMaximumWidth(kSidebarMaximum);
+    m_sidebarPane = new QWidget;
     m_sidebarLayout = new QVBoxLayout(m_sidebarPane);
     m_sidebarLayout->setContentsMargins(8, 8, 8, 8);
-    auto *sidebarHeader = new QLabel(text(TextKey::localFiles), m_sidebarPane);
-    sidebarHeader->setForegroundRole(QPalette::PlaceholderText);
+    QLabel *sidebarHeader = DromelTheme::label(text(TextKey::localFiles), true, m_sidebarPane);
     QFont headerFont = sidebarHeader->font();
     headerFont.setBold(true);
     sidebarHeader->setFont(headerFont);
     m_sidebarLayout->addWidget(sidebarHeader);
     m_sidebarLayout->addStretch(1);
 
-    auto *content = new QWidget(m_splitter);
+    auto *content = new QWidget;
     content->setMinimumWidth(kContentMinimum);
     auto *contentLayout = new QVBoxLayout(content);
     contentLayout->setContentsMargins(0, 0, 0, 0);
@@ -200,7 +204,7 @@ void BrowserController::buildContent() {
     auto *listArea = new QWidget(content);
     auto *listLayout = new QGridLayout(listArea);
     listLayout->setContentsMargins(0, 0, 0, 0);
-    m_table = new PlainList(listArea);
+    m_table = new FileTable(m_store, *m_icons, listArea);
     m_table->setAccessibleName(text(TextKey::fileList));
     m_table->setFrameShape(QFrame::NoFrame);
     m_emptyLabel = new QLabel(listArea);
@@ -215,8 +219,7 @@ void BrowserController::buildContent() {
     auto *statusRow = new QWidget(content);
     auto *statusLayout = new QHBoxLayout(statusRow);
     statusLayout->setContentsMargins(12, 4, 12, 4);
-    m_status = new QLabel(statusRow);
-    m_status->setForegroundRole(QPalette::PlaceholderText);
+    m_status = DromelTheme::label(QString(), true, statusRow);
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_spinner = new QProgressBar(statusRow);
     m_spinner->setRange(0, 0);
@@ -227,8 +230,12 @@ void BrowserController::buildContent() {
     statusLayout->addWidget(m_spinner);
     contentLayout->addWidget(statusRow);
 
-    m_splitter->addWidget(m_sidebarPane);
-    m_splitter->addWidget(content);
+    // The panels sit on the skin's backing, inset so its rounded edge shows.
+    auto *sidebarHost = new MaterialHost(m_sidebarPane, 20, true);
+    sidebarHost->setMinimumWidth(kSidebarMinimum);
+    sidebarHost->setMaximumWidth(kSidebarMaximum);
+    m_splitter->addWidget(sidebarHost);
+    m_splitter->addWidget(new MaterialHost(content, 16, false));
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kSidebarMinimum, 1000});
@@ -260,17 +267,10 @@ void BrowserController::buildContent() {
 }
 
 void BrowserController::connectTable() {
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &BrowserController::tableSelectionChanged);
-    connect(m_table, &QAbstractItemView::activated, this, [this] { openSelected(); });
-    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
-        if (!m_updating)
-            m_store.saveScroll(value);
-    });
-    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_table, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        contextMenu()->popup(m_table->viewport()->mapToGlobal(position));
-    });
+    m_table->canRun = &BrowserController::canRun;
+    connect(m_table, &FileTable::commandRequested, this, &BrowserController::runCommand);
+    connect(m_table, &FileTable::previewVisibilityChanged, m_actions.preview, &QAction::setChecked);
+    m_actions.preview->setCheckable(true);
 }
 
 void BrowserController::installToolbar(QMainWindow *window) {
@@ -304,8 +304,7 @@ void BrowserController::installToolbar(QMainWindow *window) {
     m_toolbar->addWidget(m_filter);
     m_toolbar->addWidget(toolButton(m_actions.preview));
     m_moreButton = toolButton(m_toolMore);
-    connect(m_toolMore, &QAction::triggered, this,
-            [this] { contextMenu()->popup(m_moreButton->mapToGlobal(QPoint(0, m_moreButton->height()))); });
+    connect(m_toolMore, &QAction::triggered, this, &BrowserController::showMoreMenu);
     m_toolbar->addWidget(m_moreButton);
     m_toolbar->addWidget(toolButton(m_toolSettings));
     window->addToolBar(Qt::TopToolBarArea, m_toolbar);
@@ -338,34 +337,65 @@ void BrowserController::setSidebar(QWidget *sidebar) {
     m_sidebarLayout->addWidget(sidebar, 1);
 }
 
-QMenu *BrowserController::contextMenu() {
-    if (!m_contextMenu)
-        m_contextMenu = new QMenu(this);
-    QMenu *menu = m_contextMenu;
-    menu->clear();
-    const std::vector<FileEntry> selection = m_store.selected();
-    if (!selection.empty()) {
-        menu->addAction(m_actions.open);
-        if (selection.size() == 1 && selection.front().isNavigable())
-            menu->addAction(m_actions.openInNewTab);
-        menu->addAction(m_actions.preview);
-        menu->addAction(m_actions.copy);
-        menu->addAction(m_actions.cut);
-        menu->addAction(m_actions.rename);
-        menu->addAction(m_actions.trash);
-        menu->addSeparator();
+void BrowserController::showMoreMenu() {
+    QMenu *menu = m_table->makeContextMenu(m_moreButton);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_moreButton->mapToGlobal(QPoint(0, m_moreButton->height())));
+}
+
+// The file commands (clipboard, rename, trash, new folder, operations) come
+// with the operation engine's window; until then they are never offered.
+bool BrowserController::canRun(ListCommand command) {
+    switch (command) {
+    case ListCommand::open:
+    case ListCommand::openInNewTab:
+    case ListCommand::preview:
+    case ListCommand::copyPath:
+    case ListCommand::reveal:
+    case ListCommand::selectAll:
+    case ListCommand::deselectAll:
+    case ListCommand::refresh:
+    case ListCommand::settings:
+        return true;
+    case ListCommand::copy:
+    case ListCommand::cut:
+    case ListCommand::paste:
+    case ListCommand::undo:
+    case ListCommand::rename:
+    case ListCommand::trash:
+    case ListCommand::newFolder:
+    case ListCommand::operations:
+        return false;
     }
-    menu->addAction(m_actions.newFolder);
-    menu->addAction(m_actions.paste);
-    menu->addAction(m_actions.operations);
-    menu->addAction(m_actions.copyPath);
-    menu->addAction(m_actions.reveal);
-    menu->addAction(m_actions.selectAll);
-    menu->addSeparator();
-    menu->addAction(m_actions.refresh);
-    menu->addAction(m_actions.preferences);
-    updateEditActions();
-    return menu;
+    return false;
+}
+
+void BrowserController::runCommand(ListCommand command) {
+    if (!canRun(command))
+        return;
+    switch (command) {
+    case ListCommand::open:
+        openSelected();
+        break;
+    case ListCommand::openInNewTab:
+        openInNewTab();
+        break;
+    case ListCommand::copyPath:
+        copyPath();
+        break;
+    case ListCommand::reveal:
+        revealInFinder();
+        break;
+    case ListCommand::refresh:
+        refresh();
+        break;
+    case ListCommand::settings:
+        preferences();
+        break;
+    default:
+        m_table->run(command);
+        break;
+    }
 }
 
 // --- Rendering ----------------------------------------------------------------
@@ -401,6 +431,7 @@ void BrowserController::render(BrowserStore::Change change) {
     m_emptyLabel->setText(text(tab.filter().empty() ? TextKey::emptyFolder : TextKey::noMatches));
     m_emptyLabel->setVisible(empty);
 
+    m_table->render(change);
     if (change == BrowserStore::Change::content)
         renderContent(tab);
 
@@ -445,23 +476,12 @@ void BrowserController::renderError(const BrowserTab &tab) {
 }
 
 void BrowserController::renderContent(const BrowserTab &tab) {
-    m_updating = true;
-    m_table->showEntries(tab.visibleEntries());
-    m_table->selectIds(tab.selection);
-    m_table->verticalScrollBar()->setValue(static_cast<int>(tab.scrollOffset));
     if (m_renderedTab && *m_renderedTab != tab.id)
         closePathEditor();
     m_renderedTab = tab.id;
-    m_updating = false;
 }
 
 // --- Input --------------------------------------------------------------------
-
-void BrowserController::tableSelectionChanged() {
-    if (m_updating)
-        return;
-    m_store.select(m_table->selectedIds());
-}
 
 void BrowserController::pathSubmitted(const QString &typed) {
     const QByteArray bytes = typed.toUtf8();
@@ -518,7 +538,10 @@ void BrowserController::openInNewTab() {
         }
 }
 
-void BrowserController::preview() {}
+void BrowserController::preview() {
+    if (!m_store.selected().empty() || m_table->isPreviewVisible())
+        m_table->togglePreview();
+}
 
 void BrowserController::revealInFinder() {
     m_desktop->reveal(selectedPaths(), m_store.current().url());
@@ -551,6 +574,7 @@ void BrowserController::up() {
 }
 
 void BrowserController::refresh() {
+    m_icons->clear();
     m_store.refresh();
 }
 
@@ -581,7 +605,7 @@ void BrowserController::preferences() {
 
 void BrowserController::selectAllFiles() {
     m_table->setFocus(Qt::OtherFocusReason);
-    m_table->selectAll();
+    m_table->run(ListCommand::selectAll);
 }
 
 QLineEdit *BrowserController::focusedLineEdit() const {
@@ -602,7 +626,7 @@ void BrowserController::updateEditActions() {
     const bool textField = focusedLineEdit() != nullptr;
     for (QAction *action : {m_actions.undo, m_actions.cut, m_actions.copy, m_actions.paste})
         action->setEnabled(textField);
-    m_actions.selectAll->setEnabled(textField || m_table->count() > 0);
+    m_actions.selectAll->setEnabled(textField || m_table->fileModel().rowCount() > 0);
 }
 
 bool BrowserController::globalKey(QKeyEvent *event) {

@@ -2,10 +2,12 @@
 
 #include "browser/BrowserStore.h"
 #include "core/Uuid.h"
+#include "table/ListCommand.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,7 +26,8 @@ class QVBoxLayout;
 namespace dromel {
 
 class DesktopActions;
-class PlainList;
+class FileTable;
+class Icons;
 class PathBar;
 class TabStrip;
 
@@ -60,7 +63,7 @@ public:
     const std::string &root() const { return m_root; }
 
     const Actions &actions() const { return m_actions; }
-    PlainList *table() const { return m_table; }
+    FileTable *table() const { return m_table; }
     DesktopActions &desktop() const { return *m_desktop; }
     // Opens the settings window (set by the application).
     std::function<void()> onPreferences;
@@ -82,7 +85,7 @@ public:
     QSplitter *splitter() const { return m_splitter; }
     QWidget *sidebarPane() const { return m_sidebarPane; }
     QToolBar *toolbar() const { return m_toolbar; }
-    QMenu *contextMenu();
+    QToolButton *moreButton() const { return m_moreButton; }
 
 public slots:
     void newTab();
@@ -122,7 +125,9 @@ private:
     void renderContent(const BrowserTab &tab);
     void adaptToWidth();
 
-    void tableSelectionChanged();
+    void runCommand(ListCommand command);
+    static bool canRun(ListCommand command);
+    void showMoreMenu();
     void pathSubmitted(const QString &text);
     void closePathEditor();
     bool hasTextFocus() const;
@@ -133,6 +138,7 @@ private:
     std::string m_root;
     Actions m_actions{};
     DesktopActions *m_desktop;
+    std::unique_ptr<Icons> m_icons;
 
     QSplitter *m_splitter = nullptr;
     QWidget *m_sidebarPane = nullptr;
@@ -142,7 +148,7 @@ private:
     TabStrip *m_tabStrip = nullptr;
     PathBar *m_pathBar = nullptr;
     QLineEdit *m_filter = nullptr;
-    PlainList *m_table = nullptr;
+    FileTable *m_table = nullptr;
     QWidget *m_errorRow = nullptr;
     QLabel *m_errorLabel = nullptr;
     QToolButton *m_dismissButton = nullptr;
@@ -154,12 +160,10 @@ private:
     QAction *m_toolEditPath = nullptr;
     QAction *m_toolMore = nullptr;
     QAction *m_toolSettings = nullptr;
-    QMenu *m_contextMenu = nullptr;
 
     bool m_updating = false;
     std::string m_lastTabSignature;
     std::optional<Uuid> m_renderedTab;
-    std::optional<Uuid> m_renderedListing;
 };
 
 } // namespace dromel
