@@ -1,0 +1,149 @@
+#pragma once
+
+#include "core/ConflictChoice.h"
+#include "core/FileConflict.h"
+#include "core/FileEntry.h"
+#include "core/FileOperationRequest.h"
+#include "core/Uuid.h"
+#include "engine/OperationService.h"
+#include "runtime/Lifetime.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include <QMessageBox>
+#include <QPushButton>
+class QWidget;
+
+namespace dromel {
+
+class BrowserStore;
+class ClipboardWatch;
+class OperationPanel;
+
+// Turns the user's file commands in the browser window into requests for the
+// operation service, and answers the service's questions with sheets on the
+// window. Owns the service (started here on the journal chosen at launch) and
+// the operations window, keeps the clipboard's cut state, and tells the store
+// and the sidebar which folders changed after every finished task.
+//
+// Main thread only. Every command does nothing while the service is not
+// ready or the window is gone. Failures never bring up extra dialogs: capture
+// failures and refused names go to the store's error row. Questions asked
+// while the window is gone are answered no (cancel, not approved). The store
+// must outlive the controller; the window is held weakly.
+class FileCommandController : public QObject {
+    Q_OBJECT
+
+public:
+    using Versions = OperationService::Versions;
+
+    FileCommandController(BrowserStore &store, std::string journalPath, QWidget *window);
+    ~FileCommandController() override;
+
+    OperationService &service() const { return *m_service; }
+    OperationPanel &panel() const { return *m_panel; }
+    // The toolbar button that opens the operations window; its title follows
+    // the running task's phase. Parented to the window; place it anywhere.
+    QPushButton *button() const { return m_button; }
+
+    // Hooks to the window's pieces, all optional.
+    // The paths drawn as cut changed (an empty set clears the marks).
+    std::function<void(const std::unordered_set<std::string> &paths)> onCutChanged;
+    // Folders changed by a finished task, for the sidebar.
+    std::function<void(const std::set<std::string> &folders)> onFoldersChanged;
+    // Versions of the item were captured: start the inline editor, which
+    // later calls commitRename with them.
+    std::function<void(const FileEntry &entry, const Versions &versions)> onRenameReady;
+
+    void cut();
+    // Clears the cut, then copies the selected items.
+    void copy();
+    void paste();
+    // The selected items' paths, or the folder's, as plain text.
+    void copyPath();
+    void newFolder();
+    void rename();
+    void commitRename(const std::string &path, const std::string &name, const Versions &versions);
+    void trash();
+    void undo();
+    void showTasks();
+
+    // Whether commands that start tasks may run, and whether paste has files.
+    bool ready() const;
+    bool canPaste() const;
+    const std::unordered_set<std::string> &cutPaths() const { return m_cutPaths; }
+
+    // Copies or moves `paths` into `folder` as a drop asks: versions are
+    // captured first (against `expectedIDs` where given) and the request goes
+    // through the service like any other.
+    void drop(std::vector<std::string> paths, std::map<std::string, std::string> expectedIDs,
+              const std::string &folder, bool move);
+
+    // The quit question while tasks run. True: quit now. False: not now; when
+    // the user chose to cancel the tasks, `quitAgain` runs once the service
+    // is idle.
+    bool requestQuit(std::function<void()> quitAgain);
+
+    // The question sheet open for a waiting task, if any (for tests).
+    QMessageBox *openQuestion() const;
+
+private:
+    struct CutPreparation;
+
+    void installCallbacks();
+    void submit(FileOperationRequest request);
+    void clearCut();
+    void setCut(std::vector<std::string> paths, long long change);
+    void redrawCut();
+    void clipboardChangedElsewhere();
+    void captureSelection(const std::vector<FileEntry> &entries,
+                          std::function<void(std::optional<Versions>)> done);
+    void showProblem(const OperationProblem &problem);
+    void showText(const QString &text);
+    void askRename(const std::string &path, const std::string &name, const Versions &versions);
+    void submitRename(const std::string &path, const std::string &name, const Versions &versions);
+    void askTrash(std::vector<std::string> paths, Versions versions);
+    void moveCut();
+
+    void serviceChanged();
+    void taskCompleted(const FileOperationTask &task);
+    void resolveConflict(const FileConflict &conflict, OperationService::Answer answer);
+    void approveLimitedMetadata(const std::string &folder, OperationService::Consent answer);
+    // Shows a question for the task now waiting; `answer` gets the button.
+    void presentQuestion(QMessageBox *sheet);
+    std::optional<Uuid> waitingTask() const;
+    std::string currentFolder() const;
+
+    BrowserStore &m_store;
+    QPointer<QWidget> m_window;
+    std::unique_ptr<OperationService> m_service;
+    std::unique_ptr<OperationPanel> m_panel;
+    QPointer<QPushButton> m_button;
+    ClipboardWatch *m_clipboard = nullptr;
+
+    // Cut state: the items marked by the last cut, the clipboard's change
+    // count when they were cut (-1 for none), and their version capture.
+    std::vector<std::string> m_cutURLs;
+    std::unordered_set<std::string> m_cutPaths;
+    long long m_cutChange = -1;
+    std::shared_ptr<CutPreparation> m_cutPreparation;
+
+    // The question sheet open for a waiting task.
+    QPointer<QMessageBox> m_operationAlert;
+    std::optional<Uuid> m_operationAlertTask;
+    // Apply-to-all answers per task, by the conflict's canReplace.
+    std::map<Uuid, std::map<bool, ConflictChoice>> m_policies;
+    Lifetime m_lifetime;
+};
+
+} // namespace dromel

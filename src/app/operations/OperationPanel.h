@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/Uuid.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTextBrowser;
+class QUrl;
+
+namespace dromel {
+
+class OperationService;
+
+// The operations window: every task of the service in a picker, the chosen
+// one in detail (summary, byte progress, per-item results, the paths left
+// for review) and the cancel, retry and undo buttons. It keeps no copy of
+// the tasks: every update reads the service again.
+//
+// Main thread only. Built hidden; closing hides it, show() brings it back.
+// The service must outlive the panel.
+class OperationPanel : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr QSize kInitialSize{740, 440};
+    static constexpr QSize kMinimumSize{640, 400};
+
+    // `owner` (the main window) keeps the window above it and destroys it.
+    explicit OperationPanel(OperationService &service, QWidget *owner = nullptr);
+    ~OperationPanel() override;
+
+    // Shows a task that is still running if there is one, else the current
+    // or the newest task, and brings the window to the front.
+    void show();
+    // Re-reads the service; the picker is rebuilt only when the tasks changed.
+    void update();
+
+    // A recovery path clicked in the detail text; the file commands open its
+    // folder in the file list with the item selected.
+    std::function<void(const std::string &path)> onOpenPath;
+
+    std::optional<Uuid> selectedID() const { return m_selectedID; }
+    QWidget *window() const { return m_window; }
+    QComboBox *picker() const { return m_picker; }
+    QTextBrowser *detail() const { return m_detail; }
+    QProgressBar *progress() const { return m_progress; }
+    QLabel *summary() const { return m_summary; }
+    QLabel *bytes() const { return m_bytes; }
+    QPushButton *cancelButton() const { return m_cancelButton; }
+    QPushButton *retryButton() const { return m_retryButton; }
+    QPushButton *undoButton() const { return m_undoButton; }
+
+private:
+    void build();
+    void render();
+    void renderDetail();
+    void selected(int index);
+    void cancel();
+    void retry();
+    void undoFile();
+    void linkClicked(const QUrl &link);
+
+    OperationService &m_service;
+    QPointer<QWidget> m_window;
+    QComboBox *m_picker = nullptr;
+    QLabel *m_summary = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QLabel *m_bytes = nullptr;
+    QTextBrowser *m_detail = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_retryButton = nullptr;
+    QPushButton *m_undoButton = nullptr;
+    std::optional<Uuid> m_selectedID;
+    // The recovery paths linked in the detail text, by link number, so that
+    // names that are not UTF-8 open exactly.
+    std::vector<std::string> m_links;
+    bool m_centred = false;
+};
+
+} // namespace dromel

@@ -1,0 +1,438 @@
+#include "commands/FileCommandController.h"
+
+#include "app/commands/CommandFixture.h"
+#include "commands/FileClipboard.h"
+#include "commands/NewFolderDialog.h"
+#include "core/FileName.h"
+#include "core/Location.h"
+#include "operations/OperationPanel.h"
+#include "operations/OperationText.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace dromel;
+using namespace dromel::test;
+
+namespace {
+
+bool exists(const std::string &path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+QString text(TextKey key) {
+    return Localization::current().text(key);
+}
+
+class FileCommandControllerTest : public ::testing::Test, protected CommandFixture {
+protected:
+    void SetUp() override {
+        tree.makeFolder("a");
+        tree.makeFolder("b");
+        tree.writeFile("a/one.txt", "1");
+        tree.writeFile("a/two.txt", "22");
+        open(tree.path("a"));
+        ASSERT_TRUE(shows({"one.txt", "two.txt"}));
+    }
+    void TearDown() override {
+        // The hooks capture the test's locals: the controller goes first.
+        // Nothing of one test may leak into the next through the clipboard.
+        commands.reset();
+        QApplication::clipboard()->clear();
+    }
+};
+
+} // namespace
+
+TEST_F(FileCommandControllerTest, CopyAndPasteIntoAnotherFolder) {
+    select({"one.txt", "two.txt"});
+    commands->copy();
+    auto contents = FileClipboard::decodeFiles(*QApplication::clipboard()->mimeData());
+    ASSERT_TRUE(contents);
+    EXPECT_FALSE(contents->cut);
+    EXPECT_TRUE(commands->cutPaths().empty());
+
+    visit(tree.path("b"));
+    EXPECT_TRUE(commands->canPaste());
+    commands->paste();
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::copy);
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_EQ(tree.readFile("b/two.txt"), "22");
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+    // The finished task refreshed the folder it wrote into.
+    EXPECT_TRUE(shows({"one.txt", "two.txt"}));
+}
+
+TEST_F(FileCommandControllerTest, CutAndPasteMovesAndEmptiesTheCut) {
+    std::unordered_set<std::string> marked;
+    std::set<std::string> changedFolders;
+    commands->onCutChanged = [&](const auto &paths) { marked = paths; };
+    commands->onFoldersChanged = [&](const auto &folders) {
+        changedFolders.insert(folders.begin(), folders.end());
+    };
+    select({"one.txt"});
+    commands->cut();
+    EXPECT_EQ(marked, std::unordered_set<std::string>{tree.path("a/one.txt")});
+    auto contents = FileClipboard::decodeFiles(*QApplication::clipboard()->mimeData());
+    ASSERT_TRUE(contents && contents->cut);
+
+    visit(tree.path("b"));
+    commands->paste();
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
+    EXPECT_EQ(newest().request.sourceVersions().size(), 1u); // captured at the cut
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_FALSE(exists(tree.path("a/one.txt")));
+    EXPECT_EQ(tree.readFile("b/one.txt"), "1");
+    EXPECT_TRUE(marked.empty());
+    EXPECT_TRUE(commands->cutPaths().empty());
+    EXPECT_EQ(changedFolders, (std::set<std::string>{tree.path("a"), tree.path("b")}));
+    EXPECT_TRUE(shows({"one.txt"}));
+}
+
+TEST_F(FileCommandControllerTest, ForeignClipboardChangeClearsTheCut) {
+    std::unordered_set<std::string> marked;
+    commands->onCutChanged = [&](const auto &paths) { marked = paths; };
+    select({"one.txt"});
+    commands->cut();
+    ASSERT_FALSE(marked.empty());
+
+    // Another program copies a file: the cut marks go at once, and the
+    // paste is a copy of the new contents.
+    const std::string other = tree.writeFile("other.txt", "o");
+    QApplication::clipboard()->setMimeData(FileClipboard::encodeFiles({other}, false).release());
+    EXPECT_TRUE(waitUntil([&] { return marked.empty(); }));
+    commands->paste();
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::copy);
+    EXPECT_EQ(newest().request.sources(), std::vector<std::string>{other});
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+    EXPECT_TRUE(exists(tree.path("other.txt")));
+    EXPECT_EQ(tree.readFile("a/other.txt"), "o");
+}
+
+TEST_F(FileCommandControllerTest, OtherFileManagersCopyAndCut) {
+    const std::string copied = tree.writeFile("copied.txt", "c");
+    const std::string cut = tree.writeFile("cut caf\xE9.txt", "x"); // a name that is not UTF-8
+    visit(tree.path("b"));
+
+    auto *gnome = new QMimeData;
+    gnome->setData(FileClipboard::kGnomeCopiedFiles, "copy\n" + FileClipboard::urlOf(copied));
+    QApplication::clipboard()->setMimeData(gnome);
+    commands->paste();
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::copy);
+    EXPECT_TRUE(exists(copied));
+
+    auto *kde = new QMimeData;
+    kde->setData(FileClipboard::kUriList, FileClipboard::urlOf(cut) + "\r\n");
+    kde->setData(FileClipboard::kKdeCutSelection, "1");
+    QApplication::clipboard()->setMimeData(kde);
+    commands->paste();
+    ASSERT_TRUE(allFinished(2));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
+    EXPECT_EQ(newest().request.sourceVersions().count(cut), 1u); // taken at paste time
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_FALSE(exists(cut));
+    EXPECT_EQ(tree.readFile("b/cut caf\xE9.txt"), "x");
+}
+
+TEST_F(FileCommandControllerTest, PasteIntoTheSameFolderAsksAndKeepsBoth) {
+    select({"one.txt"});
+    commands->copy();
+    commands->paste();
+    QMessageBox *sheet = waitForSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->text(), text(TextKey::conflictTitle));
+    EXPECT_TRUE(sheet->informativeText().contains(QString::fromStdString(tree.path("a/one.txt"))));
+    EXPECT_TRUE(sheet->informativeText().endsWith("\n\n" + text(TextKey::replaceNote)));
+    // The same object: it cannot replace itself.
+    EXPECT_EQ(buttonTexts(sheet),
+              (QStringList{text(TextKey::keepBoth), text(TextKey::skip), text(TextKey::cancel)}));
+    ASSERT_TRUE(sheet->checkBox());
+    EXPECT_EQ(sheet->checkBox()->text(), text(TextKey::applyConflicts));
+    EXPECT_EQ(commands->openQuestion(), sheet);
+    EXPECT_EQ(newest().phase, OperationPhase::waiting);
+    // The list keeps working while the question is open.
+    tree.writeFile("a/three.txt");
+    EXPECT_TRUE(shows({"one.txt", "two.txt", "three.txt"}));
+
+    press(sheet, TextKey::keepBoth);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    ASSERT_EQ(newest().results.size(), 1u);
+    ASSERT_TRUE(newest().results[0].destination);
+    const std::string copy = *newest().results[0].destination;
+    EXPECT_NE(copy, tree.path("a/one.txt"));
+    EXPECT_EQ(Location::parent(copy), tree.path("a"));
+    EXPECT_EQ(tree.readFile(Location::lastComponent(copy).insert(0, "a/")), "1");
+    EXPECT_EQ(commands->openQuestion(), nullptr);
+}
+
+TEST_F(FileCommandControllerTest, ApplyToAllIsReusedOnlyForTheSameReplaceability) {
+    // Pasting folders sub and sub2 (listed first) and files one.txt and
+    // two.txt into b, which holds all four: two folder conflicts that cannot
+    // replace, then two file conflicts that can.
+    tree.makeFolder("a/sub");
+    tree.makeFolder("a/sub2");
+    tree.writeFile("b/one.txt", "old");
+    tree.writeFile("b/two.txt", "old");
+    tree.makeFolder("b/sub");
+    tree.makeFolder("b/sub2");
+    ASSERT_TRUE(shows({"one.txt", "two.txt", "sub", "sub2"}));
+    select({"one.txt", "two.txt", "sub", "sub2"});
+    commands->copy();
+    visit(tree.path("b"));
+    commands->paste();
+
+    QMessageBox *first = waitForSheet();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->informativeText().contains(QString::fromStdString(tree.path("a/sub"))));
+    EXPECT_FALSE(buttonTexts(first).contains(text(TextKey::replace)));
+    first->checkBox()->setChecked(true);
+    press(first, TextKey::skip);
+
+    // sub2 is answered from the policy; the first replaceable conflict is asked.
+    QMessageBox *second = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (second = sheet()) != nullptr && second != first; }));
+    EXPECT_TRUE(second->informativeText().contains(QString::fromStdString(tree.path("a/one.txt"))));
+    ASSERT_TRUE(buttonTexts(second).contains(text(TextKey::replace)))
+        << "the temporary folder's volume cannot rename exclusively";
+    second->checkBox()->setChecked(true);
+    press(second, TextKey::replace);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(tree.readFile("b/one.txt"), "1");
+    EXPECT_EQ(tree.readFile("b/two.txt"), "22");
+    std::vector<ItemOutcome> outcomes;
+    for (const auto &result : newest().results)
+        outcomes.push_back(result.outcome);
+    EXPECT_EQ(outcomes, (std::vector<ItemOutcome>{ItemOutcome::skipped, ItemOutcome::skipped,
+                                                  ItemOutcome::succeeded, ItemOutcome::succeeded}));
+    // The replaced files went to the trash, not away.
+    EXPECT_TRUE(exists(tree.path("data/Trash/files")));
+}
+
+TEST_F(FileCommandControllerTest, CancellingATaskClosesItsQuestion) {
+    select({"one.txt", "two.txt"});
+    commands->copy();
+    commands->paste();
+    QMessageBox *question = waitForSheet();
+    ASSERT_TRUE(question);
+    QPointer<QMessageBox> watched(question);
+    commands->panel().show();
+    commands->panel().cancelButton()->click();
+    EXPECT_TRUE(waitUntil([&] { return !watched || !watched->isVisible(); }));
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().phase, OperationPhase::cancelled);
+    EXPECT_EQ(commands->openQuestion(), nullptr);
+    EXPECT_TRUE(shows({"one.txt", "two.txt"}));
+}
+
+TEST_F(FileCommandControllerTest, NewFolderRefusedAndCreated) {
+    commands->newFolder();
+    auto *dialog = window->findChild<NewFolderDialog *>();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(dialog->field()->text(), text(TextKey::newFolderName));
+    EXPECT_EQ(dialog->field()->accessibleName(), text(TextKey::nameColumn));
+    dialog->field()->setText("a:b");
+    for (auto *button : dialog->findChildren<QPushButton *>())
+        if (button->text() == text(TextKey::create))
+            button->click();
+    try {
+        FileName::validate("a:b", false);
+        FAIL() << "a colon must be refused";
+    } catch (const OperationProblem &problem) {
+        EXPECT_EQ(errorText(), OperationText::problem(problem).toStdString());
+    }
+    EXPECT_TRUE(service().tasks().empty());
+
+    commands->newFolder();
+    ASSERT_TRUE(waitUntil([&] {
+        for (auto *d : window->findChildren<NewFolderDialog *>())
+            if (d->isVisible())
+                return (dialog = d) != nullptr;
+        return false;
+    }));
+    dialog->field()->setText("Reports");
+    for (auto *button : dialog->findChildren<QPushButton *>())
+        if (button->text() == text(TextKey::create))
+            button->click();
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_TRUE(shows({"one.txt", "two.txt", "Reports"}));
+}
+
+TEST_F(FileCommandControllerTest, RenameWithAndWithoutExtensionChange) {
+    std::optional<std::pair<FileEntry, FileCommandController::Versions>> ready;
+    commands->onRenameReady = [&](const FileEntry &entry, const auto &versions) {
+        ready.emplace(entry, versions);
+    };
+    select({"one.txt"});
+    commands->rename();
+    ASSERT_TRUE(waitUntil([&] { return ready.has_value(); }));
+    const std::string path = ready->first.url();
+    const auto versions = ready->second;
+    EXPECT_EQ(versions.count(path), 1u);
+
+    commands->commitRename(path, "one.txt", versions); // same name: nothing
+    commands->commitRename(path, "uno.txt", versions); // same extension: no question
+    EXPECT_EQ(sheet(), nullptr);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_TRUE(exists(tree.path("a/uno.txt")));
+
+    ASSERT_TRUE(shows({"uno.txt", "two.txt"}));
+    ready.reset();
+    select({"uno.txt"});
+    commands->rename();
+    ASSERT_TRUE(waitUntil([&] { return ready.has_value(); }));
+    commands->commitRename(ready->first.url(), "uno.md", ready->second);
+    QMessageBox *ask = waitForSheet();
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(ask->text(), text(TextKey::extensionTitle));
+    EXPECT_EQ(ask->informativeText(),
+              Localization::current().format(TextKey::extensionBody, "uno.txt", "uno.md"));
+    EXPECT_EQ(buttonTexts(ask), (QStringList{text(TextKey::cancel), text(TextKey::continueOperation)}));
+    press(ask, TextKey::cancel);
+    EXPECT_EQ(service().tasks().size(), 1u);
+
+    commands->commitRename(ready->first.url(), "uno.md", ready->second);
+    ask = waitForSheet();
+    ASSERT_TRUE(ask);
+    press(ask, TextKey::continueOperation);
+    ASSERT_TRUE(allFinished(2));
+    EXPECT_TRUE(exists(tree.path("a/uno.md")));
+
+    // A rename whose item changed since editing began is refused by the engine.
+    commands->commitRename(tree.path("a/two.txt"), "deux.txt", {{tree.path("a/two.txt"), "stale"}});
+    ASSERT_TRUE(allFinished(3));
+    EXPECT_EQ(newest().phase, OperationPhase::failed);
+    EXPECT_TRUE(exists(tree.path("a/two.txt")));
+}
+
+TEST_F(FileCommandControllerTest, TrashAsksWithTheCount) {
+    select({"one.txt", "two.txt"});
+    commands->trash();
+    QMessageBox *ask = waitForSheet();
+    ASSERT_TRUE(ask);
+    const Localization l10n = Localization::current();
+    EXPECT_EQ(ask->text(), text(TextKey::trashTitle));
+    EXPECT_EQ(ask->informativeText(), l10n.format(TextKey::trashBody, l10n.count(TextKey::items, 2)));
+    EXPECT_EQ(buttonTexts(ask), (QStringList{text(TextKey::cancel), text(TextKey::trash)}));
+    press(ask, TextKey::cancel);
+    EXPECT_TRUE(service().tasks().empty());
+
+    commands->trash();
+    ask = waitForSheet();
+    ASSERT_TRUE(ask);
+    press(ask, TextKey::trash);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_FALSE(exists(tree.path("a/one.txt")));
+    EXPECT_TRUE(exists(tree.path("data/Trash/files/one.txt")));
+    EXPECT_TRUE(exists(tree.path("data/Trash/info/two.txt.trashinfo")));
+    EXPECT_TRUE(shows({}));
+}
+
+TEST_F(FileCommandControllerTest, UndoOfARenameAndWhyNot) {
+    commands->undo();
+    EXPECT_EQ(errorText(), text(TextKey::undoEmpty).toStdString());
+
+    commands->commitRename(tree.path("a/one.txt"), "first.txt", {});
+    ASSERT_TRUE(allFinished(1));
+    commands->undo();
+    ASSERT_TRUE(allFinished(2));
+    EXPECT_TRUE(newest().request.undo().has_value());
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+    EXPECT_FALSE(exists(tree.path("a/first.txt")));
+
+    // A copy of two items is a barrier: there is history but nothing to undo.
+    ASSERT_TRUE(shows({"one.txt", "two.txt"}));
+    select({"one.txt", "two.txt"});
+    commands->copy();
+    visit(tree.path("b"));
+    commands->paste();
+    ASSERT_TRUE(allFinished(3));
+    commands->undo();
+    EXPECT_EQ(errorText(), text(TextKey::undoUnavailable).toStdString());
+
+    // While a task waits for an answer, undo is busy.
+    select({"one.txt"});
+    commands->copy();
+    commands->paste();
+    QMessageBox *question = waitForSheet();
+    ASSERT_TRUE(question);
+    commands->undo();
+    EXPECT_EQ(errorText(), text(TextKey::undoBusy).toStdString());
+    press(question, TextKey::skip);
+    ASSERT_TRUE(allFinished(4));
+}
+
+TEST_F(FileCommandControllerTest, DropOfTwoFilesOntoAFolder) {
+    const auto &entries = store->current().visibleEntries();
+    std::map<std::string, std::string> ids;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        ids[entries[i].url()] = entries[i].id();
+    commands->drop({tree.path("a/one.txt"), tree.path("a/two.txt")}, ids, tree.path("b"), true);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
+    EXPECT_EQ(newest().request.sourceVersions().size(), 2u);
+    EXPECT_EQ(newest().phase, OperationPhase::completed);
+    EXPECT_TRUE(exists(tree.path("b/one.txt")));
+    EXPECT_TRUE(exists(tree.path("b/two.txt")));
+    EXPECT_TRUE(shows({}));
+
+    // A drop whose listed identity no longer matches is refused before any task.
+    commands->drop({tree.path("b/one.txt")}, {{tree.path("b/one.txt"), "0:0:one.txt"}}, tree.path("a"),
+                   false);
+    EXPECT_TRUE(waitUntil([&] { return !errorText().empty(); }));
+    EXPECT_EQ(service().tasks().size(), 1u);
+}
+
+TEST_F(FileCommandControllerTest, ToolbarTitleFollowsTheRunningTask) {
+    const QString idle = text(TextKey::operations);
+    EXPECT_EQ(commands->button()->text(), idle);
+    select({"one.txt"});
+    commands->copy();
+    commands->paste();
+    ASSERT_TRUE(waitForSheet());
+    EXPECT_EQ(commands->button()->text(), idle + " \u00B7 " + OperationText::phase(OperationPhase::waiting));
+    press(sheet(), TextKey::skip);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(commands->button()->text(), idle);
+}
+
+TEST_F(FileCommandControllerTest, QuittingWithATaskRunningAsksFirst) {
+    EXPECT_TRUE(commands->requestQuit([] {}));
+    select({"one.txt"});
+    commands->copy();
+    commands->paste();
+    QMessageBox *conflict = waitForSheet();
+    ASSERT_TRUE(conflict);
+
+    bool quitAgain = false;
+    EXPECT_FALSE(commands->requestQuit([&] { quitAgain = true; }));
+    QMessageBox *ask = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QMessageBox *box : window->findChildren<QMessageBox *>())
+            if (box->isVisible() && box->text() == text(TextKey::quitTasksTitle))
+                ask = box;
+        return ask != nullptr;
+    }));
+    EXPECT_EQ(buttonTexts(ask), (QStringList{text(TextKey::cancel), text(TextKey::quitAfterCancel)}));
+    press(ask, TextKey::quitAfterCancel);
+    EXPECT_TRUE(waitUntil([&] { return quitAgain; }));
+    EXPECT_FALSE(service().busy());
+    EXPECT_EQ(newest().phase, OperationPhase::cancelled);
+    EXPECT_TRUE(commands->requestQuit([] {}));
+}

@@ -1,0 +1,91 @@
+#include "operations/OperationText.h"
+
+#include "presentation/Localization.h"
+
+#include <gtest/gtest.h>
+
+using namespace dromel;
+
+namespace {
+
+class OperationTextTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Localization::setCurrent(Localization(AppLanguage::english, {}, QLocale(QLocale::English)));
+    }
+};
+
+FileOperationResult result(const char *source, ItemOutcome outcome) {
+    FileOperationResult r;
+    r.source = source;
+    r.outcome = outcome;
+    return r;
+}
+
+} // namespace
+
+// Every case must reach a key of its own: a missing key would show its raw
+// name, which no translation table uses as a text.
+TEST_F(OperationTextTest, EveryCaseHasItsText) {
+    for (int p = 0; p <= int(OperationPhase::needsReview); ++p) {
+        const QString text = OperationText::phase(OperationPhase(p));
+        EXPECT_FALSE(text.startsWith("phase")) << text.toStdString();
+    }
+    for (int o = 0; o <= int(ItemOutcome::cancelled); ++o)
+        EXPECT_FALSE(OperationText::outcome(ItemOutcome(o)).startsWith("outcome"));
+    for (int c = 0; c <= int(OperationProblem::Code::interrupted); ++c)
+        EXPECT_FALSE(OperationText::problem(OperationProblem(OperationProblem::Code(c), "", ""))
+                         .startsWith("problem"));
+    EXPECT_NE(OperationText::phase(OperationPhase::needsReview),
+              OperationText::phase(OperationPhase::completed));
+}
+
+TEST_F(OperationTextTest, ProblemLeavesOutEmptyParts) {
+    using Code = OperationProblem::Code;
+    const QString bare = OperationText::problem(OperationProblem(Code::system, "", ""));
+    EXPECT_FALSE(bare.contains('\n'));
+    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "/a/b", "")), bare + "\n/a/b");
+    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "", "No space left on device")),
+              bare + "\nNo space left on device");
+    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "/a/b", "Permission denied")),
+              bare + "\n/a/b\nPermission denied");
+}
+
+TEST_F(OperationTextTest, SummaryCountsEachOutcomeAndTheRest) {
+    FileOperationTask task(FileOperationRequest(FileOperationKind::copy, {"/s/a", "/s/b", "/s/c", "/s/d"},
+                                                "/d", std::nullopt, false, {}, std::nullopt));
+    task.phase = OperationPhase::partial;
+    task.results = {result("/s/a", ItemOutcome::succeeded), result("/s/b", ItemOutcome::skipped),
+                    result("/s/c", ItemOutcome::cancelled)};
+    const Localization l10n = Localization::current();
+    EXPECT_EQ(OperationText::summary(task),
+              l10n.format(TextKey::operationSummary, OperationText::phase(OperationPhase::partial),
+                          l10n.count(TextKey::items, 1), l10n.count(TextKey::items, 1),
+                          l10n.count(TextKey::items, 0), l10n.count(TextKey::items, 2)));
+
+    // A new folder counts as one item; extra whole-task results never make the rest negative.
+    FileOperationTask create(
+        FileOperationRequest(FileOperationKind::createDirectory, {}, "/d", "New", false, {}, std::nullopt));
+    create.results = {result("/x", ItemOutcome::failed), result("/y", ItemOutcome::failed)};
+    EXPECT_EQ(OperationText::summary(create),
+              l10n.format(TextKey::operationSummary, OperationText::phase(OperationPhase::queued),
+                          l10n.count(TextKey::items, 0), l10n.count(TextKey::items, 0),
+                          l10n.count(TextKey::items, 2), l10n.count(TextKey::items, 0)));
+}
+
+TEST_F(OperationTextTest, LabelNamesTheTask) {
+    const Localization l10n = Localization::current();
+    auto task = [](FileOperationKind kind, std::vector<std::string> sources, std::optional<std::string> name,
+                   std::optional<FileUndoRelocation> undo = std::nullopt) {
+        return FileOperationTask(FileOperationRequest(kind, std::move(sources), "/d", std::move(name), false,
+                                                      {}, std::move(undo)));
+    };
+    EXPECT_EQ(OperationText::label(task(FileOperationKind::createDirectory, {}, "Photos")), "Photos");
+    EXPECT_EQ(OperationText::label(task(FileOperationKind::createDirectory, {}, std::nullopt)),
+              l10n.text(TextKey::newFolderName));
+    EXPECT_EQ(OperationText::label(task(FileOperationKind::copy, {"/s/report.pdf", "/s/b"}, std::nullopt)),
+              "report.pdf");
+    FileUndoRelocation receipt{Uuid::random(), "/s/new.txt", "/s/old.txt", "1:2"};
+    EXPECT_EQ(OperationText::label(task(FileOperationKind::rename, {"/s/new.txt"}, "old.txt", receipt)),
+              l10n.format(TextKey::undoTask, "old.txt"));
+}
