@@ -361,3 +361,33 @@ TEST(OperationCopyTest, ACopyWhoseOwnerCannotBeKeptLosesItsSetIdBits) {
     EXPECT_TRUE(OperationFS::metadataMatches(OperationFS::manifest(program, kNotCancelled),
                                              OperationFS::manifest(tree.path("root-copy"), kNotCancelled)));
 }
+
+TEST(OperationCopyTest, ManyFilesAreCopiedTwoAtATimeAndTheEarliestFailureIsReported) {
+    test::TempTree tree;
+    const std::string source = tree.makeFolder("src");
+    std::int64_t size = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "src/" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+        tree.writeSizedFile(name, 1000 + i * 100, i);
+        size += 1000 + i * 100;
+    }
+    const TreeManifest records = OperationFS::manifest(source, kNotCancelled);
+    std::vector<std::int64_t> reports;
+    OperationCopy::tree(source, tree.path("copy"), records, false, kNotCancelled,
+                        [&](std::int64_t total) { reports.push_back(total); });
+    EXPECT_TRUE(OperationFS::sameContent(records, OperationFS::manifest(tree.path("copy"), kNotCancelled)));
+    EXPECT_TRUE(
+        OperationFS::metadataMatches(records, OperationFS::manifest(tree.path("copy"), kNotCancelled)));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+    EXPECT_EQ(reports.back(), size);
+
+    tree.writeFile("src/31", "changed");
+    tree.writeFile("src/45", "changed");
+    std::string path;
+    EXPECT_EQ(
+        problemOf([&] { OperationCopy::tree(source, tree.path("again"), records, false, kNotCancelled, {}); },
+                  &path),
+        Code::sourceChanged);
+    EXPECT_EQ(path, tree.path("src/31"));
+}
