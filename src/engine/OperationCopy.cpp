@@ -5,15 +5,18 @@
 #include "engine/OperationFS.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/MetadataTransfer.h"
+#include "engine/detail/StampOf.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -124,11 +127,13 @@ private:
 // The data extents only (SEEK_DATA/SEEK_HOLE): holes stay holes, so a sparse
 // disk image does not fill the target volume. The length is set last, which
 // keeps a hole at the end.
-void copyData(int from, int to, std::int64_t size, const std::string &target,
+void copyData(int from, int to, const struct stat &info, const std::string &target,
               const OperationCancellation &cancel, Throttle &throttle) {
     RangeCopier copier(from, to, target, cancel);
     const auto advanced = [&](off_t offset) { throttle.update(offset); };
-    bool holes = true;
+    const std::int64_t size = info.st_size;
+    // A file with a block for every byte has no hole to look for.
+    bool holes = static_cast<std::int64_t>(info.st_blocks) * 512 < size;
     off_t offset = 0;
     while (offset < size) {
         off_t data = offset, hole = size;
@@ -151,7 +156,7 @@ void copyData(int from, int to, std::int64_t size, const std::string &target,
         offset = hole;
     }
     checkCancellation(cancel);
-    if (::ftruncate(to, size) != 0)
+    if (offset < size && ::ftruncate(to, size) != 0)
         throw OperationProblem::fromErrno(errno, target);
     throttle.finish(size);
 }
@@ -196,14 +201,18 @@ void verify(int source, int target, std::int64_t size, const std::string &target
 
 enum class Flush { now, deferred };
 
-// With `expected` (the manifest's digest) only the copy is hashed: it must
-// equal the source as it was when the manifest was made, not as it is now.
+// With a manifest `record`, the source as opened must still have its stamp,
+// and only the copy is hashed: it must equal the source as it was when the
+// manifest was made, not as it is now.
 void copyFile(const std::string &source, const std::string &target, bool limited,
               const OperationCancellation &cancel, const Progress &progress, Flush flush,
-              const std::optional<std::string> &expected = std::nullopt) {
+              const TreeRecord *record = nullptr) {
     FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!from)
         throw OperationProblem::fromErrno(errno, source);
+    if (record && !(detail::stampOf(from.get(), source).stamp == record->stamp))
+        throw OperationProblem(OperationProblem::Code::sourceChanged, source, "");
+    const std::optional<std::string> expected = record ? record->digest : std::nullopt;
     struct stat info {};
     if (::fstat(from.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw OperationProblem(OperationProblem::Code::unsupported, source, "");
@@ -211,7 +220,7 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     if (!to)
         throw OperationProblem::fromErrno(errno, target);
     Throttle throttle(progress);
-    copyData(from.get(), to.get(), info.st_size, target, cancel, throttle);
+    copyData(from.get(), to.get(), info, target, cancel, throttle);
     checkCancellation(cancel);
     if (!limited)
         detail::transferMetadata(from.get(), to.get(), target);
@@ -238,6 +247,66 @@ void copyFile(const std::string &source, const std::string &target, bool limited
 
 std::string under(const std::string &root, const std::string &relative) {
     return relative.empty() ? root : root + "/" + relative;
+}
+
+// From this many files on, a helper thread copies every other one.
+constexpr std::size_t kFilesForHelper = 16;
+
+// The files of a tree, two in flight (the calling thread and a helper) when
+// there are many: with two cores, one hashes or sets metadata while the other
+// waits for the disk. Progress comes from the calling thread only and never
+// goes back. The failure reported is that of the earliest file that failed;
+// after a failure neither thread starts another file.
+void copyFiles(const std::string &source, const std::string &target, const TreeManifest &records,
+               const std::vector<std::size_t> &files, bool limited, const OperationCancellation &cancel,
+               const Progress &progress) {
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::int64_t> done = 0;
+    std::atomic<bool> failed = false;
+    std::mutex failure;
+    std::size_t failedAt = files.size();
+    std::exception_ptr error;
+    std::int64_t reported = -1;
+    const auto report = [&](std::int64_t total) {
+        if (progress && total > reported) {
+            reported = total;
+            progress(total);
+        }
+    };
+    const auto work = [&](bool caller) {
+        const Progress perFile = [&](std::int64_t copied) { report(done + copied); };
+        while (!failed) {
+            const std::size_t slot = next++;
+            if (slot >= files.size())
+                return;
+            const TreeRecord &record = records[files[slot]];
+            try {
+                copyFile(under(source, record.relative), under(target, record.relative), limited, cancel,
+                         caller ? perFile : Progress(), Flush::deferred, &record);
+                done += record.stamp.size;
+                if (caller)
+                    report(done);
+            } catch (...) {
+                const std::lock_guard lock(failure);
+                if (slot < failedAt) {
+                    failedAt = slot;
+                    error = std::current_exception();
+                }
+                failed = true;
+                return;
+            }
+        }
+    };
+    if (files.size() >= kFilesForHelper) {
+        std::thread helper(work, false);
+        work(true);
+        helper.join();
+    } else {
+        work(true);
+    }
+    if (error)
+        std::rethrow_exception(error);
+    report(done);
 }
 
 } // namespace
@@ -268,7 +337,6 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
 
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
           const OperationCancellation &cancel, const Progress &progress) {
-    std::int64_t total = 0;
     // Each stamp below must match its record, device included, so every object
     // is on the root's file system: one local check covers the tree.
     OperationFS::requireLocal(source);
@@ -281,10 +349,18 @@ void tree(const std::string &source, const std::string &target, const TreeManife
     FileDescriptor flushed(::open(anchor.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!flushed)
         throw OperationProblem::fromErrno(errno, anchor);
-    for (const TreeRecord &record : records) {
+    // Folders and links first, in order; then the files, into folders that
+    // all exist.
+    std::vector<std::size_t> files;
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        const TreeRecord &record = records[index];
         checkCancellation(cancel);
         const std::string from = under(source, record.relative);
         const std::string to = under(target, record.relative);
+        if (record.stamp.isRegular()) {
+            files.push_back(index); // its stamp is checked on the descriptor the copy reads from
+            continue;
+        }
         if (!(OperationFS::stamp(from) == record.stamp))
             throw OperationProblem(OperationProblem::Code::sourceChanged, from, "");
         if (record.stamp.isDirectory()) {
@@ -302,19 +378,11 @@ void tree(const std::string &source, const std::string &target, const TreeManife
             }
             if (!limited)
                 metadata(from, to, true);
-        } else if (record.stamp.isRegular()) {
-            const Progress perFile = [&](std::int64_t copied) {
-                if (progress)
-                    progress(total + copied);
-            };
-            copyFile(from, to, limited, cancel, perFile, Flush::deferred, record.digest);
-            total += record.stamp.size;
-            if (progress)
-                progress(total);
         } else {
             throw OperationProblem(OperationProblem::Code::unsupported, from, "");
         }
     }
+    copyFiles(source, target, records, files, limited, cancel, progress);
     // Folder metadata last, deepest first, once everything inside exists.
     for (auto record = records.rbegin(); record != records.rend(); ++record) {
         if (!record->stamp.isDirectory())

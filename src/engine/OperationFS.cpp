@@ -53,8 +53,16 @@ ObjectStamp stamp(const std::string &path) {
 namespace dromel::detail {
 
 StampAndMount stampOf(const std::string &path) {
+    return stampOf(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, path);
+}
+
+StampAndMount stampOf(int fd, const std::string &path) {
+    return stampOf(fd, "", AT_EMPTY_PATH, path);
+}
+
+StampAndMount stampOf(int at, const char *name, int flags, const std::string &path) {
     struct statx info {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+    if (::statx(at, name, flags, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
     StampAndMount both;
     both.mountRoot =

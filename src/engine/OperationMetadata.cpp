@@ -1,8 +1,8 @@
 #include "engine/OperationMetadata.h"
 
 #include "core/OperationProblem.h"
-#include "engine/detail/FileDescriptor.h"
 #include "engine/detail/CopiedMetadata.h"
+#include "engine/detail/FileDescriptor.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>
@@ -31,6 +31,8 @@ std::map<std::string, std::string> readAttributes(const std::string &path) {
                 return attributes;
             throw OperationProblem::fromErrno(errno, path);
         }
+        if (size == 0)
+            return attributes;
         names.assign(static_cast<std::size_t>(size) + 1, '\0');
         const ssize_t length = ::llistxattr(path.c_str(), names.data(), static_cast<std::size_t>(size));
         if (length == size)
@@ -108,10 +110,12 @@ OperationMetadata OperationMetadata::read(const std::string &path) {
     if (::lstat(path.c_str(), &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
     metadata.flags = inodeFlags(path, info);
-    // acl_get_file follows links; a link has no ACL of its own.
+    // acl_get_file follows links; a link has no ACL of its own. Linux keeps
+    // the ACLs in these attributes: without them the mode bits say it all.
     if (!S_ISLNK(info.st_mode)) {
-        metadata.acl = aclText(path, ACL_TYPE_ACCESS, nullptr);
-        if (S_ISDIR(info.st_mode)) {
+        if (metadata.attributes.count("system.posix_acl_access"))
+            metadata.acl = aclText(path, ACL_TYPE_ACCESS, nullptr);
+        if (S_ISDIR(info.st_mode) && metadata.attributes.count("system.posix_acl_default")) {
             const std::string defaults = aclText(path, ACL_TYPE_DEFAULT, "default:");
             if (!defaults.empty()) {
                 if (!metadata.acl.empty())

@@ -39,6 +39,8 @@ std::vector<std::string> attributeNames(int fd, const std::string &path) {
                 return result;
             throw OperationProblem::fromErrno(errno, path);
         }
+        if (size == 0)
+            return result;
         names.assign(static_cast<std::size_t>(size) + 1, '\0');
         const ssize_t length = ::flistxattr(fd, names.data(), static_cast<std::size_t>(size));
         if (length >= 0) {
@@ -61,9 +63,10 @@ void transferAttributes(int from, int to, const std::string &path) {
     const std::vector<std::string> names = attributeNames(from, path);
     // A copy made in a folder with a default ACL inherited an ACL the source
     // never had: the copy carries exactly the source's ACLs.
-    for (std::string_view acl : kAclNames)
-        if (std::find(names.begin(), names.end(), acl) == names.end() &&
-            ::fremovexattr(to, std::string(acl).c_str()) != 0 && errno != ENODATA && errno != ENOTSUP)
+    for (const std::string &present : attributeNames(to, path))
+        if (std::find(std::begin(kAclNames), std::end(kAclNames), present) != std::end(kAclNames) &&
+            std::find(names.begin(), names.end(), present) == names.end() &&
+            ::fremovexattr(to, present.c_str()) != 0 && errno != ENODATA)
             throw OperationProblem::fromErrno(errno, path);
     std::string value;
     for (const std::string &name : names) {

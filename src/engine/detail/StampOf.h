@@ -15,5 +15,8 @@ struct StampAndMount {
 
 // OperationFS::stamp with the mount-root attribute statx reports alongside.
 StampAndMount stampOf(const std::string &path);
+// The same of an open object (`path` names it in a failure).
+StampAndMount stampOf(int fd, const std::string &path);
+StampAndMount stampOf(int at, const char *name, int flags, const std::string &path);
 
 } // namespace dromel::detail
