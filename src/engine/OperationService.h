@@ -32,6 +32,8 @@ namespace dromel {
 // callbacks (conflict, limited metadata) receive an `answer` function that
 // the user interface calls later, on the main thread, once the user has
 // decided; the queue waits for that answer, the main thread never does.
+// Callbacks may call back into the service but must not destroy it from
+// inside (post the destruction, as deleteLater does).
 //
 // Guarantees: a task is in the journal before anything is touched on disk,
 // and is written again before and after every step that changes a name;
