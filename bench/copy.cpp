@@ -48,8 +48,13 @@ bool shell(const std::string &command) {
     return false;
 }
 
-std::string quoted(const fs::path &path) {
-    return "'" + path.string() + "'";
+std::string inQuotes(const fs::path &path) {
+    std::string text;
+    text.reserve(path.native().size() + 2);
+    text.push_back('\'');
+    text.append(path.native());
+    text.push_back('\'');
+    return text;
 }
 
 // Every target is new: ext4 scans recently freed inodes when it creates
@@ -72,7 +77,8 @@ void writeRandom(const fs::path &file, off_t offset, std::int64_t bytes, std::ui
     for (std::int64_t done = 0; done < bytes; done += 1 << 20) {
         for (auto &word : block)
             word = random();
-        (void)::pwrite(fd, block.data(), 1 << 20, offset + done);
+        const auto length = static_cast<std::size_t>(std::min<std::int64_t>(bytes - done, 1 << 20));
+        (void)::pwrite(fd, block.data(), length, offset + done);
     }
     ::close(fd);
 }
@@ -117,7 +123,7 @@ fs::path smallTree() {
 
 // Reads the source once so both sides start from the same (warm) cache.
 void readOnce(const fs::path &source) {
-    shell("find " + quoted(source) + " -type f -print0 | xargs -0 cat > /dev/null");
+    shell("find " + inQuotes(source) + " -type f -print0 | xargs -0 cat > /dev/null");
 }
 
 void syncAll() {
@@ -125,6 +131,8 @@ void syncAll() {
 }
 
 struct Side {
+    Side(const char *sideName, std::function<void(const fs::path &target)> body)
+        : name(sideName), run(std::move(body)) {}
     const char *name;
     std::function<void(const fs::path &target)> run;
     std::vector<double> seconds;
@@ -161,8 +169,8 @@ void compare(const char *title, const fs::path &source, const fs::path &targets,
 }
 
 std::string cpSyncDigest(const fs::path &source, const fs::path &target) {
-    return "cp --reflink=never " + quoted(source) + " " + quoted(target) +
-           " && sync && openssl dgst -sha256 " + quoted(source) + " " + quoted(target) + " > /dev/null";
+    return "cp --reflink=never " + inQuotes(source) + " " + inQuotes(target) +
+           " && sync && openssl dgst -sha256 " + inQuotes(source) + " " + inQuotes(target) + " > /dev/null";
 }
 
 void fileCopies(const char *title, const fs::path &source, const fs::path &targets) {
@@ -177,8 +185,8 @@ void fileCopies(const char *title, const fs::path &source, const fs::path &targe
 }
 
 std::string digestTree(const fs::path &root, const fs::path &list) {
-    return "(cd " + quoted(root) + " && find . -type f -print0 | sort -z | xargs -0 sha256sum) > " +
-           quoted(list);
+    return "(cd " + inQuotes(root) + " && find . -type f -print0 | sort -z | xargs -0 sha256sum) > " +
+           inQuotes(list);
 }
 
 void treeCopies() {
@@ -192,14 +200,14 @@ void treeCopies() {
               }},
              {"cp -a + sync",
               [&](const fs::path &target) {
-                  shell("cp -a " + quoted(source) + " " + quoted(target) + " && sync");
+                  shell("cp -a " + inQuotes(source) + " " + inQuotes(target) + " && sync");
               }},
              {"cp -a + sync + sha256sum of both trees + cmp",
               [&](const fs::path &target) {
-                  shell("cp -a " + quoted(source) + " " + quoted(target) + " && sync && " +
+                  shell("cp -a " + inQuotes(source) + " " + inQuotes(target) + " && sync && " +
                         digestTree(source, target.string() + ".a") + " && " +
                         digestTree(target, target.string() + ".b") + " && cmp -s " +
-                        quoted(target.string() + ".a") + " " + quoted(target.string() + ".b"));
+                        inQuotes(target.string() + ".a") + " " + inQuotes(target.string() + ".b"));
               }}},
             false);
     fs::remove_all(targets);
@@ -210,8 +218,8 @@ void reflinkCopies() {
     const fs::path mountPoint = kRoot / "xfs";
     const fs::path image = kRoot / "xfs.img";
     fs::create_directories(mountPoint);
-    if (!shell("truncate -s 4G " + quoted(image) + " && mkfs.xfs -q -f -m reflink=1 " + quoted(image) +
-               " && mount -o loop " + quoted(image) + " " + quoted(mountPoint))) {
+    if (!shell("truncate -s 4G " + inQuotes(image) + " && mkfs.xfs -q -f -m reflink=1 " + inQuotes(image) +
+               " && mount -o loop " + inQuotes(image) + " " + inQuotes(mountPoint))) {
         std::printf("\nxfs with shared blocks: cannot mount a loop image here, not measured\n");
         fs::remove(image);
         return;

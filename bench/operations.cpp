@@ -25,7 +25,10 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <utility>
 #include <vector>
 
 using namespace dromel;
@@ -116,9 +119,18 @@ public:
             std::fprintf(stderr, "the journal did not load\n");
     }
 
-    // Submits and waits for the final phase; returns it.
+    // Submits and waits for the final phase; returns it. The time between
+    // journalled steps is added to `steps` under "previous -> label".
     OperationPhase run(FileOperationRequest request) {
         QEventLoop loop;
+        auto last = std::make_shared<std::pair<std::string, Clock::time_point>>("submit", Clock::now());
+        m_service.setCheckpointForTesting([this, last](const std::string &label) {
+            const auto now = Clock::now();
+            std::lock_guard lock(m_stepsMutex);
+            m_steps[last->first + " -> " + label] +=
+                std::chrono::duration<double>(now - last->second).count();
+            *last = {label, now};
+        });
         OperationPhase phase = OperationPhase::failed;
         m_service.onCompletion = [&](const FileOperationTask &task) {
             phase = task.phase;
@@ -129,13 +141,22 @@ public:
                 loop.quit();
         });
         loop.exec();
+        m_steps[last->first + " -> final"] += elapsed(last->second);
         if (phase != OperationPhase::completed)
             std::fprintf(stderr, "task ended %d\n", static_cast<int>(phase));
         return phase;
     }
 
+    // Seconds between journalled steps, summed since the last call.
+    std::map<std::string, double> takeSteps() {
+        std::lock_guard lock(m_stepsMutex);
+        return std::exchange(m_steps, {});
+    }
+
 private:
     OperationService m_service;
+    std::mutex m_stepsMutex;
+    std::map<std::string, double> m_steps;
 };
 
 FileOperationRequest request(FileOperationKind kind, std::vector<std::string> sources,
@@ -166,7 +187,12 @@ struct OtherVolume {
     }
 };
 
-void row(const char *what, double ours, double baseline, const char *baselineName) {
+void row(const char *what, const std::vector<double> &oursRuns, const std::vector<double> &baselineRuns,
+         const char *baselineName) {
+    if (oursRuns.empty() || baselineRuns.empty())
+        return;
+    const double ours = median(oursRuns);
+    const double baseline = median(baselineRuns);
     std::printf("%-34s %8.2f s   %-52s %8.2f s   ratio %.2f\n", what, ours, baselineName, baseline,
                 ours / baseline);
 }
@@ -184,8 +210,12 @@ int main(int argc, char **argv) {
     const std::string tree = smallTree().string();
     Runner runner;
 
+    // Optional argument: only "big", "tree", "move" or "rename".
+    const std::string only = argc > 1 ? argv[1] : "";
+    const auto wanted = [&only](const char *part) { return only.empty() || only == part; };
     std::map<std::string, std::vector<double>> seconds;
-    for (int run = 0; run < kRuns; ++run) {
+    std::map<std::string, std::map<std::string, double>> steps;
+    for (int run = 0; run < kRuns && wanted("big"); ++run) {
         seconds["big manual"].push_back(timed([&] {
             const fs::path target = fresh(out, "cp") / "big.bin";
             shell("cp --reflink=never '" + big + "' '" + target.string() +
@@ -196,7 +226,8 @@ int main(int argc, char **argv) {
         fs::remove_all(out);
         fs::create_directories(out);
     }
-    for (int run = 0; run < kRuns; ++run) {
+    steps["1 GiB copy task"] = runner.takeSteps();
+    for (int run = 0; run < kRuns && wanted("tree"); ++run) {
         seconds["tree cp"].push_back(timed(
             [&] { shell("cp -a '" + tree + "' '" + (fresh(out, "cp") / "tree").string() + "' && sync"); }));
         seconds["tree cp hashed"].push_back(timed([&] {
@@ -207,7 +238,8 @@ int main(int argc, char **argv) {
         seconds["tree task"].push_back(timed(
             [&] { runner.run(request(FileOperationKind::copy, {tree}, fresh(out, "task").string())); }));
     }
-    {
+    steps["tree copy task"] = runner.takeSteps();
+    if (wanted("move")) {
         OtherVolume other;
         if (!other.kind.empty()) {
             for (int run = 0; run < kRuns; ++run) {
@@ -226,7 +258,8 @@ int main(int argc, char **argv) {
             std::printf("second volume: %s\n", other.kind.c_str());
         }
     }
-    {
+    steps["tree move task"] = runner.takeSteps();
+    if (wanted("rename")) {
         const fs::path folder = fresh(out, "rename");
         std::ofstream(folder / "name 0") << "x";
         std::vector<double> latencies;
@@ -253,21 +286,27 @@ int main(int argc, char **argv) {
     const double treeHash = timed([&] { OperationFS::manifest(tree, never, true); });
 
     std::printf("\nmedian of %d runs, side by side\n", kRuns);
-    row("copy task, 1 GiB file", median(seconds["big task"]), median(seconds["big manual"]),
+    row("copy task, 1 GiB file", seconds["big task"], seconds["big manual"],
         "cp --reflink=never + sync + sha256 of both sides");
-    row("copy task, 10,000 x 4 KiB", median(seconds["tree task"]), median(seconds["tree cp"]),
-        "cp -a + sync");
-    row("copy task, 10,000 x 4 KiB", median(seconds["tree task"]), median(seconds["tree cp hashed"]),
+    row("copy task, 10,000 x 4 KiB", seconds["tree task"], seconds["tree cp"], "cp -a + sync");
+    row("copy task, 10,000 x 4 KiB", seconds["tree task"], seconds["tree cp hashed"],
         "cp -a + sync + sha256 of both sides");
-    if (!seconds["move task"].empty())
-        row("move task to another volume", median(seconds["move task"]), median(seconds["move mv"]),
-            "mv + sync");
-    std::printf("rename task latency (submit to completion, median of 21): %.1f ms\n",
-                seconds["rename"][0] * 1e3);
+    row("move task to another volume", seconds["move task"], seconds["move mv"], "mv + sync");
+    if (!seconds["rename"].empty())
+        std::printf("rename task latency (submit to completion, median of 21): %.1f ms\n",
+                    seconds["rename"][0] * 1e3);
     std::printf("one hashing pass (manifest) of the 1 GiB file: %.2f s (%.2f GB/s)\n", hashPass,
                 1.073741824 / hashPass);
     std::printf("one hashing pass (manifest) of the 10,000-file tree: %.2f s\n", treeHash);
     std::printf("one journal write: %.1f ms (median of 21)\n", median(saves) * 1e3);
+    for (const auto &[task, between] : steps) {
+        if (between.empty())
+            continue;
+        std::printf("\n%s, seconds between journalled steps (sum of %d runs):\n", task.c_str(), kRuns);
+        for (const auto &[step, total] : between)
+            std::printf("  %-44s %8.2f\n", step.c_str(), total);
+    }
+    std::fflush(stdout);
     fs::remove_all(out);
     fs::remove_all(kRoot / "data");
     return 0;

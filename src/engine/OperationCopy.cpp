@@ -12,9 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -247,6 +249,66 @@ std::string under(const std::string &root, const std::string &relative) {
     return relative.empty() ? root : root + "/" + relative;
 }
 
+// From this many files on, a helper thread copies every other one.
+constexpr std::size_t kFilesForHelper = 16;
+
+// The files of a tree, two in flight (the calling thread and a helper) when
+// there are many: with two cores, one hashes or sets metadata while the other
+// waits for the disk. Progress comes from the calling thread only and never
+// goes back. The failure reported is that of the earliest file that failed;
+// after a failure neither thread starts another file.
+void copyFiles(const std::string &source, const std::string &target, const TreeManifest &records,
+               const std::vector<std::size_t> &files, bool limited, const OperationCancellation &cancel,
+               const Progress &progress) {
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::int64_t> done = 0;
+    std::atomic<bool> failed = false;
+    std::mutex failure;
+    std::size_t failedAt = files.size();
+    std::exception_ptr error;
+    std::int64_t reported = -1;
+    const auto report = [&](std::int64_t total) {
+        if (progress && total > reported) {
+            reported = total;
+            progress(total);
+        }
+    };
+    const auto work = [&](bool caller) {
+        const Progress perFile = [&](std::int64_t copied) { report(done + copied); };
+        while (!failed) {
+            const std::size_t slot = next++;
+            if (slot >= files.size())
+                return;
+            const TreeRecord &record = records[files[slot]];
+            try {
+                copyFile(under(source, record.relative), under(target, record.relative), limited, cancel,
+                         caller ? perFile : Progress(), Flush::deferred, &record);
+                done += record.stamp.size;
+                if (caller)
+                    report(done);
+            } catch (...) {
+                const std::lock_guard lock(failure);
+                if (slot < failedAt) {
+                    failedAt = slot;
+                    error = std::current_exception();
+                }
+                failed = true;
+                return;
+            }
+        }
+    };
+    if (files.size() >= kFilesForHelper) {
+        std::thread helper(work, false);
+        work(true);
+        helper.join();
+    } else {
+        work(true);
+    }
+    if (error)
+        std::rethrow_exception(error);
+    report(done);
+}
+
 } // namespace
 
 void file(const std::string &source, const std::string &target, bool limited,
@@ -275,7 +337,6 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
 
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
           const OperationCancellation &cancel, const Progress &progress) {
-    std::int64_t total = 0;
     // Each stamp below must match its record, device included, so every object
     // is on the root's file system: one local check covers the tree.
     OperationFS::requireLocal(source);
@@ -288,12 +349,19 @@ void tree(const std::string &source, const std::string &target, const TreeManife
     FileDescriptor flushed(::open(anchor.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!flushed)
         throw OperationProblem::fromErrno(errno, anchor);
-    for (const TreeRecord &record : records) {
+    // Folders and links first, in order; then the files, into folders that
+    // all exist.
+    std::vector<std::size_t> files;
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        const TreeRecord &record = records[index];
         checkCancellation(cancel);
         const std::string from = under(source, record.relative);
         const std::string to = under(target, record.relative);
-        // A file's stamp is checked on the descriptor the copy reads from.
-        if (!record.stamp.isRegular() && !(OperationFS::stamp(from) == record.stamp))
+        if (record.stamp.isRegular()) {
+            files.push_back(index); // its stamp is checked on the descriptor the copy reads from
+            continue;
+        }
+        if (!(OperationFS::stamp(from) == record.stamp))
             throw OperationProblem(OperationProblem::Code::sourceChanged, from, "");
         if (record.stamp.isDirectory()) {
             if (::mkdir(to.c_str(), 0700) != 0)
@@ -310,19 +378,11 @@ void tree(const std::string &source, const std::string &target, const TreeManife
             }
             if (!limited)
                 metadata(from, to, true);
-        } else if (record.stamp.isRegular()) {
-            const Progress perFile = [&](std::int64_t copied) {
-                if (progress)
-                    progress(total + copied);
-            };
-            copyFile(from, to, limited, cancel, perFile, Flush::deferred, &record);
-            total += record.stamp.size;
-            if (progress)
-                progress(total);
         } else {
             throw OperationProblem(OperationProblem::Code::unsupported, from, "");
         }
     }
+    copyFiles(source, target, records, files, limited, cancel, progress);
     // Folder metadata last, deepest first, once everything inside exists.
     for (auto record = records.rbegin(); record != records.rend(); ++record) {
         if (!record->stamp.isDirectory())

@@ -23,6 +23,12 @@ bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
     return a.device == b.device && a.inode == b.inode && a.type() == b.type();
 }
 
+bool sameButForInode(const ObjectStamp &a, const ObjectStamp &b) {
+    ObjectStamp other = b;
+    other.inode = a.inode;
+    return a == other;
+}
+
 std::vector<std::string> entryNames(const std::string &folder) {
     detail::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
@@ -107,7 +113,16 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     struct stat info {};
     if (::lstat(target.c_str(), &info) == 0)
         prepared.existing = OperationFS::stamp(target);
-    const bool ontoSelf = prepared.existing && sameObject(*prepared.existing, first);
+    bool ontoSelf = prepared.existing && sameObject(*prepared.existing, first);
+    if (!ontoSelf && prepared.existing && kind == FileOperationKind::rename &&
+        sameButForInode(*prepared.existing, first) &&
+        !contains(entryNames(parent), Location::lastComponent(target))) {
+        // No entry has the target's exact name, yet a lookup found the
+        // source's twin: a case-insensitive volume (FUSE ones give each
+        // spelling its own inode number) showing the source itself.
+        prepared.existing = first;
+        ontoSelf = true;
+    }
 
     if (ontoSelf && kind == FileOperationKind::copy) {
         // Pasting into its own folder: a conflict that cannot be replaced.

@@ -123,7 +123,7 @@ public:
             const FileOperationRequest &request, FileOperationTask task, const OperationCancellation &cancel,
             const OperationExecutor::Event &event)
         : m_executor(executor), m_prepared(prepared), m_request(request), m_working(std::move(task)),
-          m_base(m_working.recoveryPaths), m_cancel(cancel), m_event(event) {
+          m_base(m_working.recoveryPaths), m_cancel(cancel), m_event(event), m_bytes(prepared.bytes()) {
         if (prepared.target)
             m_target = *prepared.target;
     }
@@ -222,7 +222,7 @@ private:
 
     void send(OperationPhase phase, std::int64_t done) const {
         if (m_event)
-            m_event(phase, done, m_prepared.bytes());
+            m_event(phase, done, m_bytes);
     }
 
     void requireUnchanged(const TreeManifest &now) const {
@@ -480,6 +480,7 @@ private:
     const std::vector<std::string> m_base; // the task's paths as handed in
     const OperationCancellation &m_cancel;
     const OperationExecutor::Event &m_event;
+    const std::int64_t m_bytes; // summed once: progress reports it per file
     std::string m_target;
     std::vector<std::string> m_recovery;       // what this item may leave
     std::vector<std::string> m_resultRecovery; // trash locations a success reports

@@ -32,6 +32,8 @@ namespace dromel {
 // callbacks (conflict, limited metadata) receive an `answer` function that
 // the user interface calls later, on the main thread, once the user has
 // decided; the queue waits for that answer, the main thread never does.
+// Callbacks may call back into the service but must not destroy it from
+// inside (post the destruction, as deleteLater does).
 //
 // Guarantees: a task is in the journal before anything is touched on disk,
 // and is written again before and after every step that changes a name;
@@ -66,7 +68,9 @@ public:
 
     // Loads the journal once; interrupted tasks come back in needsReview.
     // `done` runs when ready() or startupError() is set (at once when start
-    // was already called).
+    // was already called). A damaged journal is moved aside and reported in
+    // startupError() while a fresh one lets work go on (ready() true); a
+    // journal that cannot be read at all refuses every task of this run.
     void start(std::function<void()> done = {});
     // Admits the request through the journal and queues it. `done` gets the
     // request's id once its admission write is done, or nothing when it was
@@ -127,6 +131,8 @@ private:
     void finishAdmission(const Uuid &id, std::optional<OperationProblem> failure, Submitted done);
     void writeCancelled(const Uuid &id);
     void failAdmission(const Uuid &id, const OperationProblem &problem);
+    // Ends an open question of the executing task `id` as a cancellation.
+    void closeQuestion(const Uuid &id);
     void beginDraining();
     void drainStep();
     void execute(const Uuid &id);

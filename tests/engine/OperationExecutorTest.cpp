@@ -401,8 +401,8 @@ TEST_F(OperationExecutorTest, ACaseOnlyRenamePassesThroughAHiddenName) {
         if (label == "before-case-rename")
             journalledPaths = journalled().front().recoveryPaths;
     };
-    const FileOperationResult result =
-        executor.perform(prepared, request, ConflictChoice::keepBoth, FileOperationTask(request), cancel, nullptr);
+    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::keepBoth,
+                                                        FileOperationTask(request), cancel, nullptr);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded);
     EXPECT_EQ(labels, (Labels{"before-move", "before-case-rename", "after-move"}));
     ASSERT_EQ(journalledPaths.size(), 3u);
@@ -419,12 +419,13 @@ TEST_F(OperationExecutorTest, ACaseOnlyRenameWithoutExclusiveRenameCopiesOutAndB
     prepared.existing = prepared.records.front().stamp;
     prepared.caseRename = true;
     prepared.atomic = false;
-    const FileOperationResult result =
-        executor.perform(prepared, request, ConflictChoice::keepBoth, FileOperationTask(request), cancel, nullptr);
+    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::keepBoth,
+                                                        FileOperationTask(request), cancel, nullptr);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded)
         << result.problem.value_or(OperationProblem(Code::system, "", "")).what();
-    EXPECT_EQ(labels, (Labels{"before-case-copy", "verify-case-stage", "before-case-trash", "after-case-trash",
-                              "verify-case-target", "after-case-publish", "after-case-cleanup"}));
+    EXPECT_EQ(labels,
+              (Labels{"before-case-copy", "verify-case-stage", "before-case-trash", "after-case-trash",
+                      "verify-case-target", "after-case-publish", "after-case-cleanup"}));
     EXPECT_EQ(tree.readFile("src/Album/track"), "music");
     EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"Album"})) << "no stage left behind";
     ASSERT_EQ(result.recoveryPaths.size(), 1u);

@@ -2,6 +2,7 @@
 #include "core/ItemIdentity.h"
 #include "core/Location.h"
 #include "engine/OperationTestSupport.h"
+#include "engine/ScratchVolume.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
@@ -11,6 +12,7 @@
 #include <sys/mount.h>
 
 #include <cstdio>
+#include <fstream>
 
 using namespace dromel;
 using test::existsAt;
@@ -377,4 +379,42 @@ TEST_F(OperationServiceTest, AJournalThatFailsMidTaskEndsItInReviewWithNothingLo
     EXPECT_EQ(tree.readFile("src/file"), "content");
     EXPECT_FALSE(existsAt(tree.path("dst/file"))) << "nothing published once the journal failed";
     EXPECT_FALSE(service->canUndo());
+}
+
+TEST_F(OperationServiceTest, ACaseOnlyRenameOnACaseInsensitiveVolumeWithoutExclusiveRename) {
+    const std::string stick = tree.makeFolder("stick");
+    test::ScratchVolume volume(test::ScratchVolume::Kind::exfat, stick, tree.path("stick.img"));
+    if (!volume.mounted())
+        GTEST_SKIP() << "an exFAT volume (case-insensitive, FUSE) cannot be mounted here: " << volume.why();
+    const std::string readme = stick + "/readme";
+    { std::ofstream(readme) << "text"; }
+    auto service = started();
+    std::vector<std::string> asked;
+    service->approveLimitedMetadata = [&](const std::string &folder, OperationService::Consent answer) {
+        asked.push_back(folder);
+        answer(true);
+    };
+    const FileOperationTask task =
+        runToEnd(*service, requestOf(Kind::rename, {readme}, std::nullopt, "README"));
+    EXPECT_EQ(asked, std::vector<std::string>{stick});
+    ASSERT_EQ(task.results.size(), 1u);
+    const FileOperationResult &result = task.results.front();
+    ASSERT_NE(result.outcome, ItemOutcome::skipped) << "recognised as the same item, not a clash";
+    if (result.outcome == ItemOutcome::succeeded) {
+        EXPECT_EQ(task.phase, OperationPhase::completed);
+        EXPECT_EQ(test::namesIn(stick).count("README"), 1u);
+        EXPECT_TRUE(test::hiddenItemsIn(stick).empty());
+        ASSERT_EQ(result.recoveryPaths.size(), 1u) << "where the original went";
+        return;
+    }
+    // Where this volume's trash cannot take the original (FUSE refuses the
+    // no-replace rename), the item stops before anything is lost: the
+    // original stays, the verified stage is named for review.
+    EXPECT_EQ(task.phase, OperationPhase::needsReview);
+    EXPECT_EQ(result.problem->code(), Code::system);
+    EXPECT_EQ(test::sha256Of(readme), test::sha256Of(tree.writeFile("expected", "text")));
+    const std::vector<std::string> hidden = test::hiddenItemsIn(stick);
+    ASSERT_EQ(hidden.size(), 1u);
+    EXPECT_EQ(Location::lastComponent(hidden.front()).rfind(".dromel-case-", 0), 0u);
+    EXPECT_EQ(task.recoveryPaths, (std::vector<std::string>{hidden.front(), readme}));
 }

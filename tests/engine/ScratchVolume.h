@@ -46,7 +46,9 @@ public:
 
     // `mountPoint` must exist; the image (if any) is made as `image`, a
     // sparse file of `imageBytes` (0: the smallest the type accepts).
-    ScratchVolume(Kind kind, std::string mountPoint, const std::string &image, long long imageBytes = 0)
+    // `mkfsOptions` and `mountOptions` are added to the defaults.
+    ScratchVolume(Kind kind, std::string mountPoint, const std::string &image, long long imageBytes = 0,
+                  const std::string &mkfsOptions = "", const std::string &mountOptions = "")
         : m_kind(kind), m_path(std::move(mountPoint)) {
         if (::geteuid() != 0) {
             m_why = "not root";
@@ -71,7 +73,7 @@ public:
                                  : kind == Kind::xfs   ? "mkfs.xfs -q -f -K "
                                  : kind == Kind::btrfs ? "mkfs.btrfs -q -f "
                                                        : "mkfs.exfat ";
-        if (!run(mkfs + quoted))
+        if (!run(mkfs + mkfsOptions + " " + quoted))
             return;
         m_loop = capture("losetup -f --show " + quoted);
         if (m_loop.empty()) {
@@ -81,7 +83,8 @@ public:
         if (kind == Kind::exfat) {
             if (!run("mount.exfat-fuse '" + m_loop + "' '" + m_path + "'"))
                 return;
-        } else if (::mount(m_loop.c_str(), m_path.c_str(), name(kind), 0, nullptr) != 0) {
+        } else if (::mount(m_loop.c_str(), m_path.c_str(), name(kind), 0,
+                           mountOptions.empty() ? nullptr : mountOptions.c_str()) != 0) {
             m_why = std::string("mount ") + name(kind) + ": " + std::strerror(errno);
             return;
         }
