@@ -449,6 +449,9 @@ void FileTable::togglePreview() {
     if (!m_quickLook) {
         m_quickLook = new QuickLook(m_icons, this);
         connect(m_quickLook, &QuickLook::visibilityChanged, this, &FileTable::previewVisibilityChanged);
+        // First shown over the middle of the list; later where the user left it.
+        const QPoint middle = mapToGlobal(rect().center());
+        m_quickLook->move(middle - QPoint(m_quickLook->width() / 2, m_quickLook->height() / 2));
     }
     m_quickLook->showEntry(*entry, m_model->kindText(*entry));
     m_quickLook->show();
