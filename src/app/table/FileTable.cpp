@@ -54,7 +54,12 @@ bool startsWithAscii(const std::string &name, const QByteArray &prefix) {
 
 FileTable::FileTable(BrowserStore &store, Icons &icons, QWidget *parent)
     : QTableView(parent), m_store(store), m_icons(icons), m_model(new FileTableModel(icons, this)) {
-    setModel(m_model);
+    {
+        // Attaching the model announces an empty selection; it must not reach
+        // the store, where it would drop a tab's restored selection.
+        QScopedValueRollback updating(m_updating, true);
+        setModel(m_model);
+    }
     setItemDelegate(new FileCellDelegate(this));
     setFont(DromelTheme::body());
     setAccessibleName(Localization::current().text(TextKey::fileList));

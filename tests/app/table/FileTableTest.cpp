@@ -389,13 +389,17 @@ TEST_F(FileTableTest, ScrollPositionIsSavedAndRestoredPerTab) {
     EXPECT_EQ(bar->value(), 2000) << "chrome notices leave the scroll position alone";
     EXPECT_EQ(nameAt(0), "item1000");
 
-    // A restored session scrolls once its listing is long enough.
-    TabSession restored({many}, 0, "", FileSort{}, {}, 1500);
+    // A restored session keeps its selection, and scrolls once its listing is long enough.
+    const std::string chosen = store->current().visibleEntries()[150].id();
+    store->select({chosen});
+    const BrowserSession session = store->session();
     table = nullptr;
     window.reset();
-    open(BrowserSession({restored}, 0));
-    ASSERT_TRUE(test::waitUntil([&] { return table->verticalScrollBar()->value() == 1500; }));
-    EXPECT_EQ(store->current().scrollOffset, 1500);
+    open(session);
+    ASSERT_TRUE(test::waitUntil([&] { return table->verticalScrollBar()->value() == 2000; }));
+    EXPECT_EQ(store->current().scrollOffset, 2000);
+    EXPECT_EQ(store->current().selection, std::set<std::string>{chosen});
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(150, {}));
 }
 
 TEST_F(FileTableTest, NamesThatAreNotUtf8ShowReplacementCharactersAndKeepTheirBytes) {
