@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -263,6 +264,22 @@ TEST_F(FileTableTest, ListKeysWinOverTheWindowsShortcutsWhileTheListHasFocus) {
     EXPECT_EQ(Commands{ListCommand::copy}, takeCommands());
     EXPECT_EQ(menuCopies, 0);
     EXPECT_EQ(others, 1) << "keys the list does not handle still reach the window";
+}
+
+TEST_F(FileTableTest, KeysAnEditorInsideTheListLeavesAloneAreNotListKeys) {
+    tree.writeFile("a");
+    open({tree.root()});
+    click(rowOf("a"));
+    auto *editor = new QLineEdit(table->viewport());
+    editor->show();
+    editor->setFocus();
+    ASSERT_TRUE(test::waitUntil([&] { return editor->hasFocus(); }));
+    for (int pressed : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_F2, Qt::Key_Delete})
+        QTest::keyClick(editor, Qt::Key(pressed));
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(takeCommands().empty());
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"a"});
+    delete editor;
 }
 
 TEST_F(FileTableTest, ControlClickTogglesRowsWithWindowsKeys) {
