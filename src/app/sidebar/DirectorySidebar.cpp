@@ -26,6 +26,7 @@ namespace dromel {
 namespace {
 
 constexpr int kIndentation = 15;
+constexpr std::size_t kRowsPerTurn = 2000;
 
 bool isFolder(const std::string &path) {
     struct stat info {};
@@ -250,6 +251,15 @@ void DirectorySidebar::readFinished(const std::weak_ptr<Node> &weak, const Uuid 
                                  }));
 }
 
+// Rows are made a slice per turn of the event loop, so a folder of ten
+// thousand subfolders does not hold up the main thread for one long stretch.
+struct DirectorySidebar::Building {
+    FileEntryList ordered;
+    std::size_t next = 0;
+    std::unordered_map<std::string, std::shared_ptr<Node>> existing; // rows to reuse, by path
+    std::vector<std::shared_ptr<Node>> children;
+};
+
 void DirectorySidebar::sortFinished(const std::weak_ptr<Node> &weak, const Uuid &token,
                                     std::optional<FileEntryList> ordered) {
     const std::shared_ptr<Node> node = weak.lock();
@@ -259,22 +269,37 @@ void DirectorySidebar::sortFinished(const std::weak_ptr<Node> &weak, const Uuid 
         finishLoad(*node, std::nullopt);
         return;
     }
-    std::unordered_map<std::string, std::shared_ptr<Node>> existing;
+    auto building = std::make_shared<Building>();
+    building->ordered = std::move(*ordered);
     if (node->children)
         for (const auto &child : *node->children)
             if (child->url)
-                existing.emplace(*child->url, child);
-    std::vector<std::shared_ptr<Node>> children;
-    children.reserve(ordered->size());
-    for (const FileEntry &entry : *ordered) {
+                building->existing.emplace(*child->url, child);
+    building->children.reserve(building->ordered.size());
+    buildChildren(weak, token, building);
+}
+
+void DirectorySidebar::buildChildren(const std::weak_ptr<Node> &weak, const Uuid &token,
+                                     const std::shared_ptr<Building> &building) {
+    const std::shared_ptr<Node> node = weak.lock();
+    if (!node || node->readGeneration != token)
+        return;
+    const std::size_t end = std::min(building->ordered.size(), building->next + kRowsPerTurn);
+    for (; building->next < end; ++building->next) {
+        const FileEntry &entry = building->ordered[building->next];
         std::string url = Location::appending(*node->url, entry.name());
-        if (auto found = existing.find(url); found != existing.end())
-            children.push_back(found->second);
+        if (auto found = building->existing.find(url); found != building->existing.end())
+            building->children.push_back(found->second);
         else
-            children.push_back(std::make_shared<Node>(Node::Kind::folder, displayName(entry.name()),
-                                                      std::move(url), "folder"));
+            building->children.push_back(std::make_shared<Node>(Node::Kind::folder, displayName(entry.name()),
+                                                                std::move(url), "folder"));
     }
-    finishLoad(*node, std::move(children));
+    if (building->next < building->ordered.size()) {
+        MainThread::post(
+            m_lifetime.guard([this, weak, token, building] { buildChildren(weak, token, building); }));
+        return;
+    }
+    finishLoad(*node, std::move(building->children));
 }
 
 void DirectorySidebar::finishLoad(Node &node, std::optional<std::vector<std::shared_ptr<Node>>> children) {

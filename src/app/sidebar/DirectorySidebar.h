@@ -95,6 +95,9 @@ private:
                       const FileEntryList &entries);
     void sortFinished(const std::weak_ptr<Node> &weak, const Uuid &token,
                       std::optional<FileEntryList> ordered);
+    struct Building;
+    void buildChildren(const std::weak_ptr<Node> &weak, const Uuid &token,
+                       const std::shared_ptr<Building> &building);
     void replaceChildren(Node &node, std::vector<std::shared_ptr<Node>> children);
     void finishLoad(Node &node, std::optional<std::vector<std::shared_ptr<Node>>> children);
 
