@@ -1,9 +1,8 @@
 # Short wrapper around CMake. Build folders live under build/.
 JOBS ?= $(shell nproc)
-DIR ?= $(HOME)
 CMAKE_COMMON = -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps run build test tsan core-only bench fuzz format clean
+.PHONY: deps run build install test tsan core-only bench fuzz format screenshots clean
 
 deps:
 	scripts/install-deps
@@ -14,9 +13,21 @@ build/release/CMakeCache.txt:
 build: deps build/release/CMakeCache.txt
 	cmake --build build/release -j $(JOBS)
 
-# Launches the browser on the home folder (DIR=... for another one).
+# Opens the window: the saved tabs, or the home folder on a fresh machine
+# (DIR=... opens one tab on another folder).
 run: build
-	./build/release/src/app/dromel --directory "$(DIR)"
+	./build/release/src/app/dromel $(if $(DIR),--directory "$(DIR)")
+
+# The program, its desktop entry and icon under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install build/release --prefix "$(PREFIX)"
+	-command -v update-desktop-database >/dev/null && update-desktop-database -q "$(PREFIX)/share/applications"
+	-command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor"
+
+# Retakes the README's screenshots under Xvfb from a generated fixture folder.
+screenshots: build
+	scripts/screenshots.sh
 
 build/test/CMakeCache.txt:
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DDROMEL_SANITIZE=address,undefined $(CMAKE_COMMON)

@@ -1,5 +1,7 @@
 #include "presentation/Localization.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <algorithm>
@@ -30,10 +32,14 @@ std::optional<QString> servedCode(QString preferred) {
     return std::nullopt;
 }
 
+QLocale ownLocale(const QString &language) {
+    return language == codeOf(Localization::kSimplifiedChinese)
+               ? QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China)
+               : QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 QLocale formattingLocale(const QString &language, const QLocale &given) {
-    const QLocale own = language == codeOf(Localization::kSimplifiedChinese)
-                            ? QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China)
-                            : QLocale(QLocale::English, QLocale::UnitedStates);
+    const QLocale own = ownLocale(language);
     QLocale chosen = given.language() == own.language() ? given : own;
     chosen.setNumberOptions(QLocale::DefaultNumberOptions);
     return chosen;
@@ -117,6 +123,23 @@ Localization Localization::current() {
 void Localization::setCurrent(const Localization &localization) {
     std::lock_guard lock(currentMutex());
     currentStorage() = localization;
+}
+
+bool Localization::installToolkitTranslations() const {
+    static QTranslator *installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    if (m_language == codeOf(kEnglish))
+        return false;
+    auto table = std::make_unique<QTranslator>();
+    if (!table->load(ownLocale(m_language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    installed = table.release();
+    return QCoreApplication::installTranslator(installed);
 }
 
 QString Localization::lookup(TextKey key, int number) const {

@@ -55,6 +55,12 @@ public:
     static Localization current();
     static void setCurrent(const Localization &localization);
 
+    // Qt's own texts (standard dialog buttons, the text fields' context
+    // menu) in the same language, from Qt's installed translations. Installs
+    // on the running application, replacing an earlier call's table; false
+    // when Qt has no table for the language (English needs none).
+    bool installToolkitTranslations() const;
+
     // The resolved code, "en" or "zh-Hans".
     QString language() const { return m_language; }
     // The locale handed in when it speaks the resolved language, otherwise

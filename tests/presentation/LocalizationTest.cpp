@@ -1,7 +1,10 @@
 #include "presentation/Localization.h"
+#include "QStringPrinting.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <gtest/gtest.h>
@@ -74,6 +77,9 @@ TEST(LocalizationTest, FormatSubstitutesArgumentsOnce) {
     EXPECT_EQ(en.format(TextKey::directoryError, QString("/tmp/%2"), QString("gone")),
               "Cannot read “/tmp/%2”: gone");
     EXPECT_EQ(chinese().format(TextKey::closeNamedTab, QString("文档")), "关闭“文档”");
+    // Literals and integers (locale digits, no grouping, like printf's %d) are accepted too.
+    EXPECT_EQ(en.format(TextKey::operationProgress, "1.2 MB", 12345), "1.2 MB of 12345");
+    EXPECT_EQ(en.format(TextKey::undoTask, std::string("a\xff" "b")), "Undo “a\uFFFDb”");
     EXPECT_EQ(
         en.format(TextKey::statusSelection, en.count(TextKey::items, 3), en.count(TextKey::selected, 1)),
         "3 items, 1 selected");
@@ -114,4 +120,68 @@ TEST(LocalizationTest, MissingTableFallsBackToEnglishAndMissingKeyShowsItsName) 
     EXPECT_EQ(bare.text(TextKey::cancel), "cancel");
     EXPECT_EQ(bare.count(TextKey::items, 3), "items");
     EXPECT_EQ(bare.format(TextKey::directoryError, QString("a"), QString("b")), "directoryError");
+}
+
+// Both tables must ask for the same arguments, or a formatted text would lose
+// one (or show a bare marker) in one language only.
+TEST(LocalizationTest, BothTablesUseTheSameMarkers) {
+    const QRegularExpression marker(QStringLiteral("%(L?n|[1-9])"));
+    const auto markersOf = [&](const QString &text) {
+        QStringList found;
+        for (auto match = marker.globalMatch(text); match.hasNext();)
+            found << match.next().captured();
+        found.sort();
+        return found;
+    };
+    const Localization en = english();
+    const Localization zh = chinese();
+    for (TextKey key : kAllTextKeys)
+        EXPECT_EQ(markersOf(en.text(key)), markersOf(zh.text(key))) << rawValue(key);
+    for (TextKey key : {TextKey::items, TextKey::selected})
+        for (const Localization &l10n : {en, zh})
+            for (int n : {0, 1, 2, 5, 21})
+                EXPECT_TRUE(l10n.count(key, n).contains(QString::number(n))) << rawValue(key) << " " << n;
+}
+
+TEST(LocalizationTest, NumbersDatesAndSizesFollowTheLanguage) {
+    const Localization en = english();
+    const Localization zh = chinese();
+    EXPECT_EQ(en.bytes(0), "0 bytes");
+    EXPECT_EQ(zh.bytes(0), "0 字节");
+    EXPECT_EQ(en.bytes(1'234'567), "1.2 MB");
+    EXPECT_EQ(en.bytes(999), "999 bytes");
+    const QDateTime when(QDate(2026, 3, 4), QTime(17, 6), Qt::LocalTime);
+    EXPECT_EQ(en.date(when), "3/4/26 5:06 PM");
+    EXPECT_EQ(zh.date(when), "2026/3/4 17:06");
+    const auto instant = std::chrono::sys_time<std::chrono::nanoseconds>(
+        std::chrono::milliseconds(when.toMSecsSinceEpoch()) + std::chrono::nanoseconds(999));
+    EXPECT_EQ(en.date(instant), en.date(when));
+
+    // A locale that speaks the language is kept; another gives way to the
+    // language's own, so an English interface in a German or "C" environment
+    // does not mix languages.
+    const QLocale british(QLocale::English, QLocale::UnitedKingdom);
+    EXPECT_EQ(Localization(AppLanguage::english, {}, british).locale(), british);
+    EXPECT_EQ(Localization(AppLanguage::english, {}, british).date(when), "04/03/2026 17:06");
+    EXPECT_EQ(Localization(AppLanguage::english, {}, QLocale(QLocale::German)).locale().language(),
+              QLocale::English);
+    EXPECT_EQ(Localization(AppLanguage::english, {}, QLocale::c()).count(TextKey::items, 1234),
+              "1,234 items");
+    EXPECT_EQ(Localization(AppLanguage::simplifiedChinese, {}, QLocale::c()).bytes(0), "0 字节");
+}
+
+TEST(LocalizationDeathTest, NoTableAtAllIsABrokenInstallation) {
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    EXPECT_DEATH(Localization(AppLanguage::english, {}, QLocale::c(), empty.path()),
+                 "installation is broken");
+}
+
+TEST(LocalizationTest, QtsOwnTextsFollowTheLanguage) {
+    const QString copy = QCoreApplication::translate("QLineEdit", "&Copy");
+    if (!chinese().installToolkitTranslations())
+        GTEST_SKIP() << "Qt's Chinese translations (qt6-translations-l10n) are not installed";
+    EXPECT_NE(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
+    EXPECT_FALSE(english().installToolkitTranslations());
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
 }

@@ -29,9 +29,11 @@ void FileCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                                                                                : QPalette::Inactive;
     const bool selected = option.state & QStyle::State_Selected;
     const bool name = index.column() == FileTableModel::nameColumn;
-    QColor colour = option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
-    if (!selected && !name)
-        colour.setAlphaF(0.7f);
+    // The secondary colour is the one the window's captions use.
+    const QPalette::ColorRole role = selected ? QPalette::HighlightedText
+                                     : name   ? QPalette::Text
+                                              : QPalette::PlaceholderText;
+    const QColor colour = option.palette.color(group, role);
 
     QRect text = option.rect.adjusted(kPadding, 0, -kPadding, 0);
     if (name) {

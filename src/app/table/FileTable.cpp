@@ -1,6 +1,7 @@
 #include "table/FileTable.h"
 
 #include "presentation/Localization.h"
+#include "shell/DromelTheme.h"
 #include "shell/Icons.h"
 #include "table/FileCellDelegate.h"
 #include "table/FileContextMenu.h"
@@ -53,8 +54,14 @@ bool startsWithAscii(const std::string &name, const QByteArray &prefix) {
 
 FileTable::FileTable(BrowserStore &store, Icons &icons, QWidget *parent)
     : QTableView(parent), m_store(store), m_icons(icons), m_model(new FileTableModel(icons, this)) {
-    setModel(m_model);
+    {
+        // Attaching the model announces an empty selection; it must not reach
+        // the store, where it would drop a tab's restored selection.
+        QScopedValueRollback updating(m_updating, true);
+        setModel(m_model);
+    }
     setItemDelegate(new FileCellDelegate(this));
+    setFont(DromelTheme::body());
     setAccessibleName(Localization::current().text(TextKey::fileList));
     setSelectionBehavior(SelectRows);
     setSelectionMode(ExtendedSelection);

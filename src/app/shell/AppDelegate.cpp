@@ -1,0 +1,447 @@
+#include "shell/AppDelegate.h"
+
+#include "browser/BrowserStore.h"
+#include "browser/SessionPersistence.h"
+#include "browser/SessionStore.h"
+#include "core/Location.h"
+#include "core/StatePaths.h"
+#include "core/Version.h"
+#include "directory/ListingOrderer.h"
+#include "directory/LocalDirectoryReader.h"
+#include "presentation/Localization.h"
+#include "shell/DromelTheme.h"
+#include "presentation/SkinDescriptor.h"
+#include "shell/Appearance.h"
+#include "shell/DromelTheme.h"
+#include "shell/Icons.h"
+#include "shell/UserSettings.h"
+#include "window/BrowserController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+// Resources of a static library are registered by hand.
+static void registerShellResources() {
+    Q_INIT_RESOURCE(shell);
+}
+
+namespace dromel {
+
+namespace {
+
+QString text(TextKey key) {
+    return Localization::current().text(key);
+}
+
+constexpr QSize kWindowSize(1200, 780);
+constexpr QSize kCompactWindowSize(800, 672);
+constexpr QSize kMinimumWindowSize(800, 560);
+constexpr QSize kSettingsSize(480, 390);
+
+// Window geometry is state, not a setting: it lives beside the session.
+QString geometryFile() {
+    return QString::fromStdString(StatePaths::stateFolder()) + "/window.conf";
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(std::vector<std::string> arguments, LaunchOptions::Environment environment,
+                         std::string workingFolder, QObject *parent)
+    : QObject(parent), m_arguments(std::move(arguments)), m_environment(std::move(environment)),
+      m_workingFolder(std::move(workingFolder)) {
+    registerShellResources();
+}
+
+AppDelegate::~AppDelegate() {
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_settingsWindow.reset();
+    m_window.reset();
+    m_store.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    QTimer::singleShot(0, this, &AppDelegate::launch);
+}
+
+// Launch, in order: the switches and fixture keys; the presentation and the
+// language; the base folder, the session file and the journal; then, once the
+// session is read (asynchronously, on the session queue), the store, the
+// window and its menus; the first read starts only when the window shows.
+void AppDelegate::launch() {
+    if (m_launched)
+        return;
+    m_launched = true;
+    m_options = LaunchOptions::parse(m_arguments, m_environment, m_workingFolder);
+    m_defaults = std::make_unique<UserSettings>(!m_options.fixtureMode);
+
+    if (m_options.fixtureMode) {
+        m_presentation = PresentationSettings();
+        // An unknown fixture language means simplified Chinese.
+        m_presentation.language = appLanguageFromRawValue(m_options.fixtureLanguage.value_or("zh-Hans"))
+                                      .value_or(AppLanguage::simplifiedChinese);
+    } else {
+        m_presentation = PresentationSettings::load(m_defaults->presentation());
+    }
+    Localization::setCurrent(
+        Localization(m_presentation.language, Localization::preferredLanguages(), QLocale()));
+    DromelTheme::setSkin(m_presentation.skin);
+    applyAppearance();
+
+    if (m_options.fixtureMode)
+        m_baseFolder = m_options.startFolder.value_or(Location::standardized(QDir::tempPath().toStdString()));
+    else
+        m_baseFolder = StatePaths::homeFolder();
+
+    const std::string defaultSession = SessionStore::defaultPath();
+    std::optional<std::string> sessionFile;
+    if (m_options.fixtureMode)
+        sessionFile = m_options.sessionFile;
+    else
+        sessionFile = defaultSession;
+    m_sessionFileChosen = m_options.fixtureMode && m_options.sessionFile.has_value();
+    if (sessionFile) {
+        m_sessionStore = std::make_unique<SessionPersistence>(*sessionFile);
+        m_sessionStore->setOnError([](const std::string &message) {
+            std::fprintf(stderr, "Dromel: session could not be saved: %s\n", message.c_str());
+        });
+    }
+    m_journalPath = m_options.fixtureMode
+                        ? Location::appending(m_baseFolder, ".dromel-qa/operations.sqlite")
+                        : Location::appending(Location::parent(defaultSession), "operations.sqlite");
+
+    const bool restoring = m_options.fixtureMode || restoreTabsSetting();
+    if (restoring && m_sessionStore) {
+        QPointer<AppDelegate> self(this);
+        m_sessionStore->load([self](std::optional<BrowserSession> session) {
+            if (self)
+                self->finishLaunch(std::move(session));
+        });
+    } else {
+        finishLaunch(std::nullopt);
+    }
+}
+
+void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
+    m_reader = std::make_unique<LocalDirectoryReader>();
+    m_orderer = std::make_unique<ListingOrderer>();
+    if (session && session->valid() && (!m_options.startFolder || m_sessionFileChosen))
+        m_store = std::make_unique<BrowserStore>(*session, *m_reader, *m_orderer);
+    else
+        m_store = std::make_unique<BrowserStore>(std::vector{m_options.startFolder.value_or(m_baseFolder)}, 0,
+                                                 *m_reader, *m_orderer);
+
+    m_store->setShowHidden(m_options.fixtureMode ? false : m_defaults->showHidden().value_or(false));
+    m_store->windowsKeys = m_options.fixtureMode ? true : m_defaults->windowsKeys().value_or(true);
+
+    QPointer<AppDelegate> self(this);
+    const bool saving = m_options.fixtureMode || m_defaults->restoreTabs().value_or(true);
+    if (saving && m_sessionStore)
+        m_store->onSessionChanged = [self](const BrowserSession &snapshot) {
+            if (self && self->m_sessionStore)
+                self->m_sessionStore->schedule(snapshot);
+        };
+    m_store->onHiddenChanged = [self](bool shown) {
+        if (!self)
+            return;
+        self->m_defaults->setShowHidden(shown);
+        if (self->m_hiddenControl)
+            self->m_hiddenControl->setChecked(shown);
+    };
+
+    buildWindow();
+    buildMenu();
+    m_window->show();
+    m_window->activateWindow();
+    m_window->raise();
+    m_store->startMonitoring();
+    m_store->refresh();
+    emit launched();
+}
+
+bool AppDelegate::restoreTabsSetting() const {
+    return m_defaults->restoreTabs().value_or(true);
+}
+
+void AppDelegate::buildWindow() {
+    m_window = std::make_unique<QMainWindow>();
+    m_window->setObjectName("DromelMain");
+    m_window->setWindowIcon(QIcon::fromTheme(kApplicationIdentifier, QIcon(":/shell/org.dromel.Dromel.svg")));
+    m_controller = new BrowserController(*m_store, m_baseFolder, m_window.get());
+    m_controller->onPreferences = [this] { showPreferences(); };
+    m_window->setCentralWidget(m_controller);
+    m_window->setMinimumSize(kMinimumWindowSize);
+    m_window->resize(m_options.fixtureMode && m_options.compact ? kCompactWindowSize : kWindowSize);
+    m_controller->installToolbar(m_window.get());
+    if (const QScreen *screen = m_window->screen()) {
+        QRect frame(QPoint(), m_window->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        m_window->move(frame.topLeft());
+    }
+    if (!m_options.fixtureMode)
+        restoreGeometry();
+    m_window->installEventFilter(this);
+}
+
+void AppDelegate::buildMenu() {
+    const BrowserController::Actions &actions = m_controller->actions();
+    QMenuBar *bar = m_window->menuBar();
+    bar->clear();
+
+    QMenu *file = bar->addMenu(text(TextKey::fileMenu));
+    file->addActions({actions.newTab, actions.closeTab, actions.open, actions.preview, actions.reveal});
+    file->addSeparator();
+    file->addActions({actions.newFolder, actions.rename, actions.trash, actions.operations});
+    file->addSeparator();
+    file->addAction(actions.preferences);
+    auto *quit = file->addAction(text(TextKey::quit));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, m_window.get(), &QWidget::close);
+
+    QMenu *edit = bar->addMenu(text(TextKey::editMenu));
+    edit->addActions(
+        {actions.undo, actions.cut, actions.copy, actions.paste, actions.selectAll, actions.copyPath});
+
+    QMenu *go = bar->addMenu(text(TextKey::goMenu));
+    go->addActions(
+        {actions.back, actions.forward, actions.up, actions.editPath, actions.focusFilter, actions.refresh});
+
+    QMenu *windowMenu = bar->addMenu(text(TextKey::windowMenu));
+    auto *minimize = windowMenu->addAction(text(TextKey::minimize));
+    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(minimize, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
+
+    // Linux keeps About in the last menu; it carries the product's name.
+    QMenu *help = bar->addMenu(QString::fromLatin1(kApplicationName));
+    auto *about = help->addAction(text(TextKey::about));
+    connect(about, &QAction::triggered, this, &AppDelegate::showAbout);
+}
+
+void AppDelegate::showAbout() {
+    auto *box =
+        new QMessageBox(QMessageBox::NoIcon, text(TextKey::about),
+                        QStringLiteral("<h3>Dromel %1</h3>").arg(QCoreApplication::applicationVersion()),
+                        QMessageBox::Ok, m_window.get());
+    box->setIconPixmap(m_window->windowIcon().pixmap(64, 64));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// --- Settings window ----------------------------------------------------------
+
+void AppDelegate::showPreferences() {
+    if (m_settingsWindow) {
+        m_settingsWindow->show();
+        m_settingsWindow->raise();
+        m_settingsWindow->activateWindow();
+        return;
+    }
+    auto window = std::make_unique<QWidget>(nullptr, Qt::Window);
+    window->setWindowTitle(text(TextKey::settings));
+    window->setWindowIcon(m_window ? m_window->windowIcon() : QIcon());
+    auto *stack = new QVBoxLayout(window.get());
+    stack->setSpacing(16);
+    stack->setContentsMargins(24, 24, 24, 24);
+    stack->setAlignment(Qt::AlignTop | Qt::AlignLeading);
+
+    const auto note = [&window](TextKey key) {
+        auto *label = new QLabel(text(key), window.get());
+        label->setWordWrap(true);
+        label->setForegroundRole(QPalette::PlaceholderText);
+        QFont small = label->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        label->setFont(small);
+        label->setMaximumWidth(kSettingsSize.width() - 48);
+        label->setMaximumHeight(QFontMetrics(small).lineSpacing() * 3 + 2);
+        return label;
+    };
+    const auto row = [&window, stack](TextKey key, QComboBox *chooser) {
+        auto *line = new QHBoxLayout;
+        auto *label = new QLabel(text(key), window.get());
+        chooser->setAccessibleName(label->text());
+        line->addWidget(label);
+        line->addWidget(chooser, 1);
+        stack->addLayout(line);
+    };
+
+    m_hiddenControl = new QCheckBox(text(TextKey::showHidden), window.get());
+    m_hiddenControl->setChecked(m_store && m_store->showHidden());
+    connect(m_hiddenControl, &QCheckBox::toggled, this, &AppDelegate::hiddenChanged);
+    stack->addWidget(m_hiddenControl);
+
+    m_keysControl = new QCheckBox(text(TextKey::windowsKeys), window.get());
+    m_keysControl->setChecked(!m_store || m_store->windowsKeys);
+    connect(m_keysControl, &QCheckBox::toggled, this, &AppDelegate::keysChanged);
+    stack->addWidget(m_keysControl);
+
+    m_restoreControl = new QCheckBox(text(TextKey::restoreTabs), window.get());
+    m_restoreControl->setChecked(restoreTabsSetting());
+    m_restoreControl->setEnabled(!m_options.fixtureMode);
+    connect(m_restoreControl, &QCheckBox::toggled, this, &AppDelegate::restoreChanged);
+    stack->addWidget(m_restoreControl);
+    stack->addWidget(note(TextKey::writeVersion));
+
+    m_languageControl = new QComboBox(window.get());
+    for (AppLanguage language : kAllAppLanguages)
+        m_languageControl->addItem(language == AppLanguage::system    ? text(TextKey::system)
+                                   : language == AppLanguage::english ? QStringLiteral("English")
+                                                                      : QStringLiteral("简体中文"));
+    m_languageControl->setCurrentIndex(static_cast<int>(m_presentation.language));
+    connect(m_languageControl, &QComboBox::activated, this, &AppDelegate::languageChanged);
+    row(TextKey::language, m_languageControl);
+
+    m_appearanceControl = new QComboBox(window.get());
+    for (TextKey key : {TextKey::system, TextKey::light, TextKey::dark})
+        m_appearanceControl->addItem(text(key));
+    m_appearanceControl->setCurrentIndex(static_cast<int>(m_presentation.appearance));
+    connect(m_appearanceControl, &QComboBox::activated, this, &AppDelegate::appearanceChanged);
+    row(TextKey::appearance, m_appearanceControl);
+
+    m_skinControl = new QComboBox(window.get());
+    for (SkinID skin : kAllSkinIDs)
+        m_skinControl->addItem(text(SkinDescriptor::resolve(skin).title));
+    m_skinControl->setCurrentIndex(static_cast<int>(m_presentation.skin));
+    connect(m_skinControl, &QComboBox::activated, this, &AppDelegate::skinChanged);
+    row(TextKey::skin, m_skinControl);
+    stack->addWidget(note(TextKey::restartLanguage));
+
+    window->resize(kSettingsSize);
+    if (m_window) {
+        QRect frame(QPoint(), window->size());
+        frame.moveCenter(m_window->geometry().center());
+        window->move(frame.topLeft());
+    }
+    m_settingsWindow = std::move(window);
+    m_settingsWindow->show();
+    m_settingsWindow->activateWindow();
+}
+
+void AppDelegate::languageChanged(int index) {
+    m_presentation.language = kAllAppLanguages.at(static_cast<std::size_t>(index));
+    savePresentation();
+}
+
+void AppDelegate::appearanceChanged(int index) {
+    m_presentation.appearance = kAllAppAppearances.at(static_cast<std::size_t>(index));
+    applyAppearance();
+    savePresentation();
+}
+
+void AppDelegate::skinChanged(int index) {
+    m_presentation.skin = kAllSkinIDs.at(static_cast<std::size_t>(index));
+    DromelTheme::setSkin(m_presentation.skin);
+    savePresentation();
+}
+
+void AppDelegate::hiddenChanged(bool checked) {
+    if (m_store && m_store->showHidden() != checked)
+        m_store->setShowHidden(checked);
+    m_defaults->setShowHidden(checked);
+}
+
+void AppDelegate::keysChanged(bool checked) {
+    if (m_store)
+        m_store->windowsKeys = checked;
+    m_defaults->setWindowsKeys(checked);
+}
+
+void AppDelegate::restoreChanged(bool checked) {
+    m_defaults->setRestoreTabs(checked);
+    if (!m_sessionStore || !m_store)
+        return;
+    if (checked) {
+        QPointer<AppDelegate> self(this);
+        m_store->onSessionChanged = [self](const BrowserSession &snapshot) {
+            if (self && self->m_sessionStore)
+                self->m_sessionStore->schedule(snapshot);
+        };
+        m_sessionStore->schedule(m_store->session());
+    } else {
+        m_store->onSessionChanged = nullptr;
+        m_sessionStore->cancelPending();
+    }
+}
+
+void AppDelegate::applyAppearance() {
+    Appearance::apply(m_presentation.appearance);
+}
+
+void AppDelegate::savePresentation() {
+    if (m_options.fixtureMode)
+        return;
+    m_defaults->setPresentation(m_presentation.toJson());
+}
+
+// --- Quitting -----------------------------------------------------------------
+
+bool AppDelegate::applicationShouldTerminate() {
+    if (m_mayTerminate)
+        return true;
+    if (m_terminating)
+        return false;
+    if (!m_options.fixtureMode)
+        saveGeometry();
+    m_defaults->sync();
+    if (!m_sessionStore || !m_store)
+        return true;
+    if (!m_options.fixtureMode && !restoreTabsSetting())
+        m_sessionStore->cancelPending();
+    else
+        m_sessionStore->schedule(m_store->session());
+    m_terminating = true;
+    QPointer<AppDelegate> self(this);
+    m_sessionStore->flush([self] {
+        if (!self)
+            return;
+        self->m_mayTerminate = true;
+        if (self->m_window)
+            self->m_window->close();
+    });
+    return false;
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_window.get() && event->type() == QEvent::Close) {
+        if (!applicationShouldTerminate()) {
+            event->ignore();
+            return true;
+        }
+        // Closing the main window quits, even with the settings window open.
+        if (m_settingsWindow)
+            m_settingsWindow->close();
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::saveGeometry() {
+    if (!m_window)
+        return;
+    QSettings state(geometryFile(), QSettings::IniFormat);
+    state.setValue("geometry", m_window->saveGeometry());
+}
+
+void AppDelegate::restoreGeometry() {
+    QSettings state(geometryFile(), QSettings::IniFormat);
+    if (state.contains("geometry"))
+        m_window->restoreGeometry(state.value("geometry").toByteArray());
+}
+
+} // namespace dromel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+namespace dromel {
+
+// The user's choices, in $XDG_CONFIG_HOME/Dromel/Dromel.conf (INI), under
+// exactly four keys: "restoreTabs", "showHidden", "windowsKeys" and
+// "presentation.v1". A disabled instance (fixture runs) reads nothing and
+// writes nothing: every getter answers "absent" and every setter is ignored.
+// Main thread only. Writes reach the disk when Qt syncs or on destruction.
+class UserSettings {
+public:
+    // The file's location is taken from the environment now, not cached by Qt.
+    explicit UserSettings(bool enabled);
+    ~UserSettings();
+    UserSettings(const UserSettings &) = delete;
+    UserSettings &operator=(const UserSettings &) = delete;
+
+    static QString filePath();
+    bool enabled() const { return m_settings != nullptr; }
+
+    // A stored bool, or nothing when the key is absent or holds something else.
+    std::optional<bool> restoreTabs() const { return boolValue("restoreTabs"); }
+    std::optional<bool> showHidden() const { return boolValue("showHidden"); }
+    std::optional<bool> windowsKeys() const { return boolValue("windowsKeys"); }
+    std::optional<QByteArray> presentation() const;
+
+    void setRestoreTabs(bool value) { setBool("restoreTabs", value); }
+    void setShowHidden(bool value) { setBool("showHidden", value); }
+    void setWindowsKeys(bool value) { setBool("windowsKeys", value); }
+    // No data removes the key (an encoding failure stores nothing).
+    void setPresentation(const std::optional<QByteArray> &json);
+    void sync();
+
+private:
+    std::optional<bool> boolValue(const char *key) const;
+    void setBool(const char *key, bool value);
+
+    std::unique_ptr<QSettings> m_settings;
+};
+
+} // namespace dromel

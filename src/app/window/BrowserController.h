@@ -1,0 +1,169 @@
+#pragma once
+
+#include "browser/BrowserStore.h"
+#include "core/Uuid.h"
+#include "table/ListCommand.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+
+namespace dromel {
+
+class DesktopActions;
+class FileTable;
+class Icons;
+class PathBar;
+class TabStrip;
+
+// The main window's content: a splitter with the sidebar pane and the content
+// area (error row, file list, empty label, status line), and the toolbar
+// (navigation, tab strip, path bar, filter, tools). It renders the store on
+// every change notice and turns clicks, menu commands and keys into store
+// intents and desktop actions. It keeps no copy of what the store knows
+// beyond what is on screen. Main thread only.
+class BrowserController : public QWidget {
+    Q_OBJECT
+public:
+    // The commands the menus and keys reach; owned by the controller.
+    struct Actions {
+        QAction *newTab, *closeTab, *open, *openInNewTab, *preview, *reveal;
+        // File commands: disabled until the file commands exist.
+        QAction *newFolder, *rename, *trash, *operations;
+        // Edit commands act on the focused text field, else on the list.
+        QAction *undo, *cut, *copy, *paste, *selectAll, *copyPath;
+        QAction *back, *forward, *up, *editPath, *focusFilter, *refresh, *toggleHidden;
+        QAction *preferences;
+    };
+
+    // `root` is the base folder the sidebar's tree starts at.
+    BrowserController(BrowserStore &store, std::string root, QWidget *parent = nullptr);
+    ~BrowserController() override;
+
+    // Builds the toolbar into `window` and adds the actions to it, so their
+    // shortcuts work while the window is active.
+    void installToolbar(QMainWindow *window);
+    // Places the sidebar widget in the left pane (taking ownership).
+    void setSidebar(QWidget *sidebar);
+    const std::string &root() const { return m_root; }
+
+    const Actions &actions() const { return m_actions; }
+    FileTable *table() const { return m_table; }
+    DesktopActions &desktop() const { return *m_desktop; }
+    // Opens the settings window (set by the application).
+    std::function<void()> onPreferences;
+    // Hidden items were toggled from the window (the settings window follows).
+    std::function<void(bool)> onHiddenToggled;
+
+    // The window-wide keys that are not menu shortcuts; true when handled.
+    bool globalKey(QKeyEvent *event);
+
+    // Views, for the application and for tests.
+    PathBar *pathBar() const { return m_pathBar; }
+    TabStrip *tabStrip() const { return m_tabStrip; }
+    QLineEdit *filterField() const { return m_filter; }
+    QLabel *statusLabel() const { return m_status; }
+    QWidget *errorRow() const { return m_errorRow; }
+    QLabel *errorLabel() const { return m_errorLabel; }
+    QLabel *emptyLabel() const { return m_emptyLabel; }
+    QProgressBar *busyIndicator() const { return m_spinner; }
+    QSplitter *splitter() const { return m_splitter; }
+    QWidget *sidebarPane() const { return m_sidebarPane; }
+    QToolBar *toolbar() const { return m_toolbar; }
+    QToolButton *moreButton() const { return m_moreButton; }
+
+public slots:
+    void newTab();
+    void closeTab();
+    void openSelected();
+    void openInNewTab();
+    void preview();
+    void revealInFinder();
+    void copyPath();
+    void back();
+    void forward();
+    void up();
+    void refresh();
+    void editPath();
+    void focusFilter();
+    void toggleHidden();
+    void dismissError();
+    void preferences();
+    void selectAllFiles();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildActions();
+    void buildContent();
+    void connectTable();
+    QToolButton *toolButton(QAction *action);
+    void applySymbols();
+    void updateEditActions();
+
+    void render(BrowserStore::Change change);
+    void renderStatus(const BrowserTab &tab);
+    void renderError(const BrowserTab &tab);
+    void renderContent(const BrowserTab &tab);
+    void adaptToWidth();
+
+    void runCommand(ListCommand command);
+    static bool canRun(ListCommand command);
+    void showMoreMenu();
+    void pathSubmitted(const QString &text);
+    void closePathEditor();
+    bool hasTextFocus() const;
+    QLineEdit *focusedLineEdit() const;
+    std::vector<std::string> selectedPaths() const;
+
+    BrowserStore &m_store;
+    std::string m_root;
+    Actions m_actions{};
+    DesktopActions *m_desktop;
+    std::unique_ptr<Icons> m_icons;
+
+    QSplitter *m_splitter = nullptr;
+    QWidget *m_sidebarPane = nullptr;
+    QVBoxLayout *m_sidebarLayout = nullptr;
+    QWidget *m_sidebar = nullptr;
+    QToolBar *m_toolbar = nullptr;
+    TabStrip *m_tabStrip = nullptr;
+    PathBar *m_pathBar = nullptr;
+    QLineEdit *m_filter = nullptr;
+    FileTable *m_table = nullptr;
+    QWidget *m_errorRow = nullptr;
+    QLabel *m_errorLabel = nullptr;
+    QToolButton *m_dismissButton = nullptr;
+    QLabel *m_emptyLabel = nullptr;
+    QLabel *m_status = nullptr;
+    QProgressBar *m_spinner = nullptr;
+    QToolButton *m_moreButton = nullptr;
+    QAction *m_toolNewTab = nullptr;
+    QAction *m_toolEditPath = nullptr;
+    QAction *m_toolMore = nullptr;
+    QAction *m_toolSettings = nullptr;
+
+    bool m_updating = false;
+    std::string m_lastTabSignature;
+    std::optional<Uuid> m_renderedTab;
+};
+
+} // namespace dromel

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QIcon>
+
+class QPalette;
+
+namespace dromel {
+
+// The toolbar's small monochrome symbols. The desktop's icon theme serves them
+// when it has them; otherwise bundled drawings are tinted with the palette's
+// text colours, so they read in light and dark appearance alike.
+namespace Symbols {
+
+enum class Symbol { back, forward, up, refresh, newTab, editPath, preview, more, settings, dismiss };
+
+QIcon icon(Symbol symbol, const QPalette &palette);
+
+} // namespace Symbols
+} // namespace dromel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/BrowserTab.h"
+#include "core/Uuid.h"
+
+#include <QTabBar>
+
+#include <vector>
+
+namespace dromel {
+
+// The browser's tabs as a QTabBar: one closable tab per store tab, titled with
+// the folder's name (elided in the middle), a folder icon and the path as its
+// tooltip. It keeps no state of its own beyond the ids of the tabs it shows:
+// clicks become requests, and the store's answer rebuilds the strip.
+class TabStrip : public QTabBar {
+    Q_OBJECT
+public:
+    static constexpr int kTabWidth = 150;
+
+    explicit TabStrip(QWidget *parent = nullptr);
+
+    // Shows `tabs` with `active` current. Emits nothing.
+    void showTabs(const std::vector<BrowserTab> &tabs, const Uuid &active);
+    Uuid idAt(int index) const { return m_ids.at(static_cast<std::size_t>(index)); }
+    // The tab's close button (for its tooltip and for tests).
+    QWidget *closeButton(int index) const;
+
+signals:
+    void tabClicked(dromel::Uuid id);
+    void closeClicked(dromel::Uuid id);
+
+protected:
+    QSize tabSizeHint(int index) const override;
+    QSize minimumTabSizeHint(int index) const override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    std::vector<Uuid> m_ids;
+    bool m_rebuilding = false;
+};
+
+} // namespace dromel

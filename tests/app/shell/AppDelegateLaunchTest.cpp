@@ -1,0 +1,208 @@
+// Launch switches, fixture keys, session restore and the final save, with the
+// real store on real folders and the user's folders pointed at a temporary tree.
+#include "shell/AppDelegate.h"
+
+#include "browser/BrowserStore.h"
+#include "browser/SessionPersistence.h"
+#include "browser/SessionStore.h"
+#include "core/FileEntry.h"
+#include "shell/LaunchOptions.h"
+#include "shell/UserSettings.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+#include "support/WaitUntil.h"
+#include "window/BrowserController.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace dromel;
+using dromel::test::ScopedEnv;
+using dromel::test::TempTree;
+using dromel::test::waitUntil;
+
+namespace {
+
+using Variables = std::map<std::string, std::string>;
+
+LaunchOptions::Environment environmentOf(Variables variables) {
+    return [variables](const char *name) -> std::optional<std::string> {
+        const auto found = variables.find(name);
+        if (found == variables.end())
+            return std::nullopt;
+        return found->second;
+    };
+}
+
+// A home, config and state folder of its own for every test.
+class AppDelegateLaunch : public ::testing::Test {
+protected:
+    AppDelegateLaunch()
+        : home("HOME", tree.makeFolder("home")), config("XDG_CONFIG_HOME", tree.makeFolder("config")),
+          state("XDG_STATE_HOME", tree.makeFolder("state")) {
+        tree.makeFolder("home/Documents");
+        tree.writeFile("home/notes.txt", "n");
+        tree.makeFolder("work");
+        tree.writeFile("work/a.txt", "a");
+        tree.writeFile("work/b.txt", "b");
+        tree.makeFolder("other");
+    }
+
+    std::unique_ptr<AppDelegate> launch(std::vector<std::string> arguments, Variables variables = {}) {
+        auto app = std::make_unique<AppDelegate>(std::move(arguments), environmentOf(std::move(variables)),
+                                                 tree.root());
+        bool launched = false;
+        QObject::connect(app.get(), &AppDelegate::launched, [&launched] { launched = true; });
+        app->applicationDidFinishLaunching();
+        EXPECT_TRUE(waitUntil([&] { return launched; }, std::chrono::seconds(20)));
+        EXPECT_TRUE(waitUntil([&] { return !app->store()->current().loading; }, std::chrono::seconds(20)));
+        return app;
+    }
+
+    // Closes the main window the way the user does and waits until the final
+    // save let it close.
+    static void quit(AppDelegate &app) {
+        app.window()->close();
+        EXPECT_TRUE(waitUntil([&] { return !app.window()->isVisible(); }));
+    }
+
+    std::string sessionPath() const { return tree.path("state/Dromel/session.json"); }
+    bool exists(const std::string &path) const { return QFileInfo::exists(QString::fromStdString(path)); }
+
+    TempTree tree;
+    ScopedEnv home, config, state;
+};
+
+TEST(LaunchOptionsTest, SwitchesAndFixtureKeys) {
+    const auto parse = [](std::vector<std::string> arguments, Variables variables = {}) {
+        return LaunchOptions::parse(arguments, environmentOf(std::move(variables)), "/work");
+    };
+    EXPECT_EQ(parse({"--directory", "/tmp/x/../y"}).startFolder, "/tmp/y");
+    EXPECT_EQ(parse({"--directory", "sub"}).startFolder, "/work/sub");
+    EXPECT_FALSE(parse({"--directory"}).startFolder) << "ignored as the last argument";
+    EXPECT_FALSE(parse({"--directory", "/a"}).fixtureMode);
+
+    // Outside fixture mode the session file and fixture keys are ignored.
+    const LaunchOptions normal = parse({"--session-file", "/s.json"}, {{"DromelFixtureCompact", "1"}});
+    EXPECT_FALSE(normal.sessionFile);
+    EXPECT_FALSE(normal.compact);
+    EXPECT_FALSE(normal.fixtureLanguage);
+
+    const LaunchOptions isolated = parse({"--isolated", "--session-file", "/s.json"});
+    EXPECT_TRUE(isolated.fixtureMode);
+    EXPECT_EQ(isolated.sessionFile, "/s.json");
+    EXPECT_EQ(isolated.fixtureLanguage, "zh-Hans") << "absent means simplified Chinese";
+    EXPECT_FALSE(parse({"--isolated", "--session-file", "s.json"}).sessionFile)
+        << "relative paths are refused";
+    EXPECT_FALSE(parse({"--isolated", "--session-file", "s.json"}, {{"DromelFixtureSessionFile", "/f.json"}})
+                     .sessionFile)
+        << "the switch wins over the key even when it is refused";
+    EXPECT_EQ(parse({"--isolated"}, {{"DromelFixtureSessionFile", "/f.json"}}).sessionFile, "/f.json");
+
+    const LaunchOptions fixture = parse({"--directory", "/ignored"}, {{"DromelFixtureDirectory", "/fx"},
+                                                                      {"DromelFixtureCompact", "true"},
+                                                                      {"DromelFixtureLanguage", "en"}});
+    EXPECT_TRUE(fixture.fixtureMode);
+    EXPECT_EQ(fixture.startFolder, "/fx") << "the fixture folder wins over --directory";
+    EXPECT_TRUE(fixture.compact);
+    EXPECT_EQ(fixture.fixtureLanguage, "en");
+    EXPECT_TRUE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureCompact", "1"}}).compact);
+    EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureCompact", "yes"}}).compact);
+    EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", ""}}).fixtureMode) << "empty counts as unset";
+}
+
+TEST_F(AppDelegateLaunch, FreshMachineOpensTheHomeFolderInANormalWindow) {
+    auto app = launch({});
+    EXPECT_FALSE(app->fixtureMode());
+    ASSERT_EQ(app->store()->tabs().size(), 1u);
+    EXPECT_EQ(app->store()->current().url(), tree.path("home"));
+    EXPECT_EQ(app->store()->current().entries().size(), 2u);
+    EXPECT_EQ(app->window()->size(), QSize(1200, 780));
+    EXPECT_EQ(app->window()->minimumSize(), QSize(800, 560));
+    EXPECT_EQ(app->window()->windowTitle(), QStringLiteral("home \u2014 Dromel"));
+    EXPECT_EQ(app->journalPath(), tree.path("state/Dromel/operations.sqlite"));
+    quit(*app);
+    EXPECT_TRUE(exists(sessionPath())) << "quitting saves the session";
+}
+
+TEST_F(AppDelegateLaunch, DirectoryIgnoresTheSavedSessionInNormalMode) {
+    const BrowserSession saved = BrowserSession::fromPaths({tree.path("work"), tree.path("other")}, 1);
+    SessionStore(sessionPath()).save(saved);
+    {
+        auto app = launch({"--directory", tree.path("work")});
+        ASSERT_EQ(app->store()->tabs().size(), 1u);
+        EXPECT_EQ(app->store()->current().url(), tree.path("work"));
+    }
+    // That run may have saved its own tab by now; put the two back.
+    SessionStore(sessionPath()).save(saved);
+    auto restored = launch({});
+    ASSERT_EQ(restored->store()->tabs().size(), 2u);
+    EXPECT_EQ(restored->store()->current().url(), tree.path("other"));
+}
+
+TEST_F(AppDelegateLaunch, IsolatedRunsUseOnlyAnAbsoluteSessionFile) {
+    const std::string file = tree.path("fixture-session.json");
+    // The selected item's id is only known once the folder was read.
+    std::string selectedID;
+    {
+        auto probe = launch({"--isolated", "--directory", tree.path("work")});
+        EXPECT_EQ(probe->sessionStore(), nullptr) << "no session file: no persistence at all";
+        for (const FileEntry &entry : probe->store()->current().entries())
+            if (entry.name() == "b.txt")
+                selectedID = entry.id();
+        quit(*probe);
+    }
+    ASSERT_FALSE(selectedID.empty());
+    EXPECT_FALSE(exists(sessionPath()));
+
+    SessionStore(file).save(BrowserSession(
+        {TabSession({tree.path("other")}, 0, "", FileSort(), {}, 0),
+         TabSession({tree.path("home"), tree.path("work")}, 1, "", FileSort(), {selectedID}, 0)},
+        1));
+    {
+        auto relative = launch(
+            {"--isolated", "--directory", tree.path("other"), "--session-file", "fixture-session.json"});
+        EXPECT_EQ(relative->sessionStore(), nullptr);
+        EXPECT_EQ(relative->store()->tabs().size(), 1u);
+    }
+    auto app = launch({"--isolated", "--directory", tree.path("other"), "--session-file", file});
+    ASSERT_EQ(app->store()->tabs().size(), 2u) << "a chosen session file wins over the start folder";
+    EXPECT_EQ(app->store()->current().url(), tree.path("work"));
+    EXPECT_TRUE(app->store()->current().history.back().has_value());
+    ASSERT_TRUE(waitUntil([&] { return app->store()->current().selection.size() == 1; }));
+    EXPECT_EQ(*app->store()->current().selection.begin(), selectedID);
+
+    app->store()->addTab(tree.path("home"));
+    quit(*app);
+    const std::optional<BrowserSession> saved = SessionStore(file).load();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->tabs.size(), 3u) << "the isolated run saves to its own file";
+    EXPECT_FALSE(exists(sessionPath()));
+}
+
+TEST_F(AppDelegateLaunch, FixtureFolderMakesACompactIsolatedRun) {
+    auto app = launch({"--directory", tree.path("other")},
+                      {{"DromelFixtureDirectory", tree.path("work")}, {"DromelFixtureCompact", "1"}});
+    EXPECT_TRUE(app->fixtureMode());
+    EXPECT_EQ(app->store()->current().url(), tree.path("work"));
+    EXPECT_EQ(app->window()->size(), QSize(800, 672));
+    EXPECT_EQ(app->journalPath(), tree.path("work/.dromel-qa/operations.sqlite"));
+    EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
+    EXPECT_FALSE(app->store()->showHidden());
+    EXPECT_TRUE(app->store()->windowsKeys);
+}
+
+TEST_F(AppDelegateLaunch, RestoreTabsOffWritesNoSession) {
+    UserSettings(true).setRestoreTabs(false);
+    auto app = launch({});
+    app->store()->addTab(tree.path("work"));
+    app->store()->navigate(tree.path("other"), BrowserStore::Navigation::visit);
+    ASSERT_TRUE(waitUntil([&] { return app->store()->current().url() == tree.path("other"); }));
+    quit(*app);
+    EXPECT_FALSE(exists(sessionPath()));
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+// Icons on a desktop without an icon theme: the bundled set must stand in.
+#include "shell/Icons.h"
+
+#include "core/FileEntry.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using namespace dromel;
+
+namespace {
+
+class IconsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Icons::installFallback();
+        m_theme = QIcon::themeName();
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));
+    }
+    void TearDown() override { QIcon::setThemeName(m_theme); }
+
+    static FileEntry file(const std::string &folder, const std::string &name, const std::string &kind,
+                          bool link = false) {
+        return FileEntry(name, folder + "/" + name, name, false, false, link, 1, std::nullopt, kind);
+    }
+    static FileEntry folder(const std::string &path, bool link = false) {
+        const auto slash = path.rfind('/');
+        return FileEntry(path, path, path.substr(slash + 1), true, false, link, std::nullopt, std::nullopt,
+                         "Folder");
+    }
+    static QImage render(const QIcon &icon, int side = 32) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        icon.paint(&painter, image.rect());
+        return image;
+    }
+    static int paintedPixels(const QImage &image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qAlpha(image.pixel(x, y)) > 0;
+        return count;
+    }
+
+    QString m_theme;
+};
+
+} // namespace
+
+TEST_F(IconsTest, TheBundledSetStandsInForAMissingTheme) {
+    for (const char *name :
+         {"folder", "text-x-generic", "go-previous", "go-next", "go-up", "view-refresh", "tab-new",
+          "edit-find", "user-home", "drive-harddisk", "drive-removable-media", "emblem-symbolic-link"}) {
+        const QIcon icon = Icons::named(QString::fromLatin1(name));
+        ASSERT_FALSE(icon.isNull()) << name;
+        EXPECT_GT(paintedPixels(render(icon)), 50) << name << " draws something";
+    }
+    EXPECT_TRUE(Icons::named(QStringLiteral("no-such-icon-anywhere")).isNull());
+}
+
+TEST_F(IconsTest, FilesTakeTheirMimeTypesIconAndLinksCarryTheEmblem) {
+    Icons icons;
+    const QImage picture = render(icons.forEntry(file("/data", "photo.png", "PNG image")));
+    EXPECT_EQ(picture, render(Icons::named(QStringLiteral("image-x-generic"))))
+        << "image/png falls back to the generic image icon";
+    EXPECT_EQ(render(icons.forEntry(file("/data", "song.ogg", "Ogg audio"))),
+              render(Icons::named(QStringLiteral("audio-x-generic"))));
+    EXPECT_EQ(render(icons.forEntry(file("/data", "mystery", "File"))),
+              render(Icons::named(QStringLiteral("text-x-generic"))));
+    EXPECT_EQ(render(icons.forEntry(folder("/data/sub"))), render(Icons::named(QStringLiteral("folder"))));
+
+    const QImage link = render(icons.forEntry(file("/data", "photo-link.png", "PNG image", true)));
+    EXPECT_NE(link, picture) << "the link emblem is drawn over the icon";
+    // The emblem covers the lower left quarter only.
+    EXPECT_EQ(link.copy(16, 0, 16, 16), picture.copy(16, 0, 16, 16));
+    EXPECT_NE(render(icons.forEntry(folder("/data/linked", true))), render(Icons::named("folder")));
+}
+
+TEST_F(IconsTest, WellKnownFoldersHaveTheirOwnIcons) {
+    Icons icons;
+    const QImage home = render(icons.forEntry(folder(QDir::homePath().toStdString())));
+    EXPECT_EQ(home, render(Icons::named(QStringLiteral("user-home"))));
+    EXPECT_NE(home, render(Icons::named(QStringLiteral("folder"))));
+}
+
+TEST_F(IconsTest, TheCacheIsKeyedByKindAndHoldsAtMostTwoHundred) {
+    Icons icons;
+    for (int i = 0; i < 1000; ++i)
+        icons.forEntry(file("/data", "item" + std::to_string(i) + ".txt", "Plain text document"));
+    EXPECT_EQ(icons.cachedCount(), 1) << "siblings of one kind share one icon";
+    icons.forEntry(file("/data", "x.txt", "Plain text document", true));
+    EXPECT_EQ(icons.cachedCount(), 2) << "a link is its own entry";
+    for (int i = 0; i < 500; ++i)
+        EXPECT_FALSE(icons
+                         .forEntry(file("/data", "n" + std::to_string(i) + ".k" + std::to_string(i),
+                                        "kind " + std::to_string(i)))
+                         .isNull());
+    EXPECT_EQ(icons.cachedCount(), Icons::kCacheLimit);
+    icons.clear();
+    EXPECT_EQ(icons.cachedCount(), 0);
+}
