@@ -72,7 +72,9 @@ DirectorySidebar::DirectorySidebar(const std::string &root, DirectoryReading &re
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideMiddle);
+    // The panel's backing shows through.
     setFrameShape(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
     Icons::installFallback();
     setAccessibleName(Localization::current().text(TextKey::tree));
