@@ -9,12 +9,12 @@
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "presentation/Localization.h"
-#include "shell/DromelTheme.h"
 #include "presentation/SkinDescriptor.h"
 #include "shell/Appearance.h"
 #include "shell/DromelTheme.h"
 #include "shell/Icons.h"
 #include "shell/UserSettings.h"
+#include "table/FileTable.h"
 #include "window/BrowserController.h"
 
 #include <QAction>
@@ -171,6 +171,7 @@ void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
     m_window->show();
     m_window->activateWindow();
     m_window->raise();
+    m_controller->table()->setFocus(Qt::ActiveWindowFocusReason);
     m_store->startMonitoring();
     m_store->refresh();
     emit launched();

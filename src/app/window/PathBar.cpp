@@ -44,6 +44,7 @@ PathBar::PathBar(QWidget *parent) : QWidget(parent) {
     m_overflow->setAutoRaise(true);
     m_overflow->setText(QStringLiteral("…"));
     m_overflow->setPopupMode(QToolButton::InstantPopup);
+    m_overflow->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
     m_overflow->setMenu(new QMenu(m_overflow));
     m_overflow->hide();
     m_stack->addWidget(m_breadcrumb);

@@ -85,8 +85,7 @@ QIcon icon(Symbol symbol, const QPalette &palette) {
     // Only a real desktop theme is asked: Qt's built-in fallback theme has no
     // symbols, and a half-themed toolbar looks worse than a bundled one.
     if (!QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor" &&
-        QIcon::themeName() != "dromel-fallback" &&
-        QIcon::hasThemeIcon(source.themeName))
+        QIcon::themeName() != "dromel-fallback" && QIcon::hasThemeIcon(source.themeName))
         return QIcon::fromTheme(source.themeName);
     QIcon result;
     const QColor normal = palette.color(QPalette::Active, QPalette::ButtonText);

@@ -2,11 +2,13 @@
 
 #include "core/Location.h"
 #include "presentation/Localization.h"
+#include "window/Symbols.h"
 
 #include <QAbstractButton>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QToolButton>
 
 namespace dromel {
 
@@ -23,7 +25,8 @@ QString title(const std::string &folder) {
 } // namespace
 
 TabStrip::TabStrip(QWidget *parent) : QTabBar(parent) {
-    setTabsClosable(true);
+    // Closable through a button of our own per tab (see makeCloseButton).
+    setTabsClosable(false);
     // The store keeps the tabs' order and has no way to reorder them, so
     // dragging a tab would show an order that is not the real one.
     setMovable(false);
@@ -38,7 +41,6 @@ TabStrip::TabStrip(QWidget *parent) : QTabBar(parent) {
         if (!m_rebuilding && index >= 0)
             emit tabClicked(idAt(index));
     });
-    connect(this, &QTabBar::tabCloseRequested, this, [this](int index) { emit closeClicked(idAt(index)); });
 }
 
 void TabStrip::showTabs(const std::vector<BrowserTab> &tabs, const Uuid &active) {
@@ -58,16 +60,46 @@ void TabStrip::showTabs(const std::vector<BrowserTab> &tabs, const Uuid &active)
             setTabText(index, name);
         setTabToolTip(index, display(tab.url()));
         setTabData(index, QString::fromStdString(tab.id.text()));
-        if (QWidget *button = closeButton(index)) {
-            const QString closeText = texts.format(TextKey::closeNamedTab, name);
-            button->setToolTip(closeText);
-            button->setAccessibleName(closeText);
+        QWidget *button = closeButton(index);
+        if (!button) {
+            button = makeCloseButton();
+            setTabButton(index, QTabBar::RightSide, button);
         }
+        const QString closeText = texts.format(TextKey::closeNamedTab, name);
+        button->setToolTip(closeText);
+        button->setAccessibleName(closeText);
         m_ids.push_back(tab.id);
         if (tab.id == active)
             setCurrentIndex(index);
     }
     m_rebuilding = false;
+}
+
+// The style's own close glyph is a coloured box on desktops without a theme;
+// a flat button with the toolbar's symbol reads the same everywhere.
+QToolButton *TabStrip::makeCloseButton() {
+    auto *button = new QToolButton(this);
+    button->setAutoRaise(true);
+    button->setFixedSize(18, 18);
+    button->setIconSize(QSize(12, 12));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setIcon(Symbols::icon(Symbols::Symbol::dismiss, palette()));
+    connect(button, &QToolButton::clicked, this, [this, button] {
+        for (int index = 0; index < count(); ++index)
+            if (tabButton(index, QTabBar::RightSide) == button) {
+                emit closeClicked(idAt(index));
+                return;
+            }
+    });
+    return button;
+}
+
+void TabStrip::changeEvent(QEvent *event) {
+    QTabBar::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        for (int index = 0; index < count(); ++index)
+            if (auto *button = qobject_cast<QToolButton *>(tabButton(index, QTabBar::RightSide)))
+                button->setIcon(Symbols::icon(Symbols::Symbol::dismiss, palette()));
 }
 
 QWidget *TabStrip::closeButton(int index) const {

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+class QToolButton;
+
 namespace dromel {
 
 // The browser's tabs as a QTabBar: one closable tab per store tab, titled with
@@ -34,8 +36,11 @@ protected:
     QSize tabSizeHint(int index) const override;
     QSize minimumTabSizeHint(int index) const override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    QToolButton *makeCloseButton();
+
     std::vector<Uuid> m_ids;
     bool m_rebuilding = false;
 };

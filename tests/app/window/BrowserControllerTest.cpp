@@ -207,6 +207,12 @@ TEST_F(BrowserWindow, TabKeysAndClicks) {
     const QRect second = controller->tabStrip()->tabRect(1);
     QTest::mouseClick(controller->tabStrip(), Qt::MiddleButton, {}, second.center());
     EXPECT_EQ(store->tabs().size(), 1u) << "a middle click closes the tab";
+
+    store->addTab(tree.path("home"));
+    ASSERT_EQ(controller->tabStrip()->count(), 2);
+    QTest::mouseClick(controller->tabStrip()->closeButton(0), Qt::LeftButton);
+    ASSERT_EQ(store->tabs().size(), 1u) << "the close button closes its own tab";
+    EXPECT_EQ(store->current().url(), tree.path("home"));
 }
 
 TEST_F(BrowserWindow, NavigationKeys) {
