@@ -450,11 +450,17 @@ void DirectorySidebar::updateVolumes(std::vector<MountedVolume> volumes) {
         rows.push_back(std::make_shared<Node>(Node::Kind::volume, title, url,
                                               url == "/" ? "drive-harddisk" : "drive-removable-media"));
     }
+    // The mount table changes for many reasons (any mount anywhere); only a
+    // different list is news, and the first list is the starting state.
+    if (rows == *m_volumes->children)
+        return;
+    const bool first = !m_volumesListed;
+    m_volumesListed = true;
     replaceChildren(*m_volumes, std::move(rows));
     updateMonitoring();
     if (m_selectedURL)
         reveal(*m_selectedURL);
-    if (onVolumesChanged)
+    if (onVolumesChanged && !first)
         onVolumesChanged();
 }
 

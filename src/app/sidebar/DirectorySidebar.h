@@ -49,7 +49,7 @@ public:
 
     // Called with a folder when the user picks its row.
     std::function<void(const std::string &folder)> onNavigate;
-    // Called after the volumes section changed.
+    // Called when the list of volumes changed (not for the first list).
     std::function<void()> onVolumesChanged;
 
     bool showHidden() const { return m_showHidden; }
@@ -119,6 +119,7 @@ private:
     Node *m_favourites = nullptr;
     Node *m_home = nullptr; // the tree's home row
     Node *m_volumes = nullptr;
+    bool m_volumesListed = false;
     std::optional<std::string> m_selectedURL; // the folder last revealed
     bool m_syncing = false;                   // the sidebar itself changes rows, expansion or selection
     Uuid m_revealGeneration;
