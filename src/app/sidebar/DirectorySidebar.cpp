@@ -11,6 +11,7 @@
 #include "runtime/MainThread.h"
 #include "shell/Icons.h"
 #include "sidebar/SidebarModel.h"
+#include "sidebar/SidebarWatchSet.h"
 #include "sidebar/XdgUserFolders.h"
 
 #include <QFile>
@@ -212,7 +213,7 @@ void DirectorySidebar::load(Node &node, bool force) {
     // A folder that has just joined the watch set is read once the monitor
     // confirms it is watched, so nothing between the read and the watch is
     // missed and no second read is needed.
-    if (m_watched.count(*node.url) && !m_confirmed.count(*node.url) && !m_pendingWatches.empty()) {
+    if (m_watch.awaitsConfirmation(*node.url)) {
         node.waitingForWatch = true;
         return;
     }
@@ -381,47 +382,28 @@ void DirectorySidebar::updateMonitoring() {
     for (const Node *node : visibleNodes())
         if (node->url && !node->group && isOpen(*node))
             folders.insert(*node->url);
-    if (folders == m_watched)
-        return;
-    std::set<std::string> confirmed;
-    std::set_intersection(m_confirmed.begin(), m_confirmed.end(), folders.begin(), folders.end(),
-                          std::inserter(confirmed, confirmed.end()));
-    m_confirmed = std::move(confirmed);
-    // Every new non-empty set is reported whole once it is watched.
-    if (!folders.empty())
-        m_pendingWatches.push_back({folders, m_watched});
-    m_watched = folders;
-    m_directoryMonitor->watch(std::move(folders));
+    if (m_watch.change(folders))
+        m_directoryMonitor->watch(std::move(folders));
 }
 
-// The first report after a new watch set lists the whole set: it confirms the
-// watch rather than a change. Folders that were watched before need no
-// reload; those that joined are read now (if waiting) or again (if listed
-// while unwatched). Should a real report equal to the set come first, it is
-// taken for the confirmation and the confirmation that follows for the
-// change, so no change goes unread.
+// A confirmation starts the reads that waited for it, and reads again the
+// folders that were listed while unwatched; any other report is a change.
 void DirectorySidebar::monitorReported(const std::set<std::string> &folders) {
-    if (m_pendingWatches.empty() || m_pendingWatches.front().folders != folders) {
+    const std::optional<SidebarWatchSet::Confirmation> confirmation = m_watch.take(folders);
+    if (!confirmation) {
         refresh(folders);
         return;
     }
-    const PendingWatch watch = std::move(m_pendingWatches.front());
-    m_pendingWatches.pop_front();
-    m_confirmed = watch.folders;
-    std::set<std::string> joined;
-    for (const std::string &folder : watch.folders)
-        if (!watch.previous.count(folder))
-            joined.insert(folder);
-    std::vector<std::weak_ptr<Node>> waiting;
+    std::vector<std::weak_ptr<Node>> affected;
     for (Node *node : visibleNodes())
-        if (node->waitingForWatch || (node->url && joined.count(*node->url) && isOpen(*node)))
-            waiting.push_back(node->weak_from_this());
-    for (const auto &weak : waiting) {
+        if (node->waitingForWatch || (node->url && confirmation->joined.count(*node->url) && isOpen(*node)))
+            affected.push_back(node->weak_from_this());
+    for (const auto &weak : affected) {
         const std::shared_ptr<Node> node = weak.lock();
-        if (!node || !node->url || !watch.folders.count(*node->url))
+        if (!node || !node->url || !confirmation->folders.count(*node->url))
             continue;
         if (node->waitingForWatch)
-            load(*node, false);
+            load(*node, false); // waits on when a later set is still unconfirmed
         else if (node->loading)
             node->dirty = true;
         else if (node->isLoaded())
