@@ -143,9 +143,16 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
             const auto now = Clock::now();
             if (table->fileModel().rowCount() > 0 && firstRows == Clock::time_point{})
                 firstRows = now;
-            if (!app->store()->current().loading && !app->store()->current().arranging &&
-                table->fileModel().rowCount() == bench::kEntryCount && complete == Clock::time_point{})
+            if (table->fileModel().rowCount() == bench::kEntryCount && complete == Clock::time_point{})
                 complete = now;
+        };
+        // The window's own share of the longest event: its render of a notice.
+        Clock::duration longestRender{};
+        auto render = app->store()->onChange;
+        app->store()->onChange = [&longestRender, render](BrowserStore::Change change) {
+            const auto begin = Clock::now();
+            render(change);
+            longestRender = std::max(longestRender, Clock::now() - begin);
         };
         application->longest = {};
         application->measuring = true;
@@ -153,11 +160,15 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
 
         const auto start = Clock::now();
         app->store()->navigate(large, BrowserStore::Navigation::visit);
-        runUntil([&] { return complete != Clock::time_point{}; });
+        runUntil([&] {
+            return complete != Clock::time_point{} && !app->store()->current().loading &&
+                   !app->store()->current().arranging;
+        });
         application->measuring = false;
         state.SetIterationTime(std::chrono::duration<double>(firstRows - start).count());
         state.counters["complete_ms"] = milliseconds(complete - start);
         state.counters["longest_event_ms"] = milliseconds(application->longest);
+        state.counters["longest_render_ms"] = milliseconds(longestRender);
 
         // A filter keystroke until the list shows the result.
         QLineEdit *filter = app->controller()->filterField();

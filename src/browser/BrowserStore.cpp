@@ -9,9 +9,12 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <system_error>
 
 namespace dromel {
 
@@ -29,13 +32,24 @@ std::vector<std::string> folderPaths(const BrowserSession &session) {
     return session.paths();
 }
 
+// What a tab shows for a target that names no folder.
+BrowserIssue missingFolder(const std::string &url) {
+    return BrowserIssue::directoryRead(url, std::error_code(ENOENT, std::system_category()).message());
+}
+
 } // namespace
 
 BrowserStore::BrowserStore(const std::vector<std::string> &urls, long activeIndex, DirectoryReading &reader,
                            ListingOrdering &orderer)
     : m_reader(reader), m_orderer(orderer), m_monitorGeneration(Uuid::random()) {
     confined("BrowserStore");
-    const std::vector<std::string> folders = urls.empty() ? std::vector{StatePaths::homeFolder()} : urls;
+    // Relative paths have no meaning here (see refuseNavigation); callers make
+    // them absolute, and any left are dropped.
+    std::vector<std::string> folders;
+    std::copy_if(urls.begin(), urls.end(), std::back_inserter(folders),
+                 [](const std::string &url) { return Location::isAbsolute(url); });
+    if (folders.empty())
+        folders.push_back(StatePaths::homeFolder());
     m_tabs.reserve(folders.size());
     for (const std::string &folder : folders)
         m_tabs.emplace_back(Uuid::random(), Location::standardized(folder));
@@ -101,10 +115,15 @@ std::set<std::string> BrowserStore::watchedFolders() const {
 
 // --- Tabs --------------------------------------------------------------------
 
-void BrowserStore::addTab(const std::optional<std::string> &url) {
+void BrowserStore::addTab(std::optional<std::string> url) {
     confined("BrowserStore::addTab");
     if (m_tabs.size() >= kMaximumTabs) {
         active().error = BrowserIssue::tooManyTabs();
+        (void)notify(Change::chrome);
+        return;
+    }
+    if (url && !Location::isAbsolute(*url)) {
+        active().error = missingFolder(*url);
         (void)notify(Change::chrome);
         return;
     }
@@ -117,7 +136,7 @@ void BrowserStore::addTab(const std::optional<std::string> &url) {
     navigate(folder, Navigation::refresh, id);
 }
 
-void BrowserStore::closeTab(const Uuid &id) {
+void BrowserStore::closeTab(Uuid id) {
     confined("BrowserStore::closeTab");
     if (m_tabs.size() < 2)
         return;
@@ -142,7 +161,7 @@ void BrowserStore::closeTab(const Uuid &id) {
     loadIfEmpty(m_activeID);
 }
 
-void BrowserStore::switchTab(const Uuid &id) {
+void BrowserStore::switchTab(Uuid id) {
     confined("BrowserStore::switchTab");
     if (id == m_activeID || positionOf(id) < 0)
         return;
@@ -174,7 +193,7 @@ void BrowserStore::dismissError() {
     (void)notify(Change::chrome);
 }
 
-void BrowserStore::loadIfEmpty(const Uuid &id) {
+void BrowserStore::loadIfEmpty(Uuid id) {
     BrowserTab *tab = findTab(id);
     if (tab && tab->entries().empty() && !tab->loading)
         navigate(tab->url(), Navigation::refresh, id);
@@ -182,7 +201,7 @@ void BrowserStore::loadIfEmpty(const Uuid &id) {
 
 // --- Navigation --------------------------------------------------------------
 
-void BrowserStore::navigate(const std::string &url, Navigation mode, const std::optional<Uuid> &tabID) {
+void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid> tabID) {
     confined("BrowserStore::navigate");
     const Uuid id = tabID.value_or(m_activeID);
     BrowserTab *tab = findTab(id);
@@ -191,6 +210,10 @@ void BrowserStore::navigate(const std::string &url, Navigation mode, const std::
     if (const auto running = m_reads.find(id); running != m_reads.end())
         running->second->cancel();
     cancelSort(id);
+    if (!Location::isAbsolute(url)) {
+        refuseNavigation(id, url);
+        return;
+    }
     m_destinations[id] = Location::standardized(url);
     m_invalidations.erase(id);
     updateMonitoring();
@@ -220,6 +243,22 @@ void BrowserStore::navigate(const std::string &url, Navigation mode, const std::
         read->start();
 }
 
+// A relative target would be read against the process's working folder and
+// end up in the history, where it makes every later session invalid. It is
+// refused the way a missing folder fails, superseding any read in flight.
+void BrowserStore::refuseNavigation(Uuid id, const std::string &url) {
+    m_reads.erase(id);
+    m_destinations.erase(id);
+    m_invalidations.erase(id);
+    updateMonitoring();
+    BrowserTab &tab = *findTab(id);
+    tab.generation = Uuid::random();
+    tab.loading = false;
+    tab.error = missingFolder(url);
+    if (isActive(id))
+        (void)notify(Change::chrome);
+}
+
 void BrowserStore::refresh() {
     confined("BrowserStore::refresh");
     navigate(active().url(), Navigation::refresh);
@@ -245,7 +284,7 @@ void BrowserStore::goUp() {
         navigate(parent, Navigation::parent);
 }
 
-void BrowserStore::finishRead(const Uuid &id) {
+void BrowserStore::finishRead(Uuid id) {
     m_reads.erase(id);
     m_destinations.erase(id);
     std::set<std::string> changed;
@@ -266,24 +305,24 @@ bool BrowserStore::isCurrentRead(const Uuid &id, const Uuid &generation) const {
 
 // --- Filter, selection, sorting ----------------------------------------------
 
-void BrowserStore::select(const std::set<std::string> &ids) {
+void BrowserStore::select(std::set<std::string> ids) {
     confined("BrowserStore::select");
     BrowserTab &tab = active();
     m_restoredSelections.erase(tab.id);
     ++m_selectionChanges[tab.id];
-    tab.selection = ids;
+    tab.selection = std::move(ids);
     tab.pruneSelection();
     if (!notify(Change::selection))
         return;
     (void)notifySession();
 }
 
-void BrowserStore::filter(const std::string &text) {
+void BrowserStore::filter(std::string text) {
     confined("BrowserStore::filter");
     BrowserTab &tab = active();
     m_restoredSelections.erase(tab.id);
     ++m_selectionChanges[tab.id];
-    tab.setFilter(text);
+    tab.setFilter(std::move(text));
     tab.scrollOffset = 0;
     tab.pruneSelection();
     if (!notify(Change::content))
@@ -291,7 +330,7 @@ void BrowserStore::filter(const std::string &text) {
     (void)notifySession();
 }
 
-void BrowserStore::sort(const FileSort &sort) {
+void BrowserStore::sort(FileSort sort) {
     confined("BrowserStore::sort");
     const Uuid id = m_activeID;
     cancelSort(id);
@@ -313,7 +352,7 @@ void BrowserStore::sort(const FileSort &sort) {
         task->start();
 }
 
-void BrowserStore::cancelSort(const Uuid &id) {
+void BrowserStore::cancelSort(Uuid id) {
     if (const auto it = m_sorts.find(id); it != m_sorts.end()) {
         const auto task = it->second;
         m_sorts.erase(it);
@@ -366,7 +405,7 @@ void BrowserStore::setShowHidden(bool value) {
 
 // --- Watching ----------------------------------------------------------------
 
-void BrowserStore::invalidateDirectories(const std::set<std::string> &urls) {
+void BrowserStore::invalidateDirectories(std::set<std::string> urls) {
     confined("BrowserStore::invalidateDirectories");
     std::set<std::string> changed;
     for (const std::string &url : urls)

@@ -45,8 +45,8 @@ public:
 
     static constexpr std::size_t kMaximumTabs = 50;
 
-    // No urls means one tab at the home folder; an active index out of range
-    // means the first tab. Nothing is read until refresh() or a tab switch.
+    // No urls means one tab at the home folder (relative ones are dropped); an
+    // active index out of range means the first tab. Nothing is read until refresh() or a tab switch.
     BrowserStore(const std::vector<std::string> &urls, long activeIndex, DirectoryReading &reader,
                  ListingOrdering &orderer);
     // `session` must be valid (the caller checked BrowserSession::valid()).
@@ -74,30 +74,32 @@ public:
     // The persisted form of every tab; holds no entries, so it is cheap.
     BrowserSession session() const;
 
-    void addTab(const std::optional<std::string> &url = std::nullopt);
-    void closeTab(const Uuid &id);
-    void switchTab(const Uuid &id);
+    void addTab(std::optional<std::string> url = std::nullopt);
+    // Ids and values are taken by copy: a caller may pass a reference into the
+    // store's own state (store.current().id), which these operations change.
+    void closeTab(Uuid id);
+    void switchTab(Uuid id);
     void nextTab(bool reverse);
     void showError(const std::string &message);
     void dismissError();
 
     // Loads `url` into the tab (the active one when no id is given). History
     // changes only when the first listing arrives; a failure leaves the tab
-    // where it was and shows the error.
-    void navigate(const std::string &url, Navigation mode, const std::optional<Uuid> &tabID = std::nullopt);
+    // where it was and shows the error. A relative path is refused as missing.
+    void navigate(std::string url, Navigation mode, std::optional<Uuid> tabID = std::nullopt);
     void refresh();
     void goBack();
     void goForward();
     void goUp();
 
-    void select(const std::set<std::string> &ids);
-    void filter(const std::string &text);
-    void sort(const FileSort &sort);
+    void select(std::set<std::string> ids);
+    void filter(std::string text);
+    void sort(FileSort sort);
     void saveScroll(double offset);
     void setShowHidden(bool value);
     // Folders that changed on disk: idle tabs showing one are refreshed, loading
     // tabs are refreshed once their read ends.
-    void invalidateDirectories(const std::set<std::string> &urls);
+    void invalidateDirectories(std::set<std::string> urls);
     void startMonitoring();
     void stopMonitoring();
 
@@ -119,12 +121,13 @@ private:
     [[nodiscard]] bool notify(Change change);
     [[nodiscard]] bool notifySession();
 
-    void cancelSort(const Uuid &id);
+    void cancelSort(Uuid id);
     void updateMonitoring();
-    void finishRead(const Uuid &id);
+    void finishRead(Uuid id);
+    void refuseNavigation(Uuid id, const std::string &url);
     bool isCurrentRead(const Uuid &id, const Uuid &generation) const;
     // Reads the tab when it has no entries and is not loading.
-    void loadIfEmpty(const Uuid &id);
+    void loadIfEmpty(Uuid id);
 
     std::vector<BrowserTab> m_tabs;
     Uuid m_activeID;

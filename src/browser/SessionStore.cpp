@@ -3,6 +3,8 @@
 #include "browser/detail/SessionFile.h"
 #include "core/StatePaths.h"
 
+#include <stdexcept>
+
 namespace dromel {
 
 std::string SessionStore::defaultPath() {
@@ -26,8 +28,9 @@ std::optional<BrowserSession> SessionStore::load() const {
 }
 
 void SessionStore::save(const BrowserSession &session) const {
+    // Skipping it quietly would stop every later save without a word.
     if (!session.valid())
-        return;
+        throw std::invalid_argument("the session is not valid (a tab without an absolute folder?)");
     auto slash = m_path.rfind('/');
     if (slash != std::string::npos && slash > 0)
         SessionFile::createFolder(m_path.substr(0, slash));

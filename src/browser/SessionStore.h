@@ -30,9 +30,10 @@ public:
     std::optional<BrowserSession> load() const;
 
     // Writes `session` with mode 0600, creating its folder (and missing
-    // parents) with mode 0700. An invalid session is silently not written.
-    // Throws std::exception (std::system_error for file failures, whose what()
-    // names the path); the previous file is then still intact.
+    // parents) with mode 0700. Throws std::exception (std::system_error for
+    // file failures, whose what() names the path; std::invalid_argument for an
+    // invalid session, which is never written); the previous file is then
+    // still intact.
     void save(const BrowserSession &session) const;
 
 private:

@@ -14,39 +14,32 @@ FileOperationRequest::FileOperationRequest(FileOperationKind kind, std::vector<s
       m_sourceVersions(std::move(sourceVersions)), m_allowLimitedMetadata(allowLimitedMetadata),
       m_undo(std::move(undo)) {}
 
-static constexpr std::string_view kURLPrefix = "file:";
-
-static std::string encodedVersionKey(const std::string &path) {
-    if (json::isValidUtf8(path) && !path.starts_with(kURLPrefix))
-        return path;
-    return Location::fileURL(path, false);
-}
-
-static std::string decodedVersionKey(const std::string &key) {
-    if (!key.starts_with(kURLPrefix))
-        return key;
-    const auto path = Location::pathFromFileURL(key);
-    if (!path)
-        throw JsonDecodeError("Invalid file URL in \"sourceVersions\"", "sourceVersions");
-    return *path;
-}
-
 // A typed name is UTF-8, but an undo request restores a name taken from disk,
-// which may not be. Such a name is written as "/" + its percent-encoded bytes:
-// no valid name contains a slash, so the form cannot clash with a real one.
+// which may not be. Such a name, and any name starting with "/" (invalid, but
+// it must read back as itself to be refused again), is written as "/" + its
+// percent-encoded bytes, slashes included: no valid name contains a slash, so
+// the form cannot clash with a real one.
 static std::string encodedName(const std::string &name) {
     if (json::isValidUtf8(name) && !name.starts_with('/'))
         return name;
-    return Location::fileURL("/" + name, false).substr(std::string_view("file://").size());
+    std::string encoded = "/";
+    for (const char c : Location::percentEncoded(name)) {
+        if (c == '/')
+            encoded += "%2F";
+        else
+            encoded += c;
+    }
+    return encoded;
 }
 
+// Earlier journals left slashes unescaped; taken literally, they read back too.
 static std::string decodedName(const std::string &text) {
     if (!text.starts_with('/'))
         return text;
-    const auto path = Location::pathFromFileURL("file://" + text);
-    if (!path || path->size() < 2 || path->find('/', 1) != std::string::npos)
+    auto name = Location::percentDecoded(std::string_view(text).substr(1));
+    if (!name)
         throw JsonDecodeError("Invalid encoded name", "name");
-    return path->substr(1);
+    return std::move(*name);
 }
 
 Json FileOperationRequest::toJson() const {
@@ -60,7 +53,7 @@ Json FileOperationRequest::toJson() const {
         json["name"] = encodedName(*m_name);
     Json versions = Json::object();
     for (const auto &[path, token] : m_sourceVersions)
-        versions[encodedVersionKey(path)] = json::repairedUtf8(token);
+        versions[json::encodedBytes(path)] = json::encodedBytes(token);
     json["sourceVersions"] = std::move(versions);
     json["allowLimitedMetadata"] = m_allowLimitedMetadata;
     if (m_undo)
@@ -81,7 +74,8 @@ FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
     if (const auto name = json::optionalString(json, "name"))
         request.m_name = decodedName(*name);
     for (const auto &[key, value] : json::requireObject(json, "sourceVersions").items())
-        request.m_sourceVersions[decodedVersionKey(key)] = json::asString(value, "sourceVersions");
+        request.m_sourceVersions[json::decodedBytes(key, "sourceVersions")] =
+            json::decodedBytes(json::asString(value, "sourceVersions"), "sourceVersions");
     request.m_allowLimitedMetadata = json::requireBool(json, "allowLimitedMetadata");
     if (json.contains("undo") && !json.at("undo").is_null())
         request.m_undo = FileUndoRelocation::fromJson(json.at("undo"));

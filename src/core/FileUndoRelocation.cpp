@@ -9,14 +9,15 @@ Json FileUndoRelocation::toJson() const {
     json["operationID"] = operationID.text();
     json["current"] = Location::fileURL(current, false);
     json["original"] = Location::fileURL(original, false);
-    json["identity"] = json::repairedUtf8(identity);
+    json["identity"] = json::encodedBytes(identity);
     return json;
 }
 
 FileUndoRelocation FileUndoRelocation::fromJson(const Json &json) {
     json::expectObject(json, "undo");
     return FileUndoRelocation{json::requireUuid(json, "operationID"), json::requireURLPath(json, "current"),
-                              json::requireURLPath(json, "original"), json::requireString(json, "identity")};
+                              json::requireURLPath(json, "original"),
+                              json::decodedBytes(json::requireString(json, "identity"), "identity")};
 }
 
 } // namespace dromel

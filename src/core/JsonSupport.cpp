@@ -262,5 +262,22 @@ std::string repairedUtf8(std::string_view text) {
     return result;
 }
 
+static constexpr std::string_view kEscapedPrefix = "file://";
+
+std::string encodedBytes(std::string_view bytes) {
+    if (isValidUtf8(bytes) && !bytes.starts_with("file:"))
+        return std::string(bytes);
+    return std::string(kEscapedPrefix) + Location::percentEncoded(bytes);
+}
+
+std::string decodedBytes(std::string_view text, const char *key) {
+    if (!text.starts_with(kEscapedPrefix))
+        return std::string(text);
+    auto bytes = Location::percentDecoded(text.substr(kEscapedPrefix.size()));
+    if (!bytes)
+        throw JsonDecodeError("Invalid escaped text", key);
+    return std::move(*bytes);
+}
+
 } // namespace json
 } // namespace dromel

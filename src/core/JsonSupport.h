@@ -80,5 +80,13 @@ bool isValidUtf8(std::string_view text);
 // `text` with each invalid sequence replaced by U+FFFD.
 std::string repairedUtf8(std::string_view text);
 
+// Any bytes (a path, a name, a message naming either), losslessly: UTF-8 text
+// not starting with "file:" as it is, anything else as "file://" followed by
+// its percent-encoded bytes, which for an absolute path is its file URL.
+std::string encodedBytes(std::string_view bytes);
+// The inverse of encodedBytes; throws JsonDecodeError naming `key` for a bad
+// escape. Text starting with "file:" but not "file://" is taken as it is.
+std::string decodedBytes(std::string_view text, const char *key);
+
 } // namespace json
 } // namespace dromel

@@ -124,6 +124,26 @@ std::optional<std::string> pathFromFileURL(std::string_view url) {
     return standardized(path);
 }
 
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = hexValue(text[i + 1]);
+        const int low = hexValue(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
 std::string lastComponent(std::string_view path) {
     while (path.size() > 1 && path.back() == '/')
         path.remove_suffix(1);

@@ -15,6 +15,10 @@ std::string standardized(std::string_view path);
 // The path with every byte outside A-Z a-z 0-9 - . _ ~ and "/" percent-encoded.
 std::string percentEncoded(std::string_view path);
 
+// The bytes of percent-encoded text, every other character taken as it is; nothing
+// for a bad escape. No standardization: the inverse of percentEncoded exactly.
+std::optional<std::string> percentDecoded(std::string_view text);
+
 // "file://" + the path with every byte outside A-Z a-z 0-9 - . _ ~ and "/"
 // percent-encoded; a folder URL ends in "/".
 std::string fileURL(std::string_view path, bool isFolder);

@@ -41,8 +41,9 @@ OperationProblem OperationProblem::fromErrno(int error, std::string path) {
 Json OperationProblem::toJson() const {
     Json json = Json::object();
     json["code"] = std::string(rawValue(m_code));
-    json["path"] = json::repairedUtf8(m_path);
-    json["detail"] = json::repairedUtf8(m_detail);
+    // Paths and names need not be UTF-8, and messages quote them.
+    json["path"] = json::encodedBytes(m_path);
+    json["detail"] = json::encodedBytes(m_detail);
     return json;
 }
 
@@ -52,7 +53,8 @@ OperationProblem OperationProblem::fromJson(const Json &json) {
     const auto code = problemCodeFromRawValue(json::requireString(json, "code"));
     if (!code)
         throw JsonDecodeError("Unknown problem code", "code");
-    return OperationProblem(*code, json::requireString(json, "path"), json::requireString(json, "detail"));
+    return OperationProblem(*code, json::decodedBytes(json::requireString(json, "path"), "path"),
+                            json::decodedBytes(json::requireString(json, "detail"), "detail"));
 }
 
 } // namespace dromel

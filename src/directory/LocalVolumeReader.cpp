@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <utility>
 
 namespace dromel {
 
@@ -36,6 +37,17 @@ bool isHidden(libmnt_fs *fs) {
     size_t size = 0;
     const char *options = mnt_fs_get_options(fs);
     return options && mnt_optstr_get_option(options, "x-gvfs-hide", &value, &size) == 0;
+}
+
+// A mount of a btrfs subvolume shows that subvolume: its root is the path the
+// "subvol" option names. A bind mount of a folder shows a root below it.
+bool isSubvolumeMount(libmnt_fs *fs, const std::string &root) {
+    char *value = nullptr;
+    size_t size = 0;
+    const char *options = mnt_fs_get_fs_options(fs);
+    if (!options || mnt_optstr_get_option(options, "subvol", &value, &size) != 0 || !value)
+        return false;
+    return Location::standardized(std::string_view(value, size)) == Location::standardized(root);
 }
 
 std::string labelOf(libmnt_fs *fs) {
@@ -69,21 +81,29 @@ std::vector<MountedVolume> LocalVolumeReader::currentVolumes(const std::string &
         return {};
     const std::string home = Location::standardized(StatePaths::homeFolder());
     std::unique_ptr<libmnt_iter, decltype(&mnt_free_iter)> iterator(mnt_new_iter(MNT_ITER_FORWARD),
-                                                                     mnt_free_iter);
+                                                                    mnt_free_iter);
     std::vector<MountedVolume> volumes;
-    std::set<dev_t> devices;
+    std::set<dev_t> mounted;                        // every device seen so far
+    std::set<std::pair<dev_t, std::string>> listed; // device and root of each volume
     libmnt_fs *fs = nullptr;
     while (mnt_table_next_fs(table.get(), iterator.get(), &fs) == 0) {
+        const dev_t device = mnt_fs_get_devno(fs);
+        const bool firstOfDevice = mounted.insert(device).second;
         const char *target = mnt_fs_get_target(fs);
         if (!target || mnt_fs_is_pseudofs(fs) || mnt_fs_is_swaparea(fs) || isHidden(fs))
             continue;
         const std::string path(target);
         if (!isUserLocation(path, home))
             continue;
-        // A bind mount shows a part of a file system (root other than "/") or
-        // the same one again.
-        const char *root = mnt_fs_get_root(fs);
-        if ((root && std::strcmp(root, "/") != 0) || !devices.insert(mnt_fs_get_devno(fs)).second)
+        // A root other than "/" is a btrfs subvolume (the system volume of the
+        // common layout is subvolume "/@" or "/root") or, on a device mounted
+        // before, a bind mount of a part of it. The same root again is a bind
+        // mount of a volume already listed.
+        const char *rootField = mnt_fs_get_root(fs);
+        const std::string root = rootField ? rootField : "/";
+        if (root != "/" && !firstOfDevice && !isSubvolumeMount(fs, root))
+            continue;
+        if (!listed.insert({device, root}).second)
             continue;
         std::string name = labelOf(fs);
         if (name.empty())

@@ -9,8 +9,9 @@ namespace dromel {
 
 // The volumes a user expects to see, from the kernel's mount table: the root
 // file system and real file systems mounted under /media, /run/media, /mnt or
-// the home folder. Pseudo file systems, mounts marked x-gvfs-hide and bind
-// mounts of a file system already listed are left out.
+// the home folder, btrfs subvolume mounts included. Pseudo file systems,
+// mounts marked x-gvfs-hide and bind mounts of a file system already mounted
+// are left out.
 class LocalVolumeReader : public VolumeReading {
 public:
     LocalVolumeReader();

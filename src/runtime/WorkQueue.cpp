@@ -38,11 +38,16 @@ WorkQueue::~WorkQueue() {
 void WorkQueue::async(std::function<void()> job) {
     std::unique_lock lock(m_mutex);
     m_jobs.push_back(std::move(job));
-    if (m_waiting > 0) {
+    // A waiting thread takes one queued job; a woken one still counts as
+    // waiting until it has taken it. More queued jobs than that need a thread
+    // of their own, up to the concurrency.
+    if (static_cast<int>(m_jobs.size()) <= m_waiting) {
         lock.unlock();
         m_wake.notify_one();
         return;
     }
+    if (m_waiting > 0)
+        m_wake.notify_one();
     // Threads that ended on their own are joined here, on a caller's thread.
     for (const std::thread::id id : std::exchange(m_finished, {})) {
         const auto it = std::find_if(m_threads.begin(), m_threads.end(),

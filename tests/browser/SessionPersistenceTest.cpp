@@ -72,6 +72,17 @@ TEST(SessionPersistenceTest, AFailedWriteIsReportedAndTheSameSessionRetried) {
     EXPECT_EQ(errors.size(), 1u);
 }
 
+TEST(SessionPersistenceTest, AnInvalidSessionIsReportedNotSkipped) {
+    test::TempTree tree;
+    const std::string file = tree.path("session.json");
+    SessionPersistence persistence(file, 10ms);
+    std::vector<std::string> errors;
+    persistence.setOnError([&](const std::string &message) { errors.push_back(message); });
+    persistence.schedule(sessionAt("relative/folder"));
+    ASSERT_TRUE(test::waitUntil([&] { return !errors.empty(); })) << "a session that cannot be saved says so";
+    EXPECT_FALSE(inodeOf(file));
+}
+
 TEST(SessionPersistenceTest, FlushWritesAtOnceAndCancelledWorkWritesNothing) {
     test::TempTree tree;
     const std::string file = tree.path("session.json");

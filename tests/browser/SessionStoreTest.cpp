@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -94,12 +95,16 @@ TEST(SessionStore, CorruptOrInvalidFileYieldsNothingAndIsReplacedByTheNextSave) 
     EXPECT_EQ(store.load(), twoTabs());
 }
 
-TEST(SessionStore, InvalidSessionIsSilentlyNotWritten) {
+TEST(SessionStore, AnInvalidSessionIsAFailureAndIsNotWritten) {
     TempTree tree;
     SessionStore store(tree.path("Dromel/session.json"));
-    BrowserSession invalid = twoTabs();
-    invalid.activeIndex = 2;
-    EXPECT_NO_THROW(store.save(invalid));
+    BrowserSession outOfRange = twoTabs();
+    outOfRange.activeIndex = 2;
+    BrowserSession relative = twoTabs();
+    relative.tabs[1].history = {"relative/folder"};
+    for (const BrowserSession &invalid : {outOfRange, relative})
+        EXPECT_THROW(store.save(invalid), std::invalid_argument)
+            << "a skipped save must not look like success";
     struct stat info {};
     EXPECT_NE(::stat(tree.path("Dromel").c_str(), &info), 0) << "nothing is created for an invalid session";
 }

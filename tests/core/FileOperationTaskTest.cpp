@@ -76,6 +76,32 @@ TEST(FileOperationTaskTest, NonUtf8VersionKeysAndNamesCannotPassForOthers) {
     EXPECT_EQ(back.name(), "n\xE9w");
 }
 
+// The journal stores what it is given; an invalid name must come back invalid
+// (to be refused again), and a problem must name the very bytes it named.
+TEST(FileOperationTaskTest, HostileNamesAndNonUtf8ProblemsReadBackAsThemselves) {
+    for (const std::string &name :
+         std::vector<std::string>{"/x", "//x", "a/b", "/", "", "..", "%41", "/%2F", "file:x", "file://x",
+                                  std::string("a\0b", 3), "\xC3\x28", "caf\xC3\xA9"}) {
+        const FileOperationRequest request(FileOperationKind::rename, {"/d/a"}, std::nullopt, name, false, {},
+                                           std::nullopt);
+        const FileOperationRequest back =
+            FileOperationRequest::fromJson(Json::parse(request.toJson().dump()));
+        EXPECT_EQ(back.name(), name) << request.toJson().dump();
+    }
+    using Code = OperationProblem::Code;
+    for (const OperationProblem &problem :
+         {OperationProblem(Code::system, "/d/\xFF\xFE", "cannot open /d/\xFF\xFE: Permission denied"),
+          OperationProblem(Code::invalidName, "n\xE9w", ""),
+          OperationProblem(Code::journal, "file:odd", "file://"),
+          OperationProblem(Code::unsupported, "", "caf\xC3\xA9 %41")}) {
+        EXPECT_EQ(OperationProblem::fromJson(Json::parse(problem.toJson().dump())), problem)
+            << problem.what();
+    }
+    FileOperationTask task = fullTask();
+    task.results[1].problem = OperationProblem(Code::sourceChanged, "/home/u/caf\xE9", "");
+    EXPECT_EQ(FileOperationTask::decode(task.encoded()), task);
+}
+
 TEST(FileOperationTaskTest, MalformedTasksAreRejected) {
     const Json good = fullTask().toJson();
     auto mutated = [&](auto change) {
@@ -93,7 +119,8 @@ TEST(FileOperationTaskTest, MalformedTasksAreRejected) {
     EXPECT_NE(mutated([](Json &j) { j["request"]["sources"][0] = "http://host/a"; }), "decoded");
     EXPECT_NE(mutated([](Json &j) { j["request"]["sources"][0] = "file:///a%00b"; }), "decoded");
     EXPECT_NE(mutated([](Json &j) { j["request"]["id"] = "not-a-uuid"; }), "decoded");
-    EXPECT_NE(mutated([](Json &j) { j["request"]["name"] = "/a%2Fb"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["request"]["name"] = "/a%2"; }), "decoded");
+    EXPECT_NE(mutated([](Json &j) { j["results"][1]["problem"]["path"] = "file://%G0"; }), "decoded");
     EXPECT_NE(mutated([](Json &j) { j["recoveryPaths"] = Json::object(); }), "decoded");
     EXPECT_NE(mutated([](Json &j) { j.erase("results"); }), "decoded");
     EXPECT_NE(decodeError("[]"), "decoded");

@@ -5,6 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <map>
 #include <set>
 
@@ -201,4 +208,71 @@ TEST(LocalDirectoryReaderTest, NamesWithoutADotGetTheirKindOnlyWhenAPatternNames
     for (const char *name : {"Makefile", "README", "backup~", "CMakeLists.txt"})
         EXPECT_NE(kinds[name], "File") << name;
     EXPECT_NE(kinds["Makefile"], kinds["README"]);
+}
+
+namespace {
+
+// A FUSE file system whose daemon is gone, the way a stale sshfs or a crashed
+// rclone leaves it: mounted on /dev/fuse, then the device closed, so every
+// access to it answers ENOTCONN.
+class DeadFuseMount {
+public:
+    explicit DeadFuseMount(const std::string &mountPoint) : m_mountPoint(mountPoint) {
+        const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        const std::string options = "fd=" + std::to_string(fd) +
+                                    ",rootmode=40000,user_id=" + std::to_string(::getuid()) +
+                                    ",group_id=" + std::to_string(::getgid());
+        m_mounted =
+            ::mount("dead", mountPoint.c_str(), "fuse.dead", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+        ::close(fd); // the daemon is gone
+    }
+    ~DeadFuseMount() {
+        if (m_mounted)
+            ::umount2(m_mountPoint.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    std::string m_mountPoint;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+TEST(LocalDirectoryReaderTest, ABrokenItemIsListedWithWhatIsKnownAndTheFolderReadsCompletely) {
+    test::TempTree tree;
+    tree.writeSizedFile("before.txt", 10);
+    tree.writeFile("after");
+    const std::string mountPoint = tree.makeFolder("remote");
+    DeadFuseMount dead(mountPoint);
+    if (!dead.mounted())
+        GTEST_SKIP() << "FUSE mounts are not available here (needs root and /dev/fuse)";
+    struct stat info {};
+    ASSERT_NE(::stat(mountPoint.c_str(), &info), 0);
+    ASSERT_EQ(errno, ENOTCONN) << "the mount must be dead for this test";
+
+    LocalDirectoryReader reader;
+    Outcome outcome;
+    auto read = start(reader, tree.root(), false, outcome);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }, 30s));
+    EXPECT_FALSE(*outcome.finished) << outcome.finished->message();
+    ASSERT_FALSE(outcome.snapshots.empty());
+    ASSERT_TRUE(outcome.snapshots.back().isComplete);
+    std::map<std::string, FileEntry> byName;
+    for (const FileEntry &entry : outcome.snapshots.back().entries)
+        byName.emplace(entry.name(), entry);
+    EXPECT_EQ(byName.size(), 3u);
+    ASSERT_TRUE(byName.contains("remote"));
+    const FileEntry &remote = byName.at("remote");
+    EXPECT_TRUE(remote.isDirectory()) << "the folder entry's type";
+    EXPECT_FALSE(remote.modified());
+    EXPECT_EQ(byName.at("before.txt").size(), 10);
+
+    // Reading the dead folder itself still fails, with the system's error.
+    Outcome itself;
+    auto inner = start(reader, mountPoint, false, itself);
+    ASSERT_TRUE(test::waitUntil([&] { return itself.finished.has_value(); }));
+    EXPECT_EQ(*itself.finished, std::error_code(ENOTCONN, std::system_category()));
 }

@@ -79,7 +79,8 @@ TEST(LocalizationTest, FormatSubstitutesArgumentsOnce) {
     EXPECT_EQ(chinese().format(TextKey::closeNamedTab, QString("文档")), "关闭“文档”");
     // Literals and integers (locale digits, no grouping, like printf's %d) are accepted too.
     EXPECT_EQ(en.format(TextKey::operationProgress, "1.2 MB", 12345), "1.2 MB of 12345");
-    EXPECT_EQ(en.format(TextKey::undoTask, std::string("a\xff" "b")), "Undo “a\uFFFDb”");
+    const std::string notUtf8{'a', '\xff', 'b'};
+    EXPECT_EQ(en.format(TextKey::undoTask, notUtf8), "Undo “a\uFFFDb”");
     EXPECT_EQ(
         en.format(TextKey::statusSelection, en.count(TextKey::items, 3), en.count(TextKey::selected, 1)),
         "3 items, 1 selected");

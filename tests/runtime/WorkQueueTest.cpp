@@ -31,6 +31,31 @@ TEST(WorkQueueTest, NeverRunsMoreJobsThanItsConcurrency) {
     EXPECT_EQ(peak, 2);
 }
 
+// Two jobs queued together on a warm queue (one or both threads waiting) run
+// at the same time: each waits for the other to start.
+TEST(WorkQueueTest, AWarmQueueRunsTwoQueuedJobsAtOnce) {
+    WorkQueue queue(QueueNames::listingOrder());
+    const auto burst = [&] {
+        std::atomic<int> started = 0;
+        std::atomic<int> met = 0;
+        for (int i = 0; i < 2; ++i)
+            queue.async([&] {
+                ++started;
+                const auto deadline = std::chrono::steady_clock::now() + 2s;
+                while (started < 2 && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+                if (started == 2)
+                    ++met;
+            });
+        EXPECT_TRUE(queue.waitForIdle(5000));
+        return met.load();
+    };
+    queue.async([] {}); // one thread, now waiting
+    ASSERT_TRUE(queue.waitForIdle(5000));
+    for (int round = 0; round < 20; ++round)
+        ASSERT_EQ(burst(), 2) << "round " << round;
+}
+
 TEST(WorkQueueTest, WorkersCarryTheLabelAndResultsReturnToMain) {
     WorkQueue queue(QueueNames::session());
     std::string threadName;

@@ -39,7 +39,7 @@ void FileCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (name) {
         const QRect icon(text.left(), option.rect.top() + (option.rect.height() - kIconSide) / 2, kIconSide,
                          kIconSide);
-        cell.icon.paint(painter, icon, Qt::AlignCenter, selected ? QIcon::Selected : QIcon::Normal);
+        cell.icon.paint(painter, icon, Qt::AlignCenter, QIcon::Normal);
         text.setLeft(icon.right() + 1 + kPadding);
     }
     if (text.width() > 0) {

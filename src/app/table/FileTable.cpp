@@ -234,10 +234,15 @@ void FileTable::showEvent(QShowEvent *event) {
     applyPendingScroll();
 }
 
+bool FileTable::editorHasFocus() const {
+    const QWidget *focus = QApplication::focusWidget();
+    return focus && focus != this && isAncestorOf(focus);
+}
+
 bool FileTable::event(QEvent *event) {
     // Keys the list handles win over window shortcuts while it has the focus:
     // Ctrl+C here copies files, not whatever the Edit menu would copy.
-    if (event->type() == QEvent::ShortcutOverride) {
+    if (event->type() == QEvent::ShortcutOverride && !editorHasFocus()) {
         if (ListKeys::command(*static_cast<QKeyEvent *>(event), m_store.windowsKeys)) {
             event->accept();
             return true;
@@ -247,6 +252,12 @@ bool FileTable::event(QEvent *event) {
 }
 
 void FileTable::keyPressEvent(QKeyEvent *event) {
+    // Keys an editor inside the list (the inline rename field) left alone are
+    // not list keys: its Return must not open the item as well.
+    if (editorHasFocus()) {
+        event->ignore();
+        return;
+    }
     if (const auto command = ListKeys::command(*event, m_store.windowsKeys)) {
         event->accept();
         run(*command);
@@ -454,6 +465,9 @@ void FileTable::togglePreview() {
     if (!m_quickLook) {
         m_quickLook = new QuickLook(m_icons, this);
         connect(m_quickLook, &QuickLook::visibilityChanged, this, &FileTable::previewVisibilityChanged);
+        // First shown over the middle of the list; later where the user left it.
+        const QPoint middle = mapToGlobal(rect().center());
+        m_quickLook->move(middle - QPoint(m_quickLook->width() / 2, m_quickLook->height() / 2));
     }
     m_quickLook->showEntry(*entry, m_model->kindText(*entry));
     m_quickLook->show();

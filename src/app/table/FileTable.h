@@ -109,6 +109,8 @@ private:
     void pushSelection();
     void followSelectionInPreview();
     std::optional<FileEntry> previewedEntry() const;
+    // A widget inside the list (an inline editor) has the keyboard focus.
+    bool editorHasFocus() const;
     // The Ctrl-click rule; true when the click was consumed as a toggle.
     bool toggleClick(QMouseEvent *event);
     std::vector<int> selectedRowNumbers() const;

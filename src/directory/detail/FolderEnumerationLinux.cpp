@@ -181,6 +181,20 @@ private:
     std::thread m_thread; // last: starts once everything above exists
 };
 
+// An item whose metadata cannot be read: its name and the type the folder
+// entry records, the folder's device, size 0 for a file and no date.
+RawItem unreadableItem(const dirent &item, const struct statx &folder) {
+    RawItem raw;
+    raw.name = item.d_name;
+    raw.device = makedev(folder.stx_dev_major, folder.stx_dev_minor);
+    raw.inode = item.d_ino;
+    raw.isDirectory = item.d_type == DT_DIR;
+    raw.isLink = item.d_type == DT_LNK;
+    if (!raw.isDirectory)
+        raw.size = 0;
+    return raw;
+}
+
 // Below this many items one thread does it all: a helper thread would cost
 // more than it saves.
 constexpr std::size_t kSharedFrom = 1024;
@@ -212,6 +226,14 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
     Publisher publisher(folder, publish);
     std::optional<EntryBuilder> builder;
     std::size_t count = 0;
+    const auto take = [&](RawItem raw) {
+        if (builder)
+            builder->add(std::move(raw));
+        else
+            publisher.add(std::move(raw));
+        if (++count == kSharedFrom)
+            builder.emplace(publisher);
+    };
 
     for (;;) {
         errno = 0;
@@ -233,7 +255,11 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
         if (::statx(dirFd, item->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kItemMask, &info) != 0) {
             if (errno == ENOENT)
                 continue; // vanished between enumeration and now
-            return systemError(errno);
+            // One broken item (a dead network or FUSE mount answering
+            // ENOTCONN, EIO, ESTALE, EACCES) must not hide its siblings: it is
+            // listed with what the folder itself says about it.
+            take(unreadableItem(*item, own));
+            continue;
         }
         RawItem raw;
         raw.name = std::string(name);
@@ -251,12 +277,7 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
             raw.size = static_cast<std::int64_t>(info.stx_size);
         if (info.stx_mask & STATX_MTIME)
             raw.modified = timeOf(info.stx_mtime);
-        if (builder)
-            builder->add(std::move(raw));
-        else
-            publisher.add(std::move(raw));
-        if (++count == kSharedFrom)
-            builder.emplace(publisher);
+        take(std::move(raw));
     }
     if (builder)
         builder->stop();

@@ -4,52 +4,26 @@
 
 #include <QFile>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 
+#include <bitset>
+#include <fstream>
+#include <unordered_set>
 #include <vector>
 
 namespace dromel::detail {
 
-static constexpr std::size_t kMaxCached = 4096;
+namespace {
 
-// Globs such as "*.tar.gz" span two suffixes, so the key keeps up to two;
-// a name without a dot (Makefile, README) is its own key.
-static std::string_view cacheKey(std::string_view name) {
-    const std::size_t last = name.rfind('.');
-    if (last == std::string_view::npos || last == 0)
-        return name;
-    const std::size_t previous = name.rfind('.', last - 1);
-    if (previous != std::string_view::npos && previous > 0)
-        return name.substr(previous);
-    return name.substr(last);
-}
+constexpr std::size_t kMaxCached = 4096;
 
-std::shared_ptr<const std::string> KindLookup::folderKind() {
-    if (!m_folder)
-        m_folder = FileEntry::internKind("Folder");
-    return m_folder;
-}
-
-// The patterns a name without a dot can match (Makefile, README*, *~): few,
-// so most such names are told apart from them without asking the database.
-static const std::vector<std::string> &dotlessPatterns() {
-    static const std::vector<std::string> patterns = [] {
-        std::vector<std::string> result;
-        for (const QMimeType &type : QMimeDatabase().allMimeTypes())
-            for (const QString &pattern : type.globPatterns())
-                if (!pattern.contains(u'.'))
-                    result.push_back(pattern.toStdString());
-        return result;
-    }();
-    return patterns;
-}
-
-static char lowerAscii(char c) {
+char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Shell-style matching (*, ?, [set]) ignoring ASCII case: fnmatch() with
 // FNM_CASEFOLD converts every name to wide characters, too slow per item.
-static bool globMatches(std::string_view pattern, std::string_view name) {
+bool globMatches(std::string_view pattern, std::string_view name) {
     std::size_t p = 0;
     std::size_t n = 0;
     std::size_t starP = std::string_view::npos;
@@ -98,26 +72,156 @@ static bool globMatches(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-static bool mayHaveNamedType(std::string_view name) {
-    for (const std::string &pattern : dotlessPatterns())
-        if (globMatches(pattern, name))
-            return true;
-    return false;
+// Globs such as "*.tar.gz" span two suffixes, so the key keeps up to two;
+// a name without a dot (Makefile, README) is its own key.
+std::string_view suffixKey(std::string_view name) {
+    const std::size_t last = name.rfind('.');
+    if (last == std::string_view::npos || last == 0)
+        return name;
+    const std::size_t previous = name.rfind('.', last - 1);
+    if (previous != std::string_view::npos && previous > 0)
+        return name.substr(previous);
+    return name.substr(last);
+}
+
+// Whether every name with the same suffix key agrees on `pattern`: "*" and a
+// tail without "*" whose dots are all literal and either absent (the tail
+// then ends after the name's last dot) or two at most with one in front (the
+// tail then lies within the key).
+bool decidedBySuffix(std::string_view pattern) {
+    if (!pattern.starts_with('*'))
+        return false;
+    const std::string_view tail = pattern.substr(1);
+    std::size_t dots = 0;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        if (tail[i] == '*' || tail[i] == '?')
+            return false;
+        if (tail[i] == '[') {
+            const std::size_t close = tail.find(']', i + 1);
+            if (close == std::string_view::npos ||
+                tail.substr(i, close - i).find('.') != std::string_view::npos)
+                return false;
+            i = close;
+        } else if (tail[i] == '.') {
+            ++dots;
+        }
+    }
+    return dots == 0 || (tail.starts_with('.') && dots <= 2);
+}
+
+// The type patterns that are not decided by a name's suffix, read once per
+// process from the shared-mime-info glob lists (or, where there are none, from
+// every type Qt knows, which is much slower).
+class NamePatterns {
+public:
+    static const NamePatterns &instance() {
+        static const NamePatterns patterns;
+        return patterns;
+    }
+
+    // True when a whole-name pattern may match `name` (a superset: case is ignored).
+    bool mayMatch(std::string_view name) const {
+        if (name.size() < m_literalLengths.size() && m_literalLengths[name.size()]) {
+            std::string lower(name);
+            for (char &c : lower)
+                c = lowerAscii(c);
+            if (m_literals.contains(lower))
+                return true;
+        }
+        for (const std::string &pattern : m_globs)
+            if (globMatches(pattern, name))
+                return true;
+        return false;
+    }
+
+    // True when a suffix pattern without a dot ("*~", "*,v") matches a name
+    // without a dot.
+    bool dotlessTailMatches(std::string_view name) const {
+        for (const std::string &pattern : m_dotlessTails)
+            if (globMatches(pattern, name))
+                return true;
+        return false;
+    }
+
+private:
+    NamePatterns() {
+        bool found = false;
+        for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+            std::ifstream globs(QFile::encodeName(folder + QStringLiteral("/mime/globs2")).toStdString());
+            found = found || globs.is_open();
+            // Lines are "weight:type:pattern[:flags]".
+            for (std::string line; std::getline(globs, line);) {
+                if (line.empty() || line.front() == '#')
+                    continue;
+                const std::size_t first = line.find(':');
+                const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
+                if (second == std::string::npos)
+                    continue;
+                const std::size_t end = line.find(':', second + 1);
+                add(line.substr(second + 1, end == std::string::npos ? end : end - second - 1));
+            }
+        }
+        if (!found)
+            for (const QMimeType &type : QMimeDatabase().allMimeTypes())
+                for (const QString &pattern : type.globPatterns())
+                    add(pattern.toStdString());
+    }
+
+    void add(std::string pattern) {
+        if (pattern.empty())
+            return;
+        for (char &c : pattern)
+            c = lowerAscii(c);
+        if (decidedBySuffix(pattern)) {
+            if (pattern.find('.') == std::string::npos)
+                m_dotlessTails.push_back(std::move(pattern));
+        } else if (pattern.find_first_of("*?[") == std::string::npos) {
+            if (pattern.size() < m_literalLengths.size())
+                m_literalLengths[pattern.size()] = true;
+            else
+                m_globs.push_back(pattern); // matched as a glob instead
+            m_literals.insert(std::move(pattern));
+        } else {
+            m_globs.push_back(std::move(pattern));
+        }
+    }
+
+    std::unordered_set<std::string> m_literals;
+    std::bitset<256> m_literalLengths;
+    std::vector<std::string> m_globs;
+    std::vector<std::string> m_dotlessTails;
+};
+
+} // namespace
+
+std::shared_ptr<const std::string> KindLookup::folderKind() {
+    if (!m_folder)
+        m_folder = FileEntry::internKind("Folder");
+    return m_folder;
+}
+
+std::shared_ptr<const std::string> KindLookup::lookUp(std::string_view name) const {
+    const QString fileName = QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+    const QString comment = type.isValid() && !type.isDefault() ? type.comment() : QString();
+    return FileEntry::internKind(comment.isEmpty() ? std::string("File") : comment.toStdString());
 }
 
 std::shared_ptr<const std::string> KindLookup::fileKind(std::string_view name) {
-    if (name.find('.') == std::string_view::npos && !mayHaveNamedType(name)) {
+    const NamePatterns &patterns = NamePatterns::instance();
+    if (patterns.mayMatch(name))
+        return lookUp(name);
+    if (name.find('.') == std::string_view::npos) {
+        if (patterns.dotlessTailMatches(name))
+            return lookUp(name);
         if (!m_plain)
             m_plain = FileEntry::internKind("File");
         return m_plain;
     }
-    const std::string key(cacheKey(name));
+    const std::string key(suffixKey(name));
     if (auto found = m_cache.find(key); found != m_cache.end())
         return found->second;
-    const QString fileName = QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-    const QString comment = type.isValid() && !type.isDefault() ? type.comment() : QString();
-    auto kind = FileEntry::internKind(comment.isEmpty() ? std::string("File") : comment.toStdString());
+    auto kind = lookUp(name);
     if (m_cache.size() < kMaxCached)
         m_cache.emplace(key, kind);
     return kind;

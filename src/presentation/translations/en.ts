@@ -240,8 +240,8 @@
         <translation>Show hidden items</translation>
     </message>
     <message id="windowsKeys">
-        <source>Windows-style keys (Return opens, Delete moves to Trash, F5 refreshes)</source>
-        <translation>Windows-style keys (Return opens, Delete moves to Trash, F5 refreshes)</translation>
+        <source>Use Windows-style keys</source>
+        <translation>Use Windows-style keys</translation>
     </message>
     <message id="restoreTabs">
         <source>Restore tabs at startup</source>
@@ -288,8 +288,8 @@
         <translation>A new language takes effect the next time Dromel starts.</translation>
     </message>
     <message id="invalidPath">
-        <source>This path cannot be opened. Type an absolute path, or one starting with ~.</source>
-        <translation>This path cannot be opened. Type an absolute path, or one starting with ~.</translation>
+        <source>Enter an absolute path or a path beginning with ~/.</source>
+        <translation>Enter an absolute path or a path beginning with ~/.</translation>
     </message>
     <message id="tooManyTabs">
         <source>No more tabs can be opened: 50 is the limit.</source>

@@ -240,8 +240,8 @@
         <translation>显示隐藏项目</translation>
     </message>
     <message id="windowsKeys">
-        <source>Windows-style keys (Return opens, Delete moves to Trash, F5 refreshes)</source>
-        <translation>Windows 风格按键（回车键打开、Delete 键移到回收站、F5 刷新）</translation>
+        <source>Use Windows-style keys</source>
+        <translation>使用 Windows 风格按键</translation>
     </message>
     <message id="restoreTabs">
         <source>Restore tabs at startup</source>
@@ -288,8 +288,8 @@
         <translation>新的语言将在下次启动 Dromel 时生效。</translation>
     </message>
     <message id="invalidPath">
-        <source>This path cannot be opened. Type an absolute path, or one starting with ~.</source>
-        <translation>无法打开此路径。请输入绝对路径或以 ~ 开头的路径。</translation>
+        <source>Enter an absolute path or a path beginning with ~/.</source>
+        <translation>请输入绝对路径或以 ~/ 开头的路径。</translation>
     </message>
     <message id="tooManyTabs">
         <source>No more tabs can be opened: 50 is the limit.</source>

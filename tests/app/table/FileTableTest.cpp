@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -265,6 +266,22 @@ TEST_F(FileTableTest, ListKeysWinOverTheWindowsShortcutsWhileTheListHasFocus) {
     EXPECT_EQ(others, 1) << "keys the list does not handle still reach the window";
 }
 
+TEST_F(FileTableTest, KeysAnEditorInsideTheListLeavesAloneAreNotListKeys) {
+    tree.writeFile("a");
+    open({tree.root()});
+    click(rowOf("a"));
+    auto *editor = new QLineEdit(table->viewport());
+    editor->show();
+    editor->setFocus();
+    ASSERT_TRUE(test::waitUntil([&] { return editor->hasFocus(); }));
+    for (int pressed : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_F2, Qt::Key_Delete})
+        QTest::keyClick(editor, Qt::Key(pressed));
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(takeCommands().empty());
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"a"});
+    delete editor;
+}
+
 TEST_F(FileTableTest, ControlClickTogglesRowsWithWindowsKeys) {
     for (const char *name : {"a", "b", "c"})
         tree.writeFile(name);
@@ -389,13 +406,17 @@ TEST_F(FileTableTest, ScrollPositionIsSavedAndRestoredPerTab) {
     EXPECT_EQ(bar->value(), 2000) << "chrome notices leave the scroll position alone";
     EXPECT_EQ(nameAt(0), "item1000");
 
-    // A restored session scrolls once its listing is long enough.
-    TabSession restored({many}, 0, "", FileSort{}, {}, 1500);
+    // A restored session keeps its selection, and scrolls once its listing is long enough.
+    const std::string chosen = store->current().visibleEntries()[150].id();
+    store->select({chosen});
+    const BrowserSession session = store->session();
     table = nullptr;
     window.reset();
-    open(BrowserSession({restored}, 0));
-    ASSERT_TRUE(test::waitUntil([&] { return table->verticalScrollBar()->value() == 1500; }));
-    EXPECT_EQ(store->current().scrollOffset, 1500);
+    open(session);
+    ASSERT_TRUE(test::waitUntil([&] { return table->verticalScrollBar()->value() == 2000; }));
+    EXPECT_EQ(store->current().scrollOffset, 2000);
+    EXPECT_EQ(store->current().selection, std::set<std::string>{chosen});
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(150, {}));
 }
 
 TEST_F(FileTableTest, NamesThatAreNotUtf8ShowReplacementCharactersAndKeepTheirBytes) {
