@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -39,14 +40,30 @@ public:
             return handled;
         }
         const auto start = Clock::now();
+        const double cpuStart = threadSeconds();
         const bool handled = QApplication::notify(receiver, event);
         --m_depth;
-        longest = std::max(longest, Clock::now() - start);
+        const auto took = Clock::now() - start;
+        if (took > longest) {
+            longest = took;
+            longestEvent = event->type();
+        }
+        longestCpu = std::max(longestCpu, threadSeconds() - cpuStart);
         return handled;
+    }
+
+    // CPU time of the main thread: on a busy machine the wall time of an event
+    // also counts the time the thread waited for a core.
+    static double threadSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
     }
 
     bool measuring = false;
     Clock::duration longest{};
+    double longestCpu = 0;
+    int longestEvent = 0;
 
 private:
     int m_depth = 0;
@@ -102,8 +119,11 @@ void BM_SidebarExpandsTenThousandFolders(benchmark::State &state) {
 
         application->measuring = true;
         const auto start = Clock::now();
+        const double cpuStart = TimingApplication::threadSeconds();
         sidebar.expand(big);
         application->longest = std::max(application->longest, Clock::now() - start);
+        application->longestCpu =
+            std::max(application->longestCpu, TimingApplication::threadSeconds() - cpuStart);
         waitFor([&] { return model.rowCount(big) == kFolderCount; });
         QCoreApplication::processEvents(); // layout and paint
         application->measuring = false;
@@ -140,7 +160,9 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::printf("longest main-thread stall while expanding: %.1f ms (goal 16 ms)\n",
-                std::chrono::duration<double, std::milli>(app.longest).count());
+    std::printf(
+        "longest main-thread stall while expanding: %.1f ms wall (event type %d), %.1f ms CPU (goal 16 ms)\n",
+        std::chrono::duration<double, std::milli>(app.longest).count(), app.longestEvent,
+        app.longestCpu * 1000);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "runtime/MainThread.h"
 #include "shell/Icons.h"
 #include "sidebar/SidebarModel.h"
+#include "sidebar/SidebarWatchSet.h"
 #include "sidebar/XdgUserFolders.h"
 
 #include <QFile>
@@ -26,6 +27,7 @@ namespace dromel {
 namespace {
 
 constexpr int kIndentation = 15;
+constexpr std::size_t kRowsPerTurn = 2000;
 
 bool isFolder(const std::string &path) {
     struct stat info {};
@@ -71,7 +73,9 @@ DirectorySidebar::DirectorySidebar(const std::string &root, DirectoryReading &re
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideMiddle);
+    // The panel's backing shows through.
     setFrameShape(QFrame::NoFrame);
+    viewport()->setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
     Icons::installFallback();
     setAccessibleName(Localization::current().text(TextKey::tree));
@@ -209,7 +213,7 @@ void DirectorySidebar::load(Node &node, bool force) {
     // A folder that has just joined the watch set is read once the monitor
     // confirms it is watched, so nothing between the read and the watch is
     // missed and no second read is needed.
-    if (m_watched.count(*node.url) && !m_confirmed.count(*node.url) && !m_pendingWatches.empty()) {
+    if (m_watch.awaitsConfirmation(*node.url)) {
         node.waitingForWatch = true;
         return;
     }
@@ -250,6 +254,15 @@ void DirectorySidebar::readFinished(const std::weak_ptr<Node> &weak, const Uuid 
                                  }));
 }
 
+// Rows are made a slice per turn of the event loop, so a folder of ten
+// thousand subfolders does not hold up the main thread for one long stretch.
+struct DirectorySidebar::Building {
+    FileEntryList ordered;
+    std::size_t next = 0;
+    std::unordered_map<std::string, std::shared_ptr<Node>> existing; // rows to reuse, by path
+    std::vector<std::shared_ptr<Node>> children;
+};
+
 void DirectorySidebar::sortFinished(const std::weak_ptr<Node> &weak, const Uuid &token,
                                     std::optional<FileEntryList> ordered) {
     const std::shared_ptr<Node> node = weak.lock();
@@ -259,22 +272,37 @@ void DirectorySidebar::sortFinished(const std::weak_ptr<Node> &weak, const Uuid 
         finishLoad(*node, std::nullopt);
         return;
     }
-    std::unordered_map<std::string, std::shared_ptr<Node>> existing;
+    auto building = std::make_shared<Building>();
+    building->ordered = std::move(*ordered);
     if (node->children)
         for (const auto &child : *node->children)
             if (child->url)
-                existing.emplace(*child->url, child);
-    std::vector<std::shared_ptr<Node>> children;
-    children.reserve(ordered->size());
-    for (const FileEntry &entry : *ordered) {
+                building->existing.emplace(*child->url, child);
+    building->children.reserve(building->ordered.size());
+    buildChildren(weak, token, building);
+}
+
+void DirectorySidebar::buildChildren(const std::weak_ptr<Node> &weak, const Uuid &token,
+                                     const std::shared_ptr<Building> &building) {
+    const std::shared_ptr<Node> node = weak.lock();
+    if (!node || node->readGeneration != token)
+        return;
+    const std::size_t end = std::min(building->ordered.size(), building->next + kRowsPerTurn);
+    for (; building->next < end; ++building->next) {
+        const FileEntry &entry = building->ordered[building->next];
         std::string url = Location::appending(*node->url, entry.name());
-        if (auto found = existing.find(url); found != existing.end())
-            children.push_back(found->second);
+        if (auto found = building->existing.find(url); found != building->existing.end())
+            building->children.push_back(found->second);
         else
-            children.push_back(std::make_shared<Node>(Node::Kind::folder, displayName(entry.name()),
-                                                      std::move(url), "folder"));
+            building->children.push_back(std::make_shared<Node>(Node::Kind::folder, displayName(entry.name()),
+                                                                std::move(url), "folder"));
     }
-    finishLoad(*node, std::move(children));
+    if (building->next < building->ordered.size()) {
+        MainThread::post(
+            m_lifetime.guard([this, weak, token, building] { buildChildren(weak, token, building); }));
+        return;
+    }
+    finishLoad(*node, std::move(building->children));
 }
 
 void DirectorySidebar::finishLoad(Node &node, std::optional<std::vector<std::shared_ptr<Node>>> children) {
@@ -354,47 +382,28 @@ void DirectorySidebar::updateMonitoring() {
     for (const Node *node : visibleNodes())
         if (node->url && !node->group && isOpen(*node))
             folders.insert(*node->url);
-    if (folders == m_watched)
-        return;
-    std::set<std::string> confirmed;
-    std::set_intersection(m_confirmed.begin(), m_confirmed.end(), folders.begin(), folders.end(),
-                          std::inserter(confirmed, confirmed.end()));
-    m_confirmed = std::move(confirmed);
-    // Every new non-empty set is reported whole once it is watched.
-    if (!folders.empty())
-        m_pendingWatches.push_back({folders, m_watched});
-    m_watched = folders;
-    m_directoryMonitor->watch(std::move(folders));
+    if (m_watch.change(folders))
+        m_directoryMonitor->watch(std::move(folders));
 }
 
-// The first report after a new watch set lists the whole set: it confirms the
-// watch rather than a change. Folders that were watched before need no
-// reload; those that joined are read now (if waiting) or again (if listed
-// while unwatched). Should a real report equal to the set come first, it is
-// taken for the confirmation and the confirmation that follows for the
-// change, so no change goes unread.
+// A confirmation starts the reads that waited for it, and reads again the
+// folders that were listed while unwatched; any other report is a change.
 void DirectorySidebar::monitorReported(const std::set<std::string> &folders) {
-    if (m_pendingWatches.empty() || m_pendingWatches.front().folders != folders) {
+    const std::optional<SidebarWatchSet::Confirmation> confirmation = m_watch.take(folders);
+    if (!confirmation) {
         refresh(folders);
         return;
     }
-    const PendingWatch watch = std::move(m_pendingWatches.front());
-    m_pendingWatches.pop_front();
-    m_confirmed = watch.folders;
-    std::set<std::string> joined;
-    for (const std::string &folder : watch.folders)
-        if (!watch.previous.count(folder))
-            joined.insert(folder);
-    std::vector<std::weak_ptr<Node>> waiting;
+    std::vector<std::weak_ptr<Node>> affected;
     for (Node *node : visibleNodes())
-        if (node->waitingForWatch || (node->url && joined.count(*node->url) && isOpen(*node)))
-            waiting.push_back(node->weak_from_this());
-    for (const auto &weak : waiting) {
+        if (node->waitingForWatch || (node->url && confirmation->joined.count(*node->url) && isOpen(*node)))
+            affected.push_back(node->weak_from_this());
+    for (const auto &weak : affected) {
         const std::shared_ptr<Node> node = weak.lock();
-        if (!node || !node->url || !watch.folders.count(*node->url))
+        if (!node || !node->url || !confirmation->folders.count(*node->url))
             continue;
         if (node->waitingForWatch)
-            load(*node, false);
+            load(*node, false); // waits on when a later set is still unconfirmed
         else if (node->loading)
             node->dirty = true;
         else if (node->isLoaded())
@@ -423,11 +432,17 @@ void DirectorySidebar::updateVolumes(std::vector<MountedVolume> volumes) {
         rows.push_back(std::make_shared<Node>(Node::Kind::volume, title, url,
                                               url == "/" ? "drive-harddisk" : "drive-removable-media"));
     }
+    // The mount table changes for many reasons (any mount anywhere); only a
+    // different list is news, and the first list is the starting state.
+    if (rows == *m_volumes->children)
+        return;
+    const bool first = !m_volumesListed;
+    m_volumesListed = true;
     replaceChildren(*m_volumes, std::move(rows));
     updateMonitoring();
     if (m_selectedURL)
         reveal(*m_selectedURL);
-    if (onVolumesChanged)
+    if (onVolumesChanged && !first)
         onVolumesChanged();
 }
 

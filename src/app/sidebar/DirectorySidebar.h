@@ -4,10 +4,10 @@
 #include "directory/MountedVolume.h"
 #include "runtime/Lifetime.h"
 #include "sidebar/SidebarNode.h"
+#include "sidebar/SidebarWatchSet.h"
 
 #include <QTreeView>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,7 +49,7 @@ public:
 
     // Called with a folder when the user picks its row.
     std::function<void(const std::string &folder)> onNavigate;
-    // Called after the volumes section changed.
+    // Called when the list of volumes changed (not for the first list).
     std::function<void()> onVolumesChanged;
 
     bool showHidden() const { return m_showHidden; }
@@ -66,7 +66,7 @@ public:
 
     SidebarModel &sidebarModel() const { return *m_model; }
     // The folders the monitor is asked to watch: the expanded visible rows.
-    const std::set<std::string> &watchedFolders() const { return m_watched; }
+    const std::set<std::string> &watchedFolders() const { return m_watch.folders(); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -78,13 +78,6 @@ private:
         std::weak_ptr<Node> at; // the row reached so far
         bool atStart = true;
     };
-    // A watch set sent to the monitor whose first report (the whole set) has
-    // not come back yet.
-    struct PendingWatch {
-        std::set<std::string> folders;
-        std::set<std::string> previous;
-    };
-
     std::vector<std::shared_ptr<Node>> buildSections(const std::string &home);
     void nodeExpanded(const QModelIndex &index);
     void nodeCollapsed(const QModelIndex &index);
@@ -95,6 +88,9 @@ private:
                       const FileEntryList &entries);
     void sortFinished(const std::weak_ptr<Node> &weak, const Uuid &token,
                       std::optional<FileEntryList> ordered);
+    struct Building;
+    void buildChildren(const std::weak_ptr<Node> &weak, const Uuid &token,
+                       const std::shared_ptr<Building> &building);
     void replaceChildren(Node &node, std::vector<std::shared_ptr<Node>> children);
     void finishLoad(Node &node, std::optional<std::vector<std::shared_ptr<Node>>> children);
 
@@ -116,13 +112,12 @@ private:
     Node *m_favourites = nullptr;
     Node *m_home = nullptr; // the tree's home row
     Node *m_volumes = nullptr;
+    bool m_volumesListed = false;
     std::optional<std::string> m_selectedURL; // the folder last revealed
     bool m_syncing = false;                   // the sidebar itself changes rows, expansion or selection
     Uuid m_revealGeneration;
     std::optional<Reveal> m_reveal;
-    std::set<std::string> m_watched;   // last set sent to the monitor
-    std::set<std::string> m_confirmed; // folders known to be watched
-    std::deque<PendingWatch> m_pendingWatches;
+    SidebarWatchSet m_watch;
     std::unique_ptr<DirectoryMonitor> m_directoryMonitor;
     std::unique_ptr<MountedVolumeMonitor> m_volumeMonitor;
     Lifetime m_lifetime;

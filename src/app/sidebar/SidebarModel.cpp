@@ -1,5 +1,6 @@
 #include "sidebar/SidebarModel.h"
 
+#include "shell/DromelTheme.h"
 #include "shell/Icons.h"
 
 #include <QApplication>
@@ -88,12 +89,11 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const {
                                          : QVariant();
     case Qt::FontRole:
         if (caption) {
-            QFont font = QApplication::font();
-            font.setPointSizeF(font.pointSizeF() * 0.85);
+            QFont font = DromelTheme::caption();
             font.setBold(node->group);
             return font;
         }
-        return {};
+        return DromelTheme::body();
     case Qt::ForegroundRole:
         return caption ? QVariant(QApplication::palette().color(QPalette::PlaceholderText)) : QVariant();
     case Qt::SizeHintRole:

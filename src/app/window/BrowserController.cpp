@@ -3,11 +3,14 @@
 #include "core/Location.h"
 #include "core/PathInput.h"
 #include "core/StatePaths.h"
+#include "directory/ListingOrderer.h"
+#include "directory/LocalDirectoryReader.h"
 #include "presentation/Localization.h"
 #include "shell/DesktopActions.h"
 #include "shell/DromelTheme.h"
 #include "shell/Icons.h"
 #include "shell/MaterialHost.h"
+#include "sidebar/DirectorySidebar.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/PathBar.h"
@@ -32,6 +35,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <set>
 
 namespace dromel {
 
@@ -64,6 +69,7 @@ BrowserController::BrowserController(BrowserStore &store, std::string root, QWid
       m_icons(std::make_unique<Icons>()) {
     buildActions();
     buildContent();
+    buildSidebar();
     connectTable();
     m_store.onChange = [this](BrowserStore::Change change) { render(change); };
     qApp->installEventFilter(this);
@@ -328,6 +334,24 @@ void BrowserController::applySymbols() {
     m_toolSettings->setIcon(Symbols::icon(Symbol::settings, colours));
 }
 
+void BrowserController::buildSidebar() {
+    m_sidebarReader = std::make_unique<LocalDirectoryReader>();
+    m_sidebarOrderer = std::make_unique<ListingOrderer>();
+    m_directorySidebar = new DirectorySidebar(m_root, *m_sidebarReader, *m_sidebarOrderer);
+    m_directorySidebar->setShowHidden(m_store.showHidden());
+    m_directorySidebar->onNavigate = [this](const std::string &folder) {
+        m_store.navigate(folder, BrowserStore::Navigation::visit);
+    };
+    // A volume that came or went may hold a tab's folder.
+    m_directorySidebar->onVolumesChanged = [this] {
+        std::set<std::string> folders;
+        for (const BrowserTab &tab : m_store.tabs())
+            folders.insert(tab.url());
+        m_store.invalidateDirectories(folders);
+    };
+    setSidebar(m_directorySidebar);
+}
+
 void BrowserController::setSidebar(QWidget *sidebar) {
     if (m_sidebar)
         m_sidebar->deleteLater();
@@ -434,6 +458,13 @@ void BrowserController::render(BrowserStore::Change change) {
     m_table->render(change);
     if (change == BrowserStore::Change::content)
         renderContent(tab);
+    if (m_directorySidebar) {
+        m_directorySidebar->setShowHidden(m_store.showHidden());
+        if (tab.url() != m_lastTreeURL) {
+            m_lastTreeURL = tab.url();
+            m_directorySidebar->reveal(tab.url());
+        }
+    }
 
     if (QWidget *top = window(); top != this)
         top->setWindowTitle(folderTitle(tab.url()) + QStringLiteral(" \u2014 Dromel"));
@@ -576,6 +607,8 @@ void BrowserController::up() {
 void BrowserController::refresh() {
     m_icons->clear();
     m_store.refresh();
+    if (m_directorySidebar)
+        m_directorySidebar->refresh();
 }
 
 void BrowserController::editPath() {

@@ -26,8 +26,11 @@ class QVBoxLayout;
 namespace dromel {
 
 class DesktopActions;
+class DirectorySidebar;
 class FileTable;
 class Icons;
+class ListingOrderer;
+class LocalDirectoryReader;
 class PathBar;
 class TabStrip;
 
@@ -84,6 +87,7 @@ public:
     QProgressBar *busyIndicator() const { return m_spinner; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *sidebarPane() const { return m_sidebarPane; }
+    DirectorySidebar *directorySidebar() const { return m_directorySidebar; }
     QToolBar *toolbar() const { return m_toolbar; }
     QToolButton *moreButton() const { return m_moreButton; }
 
@@ -114,6 +118,7 @@ protected:
 private:
     void buildActions();
     void buildContent();
+    void buildSidebar();
     void connectTable();
     QToolButton *toolButton(QAction *action);
     void applySymbols();
@@ -139,6 +144,11 @@ private:
     Actions m_actions{};
     DesktopActions *m_desktop;
     std::unique_ptr<Icons> m_icons;
+    // The sidebar reads and orders on services of its own; they outlive it.
+    std::unique_ptr<LocalDirectoryReader> m_sidebarReader;
+    std::unique_ptr<ListingOrderer> m_sidebarOrderer;
+    DirectorySidebar *m_directorySidebar = nullptr;
+    std::string m_lastTreeURL; // the folder last revealed in the sidebar
 
     QSplitter *m_splitter = nullptr;
     QWidget *m_sidebarPane = nullptr;

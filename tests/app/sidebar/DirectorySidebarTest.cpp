@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -236,13 +236,7 @@ TEST_F(SidebarTest, FavouritesFollowTheUserFoldersAndNavigateWhenClicked) {
     EXPECT_FALSE(sidebar->model()->hasChildren(downloads)) << "favourites never expand";
     EXPECT_FALSE(sidebar->model()->flags(section) & Qt::ItemIsSelectable);
 
-    const QPoint centre = sidebar->visualRect(downloads).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, sidebar->viewport()->mapToGlobal(centre),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, sidebar->viewport()->mapToGlobal(centre),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(sidebar->viewport(), &press);
-    QApplication::sendEvent(sidebar->viewport(), &release);
+    QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {}, sidebar->visualRect(downloads).center());
     EXPECT_EQ(navigations, std::vector<std::string>{temp.path("T\xc3\xa9l\xc3\xa9\x63hargements")});
 
     // Without the file the usual names serve, and missing folders are left out.
@@ -252,11 +246,8 @@ TEST_F(SidebarTest, FavouritesFollowTheUserFoldersAndNavigateWhenClicked) {
               (std::vector<std::string>{"Home", "Documents"}));
 }
 
-void sendKey(QWidget *target, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QApplication::sendEvent(target, &release);
+void sendKey(QWidget *target, Qt::Key key) {
+    QTest::keyClick(target, key);
 }
 
 TEST_F(SidebarTest, TheKeyboardReachesTheTreeExpandsWithArrowsAndNavigatesWithReturn) {
