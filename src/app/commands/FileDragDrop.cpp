@@ -33,7 +33,8 @@ FileDragDrop::FileDragDrop(FileTable &table, FileCommandController &commands,
     // before it narrows the selection, so the whole selection can be dragged.
     m_table.setDragEnabled(true);
     m_table.setDragDropMode(QAbstractItemView::DragDrop);
-    addDropTarget(m_table.viewport(), [this](QPoint point) { return tableFolderAt(point); });
+    m_viewport = m_table.viewport();
+    addDropTarget(m_viewport, [this](QPoint point) { return tableFolderAt(point); });
 }
 
 void FileDragDrop::addDropTarget(QWidget *widget,
@@ -72,7 +73,9 @@ std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
 }
 
 bool FileDragDrop::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_table.viewport() && tableMouse(event))
+    // Events also arrive while the table is being destroyed: compare with
+    // the viewport recorded when it was alive, and touch nothing otherwise.
+    if (watched == m_viewport && tableMouse(event))
         return true;
     for (const Target &target : m_targets)
         if (target.widget == watched)

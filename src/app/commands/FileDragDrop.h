@@ -61,6 +61,7 @@ private:
     std::optional<std::string> tableFolderAt(QPoint point) const;
 
     FileTable &m_table;
+    QWidget *m_viewport = nullptr;
     FileCommandController &m_commands;
     std::function<std::string()> m_currentFolder;
     std::vector<Target> m_targets;
