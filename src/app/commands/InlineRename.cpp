@@ -67,9 +67,10 @@ void InlineRename::keyPressEvent(QKeyEvent *event) {
 
 void InlineRename::focusOutEvent(QFocusEvent *event) {
     QLineEdit::focusOutEvent(event);
-    // A sheet opened by the commit takes the focus after we are done; any
-    // other loss of focus leaves the name as it was.
-    if (!m_finished && event->reason() != Qt::PopupFocusReason)
+    // The user clicking or tabbing elsewhere leaves the name as it was; a
+    // window losing activation or a popup does not end the edit.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
         finish(false);
 }
 
