@@ -32,7 +32,6 @@ InlineRename::InlineRename(FileTable &table, BrowserStore &store, const FileEntr
     setText(QString::fromUtf8(entry.name().data(), qsizetype(entry.name().size())));
     setAccessibleName(Localization::current().text(TextKey::rename));
     setFrame(true);
-    connect(this, &QLineEdit::returnPressed, this, [this] { finish(true); });
     // A content render of the list: follow the item, or close when another
     // tab is shown or the item went away.
     connect(&m_table.fileModel(), &QAbstractItemModel::modelReset, this, [this] {
@@ -58,8 +57,11 @@ void InlineRename::place() {
 }
 
 void InlineRename::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape) {
-        finish(false);
+    // Both keys end here: passed on, Return would reach the list and open
+    // the item.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        finish(event->key() != Qt::Key_Escape);
         return;
     }
     QLineEdit::keyPressEvent(event);
