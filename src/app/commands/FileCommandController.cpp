@@ -459,6 +459,7 @@ void FileCommandController::serviceChanged() {
     }
     if (m_button)
         m_button->setText(title);
+    emit stateChanged();
 }
 
 void FileCommandController::taskCompleted(const FileOperationTask &task) {

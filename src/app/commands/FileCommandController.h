@@ -97,6 +97,10 @@ public:
     // The question sheet open for a waiting task, if any (for tests).
     QMessageBox *openQuestion() const;
 
+signals:
+    // The service changed: readiness, tasks or what undo can do.
+    void stateChanged();
+
 private:
     struct CutPreparation;
 

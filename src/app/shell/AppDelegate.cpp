@@ -3,6 +3,8 @@
 #include "browser/BrowserStore.h"
 #include "browser/SessionPersistence.h"
 #include "browser/SessionStore.h"
+#include "commands/FileCommandController.h"
+#include "commands/FileCommandsBinding.h"
 #include "core/Location.h"
 #include "core/StatePaths.h"
 #include "core/Version.h"
@@ -191,6 +193,7 @@ void AppDelegate::buildWindow() {
     m_window->setMinimumSize(kMinimumWindowSize);
     m_window->resize(m_options.fixtureMode && m_options.compact ? kCompactWindowSize : kWindowSize);
     m_controller->installToolbar(m_window.get());
+    FileCommandsBinding::attach(*m_controller, *m_store, m_journalPath);
     if (const QScreen *screen = m_window->screen()) {
         QRect frame(QPoint(), m_window->size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -397,6 +400,16 @@ bool AppDelegate::applicationShouldTerminate() {
         return true;
     if (m_terminating)
         return false;
+    if (FileCommandController *commands = m_controller ? m_controller->fileCommands() : nullptr) {
+        // Running tasks are cancelled first, with the user's consent; the
+        // window then closes again by itself once the service is idle.
+        QPointer<QMainWindow> window(m_window.get());
+        if (!commands->requestQuit([window] {
+                if (window)
+                    window->close();
+            }))
+            return false;
+    }
     if (!m_options.fixtureMode)
         saveGeometry();
     m_defaults->sync();

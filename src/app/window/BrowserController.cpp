@@ -654,11 +654,16 @@ bool BrowserController::hasTextFocus() const {
            qobject_cast<QPlainTextEdit *>(focus) || qobject_cast<QAbstractSpinBox *>(focus);
 }
 
+void BrowserController::setFileCommands(FileCommandController *commands) {
+    m_fileCommands = commands;
+    updateEditActions();
+}
+
 void BrowserController::updateEditActions() {
     // Without the file commands, copy/cut/paste/undo only serve text fields.
     const bool textField = focusedLineEdit() != nullptr;
     for (QAction *action : {m_actions.undo, m_actions.cut, m_actions.copy, m_actions.paste})
-        action->setEnabled(textField);
+        action->setEnabled(textField || m_fileCommands);
     m_actions.selectAll->setEnabled(textField || m_table->fileModel().rowCount() > 0);
 }
 

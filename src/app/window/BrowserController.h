@@ -27,6 +27,7 @@ namespace dromel {
 
 class DesktopActions;
 class DirectorySidebar;
+class FileCommandController;
 class FileTable;
 class Icons;
 class ListingOrderer;
@@ -66,6 +67,9 @@ public:
     const std::string &root() const { return m_root; }
 
     const Actions &actions() const { return m_actions; }
+    // The file commands, once attached (commands/FileCommandsBinding).
+    FileCommandController *fileCommands() const { return m_fileCommands; }
+    void setFileCommands(FileCommandController *commands);
     FileTable *table() const { return m_table; }
     DesktopActions &desktop() const { return *m_desktop; }
     // Opens the settings window (set by the application).
@@ -140,6 +144,7 @@ private:
     std::vector<std::string> selectedPaths() const;
 
     BrowserStore &m_store;
+    FileCommandController *m_fileCommands = nullptr;
     std::string m_root;
     Actions m_actions{};
     DesktopActions *m_desktop;

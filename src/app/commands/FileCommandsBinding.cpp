@@ -1,0 +1,152 @@
+#include "commands/FileCommandsBinding.h"
+
+#include "browser/BrowserStore.h"
+#include "commands/FileCommandController.h"
+#include "commands/FileDragDrop.h"
+#include "commands/InlineRename.h"
+#include "engine/OperationService.h"
+#include "table/FileTable.h"
+#include "window/BrowserController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QToolBar>
+
+namespace dromel::FileCommandsBinding {
+
+namespace {
+
+bool textHasFocus() {
+    return qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr;
+}
+
+bool isFileCommand(ListCommand command) {
+    switch (command) {
+    case ListCommand::copy:
+    case ListCommand::cut:
+    case ListCommand::paste:
+    case ListCommand::undo:
+    case ListCommand::rename:
+    case ListCommand::trash:
+    case ListCommand::newFolder:
+    case ListCommand::operations:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void run(FileCommandController &commands, ListCommand command) {
+    switch (command) {
+    case ListCommand::copy:
+        commands.copy();
+        break;
+    case ListCommand::cut:
+        commands.cut();
+        break;
+    case ListCommand::paste:
+        commands.paste();
+        break;
+    case ListCommand::undo:
+        commands.undo();
+        break;
+    case ListCommand::rename:
+        commands.rename();
+        break;
+    case ListCommand::trash:
+        commands.trash();
+        break;
+    case ListCommand::newFolder:
+        commands.newFolder();
+        break;
+    case ListCommand::operations:
+        commands.showTasks();
+        break;
+    default:
+        break;
+    }
+}
+
+bool canRun(const FileCommandController &commands, ListCommand command) {
+    switch (command) {
+    case ListCommand::copy:
+        return true;
+    case ListCommand::paste:
+        return commands.canPaste();
+    case ListCommand::undo:
+        return commands.ready() && commands.service().canUndo();
+    case ListCommand::operations:
+        return true;
+    default:
+        return commands.ready();
+    }
+}
+
+} // namespace
+
+FileCommandController *attach(BrowserController &window, BrowserStore &store,
+                              const std::string &journalPath) {
+    auto *commands = new FileCommandController(store, journalPath, &window);
+    commands->setParent(&window);
+    window.setFileCommands(commands);
+    FileTable *table = window.table();
+    const BrowserController::Actions &actions = window.actions();
+
+    auto updateActions = [commands, &actions] {
+        const bool ready = commands->ready();
+        for (QAction *action : {actions.newFolder, actions.rename, actions.trash})
+            action->setEnabled(ready);
+        actions.operations->setEnabled(true);
+    };
+    QObject::connect(commands, &FileCommandController::stateChanged, &window, updateActions);
+    updateActions();
+    QObject::connect(actions.newFolder, &QAction::triggered, commands, &FileCommandController::newFolder);
+    QObject::connect(actions.rename, &QAction::triggered, commands, &FileCommandController::rename);
+    QObject::connect(actions.trash, &QAction::triggered, commands, &FileCommandController::trash);
+    QObject::connect(actions.operations, &QAction::triggered, commands, &FileCommandController::showTasks);
+    // The edit entries serve a focused text field first (the window's own
+    // handler), the file list otherwise.
+    const std::pair<QAction *, ListCommand> edits[] = {{actions.undo, ListCommand::undo},
+                                                       {actions.cut, ListCommand::cut},
+                                                       {actions.copy, ListCommand::copy},
+                                                       {actions.paste, ListCommand::paste}};
+    for (const auto &[action, command] : edits) {
+        QObject::connect(action, &QAction::triggered, commands, [commands, command = command] {
+            if (!textHasFocus())
+                run(*commands, command);
+        });
+    }
+
+    if (table) {
+        auto windowRule = table->canRun;
+        table->canRun = [commands, windowRule](ListCommand command) {
+            if (isFileCommand(command))
+                return canRun(*commands, command);
+            return windowRule ? windowRule(command) : false;
+        };
+        QObject::connect(table, &FileTable::commandRequested, commands, [commands](ListCommand command) {
+            if (isFileCommand(command))
+                run(*commands, command);
+        });
+        commands->onCutChanged = [table](const std::unordered_set<std::string> &paths) {
+            table->setCutPaths(paths);
+        };
+        commands->onRenameReady = [table, &store, commands](const FileEntry &entry,
+                                                            const FileCommandController::Versions &versions) {
+            QPointer<FileCommandController> alive(commands);
+            InlineRename::begin(*table, store, entry, versions,
+                                [alive](const std::string &path, const std::string &name,
+                                        const FileCommandController::Versions &captured) {
+                                    if (alive)
+                                        alive->commitRename(path, name, captured);
+                                });
+        };
+        new FileDragDrop(*table, *commands, [&store] { return store.current().url(); });
+    }
+    if (QToolBar *toolbar = window.toolbar())
+        toolbar->addWidget(commands->button());
+    return commands;
+}
+
+} // namespace dromel::FileCommandsBinding

@@ -1,0 +1,166 @@
+#include "commands/FileDragDrop.h"
+
+#include "commands/FileClipboard.h"
+#include "commands/FileCommandController.h"
+#include "table/FileTable.h"
+#include "table/FileTableModel.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMouseEvent>
+
+#include <sys/stat.h>
+
+namespace dromel {
+
+namespace {
+
+std::optional<dev_t> deviceOf(const std::string &path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return info.st_dev;
+}
+
+} // namespace
+
+FileDragDrop::FileDragDrop(FileTable &table, FileCommandController &commands,
+                           std::function<std::string()> currentFolder)
+    : QObject(&table), m_table(table), m_commands(commands), m_currentFolder(std::move(currentFolder)) {
+    // Pressing on a row of a multiple selection then waits for the release
+    // before it narrows the selection, so the whole selection can be dragged.
+    m_table.setDragEnabled(true);
+    m_table.setDragDropMode(QAbstractItemView::DragDrop);
+    m_viewport = m_table.viewport();
+    addDropTarget(m_viewport, [this](QPoint point) { return tableFolderAt(point); });
+}
+
+void FileDragDrop::addDropTarget(QWidget *widget,
+                                 std::function<std::optional<std::string>(QPoint)> folderAt) {
+    if (!widget)
+        return;
+    widget->setAcceptDrops(true);
+    widget->installEventFilter(this);
+    m_targets.push_back(Target{widget, std::move(folderAt)});
+}
+
+bool FileDragDrop::dropMoves(const std::vector<std::string> &sources, const std::string &folder,
+                             Qt::KeyboardModifiers modifiers) {
+    if (modifiers & Qt::ShiftModifier)
+        return true;
+    if (modifiers & Qt::ControlModifier)
+        return false;
+    const auto destination = deviceOf(folder);
+    if (!destination || sources.empty())
+        return false;
+    for (const std::string &source : sources) {
+        struct stat info {};
+        if (::lstat(source.c_str(), &info) != 0 || info.st_dev != *destination)
+            return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
+    const int row = m_table.rowAt(point.y());
+    if (row >= 0) {
+        if (const FileEntry *entry = m_table.fileModel().entryAt(row); entry && entry->isNavigable())
+            return entry->url();
+    }
+    return m_currentFolder();
+}
+
+bool FileDragDrop::eventFilter(QObject *watched, QEvent *event) {
+    // Events also arrive while the table is being destroyed: compare with
+    // the viewport recorded when it was alive, and touch nothing otherwise.
+    if (watched == m_viewport && tableMouse(event))
+        return true;
+    for (const Target &target : m_targets)
+        if (target.widget == watched)
+            return dragEvent(target, event);
+    return false;
+}
+
+bool FileDragDrop::tableMouse(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = m_table.rowAt(mouse->position().toPoint().y());
+        m_pressedAt.reset();
+        if (mouse->button() == Qt::LeftButton && row >= 0)
+            m_pressedAt = mouse->position().toPoint();
+        return false;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!m_pressedAt || !(mouse->buttons() & Qt::LeftButton))
+            return false;
+        if ((mouse->position().toPoint() - *m_pressedAt).manhattanLength() <
+            QApplication::startDragDistance())
+            return false;
+        m_pressedAt.reset();
+        const int row = m_table.rowAt(mouse->position().toPoint().y());
+        if (row >= 0 && !m_table.selectionModel()->isRowSelected(row, {}))
+            m_table.selectRow(row);
+        startDrag();
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressedAt.reset();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void FileDragDrop::startDrag() {
+    const std::vector<FileEntry> entries = m_table.selectedEntries();
+    if (entries.empty())
+        return;
+    std::vector<std::string> paths;
+    m_draggedIDs.clear();
+    for (const FileEntry &entry : entries) {
+        paths.push_back(entry.url());
+        m_draggedIDs[entry.url()] = entry.id();
+    }
+    auto *drag = new QDrag(&m_table);
+    drag->setMimeData(FileClipboard::encodeFiles(paths, false).release());
+    // The outcome does not matter here: a move into this program is done by
+    // the engine, and a move into another program by that program.
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    m_draggedIDs.clear();
+}
+
+bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const auto contents = drop->mimeData() ? FileClipboard::decodeFiles(*drop->mimeData()) : std::nullopt;
+        const auto folder = target.folderAt(drop->position().toPoint());
+        if (!contents || !folder || !m_commands.ready()) {
+            drop->ignore();
+            return true;
+        }
+        const bool move = dropMoves(contents->paths, *folder, drop->modifiers());
+        drop->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
+        drop->accept();
+        if (event->type() == QEvent::Drop) {
+            std::map<std::string, std::string> expected;
+            if (drop->source() == &m_table)
+                expected = m_draggedIDs;
+            m_commands.drop(contents->paths, std::move(expected), *folder, move);
+        }
+        return true;
+    }
+    case QEvent::DragLeave:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace dromel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QDropEvent;
+class QWidget;
+
+namespace dromel {
+
+class FileCommandController;
+class FileTable;
+
+// Drag and drop with the Linux conventions: a drop moves items within one
+// volume and copies them across volumes; Shift forces a move, Ctrl a copy.
+// Items travel as text/uri-list (with the GNOME and KDE forms beside it), so
+// other programs take drags from the list and give drops to it. Every drop
+// becomes a request through the file commands, with versions captured: no
+// drop touches a file by itself, and a drag never deletes its source (a
+// program that moves a dragged item does so itself).
+//
+// Main thread only. Lives as long as the views it watches (parented to the
+// table); the file commands must outlive it.
+class FileDragDrop : public QObject {
+    Q_OBJECT
+
+public:
+    // Drags start from the table's selected rows; drops land on the folder
+    // row under the pointer, or else in the table's current folder.
+    FileDragDrop(FileTable &table, FileCommandController &commands,
+                 std::function<std::string()> currentFolder);
+
+    // Another widget that takes drops, such as a sidebar folder or a tab:
+    // `folderAt` names the folder under a point, or nothing where a drop
+    // cannot land.
+    void addDropTarget(QWidget *widget, std::function<std::optional<std::string>(QPoint)> folderAt);
+
+    // Move or copy for a drop of `sources` into `folder` with these keys held.
+    static bool dropMoves(const std::vector<std::string> &sources, const std::string &folder,
+                          Qt::KeyboardModifiers modifiers);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Target {
+        QPointer<QWidget> widget;
+        std::function<std::optional<std::string>(QPoint)> folderAt;
+    };
+
+    bool tableMouse(QEvent *event);
+    void startDrag();
+    bool dragEvent(const Target &target, QEvent *event);
+    std::optional<std::string> tableFolderAt(QPoint point) const;
+
+    FileTable &m_table;
+    QWidget *m_viewport = nullptr;
+    FileCommandController &m_commands;
+    std::function<std::string()> m_currentFolder;
+    std::vector<Target> m_targets;
+    std::optional<QPoint> m_pressedAt;
+    // The listed identities of what this table is dragging, so a drop back
+    // into the program checks that each item is still the one listed.
+    std::map<std::string, std::string> m_draggedIDs;
+};
+
+} // namespace dromel
