@@ -225,7 +225,7 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     copyData(from.get(), to.get(), info, target, cancel, throttle);
     checkCancellation(cancel);
     if (!limited)
-        detail::transferMetadata(from.get(), to.get(), target);
+        detail::transferMetadata(from.get(), info, to.get(), target);
     if (flush == Flush::now) {
         if (::fsync(to.get()) != 0)
             throw OperationProblem::fromErrno(errno, target);
