@@ -201,6 +201,8 @@ void verify(int source, int target, std::int64_t size, const std::string &target
 
 enum class Flush { now, deferred };
 
+constexpr std::int64_t kEarlyWritebackBytes = 1 << 20;
+
 // With a manifest `record`, the source as opened must still have its stamp,
 // and only the copy is hashed: it must equal the source as it was when the
 // manifest was made, not as it is now.
@@ -223,12 +225,15 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     copyData(from.get(), to.get(), info, target, cancel, throttle);
     checkCancellation(cancel);
     if (!limited)
-        detail::transferMetadata(from.get(), to.get(), target);
+        detail::transferMetadata(from.get(), info, to.get(), target);
     if (flush == Flush::now) {
         if (::fsync(to.get()) != 0)
             throw OperationProblem::fromErrno(errno, target);
-    } else if (::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
-        // Only starts the writeback; the tree's one syncfs waits for it.
+    } else if (info.st_size >= kEarlyWritebackBytes &&
+               ::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
+        // Only starts the writeback of a large file; the tree's one syncfs
+        // waits for it, and small files are left to it whole, so the kernel
+        // writes them out together rather than one small request each.
         throw OperationProblem::fromErrno(errno, target);
     }
     if (!expected) {

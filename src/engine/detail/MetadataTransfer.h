@@ -22,6 +22,8 @@ constexpr mode_t copiedMode(mode_t sourceMode, uid_t sourceOwner, gid_t sourceGr
 // attributes and user-settable inode flags from one open object to another
 // (regular files and folders). Throws OperationProblem(system) for `path`.
 void transferMetadata(int from, int to, const std::string &path);
+// The same with the source's fstat already at hand.
+void transferMetadata(int from, const struct stat &source, int to, const std::string &path);
 
 // The same for a symbolic link, by path and without following it: owner and
 // times (Linux keeps no mode, flags or user attributes on links).

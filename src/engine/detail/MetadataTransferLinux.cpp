@@ -98,18 +98,24 @@ void transferMetadata(int from, int to, const std::string &path) {
     struct stat info {};
     if (::fstat(from, &info) != 0)
         throw OperationProblem::fromErrno(errno, path);
+    transferMetadata(from, info, to, path);
+}
+
+void transferMetadata(int from, const struct stat &info, int to, const std::string &path) {
     transferAttributes(from, to, path);
     // Owner before mode: chown clears set-id bits. Without the privilege to
     // give the copy away, its group may still be one of ours.
+    struct stat copy {};
+    copy.st_uid = info.st_uid;
+    copy.st_gid = info.st_gid;
     if (::fchown(to, info.st_uid, info.st_gid) != 0) {
         if (errno != EPERM)
             throw OperationProblem::fromErrno(errno, path);
         if (::fchown(to, static_cast<uid_t>(-1), info.st_gid) != 0 && errno != EPERM)
             throw OperationProblem::fromErrno(errno, path);
+        if (::fstat(to, &copy) != 0)
+            throw OperationProblem::fromErrno(errno, path);
     }
-    struct stat copy {};
-    if (::fstat(to, &copy) != 0)
-        throw OperationProblem::fromErrno(errno, path);
     if (::fchmod(to, copiedMode(info.st_mode, info.st_uid, info.st_gid, copy.st_uid, copy.st_gid)) != 0)
         throw OperationProblem::fromErrno(errno, path);
     transferFlags(from, to);
