@@ -127,7 +127,6 @@ void FileTable::showContent() {
     m_pendingScroll = tab.scrollOffset;
     updateGeometries();
     applyPendingScroll();
-    m_renderedTab = tab.id;
     followSelectionInPreview();
 }
 
