@@ -66,6 +66,19 @@ void BM_ContentRenderAndPaint(benchmark::State &state) {
     state.counters["rows"] = shown.table->model()->rowCount();
 }
 
+// The same with every row selected: the selection is restored from its ids.
+void BM_ContentRenderAllSelected(benchmark::State &state) {
+    Listing &shown = listing(state);
+    shown.table->selectAll();
+    for (auto _ : state) {
+        shown.table->render(BrowserStore::Change::content);
+        shown.table->viewport()->repaint();
+    }
+    if (shown.table->selectionModel()->selectedRows().size() != shown.table->model()->rowCount())
+        state.SkipWithError("selection not restored");
+    shown.table->clearSelection();
+}
+
 void BM_PaintAtTheEnd(benchmark::State &state) {
     Listing &shown = listing(state);
     QScrollBar *bar = shown.table->verticalScrollBar();
@@ -100,6 +113,7 @@ void BM_StoreSelectAllBaseline(benchmark::State &state) {
 } // namespace
 
 BENCHMARK(BM_ContentRenderAndPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ContentRenderAllSelected)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_PaintAtTheEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_SelectAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_StoreSelectAllBaseline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2);

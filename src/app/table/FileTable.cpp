@@ -127,7 +127,6 @@ void FileTable::showContent() {
     m_pendingScroll = tab.scrollOffset;
     updateGeometries();
     applyPendingScroll();
-    m_renderedTab = tab.id;
     followSelectionInPreview();
 }
 
@@ -141,22 +140,31 @@ void FileTable::showSortIndicator() {
 void FileTable::restoreSelection(const std::set<std::string> &ids) {
     QItemSelection selection;
     int first = -1;
-    if (!ids.empty()) {
-        // Contiguous runs become one range each: a select-all of a large
-        // folder is one range, not one per row.
-        int runStart = -1;
-        const int rows = m_model->rowCount();
-        for (int row = 0; row <= rows; ++row) {
-            const bool selected = row < rows && ids.contains(m_model->entryAt(row)->id());
-            if (selected && runStart < 0)
+    const int rows = m_model->rowCount();
+    // The store keeps a tab's selection within its visible entries, so as many
+    // ids as rows is every row: no id of a large folder needs to be made.
+    if (rows > 0 && ids.size() == static_cast<std::size_t>(rows)) {
+        selection.select(m_model->index(0, 0), m_model->index(rows - 1, FileTableModel::kColumns - 1));
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    // Contiguous runs become one range each (a select-all is one range, not one
+    // per row); the scan stops once every id was found.
+    std::size_t found = 0;
+    int runStart = -1;
+    for (int row = 0; row <= rows && (runStart >= 0 || found < ids.size()); ++row) {
+        const bool selected = row < rows && found < ids.size() && ids.contains(m_model->entryAt(row)->id());
+        if (selected) {
+            ++found;
+            if (runStart < 0)
                 runStart = row;
-            if (!selected && runStart >= 0) {
-                selection.select(m_model->index(runStart, 0),
-                                 m_model->index(row - 1, FileTableModel::kColumns - 1));
-                if (first < 0)
-                    first = runStart;
-                runStart = -1;
-            }
+        } else if (runStart >= 0) {
+            selection.select(m_model->index(runStart, 0),
+                             m_model->index(row - 1, FileTableModel::kColumns - 1));
+            if (first < 0)
+                first = runStart;
+            runStart = -1;
         }
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);

@@ -2,7 +2,6 @@
 
 #include "browser/BrowserStore.h"
 #include "core/FileEntry.h"
-#include "core/Uuid.h"
 #include "table/ListCommand.h"
 
 #include <QElapsedTimer>
@@ -126,7 +125,6 @@ private:
     // The offset the rendered tab asked for, kept until the rows are long
     // enough to reach it (a restored tab loads progressively).
     std::optional<double> m_pendingScroll;
-    std::optional<Uuid> m_renderedTab;
     // A click seen as press and as double-click toggles once (same time stamp).
     std::optional<quint64> m_lastControlClickTimestamp;
     bool m_swallowingClick = false;

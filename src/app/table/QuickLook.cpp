@@ -103,16 +103,19 @@ void QuickLook::showEntry(const FileEntry &entry, const QString &kind) {
         emit loaded();
         return;
     }
-    m_reader.async([path = m_path, name, token = m_token, alive = m_lifetime.weak(), this] {
-        Result result = read(path, name);
-        MainThread::post([alive, this, token, result = std::move(result)]() mutable {
-            if (!alive.expired())
-                arrived(token, std::move(result));
+    // Only plain bytes cross to the reader: no implicitly shared Qt value is
+    // released on two threads.
+    m_reader.async(
+        [path = m_path, fileName = entry.name(), token = m_token, alive = m_lifetime.weak(), this] {
+            Result result = read(path, fileName);
+            MainThread::post([alive, this, token, result = std::move(result)]() mutable {
+                if (!alive.expired())
+                    arrived(token, std::move(result));
+            });
         });
-    });
 }
 
-QuickLook::Result QuickLook::read(const std::string &path, const QString &name) {
+QuickLook::Result QuickLook::read(const std::string &path, const std::string &fileName) {
     Result result;
     // Non-blocking, so a FIFO cannot hold the queue; only regular files are read.
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -128,7 +131,8 @@ QuickLook::Result QuickLook::read(const std::string &path, const QString &name) 
         ::close(descriptor);
         return result;
     }
-    const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(name, &file);
+    const QMimeType type =
+        QMimeDatabase().mimeTypeForFileNameAndData(FileTableModel::displayName(fileName), &file);
     file.seek(0);
     if (type.name().startsWith(QStringLiteral("image/"))) {
         QImageReader reader(&file);

@@ -62,7 +62,7 @@ private:
         QImage image;
         QString text;
     };
-    static Result read(const std::string &path, const QString &name);
+    static Result read(const std::string &path, const std::string &fileName);
     void arrived(const Uuid &token, Result result);
     void showScaledImage();
 

@@ -419,6 +419,39 @@ TEST_F(FileTableTest, ScrollPositionIsSavedAndRestoredPerTab) {
     EXPECT_TRUE(table->selectionModel()->isRowSelected(150, {}));
 }
 
+TEST_F(FileTableTest, EachContentRenderShowsTheTabsSelection) {
+    const std::string first = tree.makeFolder("first");
+    const std::string second = tree.makeFolder("second");
+    for (const char *name : {"a", "b", "c", "d"})
+        tree.writeFile(std::string("first/") + name);
+    open({first, second});
+    const Uuid firstTab = store->current().id;
+    store->windowsKeys = true;
+    click(rowOf("a"));
+    click(rowOf("c"), Qt::ControlModifier);
+    click(rowOf("d"), Qt::ControlModifier);
+    store->switchTab(store->tabs()[1].id);
+    ASSERT_TRUE(settled());
+    EXPECT_FALSE(table->selectionModel()->hasSelection());
+    store->switchTab(firstTab);
+    ASSERT_TRUE(settled());
+    const auto shownRows = [&] {
+        std::set<std::string> names;
+        for (const QModelIndex &index : table->selectionModel()->selectedRows())
+            names.insert(nameAt(index.row()));
+        return names;
+    };
+    EXPECT_EQ(shownRows(), (std::set<std::string>{"a", "c", "d"}));
+    EXPECT_EQ(table->currentIndex().row(), rowOf("a"));
+
+    key(Qt::Key_A, Qt::ControlModifier);
+    table->render(Change::content);
+    EXPECT_EQ(shownRows(), (std::set<std::string>{"a", "b", "c", "d"}));
+    key(Qt::Key_Escape);
+    table->render(Change::content);
+    EXPECT_FALSE(table->selectionModel()->hasSelection());
+}
+
 TEST_F(FileTableTest, NamesThatAreNotUtf8ShowReplacementCharactersAndKeepTheirBytes) {
     const std::string raw = std::string("bad\xff") + "name";
     tree.writeFile(raw, "content");
