@@ -41,10 +41,9 @@ public:
     DirectoryMonitor(const DirectoryMonitor &) = delete;
     DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
 
-    // From any thread; returns once the new folders are watched, so a read
-    // started afterwards misses no change. An unchanged set (after
-    // standardizing) is ignored. Must not be called from onChange's caller
-    // while it waits for the calling thread.
+    // From any thread; blocks until the new folders are watched (one hop to
+    // the monitor's queue), so a read started afterwards misses no change.
+    // An unchanged set (after standardizing) is ignored.
     void watch(std::set<std::string> folders);
     void stop();
 
