@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 namespace dromel {
 
@@ -55,6 +56,8 @@ BrowserStore::BrowserStore(const std::vector<std::string> &urls, long activeInde
         m_tabs.emplace_back(Uuid::random(), Location::standardized(folder));
     const bool inRange = activeIndex >= 0 && static_cast<std::size_t>(activeIndex) < m_tabs.size();
     m_activeID = m_tabs[inRange ? static_cast<std::size_t>(activeIndex) : 0].id;
+    m_refreshTimer.setSingleShot(true);
+    QObject::connect(&m_refreshTimer, &QTimer::timeout, [this] { refreshDeferred(); });
 }
 
 BrowserStore::BrowserStore(const BrowserSession &session, DirectoryReading &reader, ListingOrdering &orderer)
@@ -152,6 +155,10 @@ void BrowserStore::closeTab(Uuid id) {
     m_restoredSelections.erase(id);
     m_destinations.erase(id);
     m_invalidations.erase(id);
+    m_readStarts.erase(id);
+    m_readCosts.erase(id);
+    m_deferredRefreshes.erase(id);
+    m_urgentInvalidations.erase(id);
     m_tabs.erase(m_tabs.begin() + position);
     updateMonitoring();
     if (id == m_activeID)
@@ -216,6 +223,7 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
     }
     m_destinations[id] = Location::standardized(url);
     m_invalidations.erase(id);
+    m_urgentInvalidations.erase(id);
     updateMonitoring();
 
     const auto changes = m_selectionChanges.find(id);
@@ -237,6 +245,7 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
     // supersedes this read cleanly.
     auto read = std::make_shared<detail::StoreRead>(*this, std::move(setup));
     m_reads[id] = read;
+    m_readStarts[id] = std::chrono::steady_clock::now();
     if (isActive(id) && !notify(Change::chrome))
         return;
     if (isCurrentRead(id, generation))
@@ -248,8 +257,10 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
 // refused the way a missing folder fails, superseding any read in flight.
 void BrowserStore::refuseNavigation(Uuid id, const std::string &url) {
     m_reads.erase(id);
+    m_readStarts.erase(id);
     m_destinations.erase(id);
     m_invalidations.erase(id);
+    m_urgentInvalidations.erase(id);
     updateMonitoring();
     BrowserTab &tab = *findTab(id);
     tab.generation = Uuid::random();
@@ -287,15 +298,59 @@ void BrowserStore::goUp() {
 void BrowserStore::finishRead(Uuid id) {
     m_reads.erase(id);
     m_destinations.erase(id);
+    if (const auto started = m_readStarts.find(id); started != m_readStarts.end()) {
+        const auto now = std::chrono::steady_clock::now();
+        m_readCosts[id] = {now - started->second, now};
+        m_readStarts.erase(started);
+    }
     std::set<std::string> changed;
     if (auto it = m_invalidations.find(id); it != m_invalidations.end()) {
         changed = std::move(it->second);
         m_invalidations.erase(it);
     }
+    const bool urgent = m_urgentInvalidations.erase(id) != 0;
     updateMonitoring();
     // The folder changed on disk while it was being read.
-    if (BrowserTab *tab = findTab(id); tab && changed.count(tab->url()) != 0)
-        navigate(tab->url(), Navigation::refresh, id);
+    if (BrowserTab *tab = findTab(id); tab && changed.count(tab->url()) != 0) {
+        if (urgent)
+            navigate(tab->url(), Navigation::refresh, id);
+        else
+            refreshChanged(id);
+    }
+}
+
+void BrowserStore::refreshChanged(Uuid id) {
+    BrowserTab *tab = findTab(id);
+    if (!tab)
+        return;
+    if (const auto cost = m_readCosts.find(id); cost != m_readCosts.end()) {
+        const auto due = cost->second.end + kRefreshSpacing * cost->second.duration;
+        const auto now = std::chrono::steady_clock::now();
+        if (due > now) {
+            m_deferredRefreshes.insert(id);
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+            if (!m_refreshTimer.isActive() || m_refreshTimer.remainingTimeAsDuration() > wait)
+                m_refreshTimer.start(wait);
+            return;
+        }
+    }
+    navigate(tab->url(), Navigation::refresh, id);
+}
+
+void BrowserStore::refreshDeferred() {
+    const std::set<Uuid> ids = std::exchange(m_deferredRefreshes, {});
+    const auto alive = m_lifetime.weak();
+    for (const Uuid &id : ids) {
+        if (alive.expired())
+            return;
+        BrowserTab *tab = findTab(id);
+        if (!tab)
+            continue;
+        if (tab->loading)
+            m_invalidations[id].insert(tab->url());
+        else
+            refreshChanged(id);
+    }
 }
 
 bool BrowserStore::isCurrentRead(const Uuid &id, const Uuid &generation) const {
@@ -393,6 +448,8 @@ void BrowserStore::setShowHidden(bool value) {
         cancelSort(tab.id);
     m_destinations.clear();
     m_invalidations.clear();
+    m_urgentInvalidations.clear();
+    m_readStarts.clear();
     for (BrowserTab &tab : m_tabs) {
         tab.generation = Uuid::random();
         tab.loading = false;
@@ -407,6 +464,10 @@ void BrowserStore::setShowHidden(bool value) {
 
 void BrowserStore::invalidateDirectories(std::set<std::string> urls) {
     confined("BrowserStore::invalidateDirectories");
+    invalidate(std::move(urls), false);
+}
+
+void BrowserStore::invalidate(std::set<std::string> urls, bool spaced) {
     std::set<std::string> changed;
     for (const std::string &url : urls)
         changed.insert(Location::standardized(url));
@@ -429,8 +490,12 @@ void BrowserStore::invalidateDirectories(std::set<std::string> urls) {
             hits.insert(destination->second);
         if (hits.empty())
             continue;
-        if (tab->loading)
+        if (tab->loading) {
             m_invalidations[id].merge(hits);
+            if (!spaced)
+                m_urgentInvalidations.insert(id);
+        } else if (spaced)
+            refreshChanged(id);
         else
             navigate(tab->url(), Navigation::refresh, id);
     }
@@ -441,15 +506,30 @@ void BrowserStore::startMonitoring() {
     if (m_monitor)
         return;
     m_monitorGeneration = Uuid::random();
+    // Every read starts after updateMonitoring() has returned, so a folder
+    // new to the watch set needs no report: only listings made before now
+    // may have missed a change.
+    DirectoryMonitor::Options options;
+    options.reportNewlyWatched = false;
     m_monitor = std::make_unique<DirectoryMonitor>(
-        true, [this, alive = m_lifetime.weak(),
-               generation = m_monitorGeneration](const std::set<std::string> &urls) {
+        true,
+        [this, alive = m_lifetime.weak(),
+         generation = m_monitorGeneration](const std::set<std::string> &urls) {
             MainThread::post([this, alive, generation, urls] {
                 if (!alive.expired() && m_monitorGeneration == generation)
-                    invalidateDirectories(urls);
+                    invalidate(urls, true);
             });
-        });
+        },
+        options);
     updateMonitoring();
+    std::set<std::string> unwatchedListings;
+    for (const BrowserTab &tab : m_tabs)
+        if (tab.loading || !tab.entries().empty())
+            unwatchedListings.insert(tab.url());
+    for (const auto &[id, folder] : m_destinations)
+        unwatchedListings.insert(folder);
+    if (!unwatchedListings.empty())
+        invalidate(std::move(unwatchedListings), false);
 }
 
 void BrowserStore::stopMonitoring() {

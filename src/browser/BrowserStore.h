@@ -7,6 +7,9 @@
 #include "core/Uuid.h"
 #include "runtime/Lifetime.h"
 
+#include <QTimer>
+
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,6 +103,11 @@ public:
     // Folders that changed on disk: idle tabs showing one are refreshed, loading
     // tabs are refreshed once their read ends.
     void invalidateDirectories(std::set<std::string> urls);
+    // Changes seen by the monitor are applied the same way, but a tab is
+    // re-read no sooner than kRefreshSpacing times its last read's duration
+    // after that read ended: a folder that changes all the time (a download
+    // in a huge folder) costs at most a fifth of the time re-reading it.
+    static constexpr int kRefreshSpacing = 4;
     void startMonitoring();
     void stopMonitoring();
 
@@ -124,6 +132,10 @@ private:
     void cancelSort(Uuid id);
     void updateMonitoring();
     void finishRead(Uuid id);
+    void invalidate(std::set<std::string> urls, bool spaced);
+    // Refreshes the idle tab now, or once its spacing has passed.
+    void refreshChanged(Uuid id);
+    void refreshDeferred();
     void refuseNavigation(Uuid id, const std::string &url);
     bool isCurrentRead(const Uuid &id, const Uuid &generation) const;
     // Reads the tab when it has no entries and is not loading.
@@ -143,6 +155,19 @@ private:
     std::unordered_map<Uuid, std::set<std::string>> m_restoredSelections;
     std::unique_ptr<DirectoryMonitor> m_monitor;
     Uuid m_monitorGeneration;
+    // When each running read started, and how long each tab's last read took
+    // and when it ended: the spacing of change-driven refreshes.
+    struct ReadCost {
+        std::chrono::steady_clock::duration duration{};
+        std::chrono::steady_clock::time_point end;
+    };
+    std::unordered_map<Uuid, std::chrono::steady_clock::time_point> m_readStarts;
+    std::unordered_map<Uuid, ReadCost> m_readCosts;
+    std::set<Uuid> m_deferredRefreshes;
+    // Loading tabs told of a change by a caller (after a file operation), not
+    // by the monitor: re-read as soon as their read ends.
+    std::set<Uuid> m_urgentInvalidations;
+    QTimer m_refreshTimer;
     // Posted jobs and notices hold this weakly to learn whether the store is gone.
     Lifetime m_lifetime;
 };

@@ -9,18 +9,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace dromel {
 
 namespace {
 
+// IN_MODIFY: a file being written (a download, a log) changes size long
+// before it is closed.
 constexpr std::uint32_t kItemEvents =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE;
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE | IN_MODIFY;
 constexpr std::uint32_t kSelfEvents = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 constexpr std::uint32_t kStructureEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 
@@ -52,27 +56,46 @@ public:
           m_options(options) {}
     ~State() { stop(); }
 
-    void watch(const std::set<std::string> &folders, bool force) {
+    // Watches are added and removed one by one: a folder that stays in the
+    // set keeps its watch, so nothing can have been missed for it.
+    void watch(const std::set<std::string> &folders) {
         std::set<std::string> normalized;
         for (const std::string &folder : folders)
             normalized.insert(Location::standardized(folder));
-        if (!force && normalized == m_urls)
+        if (normalized == m_urls)
             return;
-        stop();
-        m_urls = std::move(normalized);
-        if (m_urls.empty())
+        if (normalized.empty()) {
+            stop();
             return;
-        for (const std::string &url : m_urls)
-            m_canonical[url] = physicalPath(url);
-        if (!startInotify()) {
-            qWarning("Dromel: inotify unavailable; using a five-second refresh fallback");
-            std::weak_ptr<State> weak = weak_from_this();
-            m_fallback = m_queue.every(m_options.fallbackPeriod, [weak] {
-                if (auto state = weak.lock())
-                    state->m_onChange(state->m_urls);
-            });
         }
-        m_onChange(m_urls);
+        std::set<std::string> added;
+        for (const std::string &url : normalized)
+            if (!m_urls.contains(url))
+                added.insert(url);
+        for (auto it = m_urls.begin(); it != m_urls.end();) {
+            if (normalized.contains(*it)) {
+                ++it;
+                continue;
+            }
+            release(*it);
+            m_canonical.erase(*it);
+            m_pending.erase(*it);
+            m_reroot.erase(*it);
+            it = m_urls.erase(it);
+        }
+        for (const std::string &url : added) {
+            m_urls.insert(url);
+            m_canonical[url] = physicalPath(url);
+        }
+        if (!m_fallback.active()) {
+            bool watching = m_fd >= 0 || startInotify();
+            for (auto it = added.begin(); watching && it != added.end(); ++it)
+                watching = attach(*it);
+            if (!watching)
+                startFallback();
+        }
+        if (m_options.reportNewlyWatched && !added.empty())
+            m_onChange(added);
     }
 
     void stop() {
@@ -82,29 +105,69 @@ public:
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
+        m_watches.clear();
         m_folders.clear();
+        m_roots.clear();
         m_pending.clear();
+        m_reroot.clear();
         m_urls.clear();
         m_canonical.clear();
-        m_rebuild = false;
     }
 
 private:
-    std::set<std::string> roots() const {
-        std::set<std::string> result;
-        for (const auto &[url, physical] : m_canonical) {
-            result.insert(nearestExistingFolder(physical));
-            if (m_includeParentChanges && physical != "/")
-                result.insert(nearestExistingFolder(Location::parent(physical)));
+    struct Watch {
+        int wd = -1;
+        int users = 0; // watched URLs relying on it
+    };
+
+    // The folders inotify watches for `url`: the nearest existing folder of
+    // its physical path, and of its parent when parent changes count.
+    std::vector<std::string> rootsOf(const std::string &url) const {
+        const std::string &physical = m_canonical.at(url);
+        std::vector<std::string> roots{nearestExistingFolder(physical)};
+        if (m_includeParentChanges && physical != "/") {
+            std::string parent = nearestExistingFolder(Location::parent(physical));
+            if (parent != roots.front())
+                roots.push_back(std::move(parent));
         }
-        return result;
+        return roots;
     }
 
     bool startInotify() {
         m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (m_fd < 0)
             return false;
-        for (std::string root : roots()) {
+        std::weak_ptr<State> weak = weak_from_this();
+        m_readable = m_queue.watchReadable(m_fd, [weak] {
+            if (auto state = weak.lock())
+                state->readEvents();
+        });
+        return true;
+    }
+
+    void startFallback() {
+        m_readable.cancel();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_watches.clear();
+        m_folders.clear();
+        m_roots.clear();
+        qWarning("Dromel: inotify unavailable; using a five-second refresh fallback");
+        std::weak_ptr<State> weak = weak_from_this();
+        m_fallback = m_queue.every(m_options.fallbackPeriod, [weak] {
+            if (auto state = weak.lock())
+                state->m_onChange(state->m_urls);
+        });
+    }
+
+    bool attach(const std::string &url) {
+        for (std::string root : rootsOf(url)) {
+            if (auto found = m_watches.find(root); found != m_watches.end()) {
+                ++found->second.users;
+                m_roots[url].push_back(root);
+                continue;
+            }
             int wd = -1;
             // A folder can vanish between the look and the watch: step upwards.
             for (;;) {
@@ -113,20 +176,36 @@ private:
                     break;
                 root = nearestExistingFolder(Location::parent(root));
             }
-            if (wd < 0) {
-                ::close(m_fd);
-                m_fd = -1;
-                m_folders.clear();
+            if (wd < 0)
                 return false;
-            }
-            m_folders[wd] = root;
+            Watch &watch = m_watches[root];
+            watch.wd = wd;
+            ++watch.users;
+            m_folders.emplace(wd, root);
+            m_roots[url].push_back(root);
         }
-        std::weak_ptr<State> weak = weak_from_this();
-        m_readable = m_queue.watchReadable(m_fd, [weak] {
-            if (auto state = weak.lock())
-                state->readEvents();
-        });
         return true;
+    }
+
+    void release(const std::string &url) {
+        const auto roots = m_roots.find(url);
+        if (roots == m_roots.end())
+            return;
+        for (const std::string &root : roots->second) {
+            const auto found = m_watches.find(root);
+            if (found == m_watches.end() || --found->second.users > 0)
+                continue;
+            const int wd = found->second.wd;
+            m_watches.erase(found);
+            // Two paths to one folder share a descriptor: keep it while used.
+            const bool shared = std::any_of(m_watches.begin(), m_watches.end(),
+                                            [wd](const auto &entry) { return entry.second.wd == wd; });
+            if (!shared) {
+                ::inotify_rm_watch(m_fd, wd);
+                m_folders.erase(wd);
+            }
+        }
+        m_roots.erase(roots);
     }
 
     void readEvents() {
@@ -152,13 +231,17 @@ private:
         const auto folder = m_folders.find(event.wd);
         if (folder == m_folders.end())
             return;
+        const std::string directory = folder->second;
         if (event.mask & kSelfEvents) {
-            // The watched folder itself moved or vanished: watch afresh.
-            m_rebuild = true;
-            m_pending.insert(m_urls.begin(), m_urls.end());
+            // A watched folder itself moved or vanished: whoever relied on it
+            // is reported and watched afresh from where things now are.
+            for (const auto &[url, roots] : m_roots)
+                if (std::find(roots.begin(), roots.end(), directory) != roots.end()) {
+                    m_pending.insert(url);
+                    m_reroot.insert(url);
+                }
             return;
         }
-        const std::string &directory = folder->second;
         const std::string path = event.len > 0 ? Location::appending(directory, event.name) : directory;
         for (const auto &[url, physical] : m_canonical) {
             const bool itself = physical == path;
@@ -168,7 +251,7 @@ private:
             // Something on the way to a watched folder appeared or went away;
             // the nearest existing ancestor may now be another folder.
             if ((itself || below) && (event.mask & kStructureEvents))
-                m_rebuild = true;
+                m_reroot.insert(url);
         }
     }
 
@@ -186,10 +269,16 @@ private:
         std::set<std::string> taken;
         taken.swap(m_pending);
         m_timer = {};
-        if (m_rebuild) {
-            const std::set<std::string> urls = m_urls;
-            watch(urls, true);
-            return;
+        if (!m_reroot.empty() && m_fd >= 0) {
+            const std::set<std::string> reroot = std::exchange(m_reroot, {});
+            bool watching = true;
+            for (const std::string &url : reroot) {
+                release(url);
+                m_canonical[url] = physicalPath(url);
+                watching = watching && attach(url);
+            }
+            if (!watching)
+                startFallback();
         }
         if (!taken.empty())
             m_onChange(taken);
@@ -200,14 +289,16 @@ private:
     const ChangeHandler m_onChange;
     const Options m_options;
     std::set<std::string> m_urls;
-    std::map<std::string, std::string> m_canonical; // url → physical path
-    std::map<int, std::string> m_folders;           // watch descriptor → folder
+    std::map<std::string, std::string> m_canonical;          // url → physical path
+    std::map<std::string, std::vector<std::string>> m_roots; // url → folders watched for it
+    std::map<std::string, Watch> m_watches;                  // folder → its watch
+    std::map<int, std::string> m_folders;                    // watch descriptor → folder
     std::set<std::string> m_pending;
+    std::set<std::string> m_reroot; // urls whose watched folders must be found again
     SerialQueue::Handle m_readable;
     SerialQueue::Handle m_timer;
     SerialQueue::Handle m_fallback;
     int m_fd = -1;
-    bool m_rebuild = false;
 };
 
 DirectoryMonitor::DirectoryMonitor(bool includeParentChanges, ChangeHandler onChange)
@@ -223,11 +314,7 @@ DirectoryMonitor::~DirectoryMonitor() {
 }
 
 void DirectoryMonitor::watch(std::set<std::string> folders) {
-    std::weak_ptr<State> weak = m_state;
-    m_queue->async([weak, folders = std::move(folders)] {
-        if (auto state = weak.lock())
-            state->watch(folders, false);
-    });
+    m_queue->sync([this, &folders] { m_state->watch(folders); });
 }
 
 void DirectoryMonitor::stop() {

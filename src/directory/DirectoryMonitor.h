@@ -12,11 +12,13 @@ class SerialQueue;
 
 // Watches a set of folders (absolute paths) and reports, in batches coalesced
 // over 150 ms, which of them may have changed: an item directly inside was
-// created, deleted, moved, written or had its attributes changed. Changes
-// deeper down do not count. Symbolic links in the paths are resolved; a folder
-// that does not exist yet is watched through its nearest existing ancestor.
-// Every watch of a new, non-empty set reports the whole set once. Where inotify
-// cannot be had, the whole set is reported every five seconds instead.
+// created, deleted, moved, written (also while still open) or had its
+// attributes changed. Changes deeper down do not count. Symbolic links in the
+// paths are resolved; a folder that does not exist yet is watched through its
+// nearest existing ancestor. Folders are watched one by one: a folder that
+// stays in the set keeps its watch, and only folders new to the set are
+// reported once (a client that read them before may have missed changes).
+// Where inotify cannot be had, the whole set is reported every five seconds.
 //
 // onChange runs on the monitor's own queue, never the main thread.
 class DirectoryMonitor {
@@ -26,6 +28,9 @@ public:
     struct Options {
         std::chrono::milliseconds coalescing{150};
         std::chrono::milliseconds fallbackPeriod{5000};
+        // Off for a client that reads a folder only after watch() returned:
+        // nothing can have been missed for it.
+        bool reportNewlyWatched = true;
     };
 
     // With includeParentChanges each folder's parent is watched too, so that
@@ -36,7 +41,9 @@ public:
     DirectoryMonitor(const DirectoryMonitor &) = delete;
     DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
 
-    // From any thread; an unchanged set (after standardizing) is ignored.
+    // From any thread; blocks until the new folders are watched (one hop to
+    // the monitor's queue), so a read started afterwards misses no change.
+    // An unchanged set (after standardizing) is ignored.
     void watch(std::set<std::string> folders);
     void stop();
 

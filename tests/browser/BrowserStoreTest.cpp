@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 
 using namespace dromel;
 using namespace std::chrono_literals;
@@ -40,6 +42,20 @@ struct Recorder {
 };
 
 using Words = std::vector<std::string>;
+
+// The real reader, counting the reads it is asked for, per folder.
+class CountingReader : public DirectoryReading {
+public:
+    std::unique_ptr<DirectoryRead> snapshots(const std::string &folder, bool showHidden,
+                                             SnapshotHandler onSnapshot, FinishHandler onFinish) override {
+        ++reads[folder];
+        return m_reader.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
+    }
+    std::map<std::string, int> reads;
+
+private:
+    LocalDirectoryReader m_reader;
+};
 
 class BrowserStoreTest : public ::testing::Test {
 protected:
@@ -340,4 +356,50 @@ TEST_F(BrowserStoreTest, TheMonitorRefreshesIdleTabsShowingAChangedFolder) {
     tree.writeFile("shown/later");
     test::spinFor(400ms);
     EXPECT_EQ(store.current().entries().size(), 1u) << "no events after stopMonitoring";
+}
+
+TEST_F(BrowserStoreTest, ANavigationReadsItsDestinationOnceAndNoOtherTab) {
+    std::vector<std::string> folders;
+    for (int i = 0; i < 5; ++i) {
+        folders.push_back(tree.makeFolder("tab" + std::to_string(i)));
+        tree.writeFile("tab" + std::to_string(i) + "/item");
+    }
+    const std::string destination = tree.makeFolder("destination");
+    tree.writeFile("destination/item");
+    CountingReader counting;
+    BrowserStore store(folders, 0, counting, orderer);
+    store.startMonitoring();
+    for (const BrowserTab &tab : std::vector<BrowserTab>(store.tabs())) {
+        store.switchTab(tab.id);
+        ASSERT_TRUE(settled(store));
+    }
+    test::spinFor(500ms); // any report of the watch set would have come by now
+    counting.reads.clear();
+
+    store.navigate(destination, Navigation::visit);
+    ASSERT_TRUE(settled(store));
+    test::spinFor(500ms);
+    EXPECT_EQ(counting.reads, (std::map<std::string, int>{{destination, 1}}));
+
+    // The guarantee stays: a change after the watch began is seen.
+    tree.writeFile("destination/later");
+    ASSERT_TRUE(test::waitUntil([&] { return store.current().entries().size() == 2; }));
+}
+
+TEST_F(BrowserStoreTest, AFileStillBeingWrittenShowsItsGrowingSize) {
+    BrowserStore store({tree.root()}, 0, reader, orderer);
+    std::FILE *download = std::fopen(tree.path("download.part").c_str(), "w");
+    ASSERT_NE(download, nullptr);
+    store.startMonitoring();
+    store.refresh();
+    ASSERT_TRUE(settled(store));
+    const auto sizeShown = [&] {
+        const auto &entries = store.current().entries();
+        return entries.empty() ? std::optional<std::int64_t>() : entries[0].size();
+    };
+    EXPECT_EQ(sizeShown(), 0);
+    std::fputs("first bytes", download);
+    std::fflush(download);
+    EXPECT_TRUE(test::waitUntil([&] { return sizeShown() == 11; })) << "the file is still open";
+    std::fclose(download);
 }

@@ -6,6 +6,7 @@
 #include "directory/DirectoryReading.h"
 #include "directory/ListingOrdering.h"
 #include "runtime/MainThread.h"
+#include "support/TempTree.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -238,4 +239,36 @@ TEST_F(BrowserStoreTimingTest, AReadEndingWithoutACompleteListingFails) {
     EXPECT_FALSE(owned);
     reader.deliver({"a"}, true);
     reader.finish();
+}
+
+// A folder that changes all the time is re-read no sooner than four times its
+// last read's duration after that read: re-reading it takes a fifth of the
+// time at most. A change arriving during a read is spaced the same way.
+TEST_F(BrowserStoreTimingTest, ChangesSeenByTheMonitorAreSpacedByTheCostOfTheLastRead) {
+    test::TempTree tree;
+    store.startMonitoring();
+    const auto started = std::chrono::steady_clock::now();
+    store.navigate(tree.root(), Navigation::visit);
+    tree.writeFile("log", "growing"); // during the read: refreshed after it, spaced
+    test::spinFor(400ms);             // a slow read
+    reader.deliver({"log"}, true);
+    orderer.complete();
+    reader.finish();
+    const auto finished = std::chrono::steady_clock::now();
+    const auto cost = finished - started;
+    ASSERT_FALSE(store.current().loading);
+    const std::size_t before = reader.requests.size();
+
+    ASSERT_TRUE(test::waitUntil([&] { return reader.requests.size() > before; }, 10s));
+    EXPECT_GE(std::chrono::steady_clock::now() - finished, (BrowserStore::kRefreshSpacing - 1) * cost)
+        << "the store's own measure of the read is a little shorter";
+    reader.deliver({"log"}, true);
+    orderer.complete();
+    reader.finish();
+
+    // Changes reported while idle wait for the spacing too.
+    const auto idleSince = std::chrono::steady_clock::now();
+    tree.writeFile("log", "grown");
+    ASSERT_TRUE(test::waitUntil([&] { return reader.requests.size() > before + 1; }, 10s));
+    EXPECT_GE(std::chrono::steady_clock::now() - idleSince, 3ms) << "a quick read is re-read soon";
 }

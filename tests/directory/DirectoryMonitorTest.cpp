@@ -75,6 +75,44 @@ TEST(DirectoryMonitorTest, ReportsTheWholeSetOnceAndIgnoresTheSameSetSpelledOthe
     EXPECT_EQ(recorder.next(1), (Folders{a}));
 }
 
+TEST(DirectoryMonitorTest, AGrowingSetReportsOnlyTheNewFoldersAndKeepsTheOthersWatched) {
+    test::TempTree tree;
+    const std::string a = tree.makeFolder("a");
+    const std::string b = tree.makeFolder("b");
+    const std::string c = tree.makeFolder("c");
+    Recorder recorder;
+    DirectoryMonitor monitor(true, recorder.handler());
+    monitor.watch({a, b});
+    EXPECT_EQ(recorder.next(0), (Folders{a, b}));
+    monitor.watch({a, b, c});
+    EXPECT_EQ(recorder.next(1), (Folders{c}));
+    monitor.watch({b, c});
+    test::spinFor(300ms);
+    EXPECT_EQ(recorder.count(), 2u) << "dropping a folder reports nothing";
+    tree.writeFile("b/new");
+    EXPECT_EQ(recorder.next(2), (Folders{b})) << "a folder that stayed is still watched";
+
+    DirectoryMonitor quiet(true, recorder.handler(), {150ms, 5000ms, false});
+    quiet.watch({a});
+    tree.writeFile("a/new");
+    EXPECT_EQ(recorder.next(3), (Folders{a})) << "watching when watch() returns, without a start report";
+}
+
+TEST(DirectoryMonitorTest, WritingToAnOpenFileIsReported) {
+    test::TempTree tree;
+    const std::string a = tree.makeFolder("a");
+    std::FILE *log = std::fopen(tree.path("a/log").c_str(), "w");
+    ASSERT_NE(log, nullptr);
+    Recorder recorder;
+    DirectoryMonitor monitor(false, recorder.handler());
+    monitor.watch({a});
+    ASSERT_TRUE(recorder.next(0));
+    std::fputs("a line\n", log);
+    std::fflush(log);
+    EXPECT_EQ(recorder.next(1), (Folders{a})) << "the size changed before the file is closed";
+    std::fclose(log);
+}
+
 TEST(DirectoryMonitorTest, DirectItemsCountButChangesTwoLevelsDownDoNot) {
     test::TempTree tree;
     const std::string a = tree.makeFolder("a");

@@ -124,7 +124,8 @@ class EntryBuilder {
 public:
     static constexpr std::size_t kChunk = 256;
 
-    explicit EntryBuilder(Publisher &publisher) : m_thread([this, &publisher] { run(publisher); }) {}
+    EntryBuilder(Publisher &publisher, const Cancellation &cancellation)
+        : m_cancellation(cancellation), m_thread([this, &publisher] { run(publisher); }) {}
     ~EntryBuilder() { stop(); }
     EntryBuilder(const EntryBuilder &) = delete;
     EntryBuilder &operator=(const EntryBuilder &) = delete;
@@ -138,7 +139,8 @@ public:
     void stop() {
         if (!m_thread.joinable())
             return;
-        flush();
+        if (!m_cancellation.isCancelled())
+            flush();
         {
             std::lock_guard lock(m_mutex);
             m_closed = true;
@@ -167,12 +169,20 @@ private:
             std::vector<RawItem> chunk = std::move(m_chunks.front());
             m_chunks.pop_front();
             lock.unlock();
+            // A cancelled read drops what is still to be built, so ending a
+            // read of a huge folder does not wait for its entries.
+            if (m_cancellation.isCancelled()) {
+                lock.lock();
+                m_chunks.clear();
+                return;
+            }
             for (RawItem &item : chunk)
                 publisher.add(std::move(item));
             lock.lock();
         }
     }
 
+    const Cancellation &m_cancellation;
     std::vector<RawItem> m_chunk; // filled by the statx thread
     std::mutex m_mutex;
     std::condition_variable m_ready;
@@ -232,7 +242,7 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
         else
             publisher.add(std::move(raw));
         if (++count == kSharedFrom)
-            builder.emplace(publisher);
+            builder.emplace(publisher, cancellation);
     };
 
     for (;;) {

@@ -8,6 +8,7 @@
 
 #include <bitset>
 #include <fstream>
+#include <mutex>
 #include <unordered_set>
 #include <vector>
 
@@ -201,6 +202,12 @@ std::shared_ptr<const std::string> KindLookup::folderKind() {
 }
 
 std::shared_ptr<const std::string> KindLookup::lookUp(std::string_view name) const {
+    // QMimeDatabase is thread-safe behind its own futex lock, which
+    // ThreadSanitizer cannot see; one lock of ours makes the two reader
+    // threads' use visible. Lookups are few (cached per suffix), so it costs
+    // nothing that matters.
+    static std::mutex database;
+    std::lock_guard lock(database);
     const QString fileName = QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
     const QString comment = type.isValid() && !type.isDefault() ? type.comment() : QString();
