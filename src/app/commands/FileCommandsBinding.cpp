@@ -5,12 +5,14 @@
 #include "commands/FileDragDrop.h"
 #include "commands/InlineRename.h"
 #include "engine/OperationService.h"
+#include "sidebar/DirectorySidebar.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPointer>
 #include <QToolBar>
 
 namespace dromel::FileCommandsBinding {
@@ -101,6 +103,13 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     };
     QObject::connect(commands, &FileCommandController::stateChanged, &window, updateActions);
     updateActions();
+    // A finished task changed these folders: the sidebar's tree reloads them
+    // as the store's tabs do.
+    commands->onFoldersChanged = [sidebar = QPointer<DirectorySidebar>(window.directorySidebar())](
+                                     const std::set<std::string> &folders) {
+        if (sidebar)
+            sidebar->refresh(folders);
+    };
     QObject::connect(actions.newFolder, &QAction::triggered, commands, &FileCommandController::newFolder);
     QObject::connect(actions.rename, &QAction::triggered, commands, &FileCommandController::rename);
     QObject::connect(actions.trash, &QAction::triggered, commands, &FileCommandController::trash);

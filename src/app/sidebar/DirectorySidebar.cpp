@@ -409,6 +409,8 @@ void DirectorySidebar::monitorReported(const std::set<std::string> &folders) {
         else if (node->isLoaded())
             load(*node, true);
     }
+    if (!confirmation->changed.empty())
+        refresh(confirmation->changed);
 }
 
 // --- Volumes ---

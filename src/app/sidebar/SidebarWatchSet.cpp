@@ -19,10 +19,28 @@ bool SidebarWatchSet::change(const std::set<std::string> &folders) {
     return true;
 }
 
+namespace {
+
+std::set<std::string> joinedBy(const std::set<std::string> &folders, const std::set<std::string> &previous) {
+    std::set<std::string> joined;
+    std::set_difference(folders.begin(), folders.end(), previous.begin(), previous.end(),
+                        std::inserter(joined, joined.end()));
+    return joined;
+}
+
+} // namespace
+
 std::optional<SidebarWatchSet::Confirmation> SidebarWatchSet::take(const std::set<std::string> &reported) {
-    while (!m_unconfirmed.empty() && m_unconfirmed.front().folders.empty())
+    // A set that only dropped folders is watched once sent: the monitor
+    // reports only folders new to its set, so nothing confirms it.
+    while (!m_unconfirmed.empty() &&
+           joinedBy(m_unconfirmed.front().folders, m_unconfirmed.front().previous).empty())
         m_unconfirmed.pop_front();
-    if (m_unconfirmed.empty() || m_unconfirmed.front().folders != reported)
+    if (m_unconfirmed.empty())
+        return std::nullopt;
+    std::set<std::string> joined = joinedBy(m_unconfirmed.front().folders, m_unconfirmed.front().previous);
+    // The report may carry changes coalesced with the confirmation.
+    if (!std::includes(reported.begin(), reported.end(), joined.begin(), joined.end()))
         return std::nullopt;
     Sent sent = std::move(m_unconfirmed.front());
     m_unconfirmed.pop_front();
@@ -36,8 +54,9 @@ std::optional<SidebarWatchSet::Confirmation> SidebarWatchSet::take(const std::se
     }
     m_confirmed.insert(steady.begin(), steady.end());
     Confirmation confirmation;
-    std::set_difference(sent.folders.begin(), sent.folders.end(), sent.previous.begin(), sent.previous.end(),
-                        std::inserter(confirmation.joined, confirmation.joined.end()));
+    std::set_difference(reported.begin(), reported.end(), joined.begin(), joined.end(),
+                        std::inserter(confirmation.changed, confirmation.changed.end()));
+    confirmation.joined = std::move(joined);
     confirmation.folders = std::move(sent.folders);
     return confirmation;
 }

@@ -8,8 +8,8 @@
 namespace dromel {
 
 // The bookkeeping of the folders the sidebar asks its directory monitor to
-// watch. The monitor reports its whole set each time it starts watching a new
-// one; that first report confirms the watch rather than announcing a change,
+// watch. The monitor reports the folders new to its set once it watches them;
+// that first report confirms the watch rather than announcing a change,
 // and reloading every folder for it would read each expanded folder again at
 // every expand and collapse. This tells the two apart: each set sent is
 // expected back whole, in order. Should a real report equal to the expected
@@ -24,6 +24,8 @@ public:
     struct Confirmation {
         std::set<std::string> folders;
         std::set<std::string> joined;
+        // Folders reported beside the confirmation: real changes.
+        std::set<std::string> changed;
     };
 
     // Makes `folders` the set; true when it differs and must be sent to the monitor.
