@@ -366,7 +366,9 @@ TEST_F(FileCommandControllerTest, UndoOfARenameAndWhyNot) {
     commands->undo();
     EXPECT_EQ(errorText(), text(TextKey::undoUnavailable).toStdString());
 
-    // While a task waits for an answer, undo is busy.
+    // While a task waits for an answer, undo is busy. The pasted items show
+    // once the folder's reload after the task has arrived.
+    ASSERT_TRUE(shows({"one.txt", "two.txt"}));
     select({"one.txt"});
     commands->copy();
     commands->paste();
