@@ -8,6 +8,7 @@
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "support/BenchFolder.h"
+#include "support/TimingApplication.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -24,22 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Times every event the main thread handles while `measuring` is set.
-class TimingApplication : public QCoreApplication {
-public:
-    using QCoreApplication::QCoreApplication;
-
-    bool notify(QObject *receiver, QEvent *event) override {
-        const auto start = Clock::now();
-        const bool handled = QCoreApplication::notify(receiver, event);
-        if (measuring)
-            longest = std::max(longest, Clock::now() - start);
-        return handled;
-    }
-
-    bool measuring = false;
-    Clock::duration longest{};
-};
+using TimingApplication = bench::TimingApplication<QCoreApplication>;
 
 TimingApplication *application = nullptr;
 

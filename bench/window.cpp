@@ -9,6 +9,7 @@
 #include "browser/SessionStore.h"
 #include "shell/AppDelegate.h"
 #include "support/BenchFolder.h"
+#include "support/TimingApplication.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/BrowserController.h"
@@ -33,25 +34,18 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Times every event the main thread handles while measuring, and reports
-// paints of one widget.
-class TimingApplication : public QApplication {
+// Also reports paints of one widget, after they are timed.
+class TimingApplication : public bench::TimingApplication<QApplication> {
 public:
-    using QApplication::QApplication;
+    using bench::TimingApplication<QApplication>::TimingApplication;
 
     bool notify(QObject *receiver, QEvent *event) override {
-        const auto start = Clock::now();
-        const bool handled = QApplication::notify(receiver, event);
-        const auto spent = Clock::now() - start;
-        if (measuring)
-            longest = std::max(longest, spent);
+        const bool handled = bench::TimingApplication<QApplication>::notify(receiver, event);
         if (event->type() == QEvent::Paint && onPaint && receiver->isWidgetType())
             onPaint(static_cast<QWidget *>(receiver));
         return handled;
     }
 
-    bool measuring = false;
-    Clock::duration longest{};
     std::function<void(QWidget *)> onPaint;
 };
 

@@ -5,13 +5,9 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
-#include "engine/detail/FileDescriptor.h"
+#include "engine/detail/FolderNames.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-
-#include <cerrno>
 
 namespace dromel {
 
@@ -27,29 +23,6 @@ bool sameButForInode(const ObjectStamp &a, const ObjectStamp &b) {
     ObjectStamp other = b;
     other.inode = a.inode;
     return a == other;
-}
-
-std::vector<std::string> entryNames(const std::string &folder) {
-    detail::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd)
-        throw OperationProblem::fromErrno(errno, folder);
-    DIR *dir = ::fdopendir(fd.get());
-    if (!dir)
-        throw OperationProblem::fromErrno(errno, folder);
-    (void)fd.release();
-    std::vector<std::string> names;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry) {
-            const int error = errno;
-            ::closedir(dir);
-            if (error != 0)
-                throw OperationProblem::fromErrno(error, folder);
-            return names;
-        }
-        names.emplace_back(entry->d_name);
-    }
 }
 
 bool contains(const std::vector<std::string> &names, const std::string &name) {
@@ -116,7 +89,7 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     bool ontoSelf = prepared.existing && sameObject(*prepared.existing, first);
     if (!ontoSelf && prepared.existing && kind == FileOperationKind::rename &&
         sameButForInode(*prepared.existing, first) &&
-        !contains(entryNames(parent), Location::lastComponent(target))) {
+        !contains(detail::folderNames(parent, true), Location::lastComponent(target))) {
         // No entry has the target's exact name, yet a lookup found the
         // source's twin: a case-insensitive volume (FUSE ones give each
         // spelling its own inode number) showing the source itself.
@@ -131,7 +104,7 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
             throw OperationProblem(Code::invalidName, target, "");
         // Two entries for one object are hard links, not a case-only
         // spelling of one entry: renaming over one would drop the other.
-        const std::vector<std::string> names = entryNames(parent);
+        const std::vector<std::string> names = detail::folderNames(parent, true);
         if (contains(names, Location::lastComponent(from)) &&
             contains(names, Location::lastComponent(target)))
             throw OperationProblem(Code::targetChanged, target, "");

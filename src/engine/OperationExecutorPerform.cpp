@@ -16,8 +16,8 @@
 #include "engine/OperationCopy.h"
 #include "engine/OperationFS.h"
 #include "engine/OperationTrash.h"
+#include "engine/detail/CopiedMetadata.h"
 
-#include <linux/fs.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -40,12 +40,9 @@ bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
     return a.device == b.device && a.inode == b.inode && a.type() == b.type();
 }
 
-// What a copy carries over: the inode flags a user may set, and the
-// attributes of the user and system namespaces (security.* and trusted.*
-// need privilege and may be set differently by the target's own policy).
-constexpr std::uint32_t kCopiedFlags =
-    FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_DIRSYNC_FL | FS_COMPR_FL;
-
+// What a copy carries over besides its inode flags: the attributes of the
+// user and system namespaces (security.* and trusted.* need privilege and may
+// be set differently by the target's own policy).
 std::map<std::string, std::string> copiedAttributes(const OperationMetadata &metadata) {
     std::map<std::string, std::string> copied;
     for (const auto &[name, value] : metadata.attributes)
@@ -62,7 +59,8 @@ bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
         const TreeRecord &y = b[i];
         if (copiedAttributes(x.metadata) != copiedAttributes(y.metadata) ||
             x.metadata.acl != y.metadata.acl ||
-            (x.metadata.flags & kCopiedFlags) != (y.metadata.flags & kCopiedFlags) ||
+            (x.metadata.flags & detail::kTransferredFlags) !=
+                (y.metadata.flags & detail::kTransferredFlags) ||
             (x.stamp.mode & 07777) != (y.stamp.mode & 07777) || x.stamp.modified != y.stamp.modified ||
             x.stamp.nanos != y.stamp.nanos)
             return false;

@@ -4,10 +4,10 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/detail/FileDescriptor.h"
+#include "engine/detail/FolderNames.h"
 #include "engine/detail/ManifestOrder.h"
 #include "engine/detail/StampOf.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,28 +34,7 @@ std::string readLink(const std::string &path, std::int64_t size) {
 }
 
 std::vector<std::string> listNames(const std::string &folder) {
-    detail::FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd)
-        throw OperationProblem::fromErrno(errno, folder);
-    DIR *dir = ::fdopendir(fd.get());
-    if (!dir)
-        throw OperationProblem::fromErrno(errno, folder);
-    (void)fd.release();
-    std::vector<std::string> names;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry) {
-            const int error = errno;
-            ::closedir(dir);
-            if (error != 0)
-                throw OperationProblem::fromErrno(error, folder);
-            break;
-        }
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
+    std::vector<std::string> names = detail::folderNames(folder, false);
     detail::sortForManifest(names);
     return names;
 }

@@ -9,6 +9,22 @@ namespace dromel {
 
 using Code = OperationProblem::Code;
 
+namespace {
+
+// Runs on the journal queue; any failure there becomes the journal's problem.
+bool saveToJournal(const OperationJournal &journal, const FileOperationTask &task) {
+    try {
+        journal.save(task);
+    } catch (const OperationProblem &) {
+        throw;
+    } catch (const std::exception &error) {
+        throw OperationProblem(Code::journal, journal.path(), error.what());
+    }
+    return true;
+}
+
+} // namespace
+
 void OperationService::start(std::function<void()> done) {
     MainThread::assertCurrent("OperationService::start");
     if (m_ready || m_startupError) {
@@ -64,16 +80,7 @@ void OperationService::admit(const Uuid &id, Submitted done) {
     auto write = [this, id, task, done]() {
         const OperationJournal journal = m_journal;
         OperationJournalWorker::run<bool>(
-            [journal, task] {
-                try {
-                    journal.save(task);
-                } catch (const OperationProblem &) {
-                    throw;
-                } catch (const std::exception &error) {
-                    throw OperationProblem(Code::journal, journal.path(), error.what());
-                }
-                return true;
-            },
+            [journal, task] { return saveToJournal(journal, task); },
             m_lifetime.guard([this, id, done](std::variant<bool, OperationProblem> outcome) {
                 std::optional<OperationProblem> failure;
                 if (auto *problem = std::get_if<OperationProblem>(&outcome))
@@ -166,16 +173,7 @@ void OperationService::writeCancelled(const Uuid &id) {
     cancelled.phase = OperationPhase::cancelled;
     const OperationJournal journal = m_journal;
     OperationJournalWorker::run<bool>(
-        [journal, cancelled] {
-            try {
-                journal.save(cancelled);
-            } catch (const OperationProblem &) {
-                throw;
-            } catch (const std::exception &error) {
-                throw OperationProblem(Code::journal, journal.path(), error.what());
-            }
-            return true;
-        },
+        [journal, cancelled] { return saveToJournal(journal, cancelled); },
         m_lifetime.guard([this, id, cancelled](std::variant<bool, OperationProblem> outcome) {
             if (auto *problem = std::get_if<OperationProblem>(&outcome))
                 failAdmission(id, *problem);

@@ -23,22 +23,6 @@ bool textHasFocus() {
     return qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr;
 }
 
-bool isFileCommand(ListCommand command) {
-    switch (command) {
-    case ListCommand::copy:
-    case ListCommand::cut:
-    case ListCommand::paste:
-    case ListCommand::undo:
-    case ListCommand::rename:
-    case ListCommand::trash:
-    case ListCommand::newFolder:
-    case ListCommand::operations:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void run(FileCommandController &commands, ListCommand command) {
     switch (command) {
     case ListCommand::copy:

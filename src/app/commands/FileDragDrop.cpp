@@ -63,6 +63,14 @@ bool FileDragDrop::dropMoves(const std::vector<std::string> &sources, const std:
     return true;
 }
 
+bool FileDragDrop::hoverMoves(const std::vector<std::string> &sources, const std::string &folder,
+                              Qt::KeyboardModifiers modifiers) {
+    if (!m_hover || m_hover->folder != folder || m_hover->modifiers != modifiers ||
+        m_hover->sources != sources)
+        m_hover = Hover{sources, folder, modifiers, dropMoves(sources, folder, modifiers)};
+    return m_hover->move;
+}
+
 std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
     const int row = m_table.rowAt(point.y());
     if (row >= 0) {
@@ -139,16 +147,21 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
     case QEvent::DragMove:
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
+        if (event->type() == QEvent::DragEnter)
+            m_hover.reset();
         const auto contents = drop->mimeData() ? FileClipboard::decodeFiles(*drop->mimeData()) : std::nullopt;
         const auto folder = target.folderAt(drop->position().toPoint());
         if (!contents || !folder || !m_commands.ready()) {
             drop->ignore();
             return true;
         }
-        const bool move = dropMoves(contents->paths, *folder, drop->modifiers());
+        const bool move = event->type() == QEvent::Drop
+                              ? dropMoves(contents->paths, *folder, drop->modifiers())
+                              : hoverMoves(contents->paths, *folder, drop->modifiers());
         drop->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
         drop->accept();
         if (event->type() == QEvent::Drop) {
+            m_hover.reset();
             std::map<std::string, std::string> expected;
             if (drop->source() == &m_table)
                 expected = m_draggedIDs;
@@ -157,6 +170,7 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
         return true;
     }
     case QEvent::DragLeave:
+        m_hover.reset();
         return true;
     default:
         return false;

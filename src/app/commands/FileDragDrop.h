@@ -54,10 +54,20 @@ private:
         QPointer<QWidget> widget;
         std::function<std::optional<std::string>(QPoint)> folderAt;
     };
+    // The answer while a drag hovers, so moving over one folder does not
+    // look up every dragged item again; a drop always looks them up.
+    struct Hover {
+        std::vector<std::string> sources;
+        std::string folder;
+        Qt::KeyboardModifiers modifiers;
+        bool move = false;
+    };
 
     bool tableMouse(QEvent *event);
     void startDrag();
     bool dragEvent(const Target &target, QEvent *event);
+    bool hoverMoves(const std::vector<std::string> &sources, const std::string &folder,
+                    Qt::KeyboardModifiers modifiers);
     std::optional<std::string> tableFolderAt(QPoint point) const;
 
     FileTable &m_table;
@@ -69,6 +79,7 @@ private:
     // The listed identities of what this table is dragging, so a drop back
     // into the program checks that each item is still the one listed.
     std::map<std::string, std::string> m_draggedIDs;
+    std::optional<Hover> m_hover;
 };
 
 } // namespace dromel

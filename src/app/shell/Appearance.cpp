@@ -36,6 +36,41 @@ bool desktopPrefersDark() {
 #endif
 }
 
+struct PaletteColors {
+    QColor window, text, base, alternateBase, toolTipBase, placeholderText, button, brightText;
+    QColor light, midlight, mid, dark, shadow, highlight, link, linkVisited;
+    QColor disabledText, disabledHighlight;
+};
+
+QPalette paletteOf(const PaletteColors &c) {
+    QPalette palette;
+    palette.setColor(QPalette::Window, c.window);
+    palette.setColor(QPalette::WindowText, c.text);
+    palette.setColor(QPalette::Base, c.base);
+    palette.setColor(QPalette::AlternateBase, c.alternateBase);
+    palette.setColor(QPalette::ToolTipBase, c.toolTipBase);
+    palette.setColor(QPalette::ToolTipText, c.text);
+    palette.setColor(QPalette::PlaceholderText, c.placeholderText);
+    palette.setColor(QPalette::Text, c.text);
+    palette.setColor(QPalette::Button, c.button);
+    palette.setColor(QPalette::ButtonText, c.text);
+    palette.setColor(QPalette::BrightText, c.brightText);
+    palette.setColor(QPalette::Light, c.light);
+    palette.setColor(QPalette::Midlight, c.midlight);
+    palette.setColor(QPalette::Mid, c.mid);
+    palette.setColor(QPalette::Dark, c.dark);
+    palette.setColor(QPalette::Shadow, c.shadow);
+    palette.setColor(QPalette::Highlight, c.highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, c.link);
+    palette.setColor(QPalette::LinkVisited, c.linkVisited);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, c.disabledText);
+    palette.setColor(QPalette::Disabled, QPalette::Base, c.window);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, c.disabledHighlight);
+    return palette;
+}
+
 } // namespace
 
 void Appearance::apply(AppAppearance appearance) {
@@ -79,65 +114,45 @@ QString Appearance::desktopStyle() {
 }
 
 QPalette Appearance::lightPalette() {
-    QPalette palette;
-    const QColor window(239, 239, 239), text(0, 0, 0), base(255, 255, 255), highlight(48, 140, 198);
-    const QColor disabledText(190, 190, 190);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
-    palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, window);
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
-    palette.setColor(QPalette::Light, Qt::white);
-    palette.setColor(QPalette::Midlight, QColor(227, 227, 227));
-    palette.setColor(QPalette::Mid, QColor(160, 160, 160));
-    palette.setColor(QPalette::Dark, QColor(160, 160, 160));
-    palette.setColor(QPalette::Shadow, QColor(105, 105, 105));
-    palette.setColor(QPalette::Highlight, highlight);
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(0, 0, 255));
-    palette.setColor(QPalette::LinkVisited, QColor(255, 0, 255));
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, disabledText);
-    palette.setColor(QPalette::Disabled, QPalette::Base, window);
-    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(145, 145, 145));
-    return palette;
+    return paletteOf({.window = QColor(239, 239, 239),
+                      .text = QColor(0, 0, 0),
+                      .base = QColor(255, 255, 255),
+                      .alternateBase = QColor(245, 245, 245),
+                      .toolTipBase = QColor(255, 255, 220),
+                      .placeholderText = QColor(0, 0, 0, 128),
+                      .button = QColor(239, 239, 239),
+                      .brightText = Qt::white,
+                      .light = Qt::white,
+                      .midlight = QColor(227, 227, 227),
+                      .mid = QColor(160, 160, 160),
+                      .dark = QColor(160, 160, 160),
+                      .shadow = QColor(105, 105, 105),
+                      .highlight = QColor(48, 140, 198),
+                      .link = QColor(0, 0, 255),
+                      .linkVisited = QColor(255, 0, 255),
+                      .disabledText = QColor(190, 190, 190),
+                      .disabledHighlight = QColor(145, 145, 145)});
 }
 
 QPalette Appearance::darkPalette() {
-    QPalette palette;
-    const QColor window(45, 45, 48), text(230, 230, 230), base(30, 30, 32), highlight(42, 130, 218);
-    const QColor disabledText(120, 120, 120);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, QColor(38, 38, 41));
-    palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
-    palette.setColor(QPalette::ToolTipText, text);
-    palette.setColor(QPalette::PlaceholderText, QColor(230, 230, 230, 128));
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(58, 58, 62));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, QColor(255, 80, 80));
-    palette.setColor(QPalette::Light, QColor(80, 80, 85));
-    palette.setColor(QPalette::Midlight, QColor(66, 66, 70));
-    palette.setColor(QPalette::Mid, QColor(36, 36, 38));
-    palette.setColor(QPalette::Dark, QColor(24, 24, 26));
-    palette.setColor(QPalette::Shadow, QColor(0, 0, 0));
-    palette.setColor(QPalette::Highlight, highlight);
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::Link, QColor(90, 160, 255));
-    palette.setColor(QPalette::LinkVisited, QColor(190, 130, 255));
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, disabledText);
-    palette.setColor(QPalette::Disabled, QPalette::Base, window);
-    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(80, 80, 80));
-    return palette;
+    return paletteOf({.window = QColor(45, 45, 48),
+                      .text = QColor(230, 230, 230),
+                      .base = QColor(30, 30, 32),
+                      .alternateBase = QColor(38, 38, 41),
+                      .toolTipBase = QColor(60, 60, 64),
+                      .placeholderText = QColor(230, 230, 230, 128),
+                      .button = QColor(58, 58, 62),
+                      .brightText = QColor(255, 80, 80),
+                      .light = QColor(80, 80, 85),
+                      .midlight = QColor(66, 66, 70),
+                      .mid = QColor(36, 36, 38),
+                      .dark = QColor(24, 24, 26),
+                      .shadow = QColor(0, 0, 0),
+                      .highlight = QColor(42, 130, 218),
+                      .link = QColor(90, 160, 255),
+                      .linkVisited = QColor(190, 130, 255),
+                      .disabledText = QColor(120, 120, 120),
+                      .disabledHighlight = QColor(80, 80, 80)});
 }
 
 } // namespace dromel

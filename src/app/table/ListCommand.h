@@ -27,6 +27,24 @@ enum class ListCommand {
     settings,
 };
 
+// The commands that change files (clipboard, undo, rename, trash, new
+// folder) or show the operations; the operation engine's window runs them.
+constexpr bool isFileCommand(ListCommand command) {
+    switch (command) {
+    case ListCommand::copy:
+    case ListCommand::cut:
+    case ListCommand::paste:
+    case ListCommand::undo:
+    case ListCommand::rename:
+    case ListCommand::trash:
+    case ListCommand::newFolder:
+    case ListCommand::operations:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace dromel
 
 Q_DECLARE_METATYPE(dromel::ListCommand)

@@ -370,28 +370,7 @@ void BrowserController::showMoreMenu() {
 // The file commands (clipboard, rename, trash, new folder, operations) come
 // with the operation engine's window; until then they are never offered.
 bool BrowserController::canRun(ListCommand command) {
-    switch (command) {
-    case ListCommand::open:
-    case ListCommand::openInNewTab:
-    case ListCommand::preview:
-    case ListCommand::copyPath:
-    case ListCommand::reveal:
-    case ListCommand::selectAll:
-    case ListCommand::deselectAll:
-    case ListCommand::refresh:
-    case ListCommand::settings:
-        return true;
-    case ListCommand::copy:
-    case ListCommand::cut:
-    case ListCommand::paste:
-    case ListCommand::undo:
-    case ListCommand::rename:
-    case ListCommand::trash:
-    case ListCommand::newFolder:
-    case ListCommand::operations:
-        return false;
-    }
-    return false;
+    return !isFileCommand(command);
 }
 
 void BrowserController::runCommand(ListCommand command) {
