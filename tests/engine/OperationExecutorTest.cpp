@@ -11,6 +11,8 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cstring>
+
 using namespace dromel;
 using test::existsAt;
 using test::hiddenItemsIn;
@@ -41,8 +43,22 @@ protected:
     // Prepares and performs one item; the journal sees every step.
     FileOperationResult run(const FileOperationRequest &request, std::optional<std::string> source,
                             ConflictChoice choice = ConflictChoice::keepBoth) {
-        const PreparedOperation prepared = prepare(request, std::move(source));
+        return perform(prepare(request, std::move(source)), request, choice);
+    }
+
+    FileOperationResult perform(const PreparedOperation &prepared, const FileOperationRequest &request,
+                                ConflictChoice choice = ConflictChoice::keepBoth) {
         return executor.perform(prepared, request, choice, FileOperationTask(request), cancel, nullptr);
+    }
+
+    // Copies `file` into `folder`, running `action` at the step `label`.
+    FileOperationResult copyWith(const std::string &file, const std::string &folder, const std::string &label,
+                                 std::function<void()> action) {
+        hook = [label, action](const std::string &step) {
+            if (step == label)
+                action();
+        };
+        return run(requestOf(Kind::copy, {file}, folder), file);
     }
 
     std::vector<FileOperationTask> journalled() const { return executor.journal.load(); }
@@ -56,6 +72,11 @@ protected:
 };
 
 using Labels = std::vector<std::string>;
+using Paths = std::vector<std::string>;
+
+std::string whatOf(const FileOperationResult &result) {
+    return result.problem ? result.problem->what() : "";
+}
 
 } // namespace
 
@@ -70,26 +91,16 @@ TEST_F(OperationExecutorTest, CopyIntoItsOwnFolderIsAConflictKeptBothWithNumbere
         << "the source itself, no descendant problem";
     ASSERT_TRUE(prepared.conflict());
     EXPECT_FALSE(prepared.conflict()->canReplace);
+    EXPECT_EQ(perform(prepared, request, ConflictChoice::replace).problem->code(), Code::unsupported);
+    EXPECT_TRUE(labels.empty());
 
-    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::keepBoth,
-                                                        FileOperationTask(request), cancel, nullptr);
+    const FileOperationResult result = perform(prepared, request);
     EXPECT_EQ(result.outcome, ItemOutcome::succeeded);
     EXPECT_EQ(result.destination, tree.path("src/notes (4).txt"));
     EXPECT_EQ(tree.readFile("src/notes (4).txt"), "mine");
+    EXPECT_EQ(tree.readFile("src/notes (3).txt"), "three");
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-publish", "after-publish"}));
     EXPECT_TRUE(hiddenItemsIn(tree.path("src")).empty());
-
-    EXPECT_EQ(problemOf([&] {
-                  executor.perform(prepared, request, ConflictChoice::replace, FileOperationTask(request),
-                                   cancel, nullptr);
-              }),
-              std::nullopt)
-        << "perform never throws";
-    EXPECT_EQ(
-        executor
-            .perform(prepared, request, ConflictChoice::replace, FileOperationTask(request), cancel, nullptr)
-            .problem->code(),
-        Code::unsupported);
 
     const std::string archive = tree.writeFile("src/archive.tar.gz", "gz");
     EXPECT_EQ(run(requestOf(Kind::copy, {archive}, tree.path("src")), archive).destination,
@@ -101,65 +112,61 @@ TEST_F(OperationExecutorTest, CopyIntoItsOwnFolderIsAConflictKeptBothWithNumbere
     EXPECT_EQ(tree.readFile("src/album (2)/track"), "t");
 }
 
-TEST_F(OperationExecutorTest, NamesThatCannotBeMadeAreRefusedAsTheyStand) {
+TEST_F(OperationExecutorTest, BadNamesDescendantsHardLinksAndStaleVersionsAreRefusedBeforeAnyWrite) {
     const std::string longName(FileName::kMaxBytes, 'n');
     const std::string file = tree.writeFile("src/" + longName, "long");
-    const FileOperationRequest request = requestOf(Kind::copy, {file}, tree.path("src"));
-    const FileOperationResult result = run(request, file);
+    const FileOperationResult result = run(requestOf(Kind::copy, {file}, tree.path("src")), file);
     ASSERT_EQ(result.outcome, ItemOutcome::failed);
     EXPECT_EQ(result.problem->code(), Code::invalidName) << "a suffix no longer fits: nothing truncated";
-    EXPECT_TRUE(labels.empty()) << "refused before anything was written";
     EXPECT_EQ(namesIn(tree.path("src")).size(), 1u);
-
+    std::string path;
+    const auto renaming = [&](std::string name) {
+        return problemOf([&] { prepare(requestOf(Kind::rename, {file}, std::nullopt, name), file); }, &path);
+    };
+    EXPECT_EQ(renaming(std::string("a\0b", 3)), Code::invalidName);
+    EXPECT_EQ(renaming(longName), Code::invalidName) << "renaming to the current name";
     EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::createDirectory, {}, tree.path("dst"), "a/b"), {}); }),
               Code::invalidName);
-    EXPECT_EQ(problemOf([&] {
-                  prepare(requestOf(Kind::rename, {file}, std::nullopt, std::string("a\0b", 3)), file);
-              }),
-              Code::invalidName);
-    std::string path;
-    EXPECT_EQ(
-        problemOf([&] { prepare(requestOf(Kind::rename, {file}, std::nullopt, longName), file); }, &path),
-        Code::invalidName)
-        << "renaming to the current name";
     EXPECT_EQ(path, file);
-}
 
-TEST_F(OperationExecutorTest, MovingIntoItselfOrADescendantIsRefused) {
-    const std::string folder = tree.makeFolder("src/folder");
-    tree.makeFolder("src/folder/inner");
-    EXPECT_EQ(
-        problemOf([&] { prepare(requestOf(Kind::move, {folder}, tree.path("src/folder/inner")), folder); }),
-        Code::descendant);
-    EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::move, {folder}, tree.path("src")), folder); }),
-              Code::descendant);
-    EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::copy, {folder}, tree.path("src/folder")), folder); }),
-              Code::descendant);
-    const std::string sibling = tree.makeFolder("src/folder-2");
-    EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::move, {sibling}, folder), sibling); }), std::nullopt);
-}
+    const std::string folder = tree.makeFolder("dst/folder");
+    tree.makeFolder("dst/folder/inner");
+    tree.makeSymlink("alias", "dst/folder");
+    const auto refusal = [&](Kind kind, const std::string &source, const std::string &target) {
+        return problemOf([&] { prepare(requestOf(kind, {source}, target), source); });
+    };
+    EXPECT_EQ(refusal(Kind::move, folder, tree.path("dst/folder/inner")), Code::descendant);
+    EXPECT_EQ(refusal(Kind::move, folder, tree.path("dst")), Code::descendant);
+    EXPECT_EQ(refusal(Kind::copy, folder, folder), Code::descendant);
+    EXPECT_EQ(refusal(Kind::copy, folder, tree.path("alias/inner")), Code::descendant)
+        << "links are resolved";
+    EXPECT_EQ(refusal(Kind::move, tree.makeFolder("dst/folder-2"), folder), std::nullopt);
 
-TEST_F(OperationExecutorTest, AHardLinkIsNotACaseOnlySpellingOfTheSameItem) {
+    // A hard link is not a case-only spelling of the same item.
     const std::string a = tree.writeFile("src/a", "x");
     ASSERT_EQ(::link(a.c_str(), tree.path("src/b").c_str()), 0);
-    std::string path;
     EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::rename, {a}, std::nullopt, "b"), a); }, &path),
               Code::targetChanged);
     EXPECT_EQ(path, tree.path("src/b"));
+
+    const FileOperationRequest stale(Kind::copy, {a}, tree.path("dst"), std::nullopt, false,
+                                     {{a, "1:2:3:4:5:6:7:8"}}, std::nullopt);
+    EXPECT_EQ(problemOf([&] { prepare(stale, a); }), Code::sourceChanged);
+    EXPECT_TRUE(labels.empty()) << "refused before anything was written";
+    const FileOperationRequest fresh(Kind::copy, {a}, tree.path("dst"), std::nullopt, false,
+                                     {{a, OperationFS::stamp(a).token()}}, std::nullopt);
+    EXPECT_EQ(run(fresh, a).outcome, ItemOutcome::succeeded);
 }
 
 TEST_F(OperationExecutorTest, SameVolumeMoveLeavesAReceiptAndItsUndoDoesNot) {
     const std::string file = tree.writeFile("src/\xFF name", "bytes");
-    const FileOperationRequest request = requestOf(Kind::move, {file}, tree.path("dst"));
-    const FileOperationResult result = run(request, file);
+    const FileOperationResult result = run(requestOf(Kind::move, {file}, tree.path("dst")), file);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded);
     EXPECT_EQ(labels, (Labels{"before-move", "after-move"}));
     const std::string moved = tree.path("dst/\xFF name");
     EXPECT_EQ(tree.readFile("dst/\xFF name"), "bytes");
     ASSERT_TRUE(result.undo);
     EXPECT_EQ(result.undo->identity, OperationFS::stamp(moved).identityToken());
-    EXPECT_EQ(result.undo->current, moved);
-    EXPECT_EQ(result.undo->original, file);
     EXPECT_TRUE(result.recoveryPaths.empty());
 
     const FileOperationRequest undo(Kind::move, {moved}, tree.path("src"), "\xFF name", false, {},
@@ -183,128 +190,111 @@ TEST_F(OperationExecutorTest, SameVolumeMoveLeavesAReceiptAndItsUndoDoesNot) {
     EXPECT_EQ(problemOf([&] { prepare(blocked, tree.path("src/again")); }), Code::targetChanged);
 }
 
-TEST_F(OperationExecutorTest, ReplaceLeavesTheOldItemInTheTrashAndNoHiddenItem) {
+TEST_F(OperationExecutorTest, ReplaceTrashesTheOldItemAndAFailedPublishPutsItBack) {
     const std::string newer = tree.writeFile("src/report", "new");
     tree.writeFile("dst/report", "old");
+    const std::string oldDigest = test::sha256Of(tree.path("dst/report"));
     const FileOperationRequest request = requestOf(Kind::copy, {newer}, tree.path("dst"));
-    const PreparedOperation prepared = prepare(request, newer);
-    ASSERT_TRUE(prepared.conflict() && prepared.conflict()->canReplace);
-    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::replace,
-                                                        FileOperationTask(request), cancel, nullptr);
-    ASSERT_EQ(result.outcome, ItemOutcome::succeeded)
-        << result.problem.value_or(OperationProblem(Code::system, "", "")).what();
-    EXPECT_EQ(tree.readFile("dst/report"), "new");
-    ASSERT_EQ(result.recoveryPaths.size(), 1u);
-    EXPECT_EQ(test::sha256Of(result.recoveryPaths.front()),
-              test::sha256Of(tree.writeFile("expected", "old")));
-    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
-    EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-backup", "after-backup", "before-publish",
-                              "after-publish", "after-backup-trash"}));
-    EXPECT_EQ(tree.readFile("src/report"), "new") << "a copy keeps its source";
-}
-
-TEST_F(OperationExecutorTest, AFailedVerificationLeavesOnlyTheStage) {
-    const std::string file = tree.writeFile("src/data", "original");
-    hook = [&](const std::string &label) {
-        if (label == "after-copy")
-            for (const std::string &stage : hiddenItemsIn(tree.path("dst")))
-                ::truncate(stage.c_str(), 2);
-    };
-    const FileOperationResult result = run(requestOf(Kind::copy, {file}, tree.path("dst")), file);
-    ASSERT_EQ(result.outcome, ItemOutcome::failed);
-    EXPECT_EQ(result.problem->code(), Code::verification);
-    const std::vector<std::string> stages = hiddenItemsIn(tree.path("dst"));
-    ASSERT_EQ(stages.size(), 1u);
-    EXPECT_EQ(result.problem->path(), stages.front());
-    EXPECT_EQ(result.recoveryPaths, stages);
-    EXPECT_EQ(Location::lastComponent(stages.front()).rfind(".dromel-copy-", 0), 0u);
-    EXPECT_FALSE(existsAt(tree.path("dst/data")));
-}
-
-TEST_F(OperationExecutorTest, AFailedPublishPutsTheReplacedItemBack) {
-    const std::string newer = tree.writeFile("src/report", "new");
-    tree.writeFile("dst/report", "old");
     hook = [&](const std::string &label) {
         if (label == "before-publish")
             for (const std::string &stage : hiddenItemsIn(tree.path("dst")))
                 if (Location::lastComponent(stage).starts_with(".dromel-copy-"))
                     tree.writeFile(Location::lastComponent(stage).insert(0, "dst/"), "tampered");
     };
-    const FileOperationResult result =
-        run(requestOf(Kind::copy, {newer}, tree.path("dst")), newer, ConflictChoice::replace);
-    ASSERT_EQ(result.outcome, ItemOutcome::failed);
-    EXPECT_EQ(result.problem->code(), Code::targetChanged);
+    const FileOperationResult failed = run(request, newer, ConflictChoice::replace);
+    ASSERT_EQ(failed.outcome, ItemOutcome::failed);
+    EXPECT_EQ(failed.problem->code(), Code::targetChanged);
     EXPECT_EQ(tree.readFile("dst/report"), "old") << "the backup is back under its name";
-    const std::vector<std::string> hidden = hiddenItemsIn(tree.path("dst"));
+    const Paths hidden = hiddenItemsIn(tree.path("dst"));
     ASSERT_EQ(hidden.size(), 1u) << "only the stage is left";
-    EXPECT_EQ(result.recoveryPaths, (std::vector<std::string>{hidden.front(), tree.path("dst/report")}));
+    EXPECT_EQ(failed.recoveryPaths, (Paths{hidden.front(), tree.path("dst/report")}));
+    test::TempTree::removeAll(hidden.front());
+    tree.makeFolder("dst/v");
 
     // A checkpoint failure right after the backup is made also restores it.
-    labels.clear();
     hook = [](const std::string &label) {
         if (label == "after-backup")
             throw OperationProblem(Code::journal, "hook", "");
     };
-    const FileOperationResult aborted =
-        run(requestOf(Kind::copy, {newer}, tree.path("dst")), newer, ConflictChoice::replace);
-    EXPECT_EQ(aborted.problem->code(), Code::journal);
+    EXPECT_EQ(run(request, newer, ConflictChoice::replace).problem->code(), Code::journal);
     EXPECT_EQ(tree.readFile("dst/report"), "old");
+    for (const std::string &stage : hiddenItemsIn(tree.path("dst")))
+        test::TempTree::removeAll(stage);
+
+    hook = nullptr;
+    labels.clear();
+    PreparedOperation prepared = prepare(request, newer);
+    ASSERT_TRUE(prepared.conflict() && prepared.conflict()->canReplace);
+    EXPECT_EQ(prepared.conflict()->destination, tree.path("dst/report"));
+    prepared.atomic = false;
+    EXPECT_FALSE(prepared.conflict()->canReplace) << "no replace without exclusive rename";
+    const ObjectStamp existing = *prepared.existing;
+    prepared.existing = OperationFS::stamp(tree.path("dst/v"));
+    EXPECT_FALSE(prepared.conflict()->canReplace);
+    EXPECT_TRUE(prepared.conflict()->destinationIsDirectory);
+    prepared.atomic = true;
+    prepared.existing = existing;
+    const FileOperationResult result = perform(prepared, request, ConflictChoice::replace);
+    ASSERT_EQ(result.outcome, ItemOutcome::succeeded) << whatOf(result);
+    EXPECT_EQ(tree.readFile("dst/report"), "new");
+    ASSERT_EQ(result.recoveryPaths.size(), 1u);
+    EXPECT_EQ(test::sha256Of(result.recoveryPaths.front()), oldDigest);
+    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
+    EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-backup", "after-backup", "before-publish",
+                              "after-publish", "after-backup-trash"}));
+    EXPECT_EQ(tree.readFile("src/report"), "new") << "a copy keeps its source";
 }
 
-TEST_F(OperationExecutorTest, CancellingAfterVerificationKeepsTheStage) {
-    const std::string file = tree.writeFile("src/data", "content");
-    hook = [&](const std::string &label) {
-        if (label == "after-copy")
-            cancel.cancel();
-    };
-    const FileOperationResult result = run(requestOf(Kind::copy, {file}, tree.path("dst")), file);
-    EXPECT_EQ(result.outcome, ItemOutcome::cancelled);
-    EXPECT_FALSE(result.problem);
-    EXPECT_EQ(result.recoveryPaths, hiddenItemsIn(tree.path("dst")));
-    EXPECT_EQ(result.recoveryPaths.size(), 1u);
-    EXPECT_FALSE(existsAt(tree.path("dst/data")));
-}
+TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndNamesItsStage) {
+    const std::string file = tree.writeFile("src/data", "original");
+    const auto stagesIn = [&](const char *folder) { return hiddenItemsIn(tree.path(folder)); };
+    FileOperationResult result = copyWith(file, tree.makeFolder("dst/v"), "after-copy", [&] {
+        for (const std::string &stage : stagesIn("dst/v"))
+            ::truncate(stage.c_str(), 2);
+    });
+    ASSERT_EQ(result.outcome, ItemOutcome::failed);
+    EXPECT_EQ(result.problem->code(), Code::verification);
+    ASSERT_EQ(stagesIn("dst/v").size(), 1u);
+    EXPECT_EQ(result.problem->path(), stagesIn("dst/v").front());
+    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/v"));
+    EXPECT_EQ(Location::lastComponent(result.problem->path()).rfind(".dromel-copy-", 0), 0u);
+    EXPECT_FALSE(existsAt(tree.path("dst/v/data")));
 
-TEST_F(OperationExecutorTest, ASourceRewrittenOrATargetAppearingStopsThePublish) {
-    const std::string file = tree.writeFile("src/data", "content");
-    hook = [&](const std::string &label) {
-        if (label == "before-publish")
-            tree.writeFile("src/data", "rewritten");
-    };
-    FileOperationResult result = run(requestOf(Kind::copy, {file}, tree.path("dst"), "other"), file);
-    ASSERT_TRUE(result.problem);
+    result = copyWith(file, tree.makeFolder("dst/s"), "before-publish",
+                      [&] { tree.writeFile("src/data", "rewritten"); });
     EXPECT_EQ(result.problem->code(), Code::sourceChanged);
-    EXPECT_FALSE(existsAt(tree.path("dst/other")));
+    EXPECT_FALSE(existsAt(tree.path("dst/s/data")));
     EXPECT_EQ(tree.readFile("src/data"), "rewritten");
-    EXPECT_EQ(result.recoveryPaths.size(), 1u) << "the verified stage";
+    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/s")) << "the verified stage";
+
+    result = copyWith(file, tree.makeFolder("dst/t"), "after-copy",
+                      [&] { tree.writeFile("dst/t/data", "someone else's"); });
+    EXPECT_EQ(result.problem->code(), Code::targetChanged);
+    EXPECT_EQ(result.problem->path(), tree.path("dst/t/data"));
+    EXPECT_EQ(tree.readFile("dst/t/data"), "someone else's") << "never overwritten";
+    EXPECT_EQ(result.recoveryPaths.size(), 2u) << "the stage and the target that now exists";
 
     hook = [&](const std::string &label) {
         if (label == "before-move")
             tree.writeFile("src/data", "again");
     };
     result = run(requestOf(Kind::move, {file}, tree.path("dst"), "moved"), file);
-    ASSERT_TRUE(result.problem);
     EXPECT_EQ(result.problem->code(), Code::sourceChanged);
     EXPECT_FALSE(existsAt(tree.path("dst/moved")));
 
-    hook = [&](const std::string &label) {
-        if (label == "after-copy")
-            tree.writeFile("dst/late", "someone else's");
-    };
-    const std::string late = tree.writeFile("src/late", "mine");
-    result = run(requestOf(Kind::copy, {late}, tree.path("dst")), late);
-    EXPECT_EQ(result.problem->code(), Code::targetChanged);
-    EXPECT_EQ(result.problem->path(), tree.path("dst/late"));
-    EXPECT_EQ(tree.readFile("dst/late"), "someone else's") << "never overwritten";
-    EXPECT_EQ(result.recoveryPaths.size(), 2u) << "the stage and the target that now exists";
+    result = copyWith(file, tree.makeFolder("dst/c"), "after-copy", [&] { cancel.cancel(); });
+    EXPECT_EQ(result.outcome, ItemOutcome::cancelled);
+    EXPECT_FALSE(result.problem);
+    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/c"));
+    EXPECT_EQ(result.recoveryPaths.size(), 1u);
+    EXPECT_FALSE(existsAt(tree.path("dst/c/data")));
 }
 
 TEST_F(OperationExecutorTest, TrashAndCreateReportWhereTheItemIs) {
     const std::string file = tree.writeFile("src/\xC3\x28 old", "bytes");
     const FileOperationResult trashed = run(requestOf(Kind::trash, {file}, std::nullopt), file);
     ASSERT_EQ(trashed.outcome, ItemOutcome::succeeded);
-    ASSERT_EQ(trashed.recoveryPaths.size(), 1u);
-    EXPECT_EQ(trashed.recoveryPaths.front(), tree.path("data/Trash/files/\xC3\x28 old"));
+    EXPECT_EQ(trashed.recoveryPaths, Paths{tree.path("data/Trash/files/\xC3\x28 old")});
     EXPECT_EQ(trashed.destination, trashed.recoveryPaths.front());
     EXPECT_FALSE(existsAt(file));
 
@@ -312,23 +302,13 @@ TEST_F(OperationExecutorTest, TrashAndCreateReportWhereTheItemIs) {
     EXPECT_EQ(run(create, std::nullopt).outcome, ItemOutcome::succeeded);
     const FileOperationResult again = run(create, std::nullopt);
     EXPECT_EQ(again.problem->code(), Code::system) << "an existing name is reported, never replaced";
-    EXPECT_EQ(again.recoveryPaths, (std::vector<std::string>{tree.path("dst/new")}));
+    EXPECT_EQ(again.recoveryPaths, Paths{tree.path("dst/new")});
     const std::vector<FileOperationTask> journal = journalled();
     ASSERT_FALSE(journal.empty());
-    EXPECT_EQ(journal.front().recoveryPaths, (std::vector<std::string>{tree.path("dst/new")}));
+    EXPECT_EQ(journal.front().recoveryPaths, Paths{tree.path("dst/new")});
 }
 
-TEST_F(OperationExecutorTest, SourceVersionsAreComparedBeforeHashing) {
-    const std::string file = tree.writeFile("src/data", "content");
-    const FileOperationRequest stale(Kind::copy, {file}, tree.path("dst"), std::nullopt, false,
-                                     {{file, "1:2:3:4:5:6:7:8"}}, std::nullopt);
-    EXPECT_EQ(problemOf([&] { prepare(stale, file); }), Code::sourceChanged);
-    const FileOperationRequest fresh(Kind::copy, {file}, tree.path("dst"), std::nullopt, false,
-                                     {{file, OperationFS::stamp(file).token()}}, std::nullopt);
-    EXPECT_EQ(run(fresh, file).outcome, ItemOutcome::succeeded);
-}
-
-TEST_F(OperationExecutorTest, AMoveToAnotherVolumeEndsWithTheSourceInTheTrash) {
+TEST_F(OperationExecutorTest, AMoveToAnotherVolumeTrashesItsSourceOnlyOnceTheCopyIsThere) {
     if (!test::canMountTmpfs())
         GTEST_SKIP() << "mounting a tmpfs is not allowed here";
     const std::string other = tree.makeFolder("other");
@@ -338,14 +318,12 @@ TEST_F(OperationExecutorTest, AMoveToAnotherVolumeEndsWithTheSourceInTheTrash) {
     tree.writeFile("src/album/a", "aaa");
     tree.makeSymlink("src/album/link", "a");
     const FileOperationResult result = run(requestOf(Kind::move, {folder}, other), folder);
-    ASSERT_EQ(result.outcome, ItemOutcome::succeeded)
-        << result.problem.value_or(OperationProblem(Code::system, "", "")).what();
+    ASSERT_EQ(result.outcome, ItemOutcome::succeeded) << whatOf(result);
     EXPECT_FALSE(result.undo) << "no receipt for a move by copying";
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-publish", "after-publish",
                               "before-source-trash", "after-source-trash"}));
     EXPECT_EQ(tree.readFile("other/album/a"), "aaa");
-    ASSERT_EQ(result.recoveryPaths.size(), 1u);
-    EXPECT_EQ(result.recoveryPaths.front(), tree.path("data/Trash/files/album"));
+    EXPECT_EQ(result.recoveryPaths, Paths{tree.path("data/Trash/files/album")});
     EXPECT_FALSE(existsAt(folder));
     EXPECT_TRUE(hiddenItemsIn(other).empty());
 
@@ -357,19 +335,22 @@ TEST_F(OperationExecutorTest, AMoveToAnotherVolumeEndsWithTheSourceInTheTrash) {
     EXPECT_EQ(full.problem->detail(), std::strerror(ENOSPC));
     EXPECT_EQ(full.recoveryPaths, hiddenItemsIn(other));
     EXPECT_EQ(full.recoveryPaths.size(), 1u);
+
+    ASSERT_EQ(::mount("tmpfs", other.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    const std::string file = tree.writeFile("src/file", "content");
+    const FileOperationResult locked = run(requestOf(Kind::move, {file}, other), file);
+    ASSERT_EQ(locked.outcome, ItemOutcome::failed);
+    EXPECT_EQ(locked.problem->detail(), std::strerror(EROFS));
+    EXPECT_TRUE(locked.recoveryPaths.empty());
+    EXPECT_EQ(tree.readFile("src/file"), "content") << "a move that could not copy keeps its source";
     volume.unmount();
 }
 
 TEST_F(OperationExecutorTest, AVolumeWithoutExclusiveRenameNeedsConsentAndCopiesInPlace) {
-    if (!test::canMountTmpfs())
-        GTEST_SKIP() << "mounting is not allowed here";
-    for (const char *folder : {"lower", "upper", "work", "merged"})
-        tree.makeFolder(folder);
-    const std::string options = "lowerdir=" + tree.path("lower") + ",upperdir=" + tree.path("upper") +
-                                ",workdir=" + tree.path("work");
-    const std::string merged = tree.path("merged");
-    if (::mount("overlay", merged.c_str(), "overlay", 0, options.c_str()) != 0)
+    test::OverlayMount overlay(tree.root());
+    if (!overlay.mounted())
         GTEST_SKIP() << "an overlay mount is not allowed here: " << std::strerror(errno);
+    const std::string merged = overlay.path();
     const std::string file = tree.writeFile("src/data", "content", 0640);
     std::string path;
     EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::copy, {file}, merged), file); }, &path),
@@ -378,73 +359,50 @@ TEST_F(OperationExecutorTest, AVolumeWithoutExclusiveRenameNeedsConsentAndCopies
     const FileOperationRequest consented = requestOf(Kind::copy, {file}, merged, std::nullopt, true);
     const PreparedOperation prepared = prepare(consented, file);
     EXPECT_FALSE(prepared.atomic);
-    const FileOperationResult result = executor.perform(prepared, consented, ConflictChoice::keepBoth,
-                                                        FileOperationTask(consented), cancel, nullptr);
-    EXPECT_EQ(result.outcome, ItemOutcome::succeeded);
+    EXPECT_EQ(perform(prepared, consented).outcome, ItemOutcome::succeeded);
+    EXPECT_EQ(tree.readFile("merged/data"), "content");
     EXPECT_EQ(test::modeOf(merged + "/data"), 0600u) << "data only";
     EXPECT_TRUE(hiddenItemsIn(merged).empty()) << "written in place, no stage";
-    ::umount2(merged.c_str(), MNT_DETACH);
 }
 
 // This machine's volumes see "readme" and "README" as two names, so the
 // case-only routes are driven by giving the prepared item what a
 // case-insensitive volume would have given: the target is the source itself.
-TEST_F(OperationExecutorTest, ACaseOnlyRenamePassesThroughAHiddenName) {
+TEST_F(OperationExecutorTest, ACaseOnlyRenamePassesThroughAHiddenNameOrCopiesOutAndBack) {
     const std::string readme = tree.writeFile("src/readme", "text");
     const FileOperationRequest request = requestOf(Kind::rename, {readme}, std::nullopt, "README");
     PreparedOperation prepared = prepare(request, readme);
     prepared.existing = prepared.records.front().stamp;
     prepared.caseRename = true;
     ASSERT_FALSE(prepared.conflict());
-    std::vector<std::string> journalledPaths;
+    Paths journalledPaths;
     hook = [&](const std::string &label) {
         if (label == "before-case-rename")
             journalledPaths = journalled().front().recoveryPaths;
     };
-    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::keepBoth,
-                                                        FileOperationTask(request), cancel, nullptr);
+    const FileOperationResult result = perform(prepared, request);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded);
     EXPECT_EQ(labels, (Labels{"before-move", "before-case-rename", "after-move"}));
     ASSERT_EQ(journalledPaths.size(), 3u);
     EXPECT_EQ(Location::lastComponent(journalledPaths[2]).rfind(".dromel-rename-", 0), 0u);
-    EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"README"}));
     EXPECT_EQ(result.undo->original, readme);
-}
 
-TEST_F(OperationExecutorTest, ACaseOnlyRenameWithoutExclusiveRenameCopiesOutAndBack) {
+    hook = nullptr;
+    labels.clear();
     const std::string album = tree.makeFolder("src/album");
     tree.writeFile("src/album/track", "music");
-    const FileOperationRequest request = requestOf(Kind::rename, {album}, std::nullopt, "Album");
-    PreparedOperation prepared = prepare(request, album);
+    const FileOperationRequest copying = requestOf(Kind::rename, {album}, std::nullopt, "Album");
+    prepared = prepare(copying, album);
     prepared.existing = prepared.records.front().stamp;
     prepared.caseRename = true;
     prepared.atomic = false;
-    const FileOperationResult result = executor.perform(prepared, request, ConflictChoice::keepBoth,
-                                                        FileOperationTask(request), cancel, nullptr);
-    ASSERT_EQ(result.outcome, ItemOutcome::succeeded)
-        << result.problem.value_or(OperationProblem(Code::system, "", "")).what();
+    const FileOperationResult copied = perform(prepared, copying);
+    ASSERT_EQ(copied.outcome, ItemOutcome::succeeded) << whatOf(copied);
     EXPECT_EQ(labels,
               (Labels{"before-case-copy", "verify-case-stage", "before-case-trash", "after-case-trash",
                       "verify-case-target", "after-case-publish", "after-case-cleanup"}));
     EXPECT_EQ(tree.readFile("src/Album/track"), "music");
-    EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"Album"})) << "no stage left behind";
-    ASSERT_EQ(result.recoveryPaths.size(), 1u);
-    EXPECT_EQ(result.recoveryPaths.front(), tree.path("data/Trash/files/album"));
+    EXPECT_EQ(namesIn(tree.path("src")), (std::set<std::string>{"Album", "README"})) << "no stage left";
+    EXPECT_EQ(copied.recoveryPaths, Paths{tree.path("data/Trash/files/album")});
     EXPECT_EQ(tree.readFile("data/Trash/files/album/track"), "music");
-}
-
-TEST_F(OperationExecutorTest, AReadOnlyTargetIsReportedAndNothingIsWritten) {
-    if (!test::canMountTmpfs())
-        GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    const std::string locked = tree.makeFolder("locked");
-    test::ScopedTmpfs volume(locked, 1 << 20);
-    ASSERT_TRUE(volume.mounted());
-    ASSERT_EQ(::mount("tmpfs", locked.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    const std::string file = tree.writeFile("src/file", "content");
-    const FileOperationResult result = run(requestOf(Kind::move, {file}, locked), file);
-    ASSERT_EQ(result.outcome, ItemOutcome::failed);
-    EXPECT_EQ(result.problem->code(), Code::system);
-    EXPECT_EQ(result.problem->detail(), std::strerror(EROFS));
-    EXPECT_TRUE(result.recoveryPaths.empty());
-    EXPECT_EQ(tree.readFile("src/file"), "content") << "a move that could not copy keeps its source";
 }

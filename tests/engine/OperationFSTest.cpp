@@ -1,7 +1,5 @@
 #include "engine/OperationFS.h"
 #include "core/OperationProblem.h"
-#include "engine/OperationCopy.h"
-#include "engine/PreparedOperation.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -9,12 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -126,16 +120,7 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
               Code::unsupported);
     EXPECT_EQ(path, tree.path("fifo/pipe"));
 
-    const std::string socketPath = tree.path("socket");
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    EXPECT_EQ(problemOf([&] { OperationFS::manifest(socketPath, kNotCancelled); }), Code::unsupported);
-    ::close(fd);
     EXPECT_EQ(problemOf([&] { OperationFS::manifest("/dev/null", kNotCancelled); }), Code::unsupported);
-    EXPECT_EQ(problemOf([&] { OperationFS::stamp(tree.path("missing")); }), Code::system);
     const TreeManifest loop = OperationFS::manifest(tree.makeSymlink("loop", "loop"), kNotCancelled);
     ASSERT_EQ(loop.size(), 1u);
     EXPECT_EQ(loop[0].link, "loop") << "a link loop is recorded as a link";
@@ -150,111 +135,16 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
     EXPECT_EQ(path, tree.path("outer/inner"));
     EXPECT_EQ(OperationFS::fileSystemType(tree.path("outer/inner")), "tmpfs");
     EXPECT_TRUE(OperationFS::supportsExclusiveRename(tree.path("outer/inner")));
-}
 
-TEST(OperationFSTest, IdentitySurvivesAMoveButNotACopy) {
-    test::TempTree tree;
-    const std::string file = tree.writeFile("file", "content");
-    const ObjectStamp before = OperationFS::stamp(file);
-    OperationFS::renameExclusive(file, tree.path("moved"));
-    const ObjectStamp moved = OperationFS::stamp(tree.path("moved"));
-    EXPECT_EQ(moved.identityToken(), before.identityToken());
-    const std::string token = before.token();
-    EXPECT_EQ(std::count(token.begin(), token.end(), ':'), 7);
-
-    tree.writeFile("copy", "content");
-    EXPECT_NE(OperationFS::stamp(tree.path("copy")).identityToken(), before.identityToken());
-
-    // Exclusive rename refuses to replace.
-    EXPECT_EQ(problemOf([&] { OperationFS::renameExclusive(tree.path("copy"), tree.path("moved")); }),
-              Code::system);
-    EXPECT_EQ(tree.readFile("moved"), "content");
-}
-
-TEST(OperationFSTest, RelationshipRefusesTheSourceAndItsDescendants) {
-    test::TempTree tree;
-    const std::string folder = tree.makeFolder("photos");
-    tree.makeFolder("photos/2024");
-    tree.makeSymlink("alias", "photos");
-    const auto descendant = [&](const std::string &target) {
-        return problemOf([&] { OperationFS::validateRelationship(folder, target); }) == Code::descendant;
-    };
-    EXPECT_TRUE(descendant(folder));
-    EXPECT_TRUE(descendant(tree.path("photos/2024/photos")));
-    EXPECT_TRUE(descendant(tree.path("alias/new"))) << "links are resolved";
-    EXPECT_FALSE(descendant(tree.path("photos-old")));
-    EXPECT_FALSE(descendant(tree.path("photo")));
-}
-
-TEST(OperationFSTest, ConflictsOfferReplaceOnlyForAnotherFileOnAnAtomicVolume) {
-    test::TempTree tree;
-    const std::string a = tree.writeFile("a", "1");
-    tree.setModificationTime("a", 1, 500'000'000);
-    const std::string b = tree.writeFile("b", "22");
-    const std::string folder = tree.makeFolder("f");
-    PreparedOperation item;
-    item.source = a;
-    item.target = b;
-    item.records = OperationFS::manifest(a, kNotCancelled);
-    item.atomic = true;
-    EXPECT_FALSE(item.conflict()) << "nothing was found at the target";
-
-    item.existing = OperationFS::stamp(b);
-    auto conflict = item.conflict();
-    ASSERT_TRUE(conflict);
-    EXPECT_TRUE(conflict->canReplace);
-    EXPECT_EQ(conflict->sourceSize, 1);
-    EXPECT_EQ(conflict->destinationSize, 2);
-    EXPECT_EQ(conflict->sourceModified.time_since_epoch(), std::chrono::milliseconds(1500));
-    EXPECT_EQ(item.bytes(), 1);
-
-    item.atomic = false;
-    EXPECT_FALSE(item.conflict()->canReplace);
-    item.atomic = true;
-    item.existing = OperationFS::stamp(a);
-    EXPECT_FALSE(item.conflict()->canReplace) << "the source itself";
-    item.existing = OperationFS::stamp(folder);
-    EXPECT_FALSE(item.conflict()->canReplace);
-    EXPECT_TRUE(item.conflict()->destinationIsDirectory);
-    item.caseRename = true;
-    EXPECT_FALSE(item.conflict());
-}
-
-TEST(OperationFSTest, ABindMountInsideATreeIsRefused) {
-    if (!test::canMountTmpfs())
-        GTEST_SKIP() << "cannot mount here: the bind-mount case is not checked";
-    test::TempTree tree;
-    tree.makeFolder("outer/inner");
+    // A bind mount of the same file system: the device number alone does not tell.
+    tree.makeFolder("bound/inner");
     tree.makeFolder("elsewhere");
     tree.writeFile("elsewhere/secret", "same file system, another place");
-    // The same file system, so the device number alone does not tell.
     ASSERT_EQ(
-        ::mount(tree.path("elsewhere").c_str(), tree.path("outer/inner").c_str(), nullptr, MS_BIND, nullptr),
+        ::mount(tree.path("elsewhere").c_str(), tree.path("bound/inner").c_str(), nullptr, MS_BIND, nullptr),
         0);
-    std::string path;
-    const auto outcome = problemOf([&] { OperationFS::manifest(tree.path("outer"), kNotCancelled); }, &path);
-    ::umount2(tree.path("outer/inner").c_str(), MNT_DETACH);
-    EXPECT_EQ(outcome, Code::unsupported);
-    EXPECT_EQ(path, tree.path("outer/inner"));
-}
-
-TEST(OperationFSTest, OnlyTheFlagsACopyCarriesAreRecorded) {
-    test::TempTree tree;
-    const std::string file = tree.writeFile("file", "data");
-    const int fd = ::open(file.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    int flags = 0;
-    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
-        ::close(fd);
-        GTEST_SKIP() << "the temporary folder's file system has no inode flags";
-    }
-    const int withNoDump = flags | FS_NODUMP_FL;
-    ASSERT_EQ(::ioctl(fd, FS_IOC_SETFLAGS, &withNoDump), 0);
-    ::close(fd);
-    // ext4 marks every file with its extents flag itself: not the file's own.
-    EXPECT_EQ(OperationFS::manifest(file, kNotCancelled)[0].metadata.flags,
-              static_cast<std::uint32_t>(FS_NODUMP_FL));
-    OperationCopy::file(file, tree.path("copy"), false, kNotCancelled, {});
-    EXPECT_EQ(OperationFS::manifest(tree.path("copy"), kNotCancelled)[0].metadata.flags,
-              static_cast<std::uint32_t>(FS_NODUMP_FL));
+    const auto bound = problemOf([&] { OperationFS::manifest(tree.path("bound"), kNotCancelled); }, &path);
+    ::umount2(tree.path("bound/inner").c_str(), MNT_DETACH);
+    EXPECT_EQ(bound, Code::unsupported);
+    EXPECT_EQ(path, tree.path("bound/inner"));
 }

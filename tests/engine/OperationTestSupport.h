@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,5 +86,30 @@ inline std::vector<std::string> hiddenItemsIn(const std::string &folder) {
             hidden.push_back(folder + "/" + name);
     return hidden;
 }
+
+// An overlay mount at `root`/merged: a volume without exclusive rename.
+class OverlayMount {
+public:
+    explicit OverlayMount(const std::string &root) : m_path(root + "/merged") {
+        for (const char *folder : {"lower", "upper", "work", "merged"})
+            ::mkdir((root + "/" + folder).c_str(), 0755);
+        const std::string options =
+            "lowerdir=" + root + "/lower,upperdir=" + root + "/upper,workdir=" + root + "/work";
+        m_mounted = ::mount("overlay", m_path.c_str(), "overlay", 0, options.c_str()) == 0;
+    }
+    ~OverlayMount() {
+        if (m_mounted)
+            ::umount2(m_path.c_str(), MNT_DETACH);
+    }
+    OverlayMount(const OverlayMount &) = delete;
+    OverlayMount &operator=(const OverlayMount &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const std::string &path() const { return m_path; }
+
+private:
+    std::string m_path;
+    bool m_mounted = false;
+};
 
 } // namespace dromel::test

@@ -27,21 +27,8 @@ public:
     enum class Kind { ext4, xfs, btrfs, tmpfs, ramfs, exfat };
 
     static const char *name(Kind kind) {
-        switch (kind) {
-        case Kind::ext4:
-            return "ext4";
-        case Kind::xfs:
-            return "xfs";
-        case Kind::btrfs:
-            return "btrfs";
-        case Kind::tmpfs:
-            return "tmpfs";
-        case Kind::ramfs:
-            return "ramfs";
-        case Kind::exfat:
-            return "exfat";
-        }
-        return "";
+        static const char *const names[] = {"ext4", "xfs", "btrfs", "tmpfs", "ramfs", "exfat"};
+        return names[static_cast<int>(kind)];
     }
 
     // `mountPoint` must exist; the image (if any) is made as `image`, a
