@@ -6,6 +6,7 @@
 #include "directory/DirectoryReading.h"
 #include "directory/ListingOrdering.h"
 #include "runtime/MainThread.h"
+#include "support/Listing.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 
@@ -23,20 +24,20 @@ struct Ended : DirectoryRead {
     void cancel() override { *ended = true; }
 };
 
+// Hands every read to the test, which delivers its snapshots and its end.
 class ManualReader : public DirectoryReading {
 public:
     struct Request {
         std::string folder;
-        bool hidden;
         SnapshotHandler onSnapshot;
         FinishHandler onFinish;
         std::shared_ptr<bool> ended;
     };
 
-    std::unique_ptr<DirectoryRead> snapshots(const std::string &folder, bool showHidden,
-                                             SnapshotHandler onSnapshot, FinishHandler onFinish) override {
+    std::unique_ptr<DirectoryRead> snapshots(const std::string &folder, bool, SnapshotHandler onSnapshot,
+                                             FinishHandler onFinish) override {
         auto read = std::make_unique<Ended>();
-        requests.push_back({folder, showHidden, std::move(onSnapshot), std::move(onFinish), read->ended});
+        requests.push_back({folder, std::move(onSnapshot), std::move(onFinish), read->ended});
         return read;
     }
 
@@ -44,27 +45,24 @@ public:
     static FileEntryList entries(const std::string &folder, const std::vector<std::string> &names) {
         auto shared = std::make_shared<const std::string>(folder);
         std::vector<FileEntry> list;
-        std::uint64_t inode = 1;
         for (std::string name : names) {
             const bool isFolder = name.ends_with('/');
             if (isFolder)
                 name.pop_back();
-            list.push_back(FileEntry::listed(shared, name, 1, std::hash<std::string>()(name) + inode++,
-                                             isFolder, false, false, static_cast<std::int64_t>(name.size()),
-                                             std::nullopt, nullptr));
+            list.push_back(FileEntry::listed(shared, name, 1, std::hash<std::string>()(name), isFolder, false,
+                                             false, static_cast<std::int64_t>(name.size()), std::nullopt,
+                                             nullptr));
         }
         return FileEntryList(std::move(list));
     }
-
-    void deliver(const std::vector<std::string> &names, bool complete, std::size_t index = SIZE_MAX) {
-        Request &request = requests.at(index == SIZE_MAX ? requests.size() - 1 : index);
-        if (!*request.ended)
-            request.onSnapshot({entries(request.folder, names), complete});
+    // To the latest read, unless it has ended.
+    void deliver(const std::vector<std::string> &names, bool complete) {
+        if (!*requests.back().ended)
+            requests.back().onSnapshot({entries(requests.back().folder, names), complete});
     }
-    void finish(std::error_code error = {}, std::size_t index = SIZE_MAX) {
-        Request &request = requests.at(index == SIZE_MAX ? requests.size() - 1 : index);
-        if (!*request.ended)
-            request.onFinish(error);
+    void finish() {
+        if (!*requests.back().ended)
+            requests.back().onFinish({});
     }
 
     std::vector<Request> requests;
@@ -106,13 +104,6 @@ public:
     std::size_t next = 0;
 };
 
-std::vector<std::string> namesOf(const FileEntryList &entries) {
-    std::vector<std::string> names;
-    for (const FileEntry &entry : entries)
-        names.push_back(entry.name());
-    return names;
-}
-
 using Names = std::vector<std::string>;
 
 class BrowserStoreTimingTest : public ::testing::Test {
@@ -133,35 +124,7 @@ protected:
 
 } // namespace
 
-TEST_F(BrowserStoreTimingTest, OnlyTheLastOfTwoQuickSortsIsApplied) {
-    load({"b", "a", "c"});
-    store.sort(FileSort{SortColumn::name, false});
-    store.sort(FileSort{SortColumn::size, true});
-    ASSERT_EQ(orderer.waiting(), 2u);
-    orderer.complete(); // the first, already cancelled
-    EXPECT_TRUE(store.current().arranging);
-    EXPECT_EQ(namesOf(store.current().visibleEntries()), (Names{"a", "b", "c"}));
-    test::spinFor(20ms); // the cancelled ticket's answer arrives and is ignored
-    EXPECT_TRUE(store.current().arranging);
-    orderer.complete();
-    EXPECT_FALSE(store.current().arranging);
-    EXPECT_EQ(store.current().sort, (FileSort{SortColumn::size, true}));
-}
-
-TEST_F(BrowserStoreTimingTest, ASortOvertakenByANewListingIsDiscarded) {
-    load({"b", "a"});
-    store.sort(FileSort{SortColumn::name, false});
-    store.refresh();
-    reader.deliver({"b", "a", "c"}, true);
-    orderer.complete(); // the re-sort of the old listing
-    EXPECT_EQ(namesOf(store.current().visibleEntries()), (Names{"a", "b"}));
-    orderer.complete(); // the refresh, ordered with the new sort
-    reader.finish();
-    EXPECT_EQ(namesOf(store.current().visibleEntries()), (Names{"c", "b", "a"}));
-    EXPECT_FALSE(store.current().arranging);
-}
-
-TEST_F(BrowserStoreTimingTest, ASortChangedWhileABatchIsOrderedIsUsedForThatBatch) {
+TEST_F(BrowserStoreTimingTest, SortsOvertakenByASortOrAListingAreDiscarded) {
     store.navigate("/data", Navigation::visit);
     reader.deliver({"b", "a", "c"}, true);
     ASSERT_EQ(orderer.waiting(), 1u);
@@ -171,8 +134,32 @@ TEST_F(BrowserStoreTimingTest, ASortChangedWhileABatchIsOrderedIsUsedForThatBatc
     orderer.complete(); // the re-sort of the (empty) listing shown before
     orderer.complete(); // the batch, in the new order
     reader.finish();
-    EXPECT_EQ(namesOf(store.current().visibleEntries()), (Names{"c", "b", "a"}));
+    EXPECT_EQ(test::namesOf(store.current().visibleEntries()), (Names{"c", "b", "a"}));
     EXPECT_FALSE(store.current().loading);
+
+    const Names shown = test::namesOf(store.current().visibleEntries());
+    store.sort(FileSort{SortColumn::name, true});
+    store.sort(FileSort{SortColumn::size, true});
+    ASSERT_EQ(orderer.waiting(), 2u);
+    orderer.complete(); // the first, already cancelled
+    EXPECT_TRUE(store.current().arranging);
+    EXPECT_EQ(test::namesOf(store.current().visibleEntries()), shown);
+    test::spinFor(20ms); // the cancelled ticket's answer arrives and is ignored
+    EXPECT_TRUE(store.current().arranging);
+    orderer.complete();
+    EXPECT_FALSE(store.current().arranging);
+    EXPECT_EQ(store.current().sort, (FileSort{SortColumn::size, true}));
+
+    const Names bySize = test::namesOf(store.current().visibleEntries());
+    store.sort(FileSort{SortColumn::name, false});
+    store.refresh();
+    reader.deliver({"b", "a", "d"}, true);
+    orderer.complete(); // the re-sort of the old listing
+    EXPECT_EQ(test::namesOf(store.current().visibleEntries()), bySize);
+    orderer.complete(); // the refresh, ordered with the new sort
+    reader.finish();
+    EXPECT_EQ(test::namesOf(store.current().visibleEntries()), (Names{"d", "b", "a"}));
+    EXPECT_FALSE(store.current().arranging);
 }
 
 TEST_F(BrowserStoreTimingTest, AChangeDuringAReadRefreshesOnceAfterIt) {

@@ -5,7 +5,10 @@
 #include "browser/SessionStore.h"
 #include "browser/detail/SessionFile.h"
 
+#include "support/Listing.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <random>
 #include <set>
 #include <spawn.h>
@@ -24,6 +25,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char **environ;
@@ -79,62 +81,19 @@ long sequenceOf(const std::string &bytes) {
     return sessionDocument(sequence) == bytes ? sequence : -1;
 }
 
-std::size_t temporaryCount(const std::string &folder) {
-    std::size_t count = 0;
-    if (DIR *dir = ::opendir(folder.c_str())) {
-        while (dirent *entry = ::readdir(dir))
-            count += std::string_view(entry->d_name).starts_with(SessionFile::kTemporaryPrefix);
-        ::closedir(dir);
-    }
-    return count;
-}
-
-// Starts the writer with its standard output on a pipe; returns its pid.
-pid_t spawnWriter(const std::string &file, int &readyFd) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
+// Starts the writer (the environment names its file), its output discarded.
+pid_t spawnWriter() {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    std::vector<std::string> environment;
-    for (char **entry = environ; *entry; ++entry)
-        environment.emplace_back(*entry);
-    environment.push_back(std::string(kChildFileVariable) + "=" + file);
-    std::vector<char *> envp;
-    for (auto &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string self = "/proc/self/exe";
-    std::string filter = "--gtest_filter=SessionCrashWriter.DISABLED_WritesInALoop";
-    std::string disabled = "--gtest_also_run_disabled_tests";
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    std::string self = "/proc/self/exe", filter = "--gtest_filter=SessionCrashWriter.DISABLED_WritesInALoop",
+                disabled = "--gtest_also_run_disabled_tests";
     char *argv[] = {self.data(), filter.data(), disabled.data(), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, envp.data()) != 0)
+    if (posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, environ) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    readyFd = fds[0];
     return pid;
-}
-
-// GoogleTest's own output shares the pipe, so wait for the writer's line.
-bool waitForReady(int fd, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::string seen;
-    while (seen.find("ready\n") == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                          std::chrono::steady_clock::now());
-        pollfd readable{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) != 1)
-            return false;
-        char buffer[512];
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            return false;
-        seen.append(buffer, static_cast<std::size_t>(got));
-    }
-    return true;
 }
 
 } // namespace
@@ -147,11 +106,8 @@ TEST(SessionCrashWriter, DISABLED_WritesInALoop) {
     long sequence = static_cast<long>(std::random_device{}() % 1000000) * 1000;
     for (bool announced = false;; ++sequence) {
         SessionFile::replaceAtomically(file, sessionDocument(sequence));
-        if (!announced) {
-            std::fputs("ready\n", stdout);
-            std::fflush(stdout);
-            announced = true;
-        }
+        if (!std::exchange(announced, true))
+            std::fclose(std::fopen((std::string(file) + ".ready").c_str(), "w"));
     }
 }
 
@@ -159,6 +115,7 @@ TEST(SessionCrash, KilledWriterLeavesAWholeSession) {
     TempTree tree;
     const std::string folder = tree.makeFolder("Dromel", 0700);
     const std::string file = folder + "/session.json";
+    dromel::test::ScopedEnv childFile(kChildFileVariable, file);
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> delayMicroseconds(0, 30000);
 
@@ -167,11 +124,11 @@ TEST(SessionCrash, KilledWriterLeavesAWholeSession) {
     int rounds = 0;
     long previous = -1;
     for (; rounds < kRounds && std::chrono::steady_clock::now() < budget; ++rounds) {
-        int readyFd = -1;
-        pid_t child = spawnWriter(file, readyFd);
+        ::unlink((file + ".ready").c_str());
+        pid_t child = spawnWriter();
         ASSERT_GT(child, 0);
-        bool started = waitForReady(readyFd, std::chrono::seconds(20));
-        ::close(readyFd);
+        const bool started = dromel::test::waitUntil(
+            [&] { return ::access((file + ".ready").c_str(), F_OK) == 0; }, std::chrono::seconds(20));
         if (started)
             std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
         ::kill(child, SIGKILL);
@@ -190,10 +147,11 @@ TEST(SessionCrash, KilledWriterLeavesAWholeSession) {
         previous = sequence;
         // A kill can strand at most the one temporary being written; the next
         // writer removes it.
-        EXPECT_LE(temporaryCount(folder), 1u) << "round " << rounds;
+        EXPECT_LE(dromel::test::namesStartingWith(folder, SessionFile::kTemporaryPrefix).size(), 1u)
+            << "round " << rounds;
     }
     EXPECT_GE(rounds, 20) << "too few rounds within the time budget";
     SessionFile::replaceAtomically(file, sessionDocument(0));
-    EXPECT_EQ(temporaryCount(folder), 0u);
+    EXPECT_EQ(dromel::test::namesStartingWith(folder, SessionFile::kTemporaryPrefix).size(), 0u);
     EXPECT_EQ(sequenceOf(*SessionFile::readWhole(file, 64 << 20)), 0);
 }

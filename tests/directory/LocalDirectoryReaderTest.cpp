@@ -1,5 +1,4 @@
 #include "directory/LocalDirectoryReader.h"
-#include "directory/ListingOrderer.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 
@@ -13,7 +12,6 @@
 #include <cerrno>
 
 #include <map>
-#include <set>
 
 using namespace dromel;
 using namespace std::chrono_literals;
@@ -23,6 +21,13 @@ namespace {
 struct Outcome {
     std::vector<DirectorySnapshot> snapshots;
     std::optional<std::error_code> finished;
+
+    std::map<std::string, FileEntry> byName() const {
+        std::map<std::string, FileEntry> entries;
+        for (const FileEntry &entry : snapshots.back().entries)
+            entries.emplace(entry.name(), entry);
+        return entries;
+    }
 };
 
 std::unique_ptr<DirectoryRead> start(LocalDirectoryReader &reader, const std::string &folder, bool hidden,
@@ -32,182 +37,62 @@ std::unique_ptr<DirectoryRead> start(LocalDirectoryReader &reader, const std::st
         [&](std::error_code error) { outcome.finished = error; });
 }
 
-std::set<std::string> names(const FileEntryList &entries) {
-    std::set<std::string> result;
-    for (const FileEntry &entry : entries)
-        result.insert(entry.name());
-    return result;
-}
-
 } // namespace
 
-TEST(LocalDirectoryReaderTest, EmptyFolderGivesOneCompleteSnapshot) {
-    test::TempTree tree;
-    LocalDirectoryReader reader;
-    Outcome outcome;
-    auto read = start(reader, tree.root(), false, outcome);
-    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
-    EXPECT_FALSE(*outcome.finished);
-    ASSERT_EQ(outcome.snapshots.size(), 1u);
-    EXPECT_TRUE(outcome.snapshots[0].isComplete);
-    EXPECT_TRUE(outcome.snapshots[0].entries.empty());
-}
-
-TEST(LocalDirectoryReaderTest, FirstBatchIs128AndTheLastIsComplete) {
-    test::TempTree tree;
-    for (int i = 0; i < 1000; ++i)
-        tree.writeFile("f" + std::to_string(i) + ".txt");
-    LocalDirectoryReader reader;
-    {
-        // The type database loads on first use (slowly under sanitizers);
-        // that is not what this test measures.
-        test::TempTree warm;
-        warm.writeFile("a.txt");
-        warm.writeFile("plain");
-        Outcome warming;
-        auto warmRead = start(reader, warm.root(), false, warming);
-        ASSERT_TRUE(test::waitUntil([&] { return warming.finished.has_value(); }));
-    }
-    Outcome outcome;
-    auto read = start(reader, tree.root(), false, outcome);
-    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
-    ASSERT_FALSE(*outcome.finished);
-    ASSERT_FALSE(outcome.snapshots.empty());
-    const auto &last = outcome.snapshots.back();
-    EXPECT_TRUE(last.isComplete);
-    EXPECT_EQ(last.entries.size(), 1000u);
-    if (outcome.snapshots.size() > 1) {
-        EXPECT_EQ(outcome.snapshots.front().entries.size(), 128u);
-    }
-    // Later snapshots extend earlier ones: the list is cumulative.
-    for (std::size_t i = 0; i + 1 < outcome.snapshots.size(); ++i)
-        EXPECT_FALSE(outcome.snapshots[i].isComplete);
-    EXPECT_EQ(last.entries[0].kind().empty(), false);
-}
-
-TEST(LocalDirectoryReaderTest, EntriesCarryTheirFacts) {
-    test::TempTree tree;
-    tree.makeFolder("sub");
-    tree.writeFile("sub/inner.txt");
-    tree.writeFile("a.txt", "hello");
-    tree.makeSymlink("link", "sub");
-    tree.writeFile("caf\xE9");
-    tree.writeFile(".dot");
-    tree.writeFile("listed");
-    tree.writeFile(".hidden", "listed\n");
-    LocalDirectoryReader reader;
-    Outcome outcome;
-    auto read = start(reader, tree.root(), false, outcome);
-    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
-    const FileEntryList &entries = outcome.snapshots.back().entries;
-    EXPECT_EQ(names(entries), (std::set<std::string>{"sub", "a.txt", "link", "caf\xE9"}));
-    for (const FileEntry &entry : entries) {
-        if (entry.name() == "sub") {
-            EXPECT_TRUE(entry.isDirectory());
-            EXPECT_EQ(entry.kind(), "Folder");
-            EXPECT_FALSE(entry.size());
-        } else if (entry.name() == "a.txt") {
-            EXPECT_EQ(entry.size(), 5);
-            EXPECT_NE(entry.kind(), "File");
-            EXPECT_EQ(entry.url(), tree.path("a.txt"));
-        } else if (entry.name() == "link") {
-            EXPECT_TRUE(entry.isSymbolicLink());
-            EXPECT_TRUE(entry.isNavigable());
-        }
-    }
-
-    Outcome all;
-    auto readAll = start(reader, tree.root(), true, all);
-    ASSERT_TRUE(test::waitUntil([&] { return all.finished.has_value(); }));
-    EXPECT_EQ(all.snapshots.back().entries.size(), 7u);
-}
-
-TEST(LocalDirectoryReaderTest, ErrorsAreTheSystemsOwn) {
+TEST(LocalDirectoryReaderTest, EmptyFoldersAndErrorsEndWithOneAnswer) {
     test::TempTree tree;
     const std::string file = tree.writeFile("plain");
+    const std::string empty = tree.makeFolder("empty");
     LocalDirectoryReader reader;
-    Outcome notFolder, missing;
-    auto a = start(reader, file, false, notFolder);
-    auto b = start(reader, tree.path("nope"), false, missing);
-    ASSERT_TRUE(test::waitUntil([&] { return notFolder.finished && missing.finished; }));
+    Outcome none, notFolder, missing;
+    auto a = start(reader, empty, false, none);
+    auto b = start(reader, file, false, notFolder);
+    auto c = start(reader, tree.path("nope"), false, missing);
+    ASSERT_TRUE(test::waitUntil([&] { return none.finished && notFolder.finished && missing.finished; }));
+    EXPECT_FALSE(*none.finished);
+    ASSERT_EQ(none.snapshots.size(), 1u);
+    EXPECT_TRUE(none.snapshots[0].isComplete);
+    EXPECT_TRUE(none.snapshots[0].entries.empty());
     EXPECT_EQ(notFolder.finished->value(), ENOTDIR);
     EXPECT_EQ(missing.finished->value(), ENOENT);
     EXPECT_TRUE(notFolder.snapshots.empty());
 }
 
-TEST(LocalDirectoryReaderTest, EndedReadStopsAndStaysSilent) {
+TEST(LocalDirectoryReaderTest, BatchesGrowToACompleteListingWithTheFactsAndAnEndedReadIsSilent) {
     test::TempTree tree;
-    for (int i = 0; i < 20000; ++i)
-        tree.writeFile("n" + std::to_string(i));
+    for (int i = 0; i < 1000; ++i)
+        tree.writeFile("f" + std::to_string(i) + ".txt");
+    tree.makeFolder("sub");
+    tree.writeFile("a.txt", "hello");
+    tree.makeSymlink("link", "sub");
+    tree.writeFile("caf\xE9");
+    tree.writeFile(".hidden");
     LocalDirectoryReader reader;
-    Outcome outcome;
+    Outcome ended, outcome, all;
+    start(reader, tree.root(), false, ended).reset();
     auto read = start(reader, tree.root(), false, outcome);
-    read.reset();
-    test::spinFor(300ms);
-    EXPECT_FALSE(outcome.finished);
-    // The one-shot form of a finished read returns everything.
-    std::optional<std::size_t> count;
-    auto whole = reader.read(tree.root(), false, [&](std::error_code error, const FileEntryList &entries) {
-        EXPECT_FALSE(error);
-        count = entries.size();
-    });
-    ASSERT_TRUE(test::waitUntil([&] { return count.has_value(); }, 20s));
-    EXPECT_EQ(*count, 20000u);
-}
-
-TEST(ListingOrdererTest, OrdersLikeApplyAndHonoursCancellation) {
-    test::TempTree tree;
-    for (const char *name : {"b10", "b9", "A", "a", "z"})
-        tree.writeFile(name);
-    tree.makeFolder("folder");
-    LocalDirectoryReader reader;
-    std::optional<FileEntryList> listing;
-    auto read =
-        reader.read(tree.root(), false, [&](std::error_code, const FileEntryList &e) { listing = e; });
-    ASSERT_TRUE(test::waitUntil([&] { return listing.has_value(); }));
-
-    ListingOrderer orderer;
-    const FileSort sort{SortColumn::name, true};
-    std::optional<std::optional<FileEntryList>> sorted, cancelled;
-    auto ticket =
-        orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { sorted = std::move(r); });
-    // Both sorting threads busy with long sorts, so the next one is still
-    // waiting when it is cancelled.
-    std::vector<FileEntry> many;
-    for (int i = 0; i < 50000; ++i)
-        many.emplace_back("0:" + std::to_string(i), "/x/" + std::to_string(i), "item " + std::to_string(i),
-                          false, false, false, i, std::nullopt, "File");
-    const FileEntryList large(std::move(many));
-    int busyDone = 0;
-    auto busy1 = orderer.order(large, sort, [&](std::optional<FileEntryList>) { ++busyDone; });
-    auto busy2 = orderer.order(large, sort, [&](std::optional<FileEntryList>) { ++busyDone; });
-    auto dropped =
-        orderer.order(*listing, sort, [&](std::optional<FileEntryList> r) { cancelled = std::move(r); });
-    dropped->cancel();
-    ASSERT_TRUE(
-        test::waitUntil([&] { return sorted.has_value() && cancelled.has_value() && busyDone == 2; }));
-    ASSERT_TRUE(*sorted);
-    EXPECT_EQ(**sorted, sort.apply(*listing, ""));
-    EXPECT_EQ((**sorted)[0].name(), "folder");
-    EXPECT_FALSE(*cancelled);
-}
-
-// Names without a dot are told by the few patterns that can match them.
-TEST(LocalDirectoryReaderTest, NamesWithoutADotGetTheirKindOnlyWhenAPatternNamesThem) {
-    test::TempTree tree;
-    for (const char *name : {"Makefile", "README", "ReadMe.first", "notes 12", "backup~", "CMakeLists.txt"})
-        tree.writeFile(name);
-    LocalDirectoryReader reader;
-    Outcome outcome;
-    auto read = start(reader, tree.root(), false, outcome);
-    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished.has_value(); }));
-    std::map<std::string, std::string> kinds;
-    for (const FileEntry &entry : outcome.snapshots.back().entries)
-        kinds[entry.name()] = entry.kind();
-    EXPECT_EQ(kinds["notes 12"], "File");
-    for (const char *name : {"Makefile", "README", "backup~", "CMakeLists.txt"})
-        EXPECT_NE(kinds[name], "File") << name;
-    EXPECT_NE(kinds["Makefile"], kinds["README"]);
+    auto readAll = start(reader, tree.root(), true, all);
+    ASSERT_TRUE(test::waitUntil([&] { return outcome.finished && all.finished; }, 20s));
+    ASSERT_FALSE(*outcome.finished);
+    EXPECT_EQ(all.snapshots.back().entries.size(), 1005u);
+    const auto &last = outcome.snapshots.back();
+    EXPECT_TRUE(last.isComplete);
+    ASSERT_EQ(last.entries.size(), 1004u);
+    for (std::size_t i = 0; i + 1 < outcome.snapshots.size(); ++i) {
+        EXPECT_FALSE(outcome.snapshots[i].isComplete);
+        EXPECT_LE(outcome.snapshots[i].entries.size(), outcome.snapshots[i + 1].entries.size());
+    }
+    EXPECT_FALSE(ended.finished) << "an ended read stays silent";
+    const auto byName = outcome.byName();
+    EXPECT_TRUE(byName.contains("caf\xE9"));
+    EXPECT_TRUE(byName.at("sub").isDirectory());
+    EXPECT_EQ(byName.at("sub").kind(), "Folder");
+    EXPECT_FALSE(byName.at("sub").size());
+    EXPECT_EQ(byName.at("a.txt").size(), 5);
+    EXPECT_NE(byName.at("a.txt").kind(), "File");
+    EXPECT_EQ(byName.at("a.txt").url(), tree.path("a.txt"));
+    EXPECT_TRUE(byName.at("link").isSymbolicLink());
+    EXPECT_TRUE(byName.at("link").isNavigable());
 }
 
 namespace {
@@ -260,9 +145,7 @@ TEST(LocalDirectoryReaderTest, ABrokenItemIsListedWithWhatIsKnownAndTheFolderRea
     EXPECT_FALSE(*outcome.finished) << outcome.finished->message();
     ASSERT_FALSE(outcome.snapshots.empty());
     ASSERT_TRUE(outcome.snapshots.back().isComplete);
-    std::map<std::string, FileEntry> byName;
-    for (const FileEntry &entry : outcome.snapshots.back().entries)
-        byName.emplace(entry.name(), entry);
+    const auto byName = outcome.byName();
     EXPECT_EQ(byName.size(), 3u);
     ASSERT_TRUE(byName.contains("remote"));
     const FileEntry &remote = byName.at("remote");

@@ -5,39 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <pthread.h>
-
 #include <atomic>
 #include <thread>
 
 using namespace dromel;
 using namespace std::chrono_literals;
 
-TEST(WorkQueueTest, NeverRunsMoreJobsThanItsConcurrency) {
-    WorkQueue queue(QueueNames::directoryReader());
-    std::atomic<int> running = 0, peak = 0, done = 0;
-    for (int i = 0; i < 12; ++i)
-        queue.async([&] {
-            const int now = ++running;
-            int seen = peak.load();
-            while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-            }
-            std::this_thread::sleep_for(5ms);
-            --running;
-            ++done;
-        });
-    ASSERT_TRUE(queue.waitForIdle(5000));
-    EXPECT_EQ(done, 12);
-    EXPECT_EQ(peak, 2);
-}
-
 // Two jobs queued together on a warm queue (one or both threads waiting) run
 // at the same time: each waits for the other to start.
 TEST(WorkQueueTest, AWarmQueueRunsTwoQueuedJobsAtOnce) {
     WorkQueue queue(QueueNames::listingOrder());
     const auto burst = [&] {
-        std::atomic<int> started = 0;
-        std::atomic<int> met = 0;
+        std::atomic<int> started = 0, met = 0;
         for (int i = 0; i < 2; ++i)
             queue.async([&] {
                 ++started;
@@ -54,23 +33,6 @@ TEST(WorkQueueTest, AWarmQueueRunsTwoQueuedJobsAtOnce) {
     ASSERT_TRUE(queue.waitForIdle(5000));
     for (int round = 0; round < 20; ++round)
         ASSERT_EQ(burst(), 2) << "round " << round;
-}
-
-TEST(WorkQueueTest, WorkersCarryTheLabelAndResultsReturnToMain) {
-    WorkQueue queue(QueueNames::session());
-    std::string threadName;
-    bool workerWasMain = true, resultOnMain = false;
-    queue.async([&] {
-        char name[16] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        threadName = name;
-        workerWasMain = MainThread::isCurrent();
-        MainThread::post([&] { resultOnMain = MainThread::isCurrent(); });
-    });
-    ASSERT_TRUE(test::waitUntil([&] { return resultOnMain; }));
-    EXPECT_FALSE(workerWasMain);
-    EXPECT_EQ(threadName, queue.label().substr(0, 15));
-    EXPECT_EQ(queue.label(), "org.dromel.Dromel.session");
 }
 
 TEST(WorkQueueTest, GuardedJobsDoNothingOnceTheirOwnerIsGone) {
