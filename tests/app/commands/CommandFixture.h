@@ -1,38 +1,25 @@
 #pragma once
 
-#include "app/operations/ServiceFixture.h"
-#include "browser/BrowserStore.h"
 #include "commands/FileCommandController.h"
-#include "directory/ListingOrderer.h"
-#include "directory/LocalDirectoryReader.h"
-#include "presentation/Localization.h"
+#include "support/StoreFixture.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QWidget>
 
-#include <memory>
-#include <set>
-#include <string>
-#include <vector>
-
 namespace dromel::test {
 
 // A shown window, a real store on real folders and the file commands with a
 // real service, journal and trash (under the fixture's temporary folders).
-struct CommandFixture {
-    TempTree tree;
+struct CommandFixture : StoreFixture {
     ScopedEnv dataHome{"XDG_DATA_HOME", tree.makeFolder("data")};
     ScopedEnv stateHome{"XDG_STATE_HOME", tree.makeFolder("state")};
-    LocalDirectoryReader reader;
-    ListingOrderer orderer;
-    std::unique_ptr<BrowserStore> store;
     std::unique_ptr<QWidget> window;
     std::unique_ptr<FileCommandController> commands;
 
     void open(const std::string &folder) {
-        Localization::setCurrent(Localization(AppLanguage::english, {}, QLocale(QLocale::English)));
-        store = std::make_unique<BrowserStore>(std::vector<std::string>{folder}, 0, reader, orderer);
+        useEnglish();
+        makeStore({folder});
         window = std::make_unique<QWidget>();
         window->resize(800, 600);
         window->show();
@@ -44,29 +31,6 @@ struct CommandFixture {
     }
     OperationService &service() const { return commands->service(); }
 
-    void visit(const std::string &folder) {
-        store->navigate(folder, BrowserStore::Navigation::visit);
-        ASSERT_TRUE(waitUntil([&] { return store->current().url() == folder && !store->current().loading; }));
-    }
-    // Waits until the listing shows exactly `names` (in any order).
-    bool shows(std::set<std::string> names) {
-        return waitUntil([&] {
-            std::set<std::string> listed;
-            const auto &entries = store->current().visibleEntries();
-            for (std::size_t i = 0; i < entries.size(); ++i)
-                listed.insert(entries[i].name());
-            return listed == names;
-        });
-    }
-    void select(const std::set<std::string> &names) {
-        std::set<std::string> ids;
-        const auto &entries = store->current().visibleEntries();
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            if (names.count(entries[i].name()))
-                ids.insert(entries[i].id());
-        ASSERT_EQ(ids.size(), names.size());
-        store->select(ids);
-    }
     std::string errorText() const {
         const auto &error = store->current().error;
         if (!error)
@@ -95,7 +59,7 @@ struct CommandFixture {
     }
     static void press(QMessageBox *box, TextKey key) {
         for (QAbstractButton *button : box->buttons())
-            if (button->text() == Localization::current().text(key)) {
+            if (button->text() == text(key)) {
                 button->click();
                 return;
             }

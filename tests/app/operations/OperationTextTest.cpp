@@ -40,17 +40,6 @@ TEST_F(OperationTextTest, EveryCaseHasItsText) {
               OperationText::phase(OperationPhase::completed));
 }
 
-TEST_F(OperationTextTest, ProblemLeavesOutEmptyParts) {
-    using Code = OperationProblem::Code;
-    const QString bare = OperationText::problem(OperationProblem(Code::system, "", ""));
-    EXPECT_FALSE(bare.contains('\n'));
-    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "/a/b", "")), bare + "\n/a/b");
-    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "", "No space left on device")),
-              bare + "\nNo space left on device");
-    EXPECT_EQ(OperationText::problem(OperationProblem(Code::system, "/a/b", "Permission denied")),
-              bare + "\n/a/b\nPermission denied");
-}
-
 TEST_F(OperationTextTest, SummaryCountsEachOutcomeAndTheRest) {
     FileOperationTask task(FileOperationRequest(FileOperationKind::copy, {"/s/a", "/s/b", "/s/c", "/s/d"},
                                                 "/d", std::nullopt, false, {}, std::nullopt));
@@ -71,21 +60,4 @@ TEST_F(OperationTextTest, SummaryCountsEachOutcomeAndTheRest) {
               l10n.format(TextKey::operationSummary, OperationText::phase(OperationPhase::queued),
                           l10n.count(TextKey::items, 0), l10n.count(TextKey::items, 0),
                           l10n.count(TextKey::items, 2), l10n.count(TextKey::items, 0)));
-}
-
-TEST_F(OperationTextTest, LabelNamesTheTask) {
-    const Localization l10n = Localization::current();
-    auto task = [](FileOperationKind kind, std::vector<std::string> sources, std::optional<std::string> name,
-                   std::optional<FileUndoRelocation> undo = std::nullopt) {
-        return FileOperationTask(FileOperationRequest(kind, std::move(sources), "/d", std::move(name), false,
-                                                      {}, std::move(undo)));
-    };
-    EXPECT_EQ(OperationText::label(task(FileOperationKind::createDirectory, {}, "Photos")), "Photos");
-    EXPECT_EQ(OperationText::label(task(FileOperationKind::createDirectory, {}, std::nullopt)),
-              l10n.text(TextKey::newFolderName));
-    EXPECT_EQ(OperationText::label(task(FileOperationKind::copy, {"/s/report.pdf", "/s/b"}, std::nullopt)),
-              "report.pdf");
-    FileUndoRelocation receipt{Uuid::random(), "/s/new.txt", "/s/old.txt", "1:2"};
-    EXPECT_EQ(OperationText::label(task(FileOperationKind::rename, {"/s/new.txt"}, "old.txt", receipt)),
-              l10n.format(TextKey::undoTask, "old.txt"));
 }

@@ -57,16 +57,3 @@ TEST(AppearanceTest, LightAndDarkApplyAtOnceAndSystemGivesTheDesktopBack) {
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), desktopWindow);
     EXPECT_TRUE(waitFor(widget, desktopWindow));
 }
-
-TEST(AppearanceTest, PalettesAreReadable) {
-    for (const QPalette &palette : {Appearance::lightPalette(), Appearance::darkPalette()}) {
-        for (auto [background, foreground] :
-             {std::pair{QPalette::Window, QPalette::WindowText}, std::pair{QPalette::Base, QPalette::Text},
-              std::pair{QPalette::Button, QPalette::ButtonText},
-              std::pair{QPalette::Highlight, QPalette::HighlightedText}})
-            EXPECT_GT(std::abs(palette.color(background).lightness() - palette.color(foreground).lightness()),
-                      100);
-    }
-    EXPECT_LT(Appearance::darkPalette().color(QPalette::Window).lightness(), 100);
-    EXPECT_GT(Appearance::lightPalette().color(QPalette::Window).lightness(), 200);
-}

@@ -61,10 +61,6 @@ TEST(SidebarInWindowTest, TheSidebarFollowsTheActiveTabAndItsRowsNavigateIt) {
     QTest::mouseClick(sidebar.viewport(), Qt::LeftButton, {}, sidebar.visualRect(music).center());
     ASSERT_TRUE(test::waitUntil([&] { return store.current().url() == tree.path("Music"); }, 10s));
     EXPECT_TRUE(test::waitUntil([&] { return selectedURL(sidebar) == tree.path("Music"); }));
-
-    // Hidden items follow the store.
-    store.setShowHidden(true);
-    EXPECT_TRUE(sidebar.showHidden());
 }
 
 } // namespace

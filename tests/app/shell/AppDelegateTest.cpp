@@ -1,5 +1,6 @@
-// Launch switches, fixture keys, session restore and the final save, with the
-// real store on real folders and the user's folders pointed at a temporary tree.
+// Launch switches, fixture keys, session restore, the settings window and the
+// user-settings keys, with the real store on real folders and the user's
+// folders pointed at a temporary tree.
 #include "shell/AppDelegate.h"
 
 #include "browser/BrowserStore.h"
@@ -13,8 +14,12 @@
 #include "support/WaitUntil.h"
 #include "window/BrowserController.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QPalette>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -45,6 +50,7 @@ protected:
           state("XDG_STATE_HOME", tree.makeFolder("state")) {
         tree.makeFolder("home/Documents");
         tree.writeFile("home/notes.txt", "n");
+        tree.writeFile("home/.hidden", "h");
         tree.makeFolder("work");
         tree.writeFile("work/a.txt", "a");
         tree.writeFile("work/b.txt", "b");
@@ -57,8 +63,8 @@ protected:
         bool launched = false;
         QObject::connect(app.get(), &AppDelegate::launched, [&launched] { launched = true; });
         app->applicationDidFinishLaunching();
-        EXPECT_TRUE(waitUntil([&] { return launched; }, std::chrono::seconds(20)));
-        EXPECT_TRUE(waitUntil([&] { return !app->store()->current().loading; }, std::chrono::seconds(20)));
+        EXPECT_TRUE(waitUntil([&] { return launched && !app->store()->current().loading; },
+                              std::chrono::seconds(20)));
         return app;
     }
 
@@ -70,7 +76,7 @@ protected:
     }
 
     std::string sessionPath() const { return tree.path("state/Dromel/session.json"); }
-    bool exists(const std::string &path) const { return QFileInfo::exists(QString::fromStdString(path)); }
+    static bool exists(const std::string &path) { return QFileInfo::exists(QString::fromStdString(path)); }
 
     TempTree tree;
     ScopedEnv home, config, state;
@@ -120,9 +126,6 @@ TEST_F(AppDelegateLaunch, FreshMachineOpensTheHomeFolderInANormalWindow) {
     ASSERT_EQ(app->store()->tabs().size(), 1u);
     EXPECT_EQ(app->store()->current().url(), tree.path("home"));
     EXPECT_EQ(app->store()->current().entries().size(), 2u);
-    EXPECT_EQ(app->window()->size(), QSize(1200, 780));
-    EXPECT_EQ(app->window()->minimumSize(), QSize(800, 560));
-    EXPECT_EQ(app->window()->windowTitle(), QStringLiteral("home \u2014 Dromel"));
     EXPECT_EQ(app->journalPath(), tree.path("state/Dromel/operations.sqlite"));
     quit(*app);
     EXPECT_TRUE(exists(sessionPath())) << "quitting saves the session";
@@ -203,6 +206,93 @@ TEST_F(AppDelegateLaunch, RestoreTabsOffWritesNoSession) {
     ASSERT_TRUE(waitUntil([&] { return app->store()->current().url() == tree.path("other"); }));
     quit(*app);
     EXPECT_FALSE(exists(sessionPath()));
+}
+
+TEST_F(AppDelegateLaunch, SettingsWindowIsBuiltOnceAndSwitchesAppearanceLive) {
+    auto app = launch({});
+    app->showPreferences();
+    QWidget *first = app->settingsWindow();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    first->close();
+    app->controller()->preferences();
+    EXPECT_EQ(app->settingsWindow(), first);
+    EXPECT_TRUE(first->isVisible());
+
+    app->appearanceControl()->setCurrentIndex(2);
+    emit app->appearanceControl()->activated(2);
+    EXPECT_LT(QApplication::palette().color(QPalette::Window).lightness(), 128);
+    app->appearanceChanged(1);
+    EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 128);
+    EXPECT_TRUE(UserSettings(true).presentation()->contains("\"appearance\":\"light\""));
+}
+
+TEST_F(AppDelegateLaunch, NormalRunsWriteEachKeyWhenItChanges) {
+    auto app = launch({});
+    app->showPreferences();
+    EXPECT_FALSE(app->hiddenControl()->isChecked());
+    app->hiddenControl()->click();
+    EXPECT_TRUE(app->store()->showHidden());
+    ASSERT_TRUE(waitUntil([&] { return app->store()->current().entries().size() == 3; }));
+
+    app->keysControl()->click();
+    EXPECT_FALSE(app->store()->windowsKeys);
+    app->restoreControl()->click();
+    app->languageChanged(1);
+    {
+        UserSettings stored(true);
+        EXPECT_EQ(stored.showHidden(), true);
+        EXPECT_EQ(stored.windowsKeys(), false);
+        EXPECT_EQ(stored.restoreTabs(), false);
+        ASSERT_TRUE(stored.presentation());
+        EXPECT_TRUE(stored.presentation()->contains("\"language\":\"en\""));
+    }
+
+    // Hidden items toggled from the window are written too, and the box follows.
+    app->controller()->toggleHidden();
+    EXPECT_FALSE(app->hiddenControl()->isChecked());
+    EXPECT_EQ(UserSettings(true).showHidden(), false);
+    app.reset();
+
+    auto again = launch({});
+    EXPECT_FALSE(again->store()->showHidden());
+    EXPECT_FALSE(again->store()->windowsKeys);
+    EXPECT_EQ(again->presentation().language, AppLanguage::english);
+}
+
+TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
+    {
+        UserSettings planted(true);
+        planted.setShowHidden(true);
+        planted.setWindowsKeys(false);
+    }
+    const QString planted = UserSettings::filePath();
+    const QByteArray before = [&] {
+        QFile file(planted);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    ASSERT_FALSE(before.isEmpty());
+
+    auto app = launch({}, {{"DromelFixtureDirectory", tree.path("home")}});
+    EXPECT_FALSE(app->store()->showHidden()) << "fixture runs ignore the stored settings";
+    EXPECT_TRUE(app->store()->windowsKeys);
+    app->showPreferences();
+    EXPECT_FALSE(app->restoreControl()->isEnabled());
+    app->hiddenControl()->click();
+    app->keysControl()->click();
+    app->appearanceChanged(2);
+    app->skinChanged(1);
+    app->languageChanged(1);
+    app->controller()->toggleHidden();
+    app->window()->close();
+    ASSERT_TRUE(waitUntil([&] { return !app->window()->isVisible(); }));
+    app.reset();
+
+    QFile file(planted);
+    file.open(QIODevice::ReadOnly);
+    EXPECT_EQ(file.readAll(), before) << "the file is left byte for byte";
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(tree.path("state/Dromel/window.conf"))));
 }
 
 } // namespace
