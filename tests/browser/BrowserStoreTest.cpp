@@ -1,5 +1,6 @@
 // The store against the real reader, orderer and monitor on real folders.
 #include "browser/BrowserStore.h"
+#include "support/CountingReader.h"
 
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
@@ -44,19 +45,7 @@ struct Recorder {
 
 using Words = std::vector<std::string>;
 
-// The real reader, counting the reads it is asked for, per folder.
-class CountingReader : public DirectoryReading {
-public:
-    std::unique_ptr<DirectoryRead> snapshots(const std::string &folder, bool showHidden,
-                                             SnapshotHandler onSnapshot, FinishHandler onFinish) override {
-        ++reads[folder];
-        return m_reader.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
-    }
-    std::map<std::string, int> reads;
-
-private:
-    LocalDirectoryReader m_reader;
-};
+using test::CountingReader;
 
 class BrowserStoreTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "sidebar/SidebarModel.h"
+#include "support/CountingReader.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
@@ -27,19 +28,7 @@ namespace {
 
 using Kind = SidebarNode::Kind;
 
-// The real reader, with a count of the reads asked of it per folder.
-class CountingReader : public DirectoryReading {
-public:
-    std::unique_ptr<DirectoryRead> snapshots(const std::string &folder, bool showHidden,
-                                             SnapshotHandler onSnapshot, FinishHandler onFinish) override {
-        ++reads[folder];
-        return m_reader.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
-    }
-    std::map<std::string, int> reads;
-
-private:
-    LocalDirectoryReader m_reader;
-};
+using test::CountingReader;
 
 Kind kindOf(const QModelIndex &index) {
     return static_cast<Kind>(index.data(SidebarModel::KindRole).toInt());
