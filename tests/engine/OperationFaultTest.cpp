@@ -1,0 +1,168 @@
+// Copies from a volume whose reads fail with EIO, as a dying disk's do: the
+// kernel's own error reaches the user as a clear problem, the other items
+// are still copied, and nothing half-read appears under a user's name.
+#include "engine/OperationService.h"
+#include "engine/OperationTestSupport.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstring>
+
+extern char **environ;
+
+using namespace dromel;
+using test::existsAt;
+using test::hiddenItemsIn;
+using test::namesIn;
+using test::requestOf;
+using test::waitUntil;
+using Kind = FileOperationKind;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The faulty file system served by its own process on `mountPoint`.
+class FaultyVolume {
+public:
+    explicit FaultyVolume(std::string mountPoint) : m_path(std::move(mountPoint)) {
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+            m_why = "no /dev/fuse";
+            return;
+        }
+        const dev_t before = deviceOf(m_path);
+        char *arguments[] = {const_cast<char *>(DROMEL_FAULTY_VOLUME), m_path.data(), nullptr};
+        if (::posix_spawn(&m_server, DROMEL_FAULTY_VOLUME, nullptr, nullptr, arguments, environ) != 0) {
+            m_why = "cannot start the file system's server";
+            return;
+        }
+        if (!waitUntil([&] { return deviceOf(m_path) != before || !serverRunning(); }, 10s) ||
+            deviceOf(m_path) == before) {
+            m_why = "mounting a FUSE file system is not allowed here";
+            return;
+        }
+        m_mounted = true;
+    }
+    ~FaultyVolume() {
+        if (m_mounted)
+            ::umount2(m_path.c_str(), MNT_DETACH);
+        if (m_server > 0) {
+            ::kill(m_server, SIGTERM);
+            ::waitpid(m_server, nullptr, 0);
+        }
+    }
+    FaultyVolume(const FaultyVolume &) = delete;
+    FaultyVolume &operator=(const FaultyVolume &) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const std::string &why() const { return m_why; }
+    std::string path(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    static dev_t deviceOf(const std::string &path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
+    }
+    bool serverRunning() {
+        if (m_server <= 0)
+            return false;
+        if (::waitpid(m_server, nullptr, WNOHANG) == m_server) {
+            m_server = 0;
+            return false;
+        }
+        return true;
+    }
+
+    std::string m_path;
+    pid_t m_server = 0;
+    bool m_mounted = false;
+    std::string m_why;
+};
+
+class OperationFaultTest : public ::testing::Test {
+protected:
+    OperationFaultTest() { tree.makeFolder("dst"); }
+
+    FileOperationTask runToEnd(OperationService &service, FileOperationRequest request) {
+        std::optional<Uuid> id;
+        bool answered = false;
+        service.submit(std::move(request), [&](std::optional<Uuid> admitted) {
+            id = admitted;
+            answered = true;
+        });
+        EXPECT_TRUE(waitUntil([&] { return answered; }));
+        if (!id)
+            return FileOperationTask(requestOf(Kind::copy, {}, std::nullopt));
+        EXPECT_TRUE(waitUntil(
+            [&] { return service.task(*id) && isTerminal(service.task(*id)->phase) && !service.busy(); },
+            20s));
+        return *service.task(*id);
+    }
+
+    test::TempTree tree;
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", tree.path("data")};
+};
+
+const FileOperationResult *resultFor(const FileOperationTask &task, const std::string &source) {
+    for (const FileOperationResult &result : task.results)
+        if (result.source == source)
+            return &result;
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(OperationFaultTest, ReadErrorsAreReportedAndLeaveNothingUnderAUsersName) {
+    FaultyVolume volume(tree.makeFolder("disk"));
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.why();
+    OperationService service(tree.path("state/operations.sqlite"));
+    bool ready = false;
+    service.start([&] { ready = true; });
+    ASSERT_TRUE(waitUntil([&] { return ready; }));
+
+    // "bad" fails while it is first read; "fading" reads once, then fails
+    // part-way through the copy; "good" must arrive whatever its neighbours do.
+    const std::vector<std::string> sources = {volume.path("bad"), volume.path("fading"), volume.path("good"),
+                                              volume.path("folder")};
+    const FileOperationTask task = runToEnd(service, requestOf(Kind::copy, sources, tree.path("dst")));
+    // The copies cut short keep what they staged for review: nothing is deleted.
+    EXPECT_EQ(task.phase, OperationPhase::needsReview);
+
+    const std::string ioError = std::strerror(EIO);
+    for (const std::string &broken : {volume.path("bad"), volume.path("fading"), volume.path("folder")}) {
+        const FileOperationResult *result = resultFor(task, broken);
+        ASSERT_TRUE(result) << broken;
+        EXPECT_EQ(result->outcome, ItemOutcome::failed) << broken;
+        ASSERT_TRUE(result->problem) << broken;
+        EXPECT_EQ(result->problem->detail(), ioError) << broken << ": " << result->problem->what();
+    }
+    const FileOperationResult *good = resultFor(task, volume.path("good"));
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->outcome, ItemOutcome::succeeded);
+    EXPECT_EQ(test::sha256Of(tree.path("dst/good")), test::sha256Of(volume.path("good")));
+
+    // Only the good copy is visible; whatever was staged is named for review.
+    std::set<std::string> visible;
+    for (const std::string &name : namesIn(tree.path("dst")))
+        if (!name.starts_with(".dromel-"))
+            visible.insert(name);
+    EXPECT_EQ(visible, std::set<std::string>{"good"});
+    const std::vector<std::string> leftovers = hiddenItemsIn(tree.path("dst"));
+    EXPECT_EQ(leftovers.size(), 2u) << "the stages of fading and folder";
+    for (const std::string &hidden : leftovers) {
+        bool named = false;
+        for (const FileOperationResult &result : task.results)
+            for (const std::string &path : result.recoveryPaths)
+                named = named || path == hidden;
+        EXPECT_TRUE(named) << "unnamed leftover " << hidden;
+    }
+}
