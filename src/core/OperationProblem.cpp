@@ -2,6 +2,7 @@
 
 #include "core/detail/RawValues.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace dromel {
@@ -31,11 +32,35 @@ OperationProblem::OperationProblem(Code code, std::string path, std::string deta
         m_what += ": " + m_detail;
 }
 
+namespace {
+
+// A volume whose server or network is gone (a stale sshfs or NFS mount): the
+// item cannot be worked on at all, which is not a fault of this machine.
+bool volumeUnreachable(int error) {
+    switch (error) {
+    case ENOTCONN:
+    case ESTALE:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ECONNABORTED:
+    case ECONNREFUSED:
+    case ECONNRESET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 OperationProblem OperationProblem::fromErrno(int error, std::string path) {
     // strerror_r's GNU form may return a static string instead of filling buf.
     char buffer[256];
     const char *message = strerror_r(error, buffer, sizeof buffer);
-    return OperationProblem(Code::system, std::move(path), message);
+    return OperationProblem(volumeUnreachable(error) ? Code::unsupported : Code::system, std::move(path),
+                            message);
 }
 
 Json OperationProblem::toJson() const {

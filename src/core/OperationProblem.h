@@ -29,7 +29,8 @@ public:
 
     OperationProblem(Code code, std::string path, std::string detail);
 
-    // code `system` with strerror(error) as the detail.
+    // code `system` with strerror(error) as the detail; `unsupported` (same
+    // detail) when the item's volume is unreachable, as a dead network mount is.
     static OperationProblem fromErrno(int error, std::string path);
 
     Code code() const { return m_code; }

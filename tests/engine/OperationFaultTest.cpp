@@ -64,6 +64,12 @@ public:
 
     bool mounted() const { return m_mounted; }
     const std::string &why() const { return m_why; }
+    // The server dies and leaves its mount behind, as a crashed sshfs does.
+    void killServer() {
+        ::kill(m_server, SIGKILL);
+        ::waitpid(m_server, nullptr, 0);
+        m_server = 0;
+    }
     std::string path(const std::string &name) const { return m_path + "/" + name; }
 
 private:
@@ -90,6 +96,14 @@ private:
 class OperationFaultTest : public ::testing::Test {
 protected:
     OperationFaultTest() { tree.makeFolder("dst"); }
+
+    std::unique_ptr<OperationService> started() {
+        auto service = std::make_unique<OperationService>(tree.path("state/operations.sqlite"));
+        bool ready = false;
+        service->start([&] { ready = true; });
+        EXPECT_TRUE(waitUntil([&] { return ready; }));
+        return service;
+    }
 
     FileOperationTask runToEnd(OperationService &service, FileOperationRequest request) {
         std::optional<Uuid> id;
@@ -124,16 +138,13 @@ TEST_F(OperationFaultTest, ReadErrorsAreReportedAndLeaveNothingUnderAUsersName) 
     FaultyVolume volume(tree.makeFolder("disk"));
     if (!volume.mounted())
         GTEST_SKIP() << volume.why();
-    OperationService service(tree.path("state/operations.sqlite"));
-    bool ready = false;
-    service.start([&] { ready = true; });
-    ASSERT_TRUE(waitUntil([&] { return ready; }));
+    const std::unique_ptr<OperationService> service = started();
 
     // "bad" fails while it is first read; "fading" reads once, then fails
     // part-way through the copy; "good" must arrive whatever its neighbours do.
     const std::vector<std::string> sources = {volume.path("bad"), volume.path("fading"), volume.path("good"),
                                               volume.path("folder")};
-    const FileOperationTask task = runToEnd(service, requestOf(Kind::copy, sources, tree.path("dst")));
+    const FileOperationTask task = runToEnd(*service, requestOf(Kind::copy, sources, tree.path("dst")));
     // The copies cut short keep what they staged for review: nothing is deleted.
     EXPECT_EQ(task.phase, OperationPhase::needsReview);
 
@@ -165,4 +176,35 @@ TEST_F(OperationFaultTest, ReadErrorsAreReportedAndLeaveNothingUnderAUsersName) 
                 named = named || path == hidden;
         EXPECT_TRUE(named) << "unnamed leftover " << hidden;
     }
+}
+
+TEST_F(OperationFaultTest, ItemsOnAVolumeWhoseServerIsGoneAreUnsupportedAndUntouched) {
+    FaultyVolume volume(tree.makeFolder("remote"));
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.why();
+    const std::string kept = tree.writeFile("keep", "mine");
+    volume.killServer();
+    const std::unique_ptr<OperationService> service = started();
+
+    const std::string unreachable = std::strerror(ENOTCONN);
+    for (const Kind kind : {Kind::copy, Kind::move, Kind::trash}) {
+        const std::optional<std::string> destination =
+            kind == Kind::trash ? std::nullopt : std::optional<std::string>(tree.path("dst"));
+        const FileOperationTask task =
+            runToEnd(*service, requestOf(kind, {volume.path("good")}, destination));
+        EXPECT_EQ(task.phase, OperationPhase::failed) << rawValue(kind);
+        ASSERT_EQ(task.results.size(), 1u) << rawValue(kind);
+        ASSERT_TRUE(task.results.front().problem) << rawValue(kind);
+        EXPECT_EQ(task.results.front().problem->code(), OperationProblem::Code::unsupported)
+            << task.results.front().problem->what();
+        EXPECT_EQ(task.results.front().problem->detail(), unreachable);
+    }
+    // A move onto the dead volume fails the same way and keeps its source.
+    const FileOperationTask onto = runToEnd(*service, requestOf(Kind::move, {kept}, tree.path("remote")));
+    ASSERT_EQ(onto.results.size(), 1u);
+    ASSERT_TRUE(onto.results.front().problem);
+    EXPECT_EQ(onto.results.front().problem->code(), OperationProblem::Code::unsupported)
+        << onto.results.front().problem->what();
+    EXPECT_EQ(tree.readFile("keep"), "mine");
+    EXPECT_TRUE(namesIn(tree.path("dst")).empty());
 }
