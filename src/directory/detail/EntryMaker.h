@@ -18,7 +18,9 @@ struct FolderItem;
 // not shared.
 class EntryMaker {
 public:
-    EntryMaker(int folderFd, const struct statx &folder, std::shared_ptr<const std::string> folderPath);
+    // Each maker shares its own copy of the folder path among its entries: a
+    // count shared by two threads would bounce between their cores per item.
+    EntryMaker(int folderFd, const struct statx &folder, const std::string &folderPath);
 
     // No entry when the item vanished since the folder was enumerated.
     std::optional<FileEntry> make(FolderItem &&item);

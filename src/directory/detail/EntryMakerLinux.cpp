@@ -20,10 +20,9 @@ FileTime timeOf(const statx_timestamp &stamp) {
 
 } // namespace
 
-EntryMaker::EntryMaker(int folderFd, const struct statx &folder,
-                       std::shared_ptr<const std::string> folderPath)
+EntryMaker::EntryMaker(int folderFd, const struct statx &folder, const std::string &folderPath)
     : m_folderFd(folderFd), m_folderDevice(makedev(folder.stx_dev_major, folder.stx_dev_minor)),
-      m_folderPath(std::move(folderPath)) {}
+      m_folderPath(std::make_shared<const std::string>(folderPath)) {}
 
 std::optional<FileEntry> EntryMaker::make(FolderItem &&item) {
     struct statx info {};

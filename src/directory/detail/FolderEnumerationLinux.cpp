@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <memory>
 
 namespace dromel::detail {
 
@@ -46,9 +45,8 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
     if (!names.isOpen())
         return names.error();
 
-    const auto folderPath = std::make_shared<const std::string>(folder);
     ListingPublisher publisher(publish);
-    EntryMaker maker(names.fd(), own, folderPath);
+    EntryMaker maker(names.fd(), own, folder);
     FolderItem item;
     std::size_t examined = 0;
     while (examined < kSharedFrom && names.next(item)) {
@@ -63,7 +61,7 @@ std::error_code enumerateFolder(const std::string &folder, bool showHidden, cons
     if (names.error())
         return names.error();
     if (examined == kSharedFrom) {
-        EntryMaker helperMaker(names.fd(), own, folderPath);
+        EntryMaker helperMaker(names.fd(), own, folder);
         SharedEnumeration shared(names, publisher, cancellation, onItemForTesting);
         if (const std::error_code error = shared.run(maker, helperMaker))
             return error;
