@@ -6,6 +6,8 @@
 #include "runtime/Cancellation.h"
 
 #include <exception>
+#include <optional>
+#include <system_error>
 #include <thread>
 
 namespace dromel::detail {
@@ -26,22 +28,29 @@ SharedEnumeration::SharedEnumeration(FolderNames &names, ListingPublisher &publi
 
 std::error_code SharedEnumeration::run(EntryMaker &callerMaker, EntryMaker &helperMaker) {
     std::exception_ptr helperFailure;
-    std::thread helper([&] {
-        try {
-            work(helperMaker);
-        } catch (...) {
-            helperFailure = std::current_exception();
-            stop(std::make_error_code(std::errc::not_enough_memory));
-        }
-    });
+    std::optional<std::thread> helper;
+    try {
+        helper.emplace([&] {
+            try {
+                work(helperMaker);
+            } catch (...) {
+                helperFailure = std::current_exception();
+                stop(std::make_error_code(std::errc::not_enough_memory));
+            }
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had (a process at its limit): this one reads the rest alone.
+    }
     try {
         work(callerMaker);
     } catch (...) {
         stop(std::make_error_code(std::errc::not_enough_memory));
-        helper.join();
+        if (helper)
+            helper->join();
         throw;
     }
-    helper.join();
+    if (helper)
+        helper->join();
     if (helperFailure)
         std::rethrow_exception(helperFailure);
     std::lock_guard lock(m_mutex);
