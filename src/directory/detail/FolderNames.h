@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 
-#include <memory>
 #include <string>
 #include <system_error>
 #include <unordered_set>
