@@ -171,9 +171,12 @@ KeyPrefix keyPrefix(const char *key) {
 }
 
 std::string sortKey(std::string_view text) {
-    std::vector<char> key;
-    appendSortKey(text, key);
-    return std::string(key.data(), key.size() - 1);
+    // Listing a large folder makes one key per item: the scratch space is
+    // kept so that each key costs one allocation, its own.
+    thread_local std::vector<char> scratch;
+    scratch.clear();
+    appendSortKey(text, scratch);
+    return std::string(scratch.data(), scratch.size() - 1);
 }
 
 void appendSortKey(std::string_view text, std::vector<char> &arena) {

@@ -120,19 +120,27 @@ public:
         return patterns;
     }
 
-    // True when a whole-name pattern may match `name` (a superset: case is ignored).
+    // True when a whole-name pattern may match `name` (a superset: case is
+    // ignored). Asked for every item of a folder, so it allocates nothing and
+    // tries only the globs that can match the name's first character.
     bool mayMatch(std::string_view name) const {
+        if (name.empty())
+            return false;
         if (name.size() < m_literalLengths.size() && m_literalLengths[name.size()]) {
-            std::string lower(name);
-            for (char &c : lower)
-                c = lowerAscii(c);
-            if (m_literals.contains(lower))
+            char lower[kLiteralLengths];
+            for (std::size_t i = 0; i < name.size(); ++i)
+                lower[i] = lowerAscii(name[i]);
+            if (m_literals.contains(std::string_view(lower, name.size())))
                 return true;
         }
-        for (const std::string &pattern : m_globs)
-            if (globMatches(pattern, name))
-                return true;
-        return false;
+        const auto matches = [name](const std::vector<std::string> &patterns) {
+            for (const std::string &pattern : patterns)
+                if (globMatches(pattern, name))
+                    return true;
+            return false;
+        };
+        return matches(m_globsByFirst[static_cast<unsigned char>(lowerAscii(name.front()))]) ||
+               matches(m_globs);
     }
 
     // True when a suffix pattern without a dot ("*~", "*,v") matches a name
@@ -182,14 +190,23 @@ private:
             else
                 m_globs.push_back(pattern); // matched as a glob instead
             m_literals.insert(std::move(pattern));
+        } else if (pattern.front() != '*' && pattern.front() != '?' && pattern.front() != '[') {
+            m_globsByFirst[static_cast<unsigned char>(pattern.front())].push_back(std::move(pattern));
         } else {
             m_globs.push_back(std::move(pattern));
         }
     }
 
-    std::unordered_set<std::string> m_literals;
-    std::bitset<256> m_literalLengths;
-    std::vector<std::string> m_globs;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    static constexpr std::size_t kLiteralLengths = 256;
+
+    std::unordered_set<std::string, TextHash, std::equal_to<>> m_literals;
+    std::bitset<kLiteralLengths> m_literalLengths;
+    std::vector<std::string> m_globsByFirst[256]; // by their first character, lower case
+    std::vector<std::string> m_globs;             // those starting with a wildcard
     std::vector<std::string> m_dotlessTails;
 };
 
