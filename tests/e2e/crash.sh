@@ -48,7 +48,7 @@ check_nothing_lost() {
     local file name
     for file in "$FIX/dst"/* "$FIX/dst"/.[!.]*; do
         name=$(basename "$file")
-        if grep -qx "file://$file" <<<"$left"; then
+        if grep -qxF "file://$file" <<<"$left"; then
             continue
         fi
         grep -q "  $name\$" "$WORK/sources.sha256" || fail "$name in dst is neither a copy nor left for review"
