@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_COMMON = -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps run build install test tsan core-only bench fuzz format screenshots clean
+.PHONY: deps run build install test tsan core-only bench fuzz format screenshots e2e clean
 
 deps:
 	scripts/install-deps
@@ -51,6 +51,17 @@ core-only:
 	cmake -S . -B build/core-only -DDROMEL_CORE_ONLY=ON $(CMAKE_COMMON)
 	cmake --build build/core-only -j $(JOBS)
 	cd build/core-only && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# A user's session and a crash during a copy, driven under Xvfb with xdotool
+# against the Release program; each run is bounded to a minute.
+e2e: deps build/release/CMakeCache.txt
+	cmake --build build/release -j $(JOBS) --target dromel
+	@set -e; for t in tests/e2e/*.sh; do \
+		[ "$$t" = tests/e2e/lib.sh ] && continue; \
+		echo "== $$t"; start=$$(date +%s); \
+		DROMEL_BIN=$(CURDIR)/build/release/src/app/dromel timeout -k 5 60 $$t; \
+		echo "   $$(( $$(date +%s) - start )) s"; \
+	done
 
 bench: build
 	@for b in build/release/bench/bench_*; do echo "== $$b"; $$b; done

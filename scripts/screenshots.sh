@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Retakes the README's screenshots of the main window: light and dark, English
-# and Chinese. Runs the program under Xvfb in a throwaway home (its own
-# settings, session and folders), so nothing of the user's is read or changed.
-#   scripts/screenshots.sh [program]   (default: build/release/src/app/dromel)
+# Retakes the README's screenshots of the main window (light and dark, English
+# and Chinese) and of the file commands (a conflict sheet, the operations
+# window during a copy, a task under review). Runs the program under Xvfb in a
+# throwaway home (its own settings, session, journal and folders), so nothing
+# of the user's is read or changed.
+#   scripts/screenshots.sh [program] [all|main|commands]
+#   (default: build/release/src/app/dromel, all)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/release/src/app/dromel}
+pictures=${2:-all}
 out=$root/docs/screenshots
 [ -x "$program" ] || { echo "no program at $program (make build first)" >&2; exit 1; }
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdotool import xclip sqlite3; do
     command -v $tool >/dev/null || { echo "$tool is missing (make deps)" >&2; exit 1; }
 done
 mkdir -p "$out"
@@ -88,7 +92,101 @@ shoot() { # language appearance file
     echo "wrote docs/screenshots/$3"
 }
 
-shoot en light main-light-en.png
-shoot en dark main-dark-en.png
-shoot zh-Hans light main-light-zh.png
-shoot zh-Hans dark main-dark-zh.png
+if [ "$pictures" != commands ]; then
+    shoot en light main-light-en.png
+    shoot en dark main-dark-en.png
+    shoot zh-Hans light main-light-zh.png
+    shoot zh-Hans dark main-dark-zh.png
+fi
+[ "$pictures" != main ] || exit 0
+
+# The file commands, in English and light: the conflict sheet of a paste into
+# the same folder, the operations window during a large copy, and that copy
+# shown for review after the program was killed in its middle.
+printf '[General]\npresentation.v1="{\\"schemaVersion\\":1,\\"language\\":\\"en\\",\\"appearance\\":\\"light\\",\\"skin\\":\\"glass\\"}"\n' \
+    > "$work/config/Dromel/Dromel.conf"
+mkdir -p "$home/Videos" "$home/Backup"
+head -c $((1536 << 20)) /dev/zero > "$home/Videos/holiday-2026.mkv"
+touch -d "2026-08-14 18:30" "$home/Videos/holiday-2026.mkv"
+journal=$work/state/Dromel/operations.sqlite
+x() { DISPLAY=$display "$@"; }
+within() { # seconds command...: polls the command until it succeeds
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || { echo "timed out: $*" >&2; exit 1; }
+        sleep 0.05
+    done
+}
+start() { # folder: the program on that folder, its main window in $window
+    DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
+        XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" --directory "$1" >/dev/null 2>&1 &
+    app_pid=$!
+    window=""
+    within 20 main_window "$(basename "$1")"
+    focused "$window"
+}
+main_window() { window=$(x xdotool search --onlyvisible --pid "$app_pid" --name "^$1 — Dromel\$" 2>/dev/null | head -n1) && [ -n "$window" ]; }
+focused() { # no window manager: the focus is given by hand
+    within 5 give_focus "$1"
+}
+give_focus() { [ "$(x xdotool getwindowfocus)" = "$1" ] || { x timeout 2 xdotool windowfocus --sync "$1" 2>/dev/null; false; }; }
+keys() { focused "$1"; shift; x xdotool key --clearmodifiers "$@"; }
+other() { # the program's visible window that is not the main one, in $other
+    other=$(x xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$window" | head -n1) && [ -n "$other" ]
+}
+copied() { [ "$(DISPLAY=$display timeout 3 xclip -o -selection clipboard -t text/uri-list 2>/dev/null | tr -d '\r')" = "file://$1" ]; }
+pick() { # folder name: selects by typing the name, checked through the clipboard
+    local tries=0
+    until copied "$1/$2"; do
+        tries=$((tries + 1)); [ "$tries" -le 20 ] || { echo "cannot select $2" >&2; exit 1; }
+        focused "$window"; x xdotool type --delay 12 "$2"; keys "$window" ctrl+c; sleep 0.3
+    done
+}
+phase() { sqlite3 -readonly -cmd '.timeout 2000' "$journal" \
+    "SELECT json_extract(payload, '$.phase') FROM operations ORDER BY rowid DESC LIMIT 1" 2>/dev/null; }
+phase_is() { [ -e "$journal" ] && [ "$(phase)" = "$1" ]; }
+operations() { # opens the operations window from the File menu; its id in $other
+    keys "$window" alt; keys "$window" Return
+    within 5 other
+    keys "$other" Up Up Up Return
+    within 5 operations_shown
+}
+operations_shown() { other && [ "$(x xdotool getwindowname "$other")" = Operations ]; }
+grab() { # window file: that window as it is on the screen, with whatever lies over it
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(x xdotool getwindowgeometry --shell "$1")"
+    sleep 0.7 # the last repaint after the awaited change
+    x import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$2"
+    echo "wrote docs/screenshots/$2"
+}
+sheet_closed() { ! other; }
+go() { # folder: typed into the path field
+    keys "$window" ctrl+l ctrl+a
+    x xdotool type --delay 12 "$1"
+    keys "$window" Return
+    within 10 main_window "$(basename "$1")"
+}
+stop() { kill -KILL "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true; app_pid=""; }
+
+start "$demo"
+pick "$demo" notes.txt
+keys "$window" ctrl+v
+within 10 other
+grab "$window" conflict-sheet.png
+keys "$other" Escape
+within 10 sheet_closed
+go "$home/Videos"
+pick "$home/Videos" holiday-2026.mkv
+go "$home/Backup"
+keys "$window" ctrl+v
+within 20 phase_is copying
+operations
+sleep 1.5 # a few progress reports into the copy
+grab "$other" operations-copying.png
+stop
+
+start "$home/Backup"
+operations
+grab "$other" operations-review.png
+stop

@@ -78,6 +78,9 @@ BrowserController::BrowserController(BrowserStore &store, std::string root, QWid
 }
 
 BrowserController::~BrowserController() {
+    // A window owned here (the operations window) closes while the children
+    // go, moving the focus: no focus notice may reach the half-gone controller.
+    disconnect(qApp, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     m_store.onChange = nullptr;
     // The table draws with the icons; it goes first.
