@@ -219,7 +219,7 @@ void AppDelegate::startDesktopServices(FileCommandController &commands) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    m_fileManager = new FileManagerService(bus, *m_store, m_window.get(), m_window.get());
+    m_fileManager = new FileManagerService(bus, *m_store, *m_controller, m_window.get());
     new TaskNotifier(bus, commands, m_window.get(), &commands);
 }
 

@@ -1,9 +1,13 @@
 #include "shell/FileManagerService.h"
 
 #include "core/Location.h"
+#include "table/FileTable.h"
+#include "table/FileTableModel.h"
+#include "window/BrowserController.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QWidget>
 
 #include <sys/stat.h>
@@ -13,9 +17,9 @@
 
 namespace dromel {
 
-FileManagerService::FileManagerService(QDBusConnection bus, BrowserStore &store, QWidget *window,
+FileManagerService::FileManagerService(QDBusConnection bus, BrowserStore &store, BrowserController &window,
                                        QObject *parent)
-    : QObject(parent), m_bus(std::move(bus)), m_store(store), m_window(window) {
+    : QObject(parent), m_bus(std::move(bus)), m_store(store), m_window(&window) {
     // The window renders every change first; selections wait for listings.
     m_store.onChange = [previous = m_store.onChange, alive = m_lifetime.weak(),
                         this](BrowserStore::Change change) {
@@ -125,7 +129,8 @@ void FileManagerService::showItems(const std::vector<std::string> &items) {
 }
 
 // A pending selection is applied when its tab is active and either shows all
-// its items or has finished loading (then whatever is listed is selected).
+// its items or has finished loading and ordering (then whatever is listed is
+// selected).
 void FileManagerService::storeChanged() {
     std::erase_if(m_pending, [&](const PendingSelection &entry) {
         return std::none_of(m_store.tabs().begin(), m_store.tabs().end(),
@@ -141,25 +146,50 @@ void FileManagerService::storeChanged() {
     for (const FileEntry &entry : tab.visibleEntries())
         if (pending->items.count(entry.url()))
             ids.insert(entry.id());
-    if (ids.size() < pending->items.size() && tab.loading)
+    if (ids.size() < pending->items.size() && (tab.loading || tab.arranging))
         return;
     m_pending.erase(pending);
     if (!ids.empty())
-        m_store.select(std::move(ids)); // notifies again, with nothing pending for this tab
+        selectInList(ids);
+}
+
+// The list tells the store, as for a click; the window has rendered this
+// change before this observer runs, so its rows are the tab's.
+void FileManagerService::selectInList(const std::set<std::string> &ids) {
+    FileTable *table = m_window ? m_window->table() : nullptr;
+    if (!table)
+        return;
+    const FileTableModel &model = table->fileModel();
+    QItemSelection selection;
+    QModelIndex first;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const FileEntry *entry = model.entryAt(row);
+        if (!entry || !ids.count(entry->id()))
+            continue;
+        if (!first.isValid())
+            first = model.index(row, 0);
+        selection.select(model.index(row, 0), model.index(row, FileTableModel::kColumns - 1));
+    }
+    if (!first.isValid())
+        return;
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    table->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    table->scrollTo(first);
 }
 
 void FileManagerService::raiseWindow(const QString &startupId) {
-    if (!m_window)
+    QWidget *window = m_window ? m_window->window() : nullptr;
+    if (!window)
         return;
     // Wayland lets a window take the focus only with the caller's token.
     if (!startupId.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         qputenv("XDG_ACTIVATION_TOKEN", startupId.toUtf8());
-    if (m_window->isMinimized())
-        m_window->showNormal();
+    if (window->isMinimized())
+        window->showNormal();
     else
-        m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+        window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace dromel

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-class QWidget;
-
 namespace dromel {
+
+class BrowserController;
 
 // The desktop's "show in folder" for other programs: answers the
 // org.freedesktop.FileManager1 interface on a D-Bus connection, so a browser's
@@ -33,7 +33,7 @@ namespace dromel {
 // file manager is never taken from it (no queueing, no replacement).
 //
 // Main thread only. The store must outlive the service; the window is held
-// weakly.
+// weakly. Items are selected through the window's list, as a click would.
 class FileManagerService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
@@ -42,7 +42,8 @@ public:
     static constexpr const char *kServiceName = "org.freedesktop.FileManager1";
     static constexpr const char *kObjectPath = "/org/freedesktop/FileManager1";
 
-    FileManagerService(QDBusConnection bus, BrowserStore &store, QWidget *window, QObject *parent = nullptr);
+    FileManagerService(QDBusConnection bus, BrowserStore &store, BrowserController &window,
+                       QObject *parent = nullptr);
     ~FileManagerService() override;
 
     // Whether this program owns the service name on the connection.
@@ -68,11 +69,12 @@ private:
     std::vector<std::string> acceptedPaths(const QStringList &uris);
     void showItems(const std::vector<std::string> &items);
     void storeChanged();
+    void selectInList(const std::set<std::string> &ids);
     void raiseWindow(const QString &startupId);
 
     QDBusConnection m_bus;
     BrowserStore &m_store;
-    QPointer<QWidget> m_window;
+    QPointer<BrowserController> m_window;
     bool m_registered = false;
     std::vector<PendingSelection> m_pending;
     Lifetime m_lifetime;
