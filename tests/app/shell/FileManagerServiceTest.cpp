@@ -18,9 +18,6 @@
 #include <QMainWindow>
 #include <QTest>
 
-#include <atomic>
-#include <thread>
-
 using namespace dromel;
 using namespace dromel::test;
 
@@ -65,25 +62,9 @@ protected:
         service = std::make_unique<FileManagerService>(bus.connect(connection), *store, *controller);
     }
 
-    // Calls the method from another thread with a connection of its own, as
-    // another program would; the window's thread keeps serving meanwhile.
     QDBusMessage call(const char *method, const QStringList &uris) {
-        QDBusMessage reply;
-        std::atomic<bool> done = false;
-        const QString address = bus.address();
-        std::thread caller([&] {
-            {
-                QDBusConnection client = QDBusConnection::connectToBus(address, "caller");
-                QDBusInterface manager(FileManagerService::kServiceName, FileManagerService::kObjectPath,
-                                       "org.freedesktop.FileManager1", client);
-                reply = manager.call(method, uris, QString("startup-token"));
-            }
-            QDBusConnection::disconnectFromBus("caller");
-            done = true;
-        });
-        EXPECT_TRUE(waitUntil([&] { return done.load(); }, std::chrono::seconds(30)));
-        caller.join();
-        return reply;
+        return bus.callElsewhere(FileManagerService::kServiceName, FileManagerService::kObjectPath,
+                                 "org.freedesktop.FileManager1", method, {uris, QString("startup-token")});
     }
 
     std::vector<std::string> tabFolders() const {

@@ -2,10 +2,17 @@
 
 // A session bus of the test's own (a dbus-daemon child), so D-Bus services
 // are offered and called for real without reaching the user's desktop.
+#include "support/WaitUntil.h"
+
 #include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+
+#include <atomic>
+#include <thread>
 
 namespace dromel::test {
 
@@ -42,6 +49,28 @@ public:
     QDBusConnection connect(const QString &name) {
         m_names << name;
         return QDBusConnection::connectToBus(m_address, name);
+    }
+
+    // Calls a method from another thread with a connection of its own, as
+    // another program would (through QDBusInterface, which introspects the
+    // object first); this thread's event loop keeps serving meanwhile.
+    QDBusMessage callElsewhere(const QString &service, const QString &path, const QString &interface,
+                               const QString &method, const QVariantList &arguments) {
+        QDBusMessage reply;
+        std::atomic<bool> done = false;
+        const QString address = m_address;
+        std::thread caller([&] {
+            {
+                QDBusConnection client = QDBusConnection::connectToBus(address, "other-program");
+                QDBusInterface remote(service, path, interface, client);
+                reply = remote.callWithArgumentList(QDBus::Block, method, arguments);
+            }
+            QDBusConnection::disconnectFromBus("other-program");
+            done = true;
+        });
+        waitUntil([&] { return done.load(); }, std::chrono::seconds(60));
+        caller.join();
+        return reply;
     }
 
 private:
