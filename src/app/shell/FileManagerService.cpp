@@ -78,8 +78,9 @@ std::vector<std::string> FileManagerService::acceptedPaths(const QStringList &ur
 }
 
 void FileManagerService::ShowFolders(const QStringList &uris, const QString &startupId) {
+    const std::vector<std::string> paths = acceptedPaths(uris);
     std::vector<std::string> items;
-    for (const std::string &path : acceptedPaths(uris)) {
+    for (const std::string &path : paths) {
         struct stat info {};
         if (::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
             items.push_back(path); // a file's folder is shown with the file selected
@@ -87,13 +88,14 @@ void FileManagerService::ShowFolders(const QStringList &uris, const QString &sta
             m_store.addTab(path); // a missing folder shows its error in the tab
     }
     showItems(items);
-    if (!uris.isEmpty())
+    if (!paths.empty())
         raiseWindow(startupId);
 }
 
 void FileManagerService::ShowItems(const QStringList &uris, const QString &startupId) {
-    showItems(acceptedPaths(uris));
-    if (!uris.isEmpty())
+    const std::vector<std::string> items = acceptedPaths(uris);
+    showItems(items);
+    if (!items.empty())
         raiseWindow(startupId);
 }
 

@@ -154,10 +154,12 @@ TEST_F(FileManagerBus, RefusesWhatIsNotALocalAbsolutePath) {
     reply = call("ShowItems", {"some/file.txt"});
     EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
     EXPECT_EQ(store->tabs().size(), 1u);
+    EXPECT_FALSE(window->isVisible()) << "nothing to show, so the window stays where it was";
     // The local ones among others are shown.
     reply = call("ShowFolders", {"ftp://example.org/pub", uri(tree.path("one"))});
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(tabFolders(), (std::vector<std::string>{tree.path("start"), tree.path("one")}));
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(FileManagerBus, LeavesTheNameToAFileManagerThatOwnsIt) {
