@@ -190,7 +190,16 @@ TEST_F(FileManagerBus, GivesTheNameBackWhenItGoes) {
     ASSERT_TRUE(service->registered());
     QDBusConnection watcher = bus.connect("watcher");
     EXPECT_TRUE(watcher.interface()->isServiceRegistered(FileManagerService::kServiceName).value());
+    // Gone while a selection still waits for its listing: the store's later
+    // notices reach the window only.
+    call("ShowItems", {uri(tree.path("one/a.txt"))});
+    const bool waiting = store->current().loading; // the listing may have come in during the call
     service.reset();
+    EXPECT_TRUE(settled());
+    EXPECT_EQ(store->current().url(), tree.path("one"));
+    if (waiting) {
+        EXPECT_TRUE(controller->table()->selectedEntries().empty());
+    }
     EXPECT_TRUE(waitUntil(
         [&] { return !watcher.interface()->isServiceRegistered(FileManagerService::kServiceName).value(); }));
 }
