@@ -14,8 +14,9 @@ namespace dromel {
 // "--isolated" (fixture mode), "--session-file PATH" (fixture mode only, and
 // only for an absolute path). Environment: "DromelFixtureDirectory" (fixture
 // mode and start folder, before "--directory"), "DromelFixtureSessionFile"
-// (session file when no "--session-file"), "DromelFixtureLanguage" and
-// "DromelFixtureCompact" and "DromelFixtureDesktopBus" (fixture mode only). Empty variables count as unset.
+// (session file when no "--session-file"), "DromelFixtureLanguage",
+// "DromelFixtureCompact" and "DromelFixtureDesktopBus" (fixture mode only).
+// Empty variables count as unset.
 struct LaunchOptions {
     using Environment = std::function<std::optional<std::string>(const char *name)>;
 
