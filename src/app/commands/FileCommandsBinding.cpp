@@ -6,8 +6,10 @@
 #include "commands/InlineRename.h"
 #include "engine/OperationService.h"
 #include "sidebar/DirectorySidebar.h"
+#include "sidebar/SidebarModel.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
+#include "window/TabStrip.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,6 +69,27 @@ bool canRun(const FileCommandController &commands, ListCommand command) {
     default:
         return commands.ready();
     }
+}
+
+// A drop on a tab lands in the folder that tab shows.
+std::optional<std::string> tabFolderAt(const TabStrip &tabs, const BrowserStore &store, QPoint point) {
+    const int index = tabs.tabAt(point);
+    if (index < 0 || index >= tabs.count())
+        return std::nullopt;
+    const Uuid id = tabs.idAt(index);
+    for (const BrowserTab &tab : store.tabs())
+        if (tab.id == id)
+            return tab.url();
+    return std::nullopt;
+}
+
+// Folder, favourite and volume rows take drops; headers, placeholders and
+// error rows do not.
+std::optional<std::string> sidebarFolderAt(const DirectorySidebar &sidebar, QPoint point) {
+    const SidebarNode *node = sidebar.sidebarModel().nodeAt(sidebar.indexAt(point));
+    if (!node)
+        return std::nullopt;
+    return node->url;
 }
 
 } // namespace
@@ -135,7 +158,13 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
                                         alive->commitRename(path, name, captured);
                                 });
         };
-        new FileDragDrop(*table, *commands, [&store] { return store.current().url(); });
+        auto *dragDrop = new FileDragDrop(*table, *commands, [&store] { return store.current().url(); });
+        if (TabStrip *tabs = window.tabStrip())
+            dragDrop->addDropTarget(
+                tabs, [tabs, &store](QPoint point) { return tabFolderAt(*tabs, store, point); });
+        if (DirectorySidebar *sidebar = window.directorySidebar())
+            dragDrop->addDropTarget(sidebar->viewport(),
+                                    [sidebar](QPoint point) { return sidebarFolderAt(*sidebar, point); });
     }
     if (QToolBar *toolbar = window.toolbar())
         toolbar->addWidget(commands->button());

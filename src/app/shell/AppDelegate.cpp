@@ -14,7 +14,9 @@
 #include "presentation/SkinDescriptor.h"
 #include "shell/Appearance.h"
 #include "shell/DromelTheme.h"
+#include "shell/FileManagerService.h"
 #include "shell/Icons.h"
+#include "shell/TaskNotifier.h"
 #include "shell/UserSettings.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
@@ -24,6 +26,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -193,7 +196,7 @@ void AppDelegate::buildWindow() {
     m_window->setMinimumSize(kMinimumWindowSize);
     m_window->resize(m_options.fixtureMode && m_options.compact ? kCompactWindowSize : kWindowSize);
     m_controller->installToolbar(m_window.get());
-    FileCommandsBinding::attach(*m_controller, *m_store, m_journalPath);
+    startDesktopServices(*FileCommandsBinding::attach(*m_controller, *m_store, m_journalPath));
     if (const QScreen *screen = m_window->screen()) {
         QRect frame(QPoint(), m_window->size());
         frame.moveCenter(screen->availableGeometry().center());
@@ -202,6 +205,26 @@ void AppDelegate::buildWindow() {
     if (!m_options.fixtureMode)
         restoreGeometry();
     m_window->installEventFilter(this);
+}
+
+// The desktop's session bus: "show in folder" from other programs and
+// notices of long tasks. A run without a display of its own (offscreen, as in
+// tests) or a fixture run that did not ask stays off the bus, so it never
+// answers for the user's real desktop.
+void AppDelegate::startDesktopServices(FileCommandController &commands) {
+    const bool wanted = m_options.fixtureMode ? m_options.desktopBus
+                                              : QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (!wanted)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    m_fileManager = new FileManagerService(bus, *m_store, *m_controller, m_window.get());
+    new TaskNotifier(bus, commands, m_window.get(), &commands);
+}
+
+FileManagerService *AppDelegate::fileManagerService() const {
+    return m_fileManager.data();
 }
 
 void AppDelegate::buildMenu() {

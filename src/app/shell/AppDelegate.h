@@ -22,6 +22,8 @@ namespace dromel {
 
 class BrowserController;
 class BrowserStore;
+class FileCommandController;
+class FileManagerService;
 class ListingOrderer;
 class LocalDirectoryReader;
 class SessionPersistence;
@@ -57,6 +59,8 @@ public:
     bool fixtureMode() const { return m_options.fixtureMode; }
     const LaunchOptions &options() const { return m_options; }
     const PresentationSettings &presentation() const { return m_presentation; }
+    // The file-manager service on the session bus, when the run offers it.
+    FileManagerService *fileManagerService() const;
     // The journal the file commands will use.
     const std::string &journalPath() const { return m_journalPath; }
 
@@ -96,6 +100,7 @@ private:
     void finishLaunch(std::optional<BrowserSession> session);
     void buildWindow();
     void buildMenu();
+    void startDesktopServices(FileCommandController &commands);
     void showAbout();
     bool restoreTabsSetting() const;
     void saveGeometry();
@@ -120,6 +125,7 @@ private:
     std::unique_ptr<BrowserStore> m_store;
     std::unique_ptr<QMainWindow> m_window;
     BrowserController *m_controller = nullptr;
+    QPointer<FileManagerService> m_fileManager;
     std::unique_ptr<QWidget> m_settingsWindow;
     QComboBox *m_languageControl = nullptr;
     QComboBox *m_appearanceControl = nullptr;

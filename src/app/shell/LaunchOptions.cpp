@@ -33,6 +33,7 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
         return value;
     };
     LaunchOptions options;
+    options.desktopBus = true;
     if (const auto fixtureFolder = environment("DromelFixtureDirectory")) {
         options.fixtureMode = true;
         options.startFolder = absolute(*fixtureFolder, workingFolder);
@@ -54,6 +55,8 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
     options.fixtureLanguage = environment("DromelFixtureLanguage").value_or("zh-Hans");
     const std::string compact = environment("DromelFixtureCompact").value_or("");
     options.compact = compact == "1" || compact == "true";
+    const std::string bus = environment("DromelFixtureDesktopBus").value_or("");
+    options.desktopBus = bus == "1" || bus == "true";
     return options;
 }
 

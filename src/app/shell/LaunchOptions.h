@@ -14,8 +14,9 @@ namespace dromel {
 // "--isolated" (fixture mode), "--session-file PATH" (fixture mode only, and
 // only for an absolute path). Environment: "DromelFixtureDirectory" (fixture
 // mode and start folder, before "--directory"), "DromelFixtureSessionFile"
-// (session file when no "--session-file"), "DromelFixtureLanguage" and
-// "DromelFixtureCompact" (fixture mode only). Empty variables count as unset.
+// (session file when no "--session-file"), "DromelFixtureLanguage",
+// "DromelFixtureCompact" and "DromelFixtureDesktopBus" (fixture mode only).
+// Empty variables count as unset.
 struct LaunchOptions {
     using Environment = std::function<std::optional<std::string>(const char *name)>;
 
@@ -27,6 +28,9 @@ struct LaunchOptions {
     // A fixture run's language raw value ("en", "zh-Hans", "system"); absent in normal mode.
     std::optional<std::string> fixtureLanguage;
     bool compact = false;
+    // Offer the file-manager service and send notifications on the session
+    // bus: always in a normal run, in a fixture run only when asked.
+    bool desktopBus = false;
 
     // `arguments` excludes the program name. Paths stay raw bytes.
     static LaunchOptions parse(const std::vector<std::string> &arguments, const Environment &environment,
