@@ -566,8 +566,8 @@ Size: %5, modified %6</translation>
         <translation>The operations journal could not be written.</translation>
     </message>
     <message id="problemInterrupted">
-        <source>The Trash took the item but did not say where it went.</source>
-        <translation>The Trash took the item but did not say where it went.</translation>
+        <source>The work was interrupted before it finished, so where each item is now is not known for certain. Check the places listed below.</source>
+        <translation>The work was interrupted before it finished, so where each item is now is not known for certain. Check the places listed below.</translation>
     </message>
     <message id="quitTasksTitle">
         <source>File operations are still running.</source>

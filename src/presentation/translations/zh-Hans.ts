@@ -564,8 +564,8 @@ Size: %5, modified %6</source>
         <translation>无法写入操作日志。</translation>
     </message>
     <message id="problemInterrupted">
-        <source>The Trash took the item but did not say where it went.</source>
-        <translation>回收站已接收该项目，但未报告其存放位置。</translation>
+        <source>The work was interrupted before it finished, so where each item is now is not known for certain. Check the places listed below.</source>
+        <translation>操作在完成前被中断，无法确定各项目现在的位置。请检查下面列出的位置。</translation>
     </message>
     <message id="quitTasksTitle">
         <source>File operations are still running.</source>
