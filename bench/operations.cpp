@@ -210,8 +210,20 @@ int main(int argc, char **argv) {
     const std::string tree = smallTree().string();
     Runner runner;
 
-    // Optional argument: only "big", "tree", "move" or "rename".
+    // Optional argument: only "big", "tree", "move" or "rename"; "tree-task"
+    // and "big-task" run one task alone, for strace or perf.
     const std::string only = argc > 1 ? argv[1] : "";
+    if (only == "tree-task" || only == "big-task") {
+        const double took = timed([&] {
+            runner.run(request(FileOperationKind::copy, {only == "big-task" ? big : tree},
+                               fresh(out, "task").string()));
+        });
+        std::printf("one task alone: %.2f s\n", took);
+        for (const auto &[step, total] : runner.takeSteps())
+            std::printf("  %-44s %8.2f\n", step.c_str(), total);
+        fs::remove_all(out);
+        return 0;
+    }
     const auto wanted = [&only](const char *part) { return only.empty() || only == part; };
     std::map<std::string, std::vector<double>> seconds;
     std::map<std::string, std::map<std::string, double>> steps;
