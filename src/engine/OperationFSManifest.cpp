@@ -58,7 +58,7 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
         detail::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
         if (!fd)
             throw OperationProblem::fromErrno(errno, path);
-        record.digest = digest(fd.get(), cancel);
+        record.digest = digest(fd.get(), cancel, first.size);
         record.metadata = OperationMetadata::readOpenFile(fd.get(), path);
         if (!(detail::stampOf(fd.get(), path).stamp == first))
             throw OperationProblem(OperationProblem::Code::sourceChanged, path, "");
