@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,11 +51,38 @@ void shell(const std::string &command) {
         std::fprintf(stderr, "failed: %s\n", command.c_str());
 }
 
+double cpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    const auto seconds = [](const timeval &time) {
+        return double(time.tv_sec) + double(time.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Processor time of the last timed run: this process's threads for a task,
+// the finished child processes for a shell pipeline. Unlike the wall clock it
+// barely depends on what else the machine is doing.
+double lastCpu = 0;
+
 double timed(const std::function<void()> &work) {
     shell("sync"); // nobody's earlier writes are charged to this run
+    const double self = cpuSeconds(RUSAGE_SELF);
+    const double children = cpuSeconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     work();
-    return elapsed(start);
+    const double took = elapsed(start);
+    lastCpu = (cpuSeconds(RUSAGE_SELF) - self) + (cpuSeconds(RUSAGE_CHILDREN) - children);
+    return took;
+}
+
+// Runs `work` timed and files its wall and processor seconds under `key`.
+std::map<std::string, std::vector<double>> seconds;
+std::map<std::string, std::vector<double>> cpu;
+
+void measure(const std::string &key, const std::function<void()> &work) {
+    seconds[key].push_back(timed(work));
+    cpu[key].push_back(lastCpu);
 }
 
 double median(std::vector<double> values) {
@@ -187,14 +215,20 @@ struct OtherVolume {
     }
 };
 
-void row(const char *what, const std::vector<double> &oursRuns, const std::vector<double> &baselineRuns,
+void row(const char *what, const std::string &oursKey, const std::string &baselineKey,
          const char *baselineName) {
-    if (oursRuns.empty() || baselineRuns.empty())
+    if (seconds[oursKey].empty() || seconds[baselineKey].empty())
         return;
-    const double ours = median(oursRuns);
-    const double baseline = median(baselineRuns);
-    std::printf("%-34s %8.2f s   %-52s %8.2f s   ratio %.2f\n", what, ours, baselineName, baseline,
+    const double ours = median(seconds[oursKey]);
+    const double baseline = median(seconds[baselineKey]);
+    std::printf("%-34s %8.2f s   %-52s %8.2f s   ratio %.2f", what, ours, baselineName, baseline,
                 ours / baseline);
+    std::printf("   (processor time %.2f s vs %.2f s, ratio %.2f)\n", median(cpu[oursKey]),
+                median(cpu[baselineKey]), median(cpu[oursKey]) / median(cpu[baselineKey]));
+    std::printf("    runs:");
+    for (std::size_t i = 0; i < seconds[oursKey].size() && i < seconds[baselineKey].size(); ++i)
+        std::printf(" %.2f/%.2f", seconds[oursKey][i], seconds[baselineKey][i]);
+    std::printf("\n");
 }
 
 } // namespace
@@ -210,33 +244,67 @@ int main(int argc, char **argv) {
     const std::string tree = smallTree().string();
     Runner runner;
 
-    // Optional argument: only "big", "tree", "move" or "rename".
+    // Optional argument: only "big", "tree", "move" or "rename"; "tree-task"
+    // and "big-task" run one task alone, for strace or perf.
     const std::string only = argc > 1 ? argv[1] : "";
+    if (only == "tree-task" || only == "big-task") {
+        const double took = timed([&] {
+            runner.run(request(FileOperationKind::copy, {only == "big-task" ? big : tree},
+                               fresh(out, "task").string()));
+        });
+        std::printf("one task alone: %.2f s\n", took);
+        for (const auto &[step, total] : runner.takeSteps())
+            std::printf("  %-44s %8.2f\n", step.c_str(), total);
+        fs::remove_all(out);
+        return 0;
+    }
     const auto wanted = [&only](const char *part) { return only.empty() || only == part; };
-    std::map<std::string, std::vector<double>> seconds;
     std::map<std::string, std::map<std::string, double>> steps;
+    // Who goes first alternates from round to round: neither side always
+    // meets the caches the other one left.
+    const auto inTurn = [](int run, std::vector<std::function<void()>> sides) {
+        std::rotate(sides.begin(), sides.begin() + run % static_cast<int>(sides.size()), sides.end());
+        for (const auto &side : sides)
+            side();
+    };
     for (int run = 0; run < kRuns && wanted("big"); ++run) {
-        seconds["big manual"].push_back(timed([&] {
-            const fs::path target = fresh(out, "cp") / "big.bin";
-            shell("cp --reflink=never '" + big + "' '" + target.string() +
-                  "' && sync && openssl dgst -sha256 '" + big + "' '" + target.string() + "' > /dev/null");
-        }));
-        seconds["big task"].push_back(
-            timed([&] { runner.run(request(FileOperationKind::copy, {big}, fresh(out, "task").string())); }));
+        inTurn(run, {[&] {
+                         measure("big manual", [&] {
+                             const fs::path target = fresh(out, "cp") / "big.bin";
+                             shell("cp --reflink=never '" + big + "' '" + target.string() +
+                                   "' && sync && openssl dgst -sha256 '" + big + "' '" + target.string() +
+                                   "' > /dev/null");
+                         });
+                     },
+                     [&] {
+                         measure("big task", [&] {
+                             runner.run(request(FileOperationKind::copy, {big}, fresh(out, "task").string()));
+                         });
+                     }});
         fs::remove_all(out);
         fs::create_directories(out);
     }
     steps["1 GiB copy task"] = runner.takeSteps();
     for (int run = 0; run < kRuns && wanted("tree"); ++run) {
-        seconds["tree cp"].push_back(timed(
-            [&] { shell("cp -a '" + tree + "' '" + (fresh(out, "cp") / "tree").string() + "' && sync"); }));
-        seconds["tree cp hashed"].push_back(timed([&] {
-            const fs::path target = fresh(out, "cph") / "tree";
-            shell("cp -a '" + tree + "' '" + target.string() + "' && sync && find '" + tree + "' '" +
-                  target.string() + "' -type f -print0 | xargs -0 openssl dgst -sha256 > /dev/null");
-        }));
-        seconds["tree task"].push_back(timed(
-            [&] { runner.run(request(FileOperationKind::copy, {tree}, fresh(out, "task").string())); }));
+        inTurn(run,
+               {[&] {
+                    measure("tree cp", [&] {
+                        shell("cp -a '" + tree + "' '" + (fresh(out, "cp") / "tree").string() + "' && sync");
+                    });
+                },
+                [&] {
+                    measure("tree cp hashed", [&] {
+                        const fs::path target = fresh(out, "cph") / "tree";
+                        shell("cp -a '" + tree + "' '" + target.string() + "' && sync && find '" + tree +
+                              "' '" + target.string() +
+                              "' -type f -print0 | xargs -0 openssl dgst -sha256 > /dev/null");
+                    });
+                },
+                [&] {
+                    measure("tree task", [&] {
+                        runner.run(request(FileOperationKind::copy, {tree}, fresh(out, "task").string()));
+                    });
+                }});
     }
     steps["tree copy task"] = runner.takeSteps();
     if (wanted("move")) {
@@ -247,13 +315,13 @@ int main(int argc, char **argv) {
                 const fs::path theirs = fresh(out, "mv-src") / "tree";
                 shell("cp -a '" + tree + "' '" + mine.string() + "' && cp -a '" + tree + "' '" +
                       theirs.string() + "'");
-                seconds["move mv"].push_back(timed([&] {
+                measure("move mv", [&] {
                     shell("mv '" + theirs.string() + "' '" + fresh(other.path, "mv").string() + "/' && sync");
-                }));
-                seconds["move task"].push_back(timed([&] {
+                });
+                measure("move task", [&] {
                     runner.run(request(FileOperationKind::move, {mine.string()},
                                        fresh(other.path, "task").string()));
-                }));
+                });
             }
             std::printf("second volume: %s\n", other.kind.c_str());
         }
@@ -286,12 +354,11 @@ int main(int argc, char **argv) {
     const double treeHash = timed([&] { OperationFS::manifest(tree, never, true); });
 
     std::printf("\nmedian of %d runs, side by side\n", kRuns);
-    row("copy task, 1 GiB file", seconds["big task"], seconds["big manual"],
+    row("copy task, 1 GiB file", "big task", "big manual",
         "cp --reflink=never + sync + sha256 of both sides");
-    row("copy task, 10,000 x 4 KiB", seconds["tree task"], seconds["tree cp"], "cp -a + sync");
-    row("copy task, 10,000 x 4 KiB", seconds["tree task"], seconds["tree cp hashed"],
-        "cp -a + sync + sha256 of both sides");
-    row("move task to another volume", seconds["move task"], seconds["move mv"], "mv + sync");
+    row("copy task, 10,000 x 4 KiB", "tree task", "tree cp", "cp -a + sync");
+    row("copy task, 10,000 x 4 KiB", "tree task", "tree cp hashed", "cp -a + sync + sha256 of both sides");
+    row("move task to another volume", "move task", "move mv", "mv + sync");
     if (!seconds["rename"].empty())
         std::printf("rename task latency (submit to completion, median of 21): %.1f ms\n",
                     seconds["rename"][0] * 1e3);

@@ -167,8 +167,8 @@ constexpr std::int64_t kParallelDigestBytes = 8 << 20;
 // Both digests at once for large files: they read different files, and with
 // two cores verification then costs one file's hashing time instead of two.
 // Small files are hashed in turn; a thread would cost more than it saves.
-void verify(int source, int target, std::int64_t size, const std::string &targetPath,
-            const OperationCancellation &cancel) {
+void verifyBoth(int source, int target, std::int64_t size, const std::string &targetPath,
+                const OperationCancellation &cancel) {
     if (size < kParallelDigestBytes) {
         if (OperationFS::digest(source, cancel) != OperationFS::digest(target, cancel))
             throw OperationProblem(OperationProblem::Code::verification, targetPath, "");
@@ -205,10 +205,11 @@ constexpr std::int64_t kEarlyWritebackBytes = 1 << 20;
 
 // With a manifest `record`, the source as opened must still have its stamp,
 // and only the copy is hashed: it must equal the source as it was when the
-// manifest was made, not as it is now.
+// manifest was made, not as it is now. With `Verify::byCaller` the caller's
+// own manifest of the copy does that comparison.
 void copyFile(const std::string &source, const std::string &target, bool limited,
               const OperationCancellation &cancel, const Progress &progress, Flush flush,
-              const TreeRecord *record = nullptr) {
+              const TreeRecord *record = nullptr, Verify verify = Verify::eachFile) {
     FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!from)
         throw OperationProblem::fromErrno(errno, source);
@@ -236,8 +237,10 @@ void copyFile(const std::string &source, const std::string &target, bool limited
         // writes them out together rather than one small request each.
         throw OperationProblem::fromErrno(errno, target);
     }
+    if (expected && verify == Verify::byCaller)
+        return;
     if (!expected) {
-        verify(from.get(), to.get(), info.st_size, target, cancel);
+        verifyBoth(from.get(), to.get(), info.st_size, target, cancel);
         return;
     }
     if (OperationFS::digest(to.get(), cancel) == *expected)
@@ -264,7 +267,7 @@ constexpr std::size_t kFilesForHelper = 16;
 // after a failure neither thread starts another file.
 void copyFiles(const std::string &source, const std::string &target, const TreeManifest &records,
                const std::vector<std::size_t> &files, bool limited, const OperationCancellation &cancel,
-               const Progress &progress) {
+               const Progress &progress, Verify verify) {
     std::atomic<std::size_t> next = 0;
     std::atomic<std::int64_t> done = 0;
     std::atomic<bool> failed = false;
@@ -287,7 +290,7 @@ void copyFiles(const std::string &source, const std::string &target, const TreeM
             const TreeRecord &record = records[files[slot]];
             try {
                 copyFile(under(source, record.relative), under(target, record.relative), limited, cancel,
-                         caller ? perFile : Progress(), Flush::deferred, &record);
+                         caller ? perFile : Progress(), Flush::deferred, &record, verify);
                 done += record.stamp.size;
                 if (caller)
                     report(done);
@@ -341,7 +344,7 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
 }
 
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
-          const OperationCancellation &cancel, const Progress &progress) {
+          const OperationCancellation &cancel, const Progress &progress, Verify verify) {
     // Each stamp below must match its record, device included, so every object
     // is on the root's file system: one local check covers the tree.
     OperationFS::requireLocal(source);
@@ -387,7 +390,7 @@ void tree(const std::string &source, const std::string &target, const TreeManife
             throw OperationProblem(OperationProblem::Code::unsupported, from, "");
         }
     }
-    copyFiles(source, target, records, files, limited, cancel, progress);
+    copyFiles(source, target, records, files, limited, cancel, progress, verify);
     // Folder metadata last, deepest first, once everything inside exists.
     for (auto record = records.rbegin(); record != records.rend(); ++record) {
         if (!record->stamp.isDirectory())

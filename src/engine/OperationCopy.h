@@ -16,13 +16,19 @@ namespace dromel::OperationCopy {
 // Bytes copied so far (of the tree, or of the file).
 using Progress = std::function<void(std::int64_t)>;
 
+// Who hashes the copied files. `byCaller` is for a caller that manifests the
+// copy with hashing right after and compares it with `records` anyway: the
+// same bytes are then read and hashed once instead of twice. Each source is
+// still checked against its record's stamp on the descriptor that is read.
+enum class Verify { eachFile, byCaller };
+
 // `records` is the source's manifest. Folders are made first (0700) and get
 // their metadata last, deepest first. With `limited` only data is copied
 // (files 0600, folders 0700). Everything written is on stable storage when
 // this returns: one syncfs of the target's file system instead of one flush
 // per file.
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
-          const OperationCancellation &cancel, const Progress &progress);
+          const OperationCancellation &cancel, const Progress &progress, Verify verify = Verify::eachFile);
 
 // One regular file to a new `target` (created exclusively, 0600), flushed
 // with fsync and verified. Progress at most every 100 ms, plus the end.

@@ -324,7 +324,8 @@ private:
         const std::string stage = hiddenName(Location::parent(m_target), ".dromel-case-");
         m_recovery = {stage, source()};
         mark(OperationPhase::copying, "before-case-copy");
-        OperationCopy::tree(source(), stage, m_prepared.records, true, m_cancel, copyProgress());
+        OperationCopy::tree(source(), stage, m_prepared.records, true, m_cancel, copyProgress(),
+                            OperationCopy::Verify::byCaller);
         mark(OperationPhase::verifying, "verify-case-stage");
         const TreeManifest staged = OperationFS::manifest(stage, m_cancel, true);
         if (!OperationFS::sameContent(m_prepared.records, staged))
@@ -338,7 +339,8 @@ private:
             throw OperationProblem(Code::sourceChanged, sourceTrash, "");
         remember(m_target);
         mark(OperationPhase::copying, "after-case-trash");
-        OperationCopy::tree(stage, m_target, staged, true, m_cancel, copyProgress());
+        OperationCopy::tree(stage, m_target, staged, true, m_cancel, copyProgress(),
+                            OperationCopy::Verify::byCaller);
         mark(OperationPhase::verifying, "verify-case-target");
         checkCaseCopy(stage, staged, Code::verification);
         mark(OperationPhase::committing, "after-case-publish");
@@ -366,7 +368,8 @@ private:
         const std::string stage = atomic ? hiddenName(Location::parent(m_target), ".dromel-copy-") : m_target;
         m_recovery = {stage};
         mark(OperationPhase::copying, "before-copy");
-        OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress());
+        OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress(),
+                            OperationCopy::Verify::byCaller);
         mark(OperationPhase::verifying, "after-copy");
         const TreeManifest staged = verifiedStage(stage, !limited);
         checkCancellation(m_cancel);
@@ -417,11 +420,16 @@ private:
     }
 
     // The stage's manifest, checked against the source's; the source is
-    // re-checked in the same pass.
+    // re-checked in the same pass. The copy left the hashing of its files to
+    // this manifest, so each copied byte is hashed once here: a source
+    // rewritten while it was copied shows as a content difference and is
+    // told apart from a bad copy by the source's own manifest.
     TreeManifest verifiedStage(const std::string &stage, bool withMetadata) const {
         std::pair<TreeManifest, TreeManifest> both = manifestsOf(stage, source(), m_cancel);
-        if (!OperationFS::sameContent(m_prepared.records, both.first))
+        if (!OperationFS::sameContent(m_prepared.records, both.first)) {
+            requireUnchanged(both.second);
             throw OperationProblem(Code::verification, stage, "");
+        }
         if (withMetadata && !metadataMatches(m_prepared.records, both.first))
             throw OperationProblem(Code::verification, stage, "Metadata");
         requireUnchanged(both.second);

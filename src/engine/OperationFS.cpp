@@ -13,6 +13,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -89,7 +90,7 @@ StampAndMount stampOf(int at, const char *name, int flags, const std::string &pa
 
 namespace dromel::OperationFS {
 
-std::string digest(int fd, const OperationCancellation &cancel) {
+std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size) {
     constexpr std::size_t kBlock = 1 << 20;
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
@@ -100,7 +101,11 @@ std::string digest(int fd, const OperationCancellation &cancel) {
     off_t offset = 0;
     for (;;) {
         checkCancellation(cancel);
-        const ssize_t count = ::pread(fd, buffer.data(), kBlock, offset);
+        const std::size_t want =
+            size < 0 ? kBlock : static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+        if (want == 0)
+            break;
+        const ssize_t count = ::pread(fd, buffer.data(), want, offset);
         if (count == 0)
             break;
         if (count < 0) {

@@ -23,7 +23,10 @@ ObjectStamp stamp(const std::string &path);
 TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash = true);
 
 // SHA-256 of the whole file behind `fd`, read in 1 MiB positional blocks.
-std::string digest(int fd, const OperationCancellation &cancel);
+// With `size` (the file's stamped size) reading stops there, without the
+// extra read that finds the end: for a caller that compares the stamp again
+// afterwards, so a file that grew or shrank meanwhile is caught by that.
+std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size = -1);
 
 // Whether renames in `folder`'s file system honour RENAME_NOREPLACE
 // atomically. Decided by file-system type, never by probing the disk.

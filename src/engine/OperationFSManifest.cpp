@@ -51,10 +51,22 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
     if (first.isSymbolicLink())
         record.link = readLink(path, first.size);
     if (first.isRegular() && hash) {
+        // Everything of a file is read on the descriptor that is hashed, and
+        // its stamp is taken again there: the same object from first to last
+        // (a name swapped meanwhile changes the parent folder's stamp, checked
+        // after its contents; the root itself is checked by its path below).
         detail::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
         if (!fd)
             throw OperationProblem::fromErrno(errno, path);
-        record.digest = digest(fd.get(), cancel);
+        record.digest = digest(fd.get(), cancel, first.size);
+        record.metadata = OperationMetadata::readOpenFile(fd.get(), path);
+        if (!(detail::stampOf(fd.get(), path).stamp == first))
+            throw OperationProblem(OperationProblem::Code::sourceChanged, path, "");
+        const bool root = relative.empty();
+        records.push_back(std::move(record));
+        if (root && !(stamp(path) == first))
+            throw OperationProblem(OperationProblem::Code::sourceChanged, path, "");
+        return;
     }
     record.metadata = OperationMetadata::read(path);
     records.push_back(std::move(record));

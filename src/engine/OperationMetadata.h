@@ -21,6 +21,9 @@ struct OperationMetadata {
 
     // Never follows a final symbolic link. Throws OperationProblem(system).
     static OperationMetadata read(const std::string &path);
+    // The same of a regular file open for reading (`path` names it in a
+    // failure): what a walk that hashes the file reads on its descriptor.
+    static OperationMetadata readOpenFile(int fd, const std::string &path);
 
     friend bool operator==(const OperationMetadata &, const OperationMetadata &) = default;
 };

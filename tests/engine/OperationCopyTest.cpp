@@ -1,4 +1,5 @@
 #include "engine/OperationCopy.h"
+#include "RewriteOnFirstUse.h"
 #include "ScratchVolume.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
@@ -255,46 +256,36 @@ TEST(OperationCopyTest, SparseFilesKeepTheirHolesAndTheirDigest) {
 }
 
 TEST(OperationCopyTest, ATreeCopyIsCheckedAgainstTheManifestNotTheLiveSource) {
-    // The source is rewritten the moment the copier opens it, after its stamp
-    // was checked: a fanotify permission event holds the open meanwhile.
+    // The source is rewritten the moment the copier first reads it, after its
+    // stamp was checked on the open descriptor.
     test::TempTree tree;
     const std::string source = tree.makeFolder("src");
     const std::string file = tree.writeFile("src/report.txt", "the version that was prepared");
     const TreeManifest records = manifestOf(source);
-    const int writer = ::open(file.c_str(), O_WRONLY | O_CLOEXEC); // opened before the watch
-    ASSERT_GE(writer, 0);
-    const int watch = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY | O_CLOEXEC);
-    if (watch < 0) {
-        ::close(writer);
-        GTEST_SKIP() << "fanotify is not available here: " << std::strerror(errno);
-    }
-    ASSERT_EQ(::fanotify_mark(watch, FAN_MARK_ADD, FAN_OPEN_PERM, AT_FDCWD, file.c_str()), 0);
-    std::atomic<bool> rewritten = false;
-    std::atomic<bool> finished = false;
-    std::thread guard([&] {
-        alignas(fanotify_event_metadata) char buffer[4096];
-        while (!finished) {
-            pollfd ready{watch, POLLIN, 0};
-            ssize_t length = ::poll(&ready, 1, 50) > 0 ? ::read(watch, buffer, sizeof buffer) : 0;
-            auto *event = reinterpret_cast<fanotify_event_metadata *>(buffer);
-            for (; length > 0 && FAN_EVENT_OK(event, length); event = FAN_EVENT_NEXT(event, length)) {
-                if (!rewritten.exchange(true))
-                    (void)::pwrite(writer, "A DIFFERENT VERSION, same size!", 29, 0);
-                const fanotify_response allow{event->fd, FAN_ALLOW};
-                (void)::write(watch, &allow, sizeof allow);
-                ::close(event->fd);
-            }
-        }
-    });
     std::string path;
-    const auto outcome = problemOf(
-        [&] { OperationCopy::tree(source, tree.path("copy"), records, false, kNotCancelled, {}); }, &path);
-    finished = true;
-    guard.join();
-    ::close(watch);
-    ::close(writer);
-    ASSERT_TRUE(rewritten);
+    std::optional<Code> outcome;
+    {
+        const test::RewriteOnFirstUse rewrite(file, "A DIFFERENT VERSION, same size!",
+                                              test::RewriteOnFirstUse::When::read);
+        if (!rewrite.available())
+            GTEST_SKIP() << "fanotify is not available here: " << std::strerror(errno);
+        outcome = problemOf(
+            [&] { OperationCopy::tree(source, tree.path("copy"), records, false, kNotCancelled, {}); },
+            &path);
+        ASSERT_TRUE(rewrite.rewritten());
+    }
     EXPECT_EQ(outcome, Code::sourceChanged) << "never reported as a good copy";
+    EXPECT_EQ(path, file);
+
+    // Left to the caller, each source is still checked against its stamp.
+    tree.writeFile("src/report.txt", "changed after the manifest");
+    EXPECT_EQ(problemOf(
+                  [&] {
+                      OperationCopy::tree(source, tree.path("unhashed"), records, false, kNotCancelled, {},
+                                          OperationCopy::Verify::byCaller);
+                  },
+                  &path),
+              Code::sourceChanged);
     EXPECT_EQ(path, file);
 }
 

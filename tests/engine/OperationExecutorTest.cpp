@@ -2,6 +2,7 @@
 #include "core/FileName.h"
 #include "core/Location.h"
 #include "engine/OperationTestSupport.h"
+#include "engine/RewriteOnFirstUse.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -288,6 +289,32 @@ TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndNamesItsStage) {
     EXPECT_EQ(result.recoveryPaths, stagesIn("dst/c"));
     EXPECT_EQ(result.recoveryPaths.size(), 1u);
     EXPECT_FALSE(existsAt(tree.path("dst/c/data")));
+}
+
+TEST_F(OperationExecutorTest, ASourceRewrittenWhileItIsCopiedIsASourceChangeNotABadCopy) {
+    // The copy's files are hashed once, by the stage's manifest: a source
+    // rewritten as the copier reads it (after its stamp was checked on the
+    // open descriptor) must still be told apart from a copy that went wrong.
+    const std::string folder = tree.makeFolder("src/album");
+    const std::string file = tree.writeFile("src/album/track", "the version that was prepared");
+    const FileOperationRequest request = requestOf(Kind::copy, {folder}, tree.path("dst"));
+    const PreparedOperation prepared = prepare(request, folder);
+    FileOperationResult result;
+    {
+        const test::RewriteOnFirstUse rewrite(file, "A DIFFERENT VERSION, same size!",
+                                              test::RewriteOnFirstUse::When::read);
+        if (!rewrite.available())
+            GTEST_SKIP() << "fanotify is not available here: " << std::strerror(errno);
+        result = perform(prepared, request);
+        ASSERT_TRUE(rewrite.rewritten());
+    }
+    ASSERT_EQ(result.outcome, ItemOutcome::failed);
+    EXPECT_EQ(result.problem->code(), Code::sourceChanged) << whatOf(result);
+    EXPECT_EQ(result.problem->path(), folder);
+    EXPECT_FALSE(existsAt(tree.path("dst/album"))) << "never published";
+    EXPECT_EQ(result.recoveryPaths, hiddenItemsIn(tree.path("dst")));
+    EXPECT_EQ(result.recoveryPaths.size(), 1u);
+    EXPECT_EQ(labels, (Labels{"before-copy", "after-copy"}));
 }
 
 TEST_F(OperationExecutorTest, TrashAndCreateReportWhereTheItemIs) {

@@ -106,6 +106,19 @@ TEST(OperationFSTest, ChangesDuringTheWalkAreSourceChanged) {
     }
     EXPECT_EQ(path, big) << "a file written while it was hashed";
 
+    // Inside a folder the folder's own stamp does not change when a file in
+    // it is written: the file's stamp, taken again on the descriptor that was
+    // hashed, must.
+    {
+        OnOpen writer(big, [&] {
+            const int fd = ::open(big.c_str(), O_WRONLY | O_APPEND);
+            (void)::write(fd, "still more", 10);
+            ::close(fd);
+        });
+        EXPECT_EQ(problemOf([&] { OperationFS::manifest(root, kNotCancelled); }, &path), Code::sourceChanged);
+    }
+    EXPECT_EQ(path, big) << "a file in the tree written while it was hashed";
+
     OperationCancellation cancelled;
     cancelled.cancel();
     EXPECT_THROW(OperationFS::manifest(root, cancelled), OperationCancelled);
