@@ -1,7 +1,8 @@
 #include "core/BrowserTab.h"
 
+#include <functional>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 namespace dromel {
 
@@ -43,27 +44,68 @@ void BrowserTab::setFilterIndex(std::shared_ptr<const FilterIndex> index, const 
 
 namespace {
 
-// The ids as a hash set of views into `ids`: one lookup per entry instead of
-// a walk down a tree of 100,000 strings.
-std::unordered_set<std::string_view> lookupOf(const std::set<std::string> &ids) {
-    std::unordered_set<std::string_view> lookup;
-    lookup.reserve(ids.size());
-    for (const std::string &id : ids)
-        lookup.insert(id);
-    return lookup;
-}
+// The ids as an open-addressing hash set of views into them: one flat
+// allocation, one probe per entry, where a tree of 100,000 strings costs a
+// walk of cache misses per lookup.
+class IdLookup {
+public:
+    explicit IdLookup(const std::set<std::string> &ids) {
+        std::size_t slots = 16;
+        while (slots < ids.size() * 2)
+            slots *= 2;
+        m_slots.resize(slots);
+        m_mask = slots - 1;
+        for (const std::string &id : ids)
+            m_slots[probe(id)] = {id.data(), id.size(), false};
+    }
+
+    // Marks `id` found; true when it is one of the ids and was not found before.
+    bool find(std::string_view id) {
+        Slot &slot = m_slots[probe(id)];
+        if (!slot.data || slot.found)
+            return false;
+        slot.found = true;
+        return true;
+    }
+
+    template <typename Visit> void forEachNotFound(Visit visit) const {
+        for (const Slot &slot : m_slots)
+            if (slot.data && !slot.found)
+                visit(std::string_view(slot.data, slot.size));
+    }
+
+private:
+    struct Slot {
+        const char *data = nullptr;
+        std::size_t size = 0;
+        bool found = false;
+    };
+
+    // The slot holding `id`, or the empty one where it would go.
+    std::size_t probe(std::string_view id) const {
+        std::size_t index = std::hash<std::string_view>()(id) & m_mask;
+        while (m_slots[index].data && std::string_view(m_slots[index].data, m_slots[index].size) != id)
+            index = (index + 1) & m_mask;
+        return index;
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+};
 
 } // namespace
 
 void BrowserTab::pruneSelection() {
     if (selection.empty())
         return;
-    std::unordered_set<std::string_view> missing = lookupOf(selection);
+    IdLookup lookup(selection);
+    std::size_t found = 0;
     for (const FileEntry &entry : m_visibleEntries)
-        if (missing.erase(entry.id()) != 0 && missing.empty())
+        if (lookup.find(entry.id()) && ++found == selection.size())
             return;
     // Copies first: the views point into the strings being erased.
-    std::vector<std::string> gone(missing.begin(), missing.end());
+    std::vector<std::string> gone;
+    lookup.forEachNotFound([&gone](std::string_view missing) { gone.emplace_back(missing); });
     for (const std::string &goneID : gone)
         selection.erase(goneID);
 }
@@ -72,9 +114,9 @@ std::vector<FileEntry> BrowserTab::selectedEntries() const {
     std::vector<FileEntry> result;
     if (selection.empty())
         return result;
-    const std::unordered_set<std::string_view> lookup = lookupOf(selection);
+    IdLookup lookup(selection);
     for (const FileEntry &entry : m_visibleEntries)
-        if (lookup.count(entry.id()) != 0) {
+        if (lookup.find(entry.id())) {
             result.push_back(entry);
             if (result.size() == selection.size())
                 break;
