@@ -7,6 +7,7 @@
 #include "browser/SessionPersistence.h"
 #include "browser/SessionStore.h"
 #include "core/FileEntry.h"
+#include "presentation/Localization.h"
 #include "shell/LaunchOptions.h"
 #include "shell/UserSettings.h"
 #include "support/ScopedEnv.h"
@@ -20,6 +21,8 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPalette>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -129,6 +132,16 @@ TEST_F(AppDelegateLaunch, FreshMachineOpensTheHomeFolderInANormalWindow) {
     EXPECT_EQ(app->store()->current().url(), tree.path("home"));
     EXPECT_EQ(app->store()->current().entries().size(), 2u);
     EXPECT_EQ(app->journalPath(), tree.path("state/Dromel/operations.sqlite"));
+
+    // About sits in the Help menu, the last one.
+    const QList<QAction *> menus = app->window()->menuBar()->actions();
+    ASSERT_FALSE(menus.isEmpty());
+    const Localization texts = Localization::current();
+    EXPECT_EQ(menus.back()->text(), texts.text(TextKey::helpMenu));
+    ASSERT_NE(menus.back()->menu(), nullptr);
+    ASSERT_EQ(menus.back()->menu()->actions().size(), 1);
+    EXPECT_EQ(menus.back()->menu()->actions().front()->text(), texts.text(TextKey::about));
+
     quit(*app);
     EXPECT_TRUE(exists(sessionPath())) << "quitting saves the session";
 }
