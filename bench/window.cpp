@@ -28,6 +28,7 @@
 #include <fstream>
 #include <functional>
 #include <unistd.h>
+#include <vector>
 
 using namespace dromel;
 using Clock = std::chrono::steady_clock;
@@ -40,13 +41,39 @@ public:
     using bench::TimingApplication<QApplication>::TimingApplication;
 
     bool notify(QObject *receiver, QEvent *event) override {
+        // Read before the event runs: it may delete the receiver.
+        const QEvent::Type type = event->type();
+        const char *className = receiver->metaObject()->className();
+        const auto start = Clock::now();
+        const auto cpuStart = bench::threadCpuTime();
+        ++m_depth;
         const bool handled = bench::TimingApplication<QApplication>::notify(receiver, event);
-        if (event->type() == QEvent::Paint && onPaint && receiver->isWidgetType())
+        --m_depth;
+        const auto took = Clock::now() - start;
+        const auto cpu = bench::threadCpuTime() - cpuStart;
+        if (measuring && cpu > slowEvent)
+            slowEvents.push_back({took, cpu, type, className, m_depth});
+        if (type == QEvent::Paint && onPaint && receiver->isWidgetType())
             onPaint(static_cast<QWidget *>(receiver));
         return handled;
     }
 
+    // Events that took more than `slowEvent` of CPU time while measuring, innermost
+    // first (an event handled inside another ends before it), for finding
+    // what stalls the main thread.
+    struct SlowEvent {
+        Clock::duration took;
+        std::chrono::nanoseconds cpu;
+        QEvent::Type type;
+        const char *receiver;
+        int depth;
+    };
+    std::vector<SlowEvent> slowEvents;
+    std::chrono::nanoseconds slowEvent = std::chrono::milliseconds(4);
     std::function<void(QWidget *)> onPaint;
+
+private:
+    int m_depth = 0;
 };
 
 TimingApplication *application = nullptr;
@@ -149,6 +176,7 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
             longestRender = std::max(longestRender, Clock::now() - begin);
         };
         application->longest = {};
+        application->longestCpu = {};
         application->measuring = true;
         state.ResumeTiming();
 
@@ -162,21 +190,48 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
         state.SetIterationTime(std::chrono::duration<double>(firstRows - start).count());
         state.counters["complete_ms"] = milliseconds(complete - start);
         state.counters["longest_event_ms"] = milliseconds(application->longest);
+        state.counters["longest_event_cpu_ms"] = milliseconds(application->longestCpu);
         state.counters["longest_render_ms"] = milliseconds(longestRender);
+        if (qEnvironmentVariableIsSet("DROMEL_BENCH_SLOW_EVENTS"))
+            for (const auto &slow : application->slowEvents)
+                std::fprintf(stderr, "slow event: %.1f ms (%.1f ms CPU), type %d to %s, depth %d\n",
+                             milliseconds(slow.took), milliseconds(slow.cpu), static_cast<int>(slow.type),
+                             slow.receiver, slow.depth);
+        application->slowEvents.clear();
 
-        // A filter keystroke until the list shows the result.
+        // A filter keystroke until the list shows the result, typed once the
+        // names are prepared for the filter (in the background, after the
+        // listing is complete: a person has not typed yet by then).
+        const auto preparing = Clock::now();
+        runUntil([&] { return app->store()->current().hasFilterIndex(); });
+        state.counters["filter_ready_after_complete_ms"] = milliseconds(Clock::now() - preparing);
         QLineEdit *filter = app->controller()->filterField();
         filter->setFocus();
         Clock::time_point repainted{};
+        std::chrono::nanoseconds repaintedCpu{};
         const auto typed = Clock::now();
+        const auto typedCpu = bench::threadCpuTime();
         application->onPaint = [&](QWidget *widget) {
-            if (widget == table->viewport() && !app->store()->current().filter().empty())
+            if (widget == table->viewport() && !app->store()->current().filter().empty() &&
+                repainted == Clock::time_point{}) {
                 repainted = Clock::now();
+                repaintedCpu = bench::threadCpuTime();
+            }
         };
+        application->measuring = true;
         QKeyEvent press(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, "9");
         QCoreApplication::sendEvent(filter, &press);
         runUntil([&] { return repainted != Clock::time_point{}; });
+        application->measuring = false;
         state.counters["filter_keystroke_ms"] = milliseconds(repainted - typed);
+        state.counters["filter_keystroke_cpu_ms"] = milliseconds(repaintedCpu - typedCpu);
+        if (qEnvironmentVariableIsSet("DROMEL_BENCH_SLOW_EVENTS"))
+            for (const auto &slow : application->slowEvents)
+                std::fprintf(stderr,
+                             "slow event while filtering: %.1f ms (%.1f ms CPU), type %d to %s, depth %d\n",
+                             milliseconds(slow.took), milliseconds(slow.cpu), static_cast<int>(slow.type),
+                             slow.receiver, slow.depth);
+        application->slowEvents.clear();
 
         // Memory with the folder open: clear the filter so every entry shows.
         filter->clear();

@@ -186,6 +186,24 @@ void BrowserStore::nextTab(bool reverse) {
     switchTab(m_tabs[static_cast<std::size_t>(target)].id);
 }
 
+void BrowserStore::moveTab(Uuid id, std::size_t position) {
+    confined("BrowserStore::moveTab");
+    const std::ptrdiff_t from = positionOf(id);
+    if (from < 0)
+        return;
+    const auto to = static_cast<std::ptrdiff_t>(std::min(position, m_tabs.size() - 1));
+    if (from == to)
+        return;
+    const auto begin = m_tabs.begin();
+    if (from < to)
+        std::rotate(begin + from, begin + from + 1, begin + to + 1);
+    else
+        std::rotate(begin + to, begin + from, begin + from + 1);
+    if (!notify(Change::chrome))
+        return;
+    (void)notifySession();
+}
+
 void BrowserStore::showError(const std::string &message) {
     confined("BrowserStore::showError");
     if (BrowserTab *tab = findTab(m_activeID))
@@ -359,6 +377,23 @@ bool BrowserStore::isCurrentRead(const Uuid &id, const Uuid &generation) const {
 }
 
 // --- Filter, selection, sorting ----------------------------------------------
+
+void BrowserStore::prepareFilter(Uuid id) {
+    const BrowserTab *tab = findTab(id);
+    if (!tab || tab->loading || tab->orderedEntries().size() < kFilterIndexMinimum)
+        return;
+    // The tab takes the result only if its order is still the one prepared.
+    m_filterQueue.async([this, alive = m_lifetime.weak(), id, version = tab->orderVersion(),
+                         entries = tab->orderedEntries()] {
+        auto index = std::make_shared<const FilterIndex>(entries);
+        MainThread::post([this, alive, id, version, index = std::move(index)] {
+            if (alive.expired())
+                return;
+            if (BrowserTab *target = findTab(id))
+                target->setFilterIndex(index, version);
+        });
+    });
+}
 
 void BrowserStore::select(std::set<std::string> ids) {
     confined("BrowserStore::select");

@@ -6,6 +6,7 @@
 #include "core/FileSort.h"
 #include "core/Uuid.h"
 #include "runtime/Lifetime.h"
+#include "runtime/WorkQueue.h"
 
 #include <QTimer>
 
@@ -47,6 +48,10 @@ public:
     enum class Navigation { visit, back, forward, refresh, parent };
 
     static constexpr std::size_t kMaximumTabs = 50;
+    // Listings this long get their names prepared for the filter in the
+    // background once they are complete and ordered; shorter ones filter
+    // fast enough entry by entry.
+    static constexpr std::size_t kFilterIndexMinimum = 2000;
 
     // No urls means one tab at the home folder (relative ones are dropped); an
     // active index out of range means the first tab. Nothing is read until refresh() or a tab switch.
@@ -83,6 +88,9 @@ public:
     void closeTab(Uuid id);
     void switchTab(Uuid id);
     void nextTab(bool reverse);
+    // Puts the tab at `position` (clamped to the last place), the others
+    // keeping their order; the active tab stays active.
+    void moveTab(Uuid id, std::size_t position);
     void showError(const std::string &message);
     void dismissError();
 
@@ -140,6 +148,8 @@ private:
     bool isCurrentRead(const Uuid &id, const Uuid &generation) const;
     // Reads the tab when it has no entries and is not loading.
     void loadIfEmpty(Uuid id);
+    // Prepares the tab's ordered names for the filter off the main thread.
+    void prepareFilter(Uuid id);
 
     std::vector<BrowserTab> m_tabs;
     Uuid m_activeID;
@@ -168,6 +178,7 @@ private:
     // by the monitor: re-read as soon as their read ends.
     std::set<Uuid> m_urgentInvalidations;
     QTimer m_refreshTimer;
+    WorkQueue m_filterQueue{QueueNames::filterIndex()};
     // Posted jobs and notices hold this weakly to learn whether the store is gone.
     Lifetime m_lifetime;
 };

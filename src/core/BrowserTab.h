@@ -3,9 +3,11 @@
 #include "core/BrowserIssue.h"
 #include "core/FileEntryList.h"
 #include "core/FileSort.h"
+#include "core/FilterIndex.h"
 #include "core/NavigationHistory.h"
 #include "core/Uuid.h"
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -36,6 +38,13 @@ public:
     const FileEntryList &visibleEntries() const { return m_visibleEntries; }
     const Uuid &listingVersion() const { return m_listingVersion; }
     const std::string &filter() const { return m_filter; }
+    // Renewed whenever orderedEntries changes (new entries or a new order).
+    const Uuid &orderVersion() const { return m_orderVersion; }
+
+    // Prepared names for filtering orderedEntries at `version`; ignored when
+    // the order has changed since. Dropped with the order it was made for.
+    void setFilterIndex(std::shared_ptr<const FilterIndex> index, const Uuid &version);
+    bool hasFilterIndex() const { return m_filterIndex != nullptr; }
 
     void setFilter(std::string filter);
     void replaceEntries(FileEntryList entries, FileEntryList ordered);
@@ -52,6 +61,8 @@ private:
     FileEntryList m_orderedEntries;
     FileEntryList m_visibleEntries;
     Uuid m_listingVersion;
+    Uuid m_orderVersion;
+    std::shared_ptr<const FilterIndex> m_filterIndex;
     std::string m_filter;
 };
 

@@ -15,7 +15,9 @@ struct FileEntry::Extras {
     std::optional<std::string> folded;
 };
 
-FileEntry::Data::~Data() = default;
+FileEntry::Data::~Data() {
+    delete derivedID.load(std::memory_order_acquire);
+}
 
 std::shared_ptr<FileEntry::Data> FileEntry::makeData(std::string name, bool isDirectory, bool isPackage,
                                                      bool isSymbolicLink, std::optional<std::int64_t> size,
@@ -87,11 +89,19 @@ std::shared_ptr<const std::string> FileEntry::internKind(std::string_view kind) 
     return shared;
 }
 
-std::string FileEntry::id() const {
+const std::string &FileEntry::id() const {
     const Data &data = *m_data;
     if (data.extras && data.extras->id)
         return *data.extras->id;
-    return itemIdentity(data.device, data.inode, data.name);
+    if (const std::string *made = data.derivedID.load(std::memory_order_acquire))
+        return *made;
+    // Two threads may both make it; the first to publish wins.
+    auto made = std::make_unique<const std::string>(itemIdentity(data.device, data.inode, data.name));
+    const std::string *expected = nullptr;
+    if (data.derivedID.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel,
+                                               std::memory_order_acquire))
+        return *made.release();
+    return *expected;
 }
 
 std::string FileEntry::url() const {

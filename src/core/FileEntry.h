@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,10 @@ public:
     // A shared copy of a kind text; equal texts share one allocation.
     static std::shared_ptr<const std::string> internKind(std::string_view kind);
 
-    std::string id() const;
+    // Made on first use and kept with the entry (shared by its copies), so
+    // asking every entry of a large listing for its id is cheap after the
+    // first time. Safe from any thread.
+    const std::string &id() const;
     std::string url() const;
     std::string fileURL() const;
     const std::string &name() const { return m_data->name; }
@@ -64,6 +68,8 @@ private:
         std::shared_ptr<const std::string> folder;
         std::string name;
         std::unique_ptr<const Extras> extras; // explicit id/path, folded name
+        // The derived id once asked for; owned, set at most once.
+        mutable std::atomic<const std::string *> derivedID{nullptr};
         std::shared_ptr<const std::string> kind;
         std::string sortKey;
         std::uint64_t keyPrefix[2] = {0, 0};

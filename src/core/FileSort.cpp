@@ -266,6 +266,10 @@ bool FileSort::matches(const FileEntry &entry, std::string_view filter) {
     return detail::containsFolded(entry.name(), entry.foldedName(), detail::foldForFilter(filter));
 }
 
+bool FileSort::narrows(std::string_view narrower, std::string_view wider) {
+    return detail::foldForFilter(narrower).find(detail::foldForFilter(wider)) != std::string::npos;
+}
+
 int FileSort::compareNames(std::string_view a, std::string_view b) {
     return detail::compareNames(a, b);
 }

@@ -25,6 +25,9 @@ struct FileSort {
     // The name filter alone; keeps the incoming order.
     static FileEntryList filtered(const FileEntryList &entries, std::string_view filter);
     static bool matches(const FileEntry &entry, std::string_view filter);
+    // True when every name that matches `narrower` also matches `wider`: the
+    // folded `wider` is a part of the folded `narrower`.
+    static bool narrows(std::string_view narrower, std::string_view wider);
     // The localized comparison of names: negative, zero or positive.
     static int compareNames(std::string_view a, std::string_view b);
 

@@ -76,6 +76,7 @@ namespace dromel {
     X(editMenu)                                                                                              \
     X(goMenu)                                                                                                \
     X(windowMenu)                                                                                            \
+    X(helpMenu)                                                                                              \
     X(minimize)                                                                                              \
     /* Preferences */                                                                                        \
     X(showHidden)                                                                                            \

@@ -27,6 +27,10 @@ inline QueueConfig directoryReader() {
 inline QueueConfig listingOrder() {
     return {"Dromel.listing-order", 2, QueuePriority::userInitiated};
 }
+// Names of large listings prepared for the filter.
+inline QueueConfig filterIndex() {
+    return {"Dromel.filter-index", 1, QueuePriority::userInitiated};
+}
 inline QueueConfig directoryEvents() {
     return {"Dromel.directory-events", 1, QueuePriority::utility};
 }

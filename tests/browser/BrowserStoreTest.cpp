@@ -110,6 +110,84 @@ TEST_F(BrowserStoreTest, TabLimitCloseAndSwitchRules) {
     EXPECT_TRUE(recorder.take().empty()) << "the last tab stays; unknown ids and cycling one tab are silent";
 }
 
+TEST_F(BrowserStoreTest, MovingTabsReordersThemAndTheSession) {
+    const std::string a = tree.makeFolder("a");
+    const std::string b = tree.makeFolder("b");
+    const std::string c = tree.makeFolder("c");
+    BrowserStore store({a, b, c}, 1, reader, orderer);
+    std::vector<BrowserSession> sessions;
+    recorder.attach(store);
+    store.onSessionChanged = [&](const BrowserSession &session) {
+        recorder.notices.emplace_back("session");
+        sessions.push_back(session);
+    };
+    const auto folders = [&] {
+        std::vector<std::string> urls;
+        for (const BrowserTab &tab : store.tabs())
+            urls.push_back(tab.url());
+        return urls;
+    };
+    const Uuid idA = store.tabs()[0].id;
+    const Uuid idB = store.tabs()[1].id;
+
+    store.moveTab(idA, 2);
+    EXPECT_EQ(folders(), (std::vector<std::string>{b, c, a}));
+    EXPECT_EQ((Words{"chrome", "session"}), recorder.take()) << "no listing is reloaded";
+    EXPECT_EQ(store.activeID(), idB) << "the active tab stays active";
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_EQ(sessions.back().paths(), (std::vector<std::string>{b, c, a}));
+    EXPECT_EQ(sessions.back().activeIndex, 0) << "the saved active index follows its tab";
+
+    store.moveTab(idA, 0);
+    EXPECT_EQ(folders(), (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(sessions.back().activeIndex, 1);
+    store.moveTab(idB, 99);
+    EXPECT_EQ(folders(), (std::vector<std::string>{a, c, b})) << "a position past the end is the last place";
+    recorder.take();
+
+    store.moveTab(idB, 2);
+    store.moveTab(Uuid::random(), 0);
+    EXPECT_TRUE(recorder.take().empty()) << "no move, no notice";
+
+    // A session taken after the move restores the new order.
+    BrowserStore restored(store.session(), reader, orderer);
+    std::vector<std::string> urls;
+    for (const BrowserTab &tab : restored.tabs())
+        urls.push_back(tab.url());
+    EXPECT_EQ(urls, (std::vector<std::string>{a, c, b}));
+    EXPECT_EQ(restored.current().url(), b);
+}
+
+TEST_F(BrowserStoreTest, LargeListingsGetPreparedNamesForTheFilter) {
+    const std::string big = tree.makeFolder("big");
+    for (std::size_t i = 0; i < BrowserStore::kFilterIndexMinimum + 100; ++i)
+        tree.writeFile("big/Item " + std::to_string(i) + (i % 3 ? ".txt" : ".PNG"));
+    BrowserStore store({big}, 0, reader, orderer);
+    store.refresh();
+    ASSERT_TRUE(test::settled(store));
+    ASSERT_TRUE(test::waitUntil([&] { return store.current().hasFilterIndex(); }));
+    const auto filterAndCompare = [&](const std::string &filter) {
+        store.filter(filter);
+        EXPECT_EQ(test::namesOf(store.current().visibleEntries()),
+                  test::namesOf(FileSort::filtered(store.current().orderedEntries(), filter)))
+            << "filter " << filter;
+    };
+    for (const std::string filter : {"1", "12", "12.", "png", "item 2", "ITEM 21", "x", "7.t", ""})
+        filterAndCompare(filter);
+
+    // A new order drops the prepared names until they are made for it.
+    store.sort(FileSort{SortColumn::name, false});
+    ASSERT_TRUE(test::settled(store));
+    ASSERT_TRUE(test::waitUntil([&] { return store.current().hasFilterIndex(); }));
+    filterAndCompare("9");
+    EXPECT_EQ(store.current().visibleEntries()[0].name(), "Item 2099.txt");
+
+    // Small folders filter entry by entry.
+    store.navigate(tree.root(), Navigation::visit);
+    ASSERT_TRUE(test::settled(store));
+    EXPECT_FALSE(store.current().hasFilterIndex());
+}
+
 TEST_F(BrowserStoreTest, NavigationShowsBatchesThenTheOrderedListingAndHistoryOnce) {
     const std::string big = tree.makeFolder("big");
     for (int i = 0; i < 1000; ++i)

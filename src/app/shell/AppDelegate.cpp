@@ -255,8 +255,8 @@ void AppDelegate::buildMenu() {
     minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(minimize, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
 
-    // Linux keeps About in the last menu; it carries the product's name.
-    QMenu *help = bar->addMenu(QString::fromLatin1(kApplicationName));
+    // Linux desktops keep About in the Help menu, the last one.
+    QMenu *help = bar->addMenu(text(TextKey::helpMenu));
     auto *about = help->addAction(text(TextKey::about));
     connect(about, &QAction::triggered, this, &AppDelegate::showAbout);
 }

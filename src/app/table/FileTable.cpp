@@ -442,7 +442,7 @@ void FileTable::pushSelection() {
     for (int row : selectedRowNumbers())
         if (const FileEntry *entry = m_model->entryAt(row))
             ids.insert(entry->id());
-    m_store.select(ids);
+    m_store.select(std::move(ids));
 }
 
 void FileTable::setCutPaths(std::unordered_set<std::string> paths) {

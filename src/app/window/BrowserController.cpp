@@ -256,6 +256,8 @@ void BrowserController::buildContent() {
     m_tabStrip = new TabStrip(this);
     connect(m_tabStrip, &TabStrip::tabClicked, this, [this](Uuid id) { m_store.switchTab(id); });
     connect(m_tabStrip, &TabStrip::closeClicked, this, [this](Uuid id) { m_store.closeTab(id); });
+    connect(m_tabStrip, &TabStrip::moveRequested, this,
+            [this](Uuid id, int position) { m_store.moveTab(id, static_cast<std::size_t>(position)); });
 
     m_pathBar = new PathBar(this);
     connect(m_pathBar, &PathBar::folderClicked, this, [this](const QByteArray &folder) {

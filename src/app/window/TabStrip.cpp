@@ -27,9 +27,9 @@ QString title(const std::string &folder) {
 TabStrip::TabStrip(QWidget *parent) : QTabBar(parent) {
     // Closable through a button of our own per tab (see makeCloseButton).
     setTabsClosable(false);
-    // The store keeps the tabs' order and has no way to reorder them, so
-    // dragging a tab would show an order that is not the real one.
-    setMovable(false);
+    // A dragged tab asks the store to move it, so the strip's order and the
+    // store's (and the saved session's) stay the same.
+    setMovable(true);
     setElideMode(Qt::ElideMiddle);
     setUsesScrollButtons(true);
     setExpanding(false);
@@ -41,6 +41,19 @@ TabStrip::TabStrip(QWidget *parent) : QTabBar(parent) {
         if (!m_rebuilding && index >= 0)
             emit tabClicked(idAt(index));
     });
+    connect(this, &QTabBar::tabMoved, this, &TabStrip::tabDragged);
+}
+
+// Qt has already moved the tab (and moves it again while the drag goes on);
+// the ids follow so every later request names the right tab.
+void TabStrip::tabDragged(int from, int to) {
+    if (m_rebuilding || from < 0 || to < 0 || static_cast<std::size_t>(from) >= m_ids.size() ||
+        static_cast<std::size_t>(to) >= m_ids.size())
+        return;
+    const Uuid id = m_ids[static_cast<std::size_t>(from)];
+    m_ids.erase(m_ids.begin() + from);
+    m_ids.insert(m_ids.begin() + to, id);
+    emit moveRequested(id, to);
 }
 
 void TabStrip::showTabs(const std::vector<BrowserTab> &tabs, const Uuid &active) {

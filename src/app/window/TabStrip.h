@@ -31,6 +31,8 @@ public:
 signals:
     void tabClicked(dromel::Uuid id);
     void closeClicked(dromel::Uuid id);
+    // The user dragged the tab to `position`.
+    void moveRequested(dromel::Uuid id, int position);
 
 protected:
     QSize tabSizeHint(int index) const override;
@@ -40,6 +42,7 @@ protected:
 
 private:
     QToolButton *makeCloseButton();
+    void tabDragged(int from, int to);
 
     std::vector<Uuid> m_ids;
     bool m_rebuilding = false;

@@ -163,6 +163,8 @@ bool StoreRead::publish(const FileEntryList &ordered) {
     tab.pruneSelection();
     tab.loading = !complete;
     tab.error.reset();
+    if (complete)
+        m_store.prepareFilter(id);
     m_published = true;
     m_lastComplete = complete;
 

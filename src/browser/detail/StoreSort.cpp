@@ -45,6 +45,7 @@ void StoreSort::finished(std::optional<FileEntryList> result) {
         return;
     tab->reorder(std::move(*result));
     m_store.cancelSort(m_tabID);
+    m_store.prepareFilter(m_tabID);
     if (m_store.isActive(m_tabID))
         (void)m_store.notify(BrowserStore::Change::content);
 }

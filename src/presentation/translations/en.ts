@@ -231,6 +231,10 @@
         <source>Window</source>
         <translation>Window</translation>
     </message>
+    <message id="helpMenu">
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
     <message id="minimize">
         <source>Minimize</source>
         <translation>Minimize</translation>

@@ -231,6 +231,10 @@
         <source>Window</source>
         <translation>窗口</translation>
     </message>
+    <message id="helpMenu">
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
     <message id="minimize">
         <source>Minimize</source>
         <translation>最小化</translation>

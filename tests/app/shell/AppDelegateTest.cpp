@@ -7,11 +7,13 @@
 #include "browser/SessionPersistence.h"
 #include "browser/SessionStore.h"
 #include "core/FileEntry.h"
+#include "presentation/Localization.h"
 #include "shell/LaunchOptions.h"
 #include "shell/UserSettings.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
+#include "table/FileTable.h"
 #include "window/BrowserController.h"
 
 #include <QApplication>
@@ -19,7 +21,10 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPalette>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -127,6 +132,16 @@ TEST_F(AppDelegateLaunch, FreshMachineOpensTheHomeFolderInANormalWindow) {
     EXPECT_EQ(app->store()->current().url(), tree.path("home"));
     EXPECT_EQ(app->store()->current().entries().size(), 2u);
     EXPECT_EQ(app->journalPath(), tree.path("state/Dromel/operations.sqlite"));
+
+    // About sits in the Help menu, the last one.
+    const QList<QAction *> menus = app->window()->menuBar()->actions();
+    ASSERT_FALSE(menus.isEmpty());
+    const Localization texts = Localization::current();
+    EXPECT_EQ(menus.back()->text(), texts.text(TextKey::helpMenu));
+    ASSERT_NE(menus.back()->menu(), nullptr);
+    ASSERT_EQ(menus.back()->menu()->actions().size(), 1);
+    EXPECT_EQ(menus.back()->menu()->actions().front()->text(), texts.text(TextKey::about));
+
     quit(*app);
     EXPECT_TRUE(exists(sessionPath())) << "quitting saves the session";
 }
@@ -196,6 +211,58 @@ TEST_F(AppDelegateLaunch, FixtureFolderMakesACompactIsolatedRun) {
     EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
     EXPECT_FALSE(app->store()->showHidden());
     EXPECT_TRUE(app->store()->windowsKeys);
+}
+
+TEST_F(AppDelegateLaunch, SessionFileRestoresEachTabsScrollOffset) {
+    for (int index = 0; index < 300; ++index)
+        tree.writeFile("other/item-" + std::to_string(1000 + index), "x");
+    const std::string file = tree.path("scrolled-session.json");
+    SessionStore(file).save(BrowserSession({TabSession({tree.path("work")}, 0, "", FileSort(), {}, 0),
+                                            TabSession({tree.path("other")}, 0, "", FileSort(), {}, 2400)},
+                                           1));
+    auto app = launch({"--isolated", "--session-file", file});
+    ASSERT_EQ(app->store()->current().url(), tree.path("other"));
+    QScrollBar *bar = app->controller()->table()->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->value() == 2400; }))
+        << "the list lands where the session left it, scrolled " << bar->value();
+    EXPECT_EQ(app->store()->current().scrollOffset, 2400);
+
+    // The other tab keeps its own offset, and coming back lands at 2400 again.
+    app->store()->switchTab(app->store()->tabs()[0].id);
+    ASSERT_TRUE(waitUntil([&] { return !app->store()->current().loading; }));
+    EXPECT_EQ(bar->value(), 0);
+    app->store()->switchTab(app->store()->tabs()[1].id);
+    ASSERT_TRUE(waitUntil([&] { return bar->value() == 2400; })) << bar->value();
+
+    // The user's scrolling is what the next session holds.
+    bar->setValue(800);
+    quit(*app);
+    const std::optional<BrowserSession> saved = SessionStore(file).load();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->tabs.at(1).scrollOffset, 800);
+}
+
+TEST_F(AppDelegateLaunch, WindowGeometryIsRememberedOutsideFixtureRuns) {
+    {
+        auto app = launch({});
+        EXPECT_EQ(app->window()->size(), QSize(1200, 780)) << "the first launch has the default size";
+        app->window()->resize(1000, 640);
+        ASSERT_TRUE(waitUntil([&] { return app->window()->size() == QSize(1000, 640); }));
+        quit(*app);
+    }
+    EXPECT_TRUE(exists(tree.path("state/Dromel/window.conf")));
+    {
+        auto app = launch({});
+        EXPECT_EQ(app->window()->size(), QSize(1000, 640)) << "the next launch restores it";
+        app->window()->resize(900, 600);
+        quit(*app);
+    }
+    auto again = launch({});
+    EXPECT_EQ(again->window()->size(), QSize(900, 600));
+    quit(*again);
+
+    auto fixture = launch({}, {{"DromelFixtureDirectory", tree.path("work")}});
+    EXPECT_EQ(fixture->window()->size(), QSize(1200, 780)) << "fixture runs ignore the remembered size";
 }
 
 TEST_F(AppDelegateLaunch, RestoreTabsOffWritesNoSession) {

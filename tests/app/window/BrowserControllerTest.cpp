@@ -141,6 +141,44 @@ TEST_F(BrowserWindow, ChromeNoticesLeaveTheListAlone) {
     EXPECT_EQ(view->verticalScrollBar()->value(), offset);
 }
 
+TEST_F(BrowserWindow, DraggingATabMovesItInTheStore) {
+    store->addTab(tree.path("home"));
+    store->addTab(tree.path("home/inside"));
+    settle();
+    TabStrip *strip = controller->tabStrip();
+    ASSERT_EQ(strip->count(), 3);
+    ASSERT_TRUE(strip->isMovable());
+    const Uuid first = store->tabs()[0].id;
+
+    // A real drag of the first tab past the last one's middle.
+    const QPoint start = strip->tabRect(0).center();
+    const QPoint end = strip->tabRect(2).center() + QPoint(strip->tabRect(2).width() / 3, 0);
+    QTest::mousePress(strip, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 10; ++step)
+        QTest::mouseMove(strip, start + (end - start) * step / 10);
+    QTest::mouseRelease(strip, Qt::LeftButton, {}, end);
+
+    ASSERT_TRUE(waitUntil([&] { return store->tabs()[2].id == first; }));
+    std::vector<std::string> folders;
+    for (const BrowserTab &tab : store->tabs())
+        folders.push_back(tab.url());
+    EXPECT_EQ(folders, (std::vector<std::string>{tree.path("home"), tree.path("home/inside"),
+                                                 tree.path("Downloads")}));
+    EXPECT_EQ(store->session().paths(), folders) << "the saved session keeps the new order";
+    EXPECT_EQ(store->activeID(), first) << "pressing a tab to drag it shows it";
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Downloads \u2014 Dromel"));
+    ASSERT_TRUE(
+        waitUntil([&] { return strip->tabToolTip(2) == QString::fromStdString(tree.path("Downloads")); }));
+    for (int index = 0; index < 3; ++index)
+        EXPECT_EQ(strip->idAt(index), store->tabs()[static_cast<std::size_t>(index)].id);
+    EXPECT_EQ(strip->currentIndex(), 2);
+
+    // Later clicks name the tab now at that place.
+    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(0).center());
+    ASSERT_TRUE(waitUntil([&] { return store->current().url() == tree.path("home"); }));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("home \u2014 Dromel"));
+}
+
 TEST_F(BrowserWindow, DropOfTwoFilesOntoAFolderRow) {
     FileTable &table = *controller->table();
     ASSERT_EQ(table.fileModel().entryAt(0)->name(), "gamma");
