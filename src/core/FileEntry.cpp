@@ -16,6 +16,8 @@ struct FileEntry::Extras {
 };
 
 FileEntry::Data::~Data() {
+    // With its shared count, one entry must stay within a 192-byte block.
+    static_assert(sizeof(void *) != 8 || sizeof(Data) <= 168);
     delete derivedID.load(std::memory_order_acquire);
 }
 

@@ -40,6 +40,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <malloc.h>
+
 #include <cstdio>
 
 // Resources of a static library are registered by hand.
@@ -71,6 +73,11 @@ AppDelegate::AppDelegate(std::vector<std::string> arguments, LaunchOptions::Envi
                          std::string workingFolder, QObject *parent)
     : QObject(parent), m_arguments(std::move(arguments)), m_environment(std::move(environment)),
       m_workingFolder(std::move(workingFolder)) {
+    // A large folder's listing passes through arrays of megabytes that live
+    // for one snapshot. glibc's default raises its mmap threshold after the
+    // first such array is freed, so later ones come from the heap and their
+    // pages stay with the process; a fixed threshold gives them back.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     registerShellResources();
 }
 
