@@ -45,7 +45,9 @@ void FileCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (text.width() > 0) {
         painter->setFont(cell.font);
         painter->setPen(colour);
-        const QString shown = cell.fontMetrics.elidedText(cell.text, Qt::ElideMiddle, text.width());
+        // A name keeps its extension; a kind or a date reads from its start.
+        const QString shown =
+            cell.fontMetrics.elidedText(cell.text, name ? Qt::ElideMiddle : Qt::ElideRight, text.width());
         painter->drawText(text, Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
     painter->restore();

@@ -38,7 +38,9 @@ class FileTable : public QTableView {
 public:
     static constexpr int kNameWidth = 360;
     static constexpr int kNameMinimum = 180;
-    static constexpr int kKindWidth = 130;
+    // Wide enough for the desktop's usual type names ("CMake source code")
+    // in the default Linux UI fonts, which run wider than the narrowest.
+    static constexpr int kKindWidth = 170;
     static constexpr int kSizeWidth = 90;
     static constexpr int kModifiedWidth = 150;
     static constexpr int kColumnMinimum = 70;
