@@ -40,15 +40,8 @@ constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 100;
 constexpr std::size_t kFileSize = 4096;
 
-Clock::duration threadTime() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
-// Also reports paints of widgets, after they are timed, and keeps the
-// longest event by the main thread's own CPU time (on a loaded machine the
-// wall time includes the time the thread waited for a core) and what it was.
+// Also reports paints of widgets, after they are timed, and what the longest
+// event was.
 class TimingApplication : public bench::TimingApplication<QApplication> {
 public:
     using bench::TimingApplication<QApplication>::TimingApplication;
@@ -56,17 +49,11 @@ public:
     bool notify(QObject *receiver, QEvent *event) override {
         const QEvent::Type type = event->type();
         const char *name = receiver->metaObject()->className();
-        const auto before = threadTime();
         const auto start = Clock::now();
         const bool handled = bench::TimingApplication<QApplication>::notify(receiver, event);
-        if (measuring) {
-            const auto cpu = threadTime() - before;
-            if (cpu > longestCpu)
-                longestCpu = cpu;
-            if (Clock::now() - start >= longest) {
-                longestType = type;
-                longestReceiver = name;
-            }
+        if (measuring && Clock::now() - start >= longest) {
+            longestType = type;
+            longestReceiver = name;
         }
         if (type == QEvent::Paint && onPaint && receiver->isWidgetType())
             onPaint(static_cast<QWidget *>(receiver));
@@ -74,7 +61,6 @@ public:
     }
 
     std::function<void(QWidget *)> onPaint;
-    Clock::duration longestCpu{};
     QEvent::Type longestType = QEvent::None;
     const char *longestReceiver = "";
 };

@@ -95,69 +95,6 @@ void BM_GetdentsStatxBaseline(benchmark::State &state) {
             state.SkipWithError("unexpected count");
 }
 
-void BM_ReaderFirstSnapshot(benchmark::State &state) {
-    LocalDirectoryReader reader;
-    for (auto _ : state) {
-        QEventLoop loop;
-        std::size_t first = 0;
-        const auto start = std::chrono::steady_clock::now();
-        std::chrono::steady_clock::duration elapsed{};
-        auto read = reader.snapshots(
-            folder(), false,
-            [&](const DirectorySnapshot &snapshot) {
-                if (first == 0) {
-                    elapsed = std::chrono::steady_clock::now() - start;
-                    first = snapshot.entries.size();
-                    loop.quit();
-                }
-            },
-            [&](std::error_code) { loop.quit(); });
-        loop.exec();
-        read->cancel();
-        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
-        state.counters["first_batch"] = static_cast<double>(first);
-    }
-}
-
-long residentBytes() {
-    long pages = 0;
-    long resident = 0;
-    std::FILE *file = std::fopen("/proc/self/statm", "r");
-    if (file) {
-        if (std::fscanf(file, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(file);
-    }
-    return resident * ::sysconf(_SC_PAGESIZE);
-}
-
-void BM_ReaderResidentBytesPerEntry(benchmark::State &state) {
-    LocalDirectoryReader reader;
-    readAll(reader); // warm caches and the kind table
-    for (auto _ : state) {
-        ::malloc_trim(0);
-        const long before = residentBytes();
-        const FileEntryList entries = readAll(reader);
-        ::malloc_trim(0);
-        const long after = residentBytes();
-        state.counters["bytes_per_entry"] = static_cast<double>(after - before) / entries.size();
-    }
-}
-
-// Processor time of the whole process (every thread), for the load-independent
-// side of the comparison: on a busy machine the wall times mostly measure the
-// wait for a core.
-double processCpuMilliseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Milliseconds from asking to the first snapshot, and its size.
 std::pair<double, std::size_t> firstSnapshot(LocalDirectoryReader &reader) {
     QEventLoop loop;
@@ -177,6 +114,42 @@ std::pair<double, std::size_t> firstSnapshot(LocalDirectoryReader &reader) {
     loop.exec();
     read->cancel();
     return {elapsed.count(), first};
+}
+
+void BM_ReaderFirstSnapshot(benchmark::State &state) {
+    LocalDirectoryReader reader;
+    for (auto _ : state) {
+        const auto [milliseconds, size] = firstSnapshot(reader);
+        state.SetIterationTime(milliseconds / 1e3);
+        state.counters["first_batch"] = static_cast<double>(size);
+    }
+}
+
+void BM_ReaderResidentBytesPerEntry(benchmark::State &state) {
+    LocalDirectoryReader reader;
+    readAll(reader); // warm caches and the kind table
+    for (auto _ : state) {
+        ::malloc_trim(0);
+        const long before = bench::residentBytes();
+        const FileEntryList entries = readAll(reader);
+        ::malloc_trim(0);
+        const long after = bench::residentBytes();
+        state.counters["bytes_per_entry"] = static_cast<double>(after - before) / entries.size();
+    }
+}
+
+// Processor time of the whole process (every thread), for the load-independent
+// side of the comparison: on a busy machine the wall times mostly measure the
+// wait for a core.
+double processCpuMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 double threadCpuMilliseconds() {
@@ -265,10 +238,10 @@ void printSummary() {
         firstSize = size;
     }
     ::malloc_trim(0);
-    const long before = residentBytes();
+    const long before = bench::residentBytes();
     const FileEntryList entries = readAll(reader);
     ::malloc_trim(0);
-    const double bytesPerEntry = static_cast<double>(residentBytes() - before) / entries.size();
+    const double bytesPerEntry = static_cast<double>(bench::residentBytes() - before) / entries.size();
 
     std::printf(
         "reader / getdents64+statx baseline, median of three: %.2f (processor time, all threads: %.2f)\n",

@@ -89,13 +89,6 @@ void runUntil(const std::function<bool()> &done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-long residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
 // A private home and state folder, so no run reads or writes the user's.
 struct Sandbox {
     std::string root = std::filesystem::temp_directory_path().string() + "/dromel-bench-window";
@@ -156,7 +149,7 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
         state.PauseTiming();
         auto app = launched({"--isolated", "--directory", sandbox.home("a")});
         FileTable *table = app->controller()->table();
-        const long before = residentBytes();
+        const long before = bench::residentBytes();
         Clock::time_point firstRows{}, complete{};
         application->onPaint = [&](QWidget *widget) {
             if (widget != table->viewport() || app->store()->current().url() != large)
@@ -237,7 +230,7 @@ void BM_NavigateToLargeFolder(benchmark::State &state) {
         filter->clear();
         runUntil([&] { return table->fileModel().rowCount() == bench::kEntryCount; });
         state.counters["resident_bytes_per_entry"] =
-            static_cast<double>(residentBytes() - before) / bench::kEntryCount;
+            static_cast<double>(bench::residentBytes() - before) / bench::kEntryCount;
         application->onPaint = nullptr;
         state.PauseTiming();
         app.reset();

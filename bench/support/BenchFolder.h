@@ -4,9 +4,19 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace dromel::bench {
 
 constexpr int kEntryCount = 100'000;
+
+// The process's resident memory, for the bytes a listing of the folder costs.
+inline long residentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
 
 // A folder of 100,000 one-byte files with mixed extensions under the temporary
 // folder, named `name`, made once and kept for later runs (a marker says it is

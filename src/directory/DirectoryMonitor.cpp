@@ -101,13 +101,7 @@ public:
     void stop() {
         m_timer.cancel();
         m_fallback.cancel();
-        m_readable.cancel();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        m_watches.clear();
-        m_folders.clear();
-        m_roots.clear();
+        closeInotify();
         m_pending.clear();
         m_reroot.clear();
         m_urls.clear();
@@ -145,7 +139,7 @@ private:
         return true;
     }
 
-    void startFallback() {
+    void closeInotify() {
         m_readable.cancel();
         if (m_fd >= 0)
             ::close(m_fd);
@@ -153,6 +147,10 @@ private:
         m_watches.clear();
         m_folders.clear();
         m_roots.clear();
+    }
+
+    void startFallback() {
+        closeInotify();
         qWarning("Dromel: inotify unavailable; using a five-second refresh fallback");
         std::weak_ptr<State> weak = weak_from_this();
         m_fallback = m_queue.every(m_options.fallbackPeriod, [weak] {

@@ -198,18 +198,7 @@ void OperationService::execute(const Uuid &id) {
     task->phase = OperationPhase::preparing;
     const FileOperationTask written = *task;
     update(written);
-    const OperationJournal journal = m_journal;
-    FileOperationWorker::run<bool>(
-        [journal, written] {
-            journal.save(written);
-            return true;
-        },
-        m_lifetime.guard([this](FileOperationWorker::Outcome<bool> outcome) {
-            if (auto *error = std::get_if<std::exception_ptr>(&outcome))
-                journalFailure(*error);
-            else
-                nextItem();
-        }));
+    saveThen(written, [this] { nextItem(); });
 }
 
 void OperationService::nextItem() {
@@ -346,26 +335,20 @@ void OperationService::finishItem(FileOperationResult result, ConflictChoice cho
     task.results.push_back(std::move(result));
     if (choice == ConflictChoice::cancel)
         execution.cancel->cancel();
-    const OperationJournal journal = m_journal;
-    FileOperationWorker::run<bool>(
-        [journal, task] {
-            journal.save(task);
-            return true;
-        },
-        m_lifetime.guard([this, task](FileOperationWorker::Outcome<bool> outcome) {
-            if (auto *error = std::get_if<std::exception_ptr>(&outcome)) {
-                FileOperationTask *stored = find(task.id());
-                stored->results = task.results;
-                stored->recoveryPaths = task.recoveryPaths;
-                journalFailure(*error);
-                return;
-            }
+    saveThen(
+        task,
+        [this, task] {
             FileOperationTask stored = *find(task.id());
             stored.results = task.results;
             stored.recoveryPaths = task.recoveryPaths;
             update(stored);
             nextItem();
-        }));
+        },
+        [this, task] {
+            FileOperationTask *stored = find(task.id());
+            stored->results = task.results;
+            stored->recoveryPaths = task.recoveryPaths;
+        });
 }
 
 void OperationService::finishTask() {
@@ -386,18 +369,25 @@ void OperationService::finishTask() {
                                   : OperationPhase::partial;
     if (!task.recoveryPaths.empty())
         task.phase = OperationPhase::needsReview;
+    saveThen(task, [this, task] { completeTask(task); });
+}
+
+void OperationService::saveThen(FileOperationTask task, std::function<void()> saved,
+                                std::function<void()> beforeFailure) {
     const OperationJournal journal = m_journal;
     FileOperationWorker::run<bool>(
         [journal, task] {
             journal.save(task);
             return true;
         },
-        m_lifetime.guard([this, task](FileOperationWorker::Outcome<bool> outcome) {
+        m_lifetime.guard([this, saved, beforeFailure](FileOperationWorker::Outcome<bool> outcome) {
             if (auto *error = std::get_if<std::exception_ptr>(&outcome)) {
+                if (beforeFailure)
+                    beforeFailure();
                 journalFailure(*error);
                 return;
             }
-            completeTask(task);
+            saved();
         }));
 }
 

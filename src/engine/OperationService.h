@@ -143,6 +143,11 @@ private:
     void finishItem(FileOperationResult result, ConflictChoice choice);
     void finishTask();
     void journalFailure(const std::exception_ptr &error);
+    // Writes `task` to the journal on the operation queue, then runs `saved`
+    // on the main thread; a failed write runs `beforeFailure`, then the
+    // journal failure path.
+    void saveThen(FileOperationTask task, std::function<void()> saved,
+                  std::function<void()> beforeFailure = {});
     void completeTask(FileOperationTask task);
     FileOperationResult itemError(const std::exception_ptr &error) const;
     OperationProblem journalProblem(const std::exception_ptr &error) const;
