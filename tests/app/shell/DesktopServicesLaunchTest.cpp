@@ -46,16 +46,6 @@ std::unique_ptr<AppDelegate> launch(const std::string &folder, std::map<std::str
     return app;
 }
 
-TEST(DesktopBusOptions, NormalRunsOfferThemFixtureRunsOnlyWhenAsked) {
-    const auto parse = [](std::map<std::string, std::string> variables) {
-        return LaunchOptions::parse({}, environmentOf(std::move(variables)), "/");
-    };
-    EXPECT_TRUE(parse({}).desktopBus);
-    EXPECT_FALSE(parse({{"DromelFixtureDirectory", "/fx"}}).desktopBus);
-    EXPECT_TRUE(parse({{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureDesktopBus", "1"}}).desktopBus);
-    EXPECT_FALSE(parse({{"DromelFixtureDirectory", "/fx"}, {"DromelFixtureDesktopBus", "0"}}).desktopBus);
-}
-
 TEST(DesktopServicesLaunch, AFixtureRunAnswersTheBusOnlyWhenAsked) {
     PrivateBus bus;
     if (!bus.running())
