@@ -152,42 +152,6 @@ TEST(BrowserTabTest, PreparedNamesFilterLikeTheEntriesThemselves) {
     EXPECT_EQ(visibleNames(tab), test::namesOf(FileSort::filtered(entries, "re")));
 }
 
-TEST(BrowserTabTest, NarrowsMeansEveryMatchOfTheNarrowerAlsoMatchesTheWider) {
-    EXPECT_TRUE(FileSort::narrows("abc", "b"));
-    EXPECT_TRUE(FileSort::narrows("ABC", "bc"));
-    EXPECT_TRUE(FileSort::narrows("caf\xC3\xA9", "CAFE"));
-    EXPECT_TRUE(FileSort::narrows("x", ""));
-    EXPECT_FALSE(FileSort::narrows("ab", "abc"));
-    EXPECT_FALSE(FileSort::narrows("ba", "ab"));
-    EXPECT_FALSE(FileSort::narrows("", "a"));
-}
-
-TEST(BrowserTabTest, PruningKeepsOnlyVisibleIdsAndSelectedEntriesFollowListOrder) {
-    const FileEntryList entries = listing();
-    BrowserTab tab(Uuid::random(), "/d");
-    tab.replaceEntries(entries, entries);
-    for (const FileEntry &entry : entries)
-        tab.selection.insert(entry.id());
-    tab.pruneSelection();
-    EXPECT_EQ(tab.selection.size(), entries.size()) << "every id visible: nothing dropped";
-
-    tab.selection.insert("7:999:not listed");
-    tab.setFilter("ab");
-    tab.pruneSelection();
-    std::set<std::string> expected;
-    for (const FileEntry &entry : tab.visibleEntries())
-        expected.insert(entry.id());
-    EXPECT_EQ(tab.selection, expected);
-    EXPECT_EQ(test::namesOf(tab.selectedEntries()), visibleNames(tab));
-
-    tab.setFilter("");
-    EXPECT_EQ(tab.selection, expected) << "clearing the filter does not bring items back";
-    tab.selection = {"7:999:not listed"};
-    tab.pruneSelection();
-    EXPECT_TRUE(tab.selection.empty());
-    EXPECT_TRUE(tab.selectedEntries().empty());
-}
-
 TEST(BrowserTabTest, ListedIdsAreMadeOnceAndSharedByCopies) {
     const auto folder = std::make_shared<const std::string>("/d");
     const FileEntry entry =

@@ -4,11 +4,10 @@
 #include "directory/detail/FolderEnumeration.h"
 #include "core/detail/BrowseCollation.h"
 #include "runtime/Cancellation.h"
+#include "support/Listing.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <atomic>
 #include <string>
@@ -20,29 +19,6 @@ namespace {
 
 // Enough items for both threads to take many batches each.
 constexpr int kLargeFolder = 6000;
-
-std::vector<std::string> namesOf(const FileEntryList &entries) {
-    std::vector<std::string> names;
-    names.reserve(entries.size());
-    for (const FileEntry &entry : entries)
-        names.push_back(entry.name());
-    return names;
-}
-
-// The folder's own order, as readdir gives it, without "." and "..".
-std::vector<std::string> folderOrder(const std::string &folder) {
-    std::vector<std::string> names;
-    DIR *dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent *item = ::readdir(dir)) {
-        const std::string name = item->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
-}
 
 struct Published {
     std::vector<FileEntryList> snapshots;
@@ -73,12 +49,12 @@ TEST(FolderEnumerationTest, ALargeFolderIsListedOnceInFolderOrderInCumulativeSna
     ASSERT_GE(published.snapshots.size(), 2u);
 
     std::vector<std::string> expected;
-    for (const std::string &name : folderOrder(tree.root()))
-        if (name.front() != '.' && name != "listed hidden")
+    for (const std::string &name : test::namesStartingWith(tree.root(), ""))
+        if (name.front() != '.' && name != "listed hidden") // also drops "." and ".."
             expected.push_back(name);
     const FileEntryList &last = published.snapshots.back();
     EXPECT_TRUE(published.complete.back());
-    EXPECT_EQ(namesOf(last), expected);
+    EXPECT_EQ(test::namesOf(last), expected);
     EXPECT_LE(published.snapshots.front().size(), 128u) << "the first snapshot comes at 128 entries at most";
     for (std::size_t i = 0; i + 1 < published.snapshots.size(); ++i) {
         EXPECT_FALSE(published.complete[i]);

@@ -57,25 +57,22 @@ TEST(LocalizationTest, BothTablesHaveAnEntryForEveryKey) {
     }
 }
 
-TEST(LocalizationTest, CountedKeysTakeTheirNumbers) {
+TEST(LocalizationTest, CountedKeysTakeTheirNumbersAndFormatSubstitutesArgumentsOnce) {
     const Localization en = english();
+    const Localization zh = chinese();
     EXPECT_EQ(en.count(TextKey::items, 1), "1 item");
     EXPECT_EQ(en.count(TextKey::items, 1234), "1,234 items");
-    const Localization zh = chinese();
     EXPECT_EQ(zh.count(TextKey::items, 1), "1 个项目");
     EXPECT_EQ(zh.count(TextKey::items, 1234), "1,234 个项目");
     EXPECT_EQ(zh.count(TextKey::selected, 5), "已选择 5 个");
     EXPECT_EQ(en.count(TextKey::items, qint64(5'000'000'000)), "5,000,000,000 items");
-}
 
-TEST(LocalizationTest, FormatSubstitutesArgumentsOnce) {
-    const Localization en = english();
     EXPECT_EQ(en.format(TextKey::directoryError, QString("/tmp/x"), QString("Permission denied")),
               "Cannot read “/tmp/x”: Permission denied");
     // A name that looks like a marker stays as it is.
     EXPECT_EQ(en.format(TextKey::directoryError, QString("/tmp/%2"), QString("gone")),
               "Cannot read “/tmp/%2”: gone");
-    EXPECT_EQ(chinese().format(TextKey::closeNamedTab, QString("文档")), "关闭“文档”");
+    EXPECT_EQ(zh.format(TextKey::closeNamedTab, QString("文档")), "关闭“文档”");
     // Literals and integers (locale digits, no grouping, like printf's %d) are accepted too.
     EXPECT_EQ(en.format(TextKey::operationProgress, "1.2 MB", 12345), "1.2 MB of 12345");
     const std::string notUtf8{'a', '\xff', 'b'};
