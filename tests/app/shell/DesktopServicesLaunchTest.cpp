@@ -4,7 +4,7 @@
 
 #include "browser/BrowserStore.h"
 #include "core/Location.h"
-#include "shell/FileManagerService.h"
+#include "desktop/FileManagerService.h"
 #include "shell/LaunchOptions.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"

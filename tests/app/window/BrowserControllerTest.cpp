@@ -5,7 +5,7 @@
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
 #include "commands/FileCommandsBinding.h"
-#include "shell/DesktopActions.h"
+#include "desktop/DesktopActions.h"
 #include "support/StoreFixture.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"

@@ -1,12 +1,12 @@
 // Notices of long tasks, received by a small notification server of the
 // test's own on a private session bus, for tasks run by the real file
 // commands on real folders.
-#include "shell/TaskNotifier.h"
+#include "desktop/TaskNotifier.h"
 
 #include "operations/OperationText.h"
 
 #include "../commands/CommandFixture.h"
-#include "PrivateBus.h"
+#include "../shell/PrivateBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "shell/DesktopActions.h"
+#include "desktop/DesktopActions.h"
 
 #include "core/Location.h"
 

@@ -1,7 +1,7 @@
 // The file-manager service on a private session bus, called by another
 // connection as a browser's "Show in folder" would, against the real window
 // on a real store over real folders.
-#include "shell/FileManagerService.h"
+#include "desktop/FileManagerService.h"
 
 #include "core/Location.h"
 #include "support/StoreFixture.h"
@@ -10,7 +10,7 @@
 #include "window/BrowserController.h"
 #include "window/TabStrip.h"
 
-#include "PrivateBus.h"
+#include "../shell/PrivateBus.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>

@@ -1,4 +1,4 @@
-#include "shell/TaskNotifier.h"
+#include "desktop/TaskNotifier.h"
 
 #include "commands/FileCommandController.h"
 #include "core/Version.h"

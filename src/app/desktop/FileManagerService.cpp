@@ -1,4 +1,4 @@
-#include "shell/FileManagerService.h"
+#include "desktop/FileManagerService.h"
 
 #include "core/Location.h"
 #include "table/FileTable.h"
