@@ -7,7 +7,7 @@
 #include "browser/BrowserStore.h"
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
-#include "shell/Icons.h"
+#include "look/Icons.h"
 #include "support/BenchFolder.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"

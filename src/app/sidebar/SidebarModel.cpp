@@ -1,7 +1,7 @@
 #include "sidebar/SidebarModel.h"
 
-#include "shell/DromelTheme.h"
-#include "shell/Icons.h"
+#include "look/DromelTheme.h"
+#include "look/Icons.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "table/FileTable.h"
 
+#include "look/DromelTheme.h"
+#include "look/Icons.h"
 #include "presentation/Localization.h"
-#include "shell/DromelTheme.h"
-#include "shell/Icons.h"
 #include "table/FileCellDelegate.h"
 #include "table/FileContextMenu.h"
 #include "table/FileTableModel.h"

@@ -1,6 +1,6 @@
 #include "table/FileTableModel.h"
 
-#include "shell/Icons.h"
+#include "look/Icons.h"
 
 namespace dromel {
 

@@ -1,8 +1,8 @@
 #include "table/QuickLook.h"
 
+#include "look/Icons.h"
 #include "presentation/Localization.h"
 #include "runtime/MainThread.h"
-#include "shell/Icons.h"
 #include "table/FileTableModel.h"
 
 #include <QFile>

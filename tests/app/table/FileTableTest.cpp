@@ -1,7 +1,7 @@
 // The file list on a real store over real folders, driven with real input.
 #include "table/FileTable.h"
 
-#include "shell/Icons.h"
+#include "look/Icons.h"
 #include "support/StoreFixture.h"
 #include "table/FileTableModel.h"
 

@@ -1,7 +1,7 @@
 // The preview window reading real files on its own queue.
 #include "table/QuickLook.h"
 
-#include "shell/Icons.h"
+#include "look/Icons.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 

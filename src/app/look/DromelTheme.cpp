@@ -1,4 +1,4 @@
-#include "shell/DromelTheme.h"
+#include "look/DromelTheme.h"
 
 #include <QApplication>
 #include <QFontDatabase>

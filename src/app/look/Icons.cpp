@@ -1,7 +1,7 @@
-#include "shell/Icons.h"
+#include "look/Icons.h"
 
 #include "core/FileEntry.h"
-#include "shell/EmblemIconEngine.h"
+#include "look/EmblemIconEngine.h"
 
 #include <QFile>
 #include <QStandardPaths>

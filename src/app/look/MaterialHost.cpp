@@ -1,6 +1,6 @@
-#include "shell/MaterialHost.h"
+#include "look/MaterialHost.h"
 
-#include "shell/DromelTheme.h"
+#include "look/DromelTheme.h"
 
 #include <QPainter>
 #include <QPainterPath>

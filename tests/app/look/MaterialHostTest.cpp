@@ -1,6 +1,6 @@
-#include "shell/MaterialHost.h"
-#include "shell/Appearance.h"
-#include "shell/DromelTheme.h"
+#include "look/MaterialHost.h"
+#include "look/Appearance.h"
+#include "look/DromelTheme.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>

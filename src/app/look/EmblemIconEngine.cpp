@@ -1,4 +1,4 @@
-#include "shell/EmblemIconEngine.h"
+#include "look/EmblemIconEngine.h"
 
 #include <QPainter>
 

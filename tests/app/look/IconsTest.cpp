@@ -1,5 +1,5 @@
 // Icons on a desktop without an icon theme: the bundled set must stand in.
-#include "shell/Icons.h"
+#include "look/Icons.h"
 
 #include "core/FileEntry.h"
 

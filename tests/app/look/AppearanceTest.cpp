@@ -1,4 +1,4 @@
-#include "shell/Appearance.h"
+#include "look/Appearance.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
