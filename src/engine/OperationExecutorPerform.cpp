@@ -241,8 +241,8 @@ private:
         return std::move(both.first);
     }
 
-    std::string moveToTrash(const std::string &path) const {
-        std::string location = OperationTrash::trashItem(path);
+    std::string moveToTrash(const std::string &path, const std::string &originalPath = {}) const {
+        std::string location = OperationTrash::trashItem(path, originalPath);
         if (location.empty())
             throw OperationProblem(Code::interrupted, path, "");
         return location;
@@ -396,7 +396,8 @@ private:
         if (m_backup) {
             if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
                 throw OperationProblem(Code::targetChanged, m_backup->path, "");
-            const std::string location = moveToTrash(m_backup->path);
+            // Under the name it had, so a trash view shows what the user knew.
+            const std::string location = moveToTrash(m_backup->path, m_target);
             m_backup.reset(); // in the trash now: nothing to put back
             remember(location);
             m_resultRecovery.push_back(location);

@@ -271,8 +271,12 @@ std::string trashFolderFor(const std::string &path) {
     return trashFor(item, lstatOrThrow(item)).folder;
 }
 
-std::string trashItem(const std::string &path) {
+std::string trashItem(const std::string &path, const std::string &originalPath) {
     const std::string item = physical(path);
+    const std::string original =
+        originalPath.empty()
+            ? item
+            : Location::appending(Location::parent(item), Location::lastComponent(originalPath));
     const struct stat info = lstatOrThrow(item);
     requireMovable(item, info);
     const Trash trash = trashFor(item, info);
@@ -280,10 +284,10 @@ std::string trashItem(const std::string &path) {
     const std::string infos = Location::appending(trash.folder, "info");
 
     const std::string recorded =
-        trash.top.empty() ? item : item.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
+        trash.top.empty() ? original : original.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
     const std::string record = "[Trash Info]\nPath=" + Location::percentEncoded(recorded) +
                                "\nDeletionDate=" + deletionDate() + "\n";
-    const std::string name = Location::lastComponent(item);
+    const std::string name = Location::lastComponent(original);
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = trashName(name, attempt);
         const std::string infoName = candidate + std::string(kInfoSuffix);
