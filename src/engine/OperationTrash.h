@@ -16,6 +16,12 @@ namespace dromel::OperationTrash {
 // knew. Throws OperationProblem(system) with the errno of the failing call.
 std::string trashItem(const std::string &path, const std::string &originalPath = {});
 
+// Removes the record of the item that was at `itemPath` ("<trash>/files/<name>")
+// and its line in the trash's directorysizes, once the item has left the
+// trash. A record already gone is not an error; throws
+// OperationProblem(system) when the record cannot be removed.
+void forgetRecord(const std::string &itemPath);
+
 // The trash folder an item at `path` would go to (home trash or the volume's).
 std::string trashFolderFor(const std::string &path);
 
