@@ -7,7 +7,9 @@ namespace dromel {
 static constexpr auto kRawValues = detail::rawValues<FileOperationKind>(
     std::pair{FileOperationKind::createDirectory, "createDirectory"},
     std::pair{FileOperationKind::rename, "rename"}, std::pair{FileOperationKind::copy, "copy"},
-    std::pair{FileOperationKind::move, "move"}, std::pair{FileOperationKind::trash, "trash"});
+    std::pair{FileOperationKind::move, "move"}, std::pair{FileOperationKind::trash, "trash"},
+    std::pair{FileOperationKind::restore, "restore"},
+    std::pair{FileOperationKind::deletePermanently, "deletePermanently"});
 
 std::string_view rawValue(FileOperationKind value) {
     return kRawValues.text(value);

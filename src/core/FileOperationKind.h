@@ -5,7 +5,10 @@
 
 namespace dromel {
 
-enum class FileOperationKind { createDirectory, rename, copy, move, trash };
+// `restore` moves items out of a trash's files/ folder back to the path their
+// record names; `deletePermanently` removes items for good (the only kind that
+// deletes anything).
+enum class FileOperationKind { createDirectory, rename, copy, move, trash, restore, deletePermanently };
 
 std::string_view rawValue(FileOperationKind value);
 std::optional<FileOperationKind> fileOperationKindFromRawValue(std::string_view raw);

@@ -5,7 +5,9 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
+#include "engine/TrashListing.h"
 #include "engine/detail/FolderNames.h"
+#include "engine/detail/StampOf.h"
 
 #include <sys/stat.h>
 
@@ -32,6 +34,25 @@ bool contains(const std::vector<std::string> &names, const std::string &name) {
     return false;
 }
 
+// The target is the path the item's record names; folders missing on the way
+// are made when it is performed. Only a rename out of the trash is offered:
+// the nearest existing folder must be on the item's volume.
+void prepareRestore(PreparedOperation &prepared) {
+    const std::string &from = *prepared.source;
+    const std::string target = TrashListing::recordOf(from).second;
+    prepared.target = target;
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0)
+        prepared.existing = OperationFS::stamp(target);
+    std::string folder = Location::parent(target);
+    while (::lstat(folder.c_str(), &info) != 0 && folder != "/")
+        folder = Location::parent(folder);
+    OperationFS::requireLocal(folder);
+    prepared.atomic = OperationFS::supportsExclusiveRename(folder);
+    if (!prepared.atomic || OperationFS::stamp(folder).device != prepared.records.front().stamp.device)
+        throw OperationProblem(Code::unsupported, target, "");
+}
+
 } // namespace
 
 PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request,
@@ -40,8 +61,9 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     checkCancellation(cancel);
     const std::optional<FileUndoRelocation> &undo = request.undo();
     const FileOperationKind kind = request.kind();
-    if (undo && ((kind != FileOperationKind::rename && kind != FileOperationKind::move) ||
-                 request.sources().size() != 1))
+    const bool reversible = kind == FileOperationKind::rename || kind == FileOperationKind::move ||
+                            kind == FileOperationKind::trash || kind == FileOperationKind::restore;
+    if (undo && (!reversible || request.sources().size() != 1))
         throw OperationProblem(Code::unsupported, "", "");
     if (request.name())
         FileName::validate(*request.name(), undo.has_value());
@@ -64,13 +86,27 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     if (version != request.sourceVersions().end() && OperationFS::stamp(from).token() != version->second)
         throw OperationProblem(Code::sourceChanged, from, "");
     prepared.source = from;
-    prepared.records = OperationFS::manifest(from, cancel, true);
+    // A restore is a rename and a deletion reads nothing: the stamps tell
+    // whether the item changed.
+    const bool hashed = kind != FileOperationKind::restore && kind != FileOperationKind::deletePermanently;
+    prepared.records = OperationFS::manifest(from, cancel, hashed);
     const ObjectStamp &first = prepared.records.front().stamp;
     if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
                  first.identityToken() != undo->identity))
         throw OperationProblem(Code::sourceChanged, from, "");
     if (kind == FileOperationKind::trash)
         return prepared;
+    if (kind == FileOperationKind::deletePermanently) {
+        if (detail::stampOf(from).mountRoot || from == "/")
+            throw OperationProblem(Code::unsupported, from, "A mounted volume cannot be deleted.");
+        return prepared;
+    }
+    if (kind == FileOperationKind::restore) {
+        prepareRestore(prepared);
+        if (undo && Location::standardized(*prepared.target) != Location::standardized(undo->original))
+            throw OperationProblem(Code::targetChanged, *prepared.target, "");
+        return prepared;
+    }
 
     std::string parent;
     if (kind == FileOperationKind::rename)

@@ -14,8 +14,10 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationCopy.h"
+#include "engine/OperationErase.h"
 #include "engine/OperationFS.h"
 #include "engine/OperationTrash.h"
+#include "engine/TrashListing.h"
 #include "engine/detail/CopiedMetadata.h"
 
 #include <sys/stat.h>
@@ -169,6 +171,10 @@ private:
             throw OperationProblem(Code::unsupported, m_target, "");
         if (kind == FileOperationKind::trash)
             return trash();
+        if (kind == FileOperationKind::restore)
+            return restore(replacing);
+        if (kind == FileOperationKind::deletePermanently)
+            return erase();
         const bool relocating = kind == FileOperationKind::rename || kind == FileOperationKind::move;
         if (relocating && !replacing && m_prepared.atomic &&
             OperationFS::stamp(Location::parent(m_target)).device == first().device)
@@ -241,8 +247,8 @@ private:
         return std::move(both.first);
     }
 
-    std::string moveToTrash(const std::string &path) const {
-        std::string location = OperationTrash::trashItem(path);
+    std::string moveToTrash(const std::string &path, const std::string &originalPath = {}) const {
+        std::string location = OperationTrash::trashItem(path, originalPath);
         if (location.empty())
             throw OperationProblem(Code::interrupted, path, "");
         return location;
@@ -256,7 +262,8 @@ private:
                                 std::optional<FileUndoRelocation> undo = {}) {
         FileOperationResult result;
         result.source = std::move(source);
-        result.destination = m_target;
+        if (!m_target.empty())
+            result.destination = m_target;
         result.outcome = ItemOutcome::succeeded;
         result.recoveryPaths = m_resultRecovery;
         result.undo = std::move(undo);
@@ -288,7 +295,104 @@ private:
         mark(OperationPhase::committing, "after-trash");
         m_target = location;
         m_resultRecovery = {location};
+        std::optional<FileUndoRelocation> receipt;
+        if (!m_request.undo() && first().born > 0)
+            receipt = FileUndoRelocation{m_request.id(), location, source(), first().identityToken()};
+        return success(source(), std::move(receipt));
+    }
+
+    // Deletion for good. For an item in a trash its record goes first, then
+    // the item leaves its place in one rename to a hidden name beside the
+    // trash's files/ and info/ (beside the item elsewhere), and only then is
+    // that hidden tree removed. A crash leaves the item whole in the trash
+    // (perhaps without its record), or under the hidden name the journal
+    // names: never a record without its item, never half an item in the
+    // trash.
+    FileOperationResult erase() {
+        const auto unchanged = [this] { requireUnchanged(OperationFS::manifest(source(), m_cancel, false)); };
+        unchanged();
+        std::optional<std::string> trash;
+        try {
+            trash = TrashListing::recordOf(source()).first;
+        } catch (const OperationProblem &) {
+            // Not in a trash, or an item there without a usable record.
+            const std::string folder = Location::parent(Location::parent(source()));
+            if (Location::lastComponent(Location::parent(source())) == "files" &&
+                exists(Location::appending(folder, "info")))
+                trash = folder;
+        }
+        const std::string staging =
+            hiddenName(trash ? *trash : Location::parent(source()), ".dromel-delete-");
+        m_recovery = {source(), staging};
+        mark(OperationPhase::committing, "before-delete");
+        unchanged();
+        checkCancellation(m_cancel);
+        if (trash) {
+            OperationTrash::forgetRecord(source());
+            mark(OperationPhase::committing, "after-record");
+        }
+        OperationFS::renameExclusive(source(), staging);
+        if (OperationFS::stamp(staging).identityToken() != first().identityToken())
+            throw OperationProblem(Code::sourceChanged, staging, "");
+        m_recovery = {staging};
+        mark(OperationPhase::committing, "after-stage");
+        OperationErase::removeTree(staging, m_cancel);
+        m_recovery.clear();
+        mark(OperationPhase::committing, "after-delete");
         return success(source());
+    }
+
+    // Back to the path the item's record names: folders missing on the way
+    // are made, an item in its place is moved aside (when replacing), the
+    // item is renamed out of the trash, and only then is its record removed.
+    // A crash in between leaves a record without its item, which the Trash
+    // lists as such, and the journal names where the item went.
+    FileOperationResult restore(bool replacing) {
+        const auto unchanged = [this] { requireUnchanged(OperationFS::manifest(source(), m_cancel, false)); };
+        unchanged();
+        std::vector<std::string> missing;
+        for (std::string folder = Location::parent(m_target); !exists(folder);
+             folder = Location::parent(folder))
+            missing.insert(missing.begin(), folder);
+        m_recovery = {source(), m_target};
+        for (const std::string &folder : missing)
+            remember(folder);
+        mark(OperationPhase::committing, "before-restore");
+        for (const std::string &folder : missing)
+            if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
+                throw OperationProblem::fromErrno(errno, folder);
+        if (replacing) {
+            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
+            requireExisting();
+            remember(backup);
+            mark(OperationPhase::committing, "before-backup");
+            requireExisting();
+            OperationFS::renameExclusive(m_target, backup);
+            m_backup = Backup{backup, OperationFS::stamp(backup)};
+            mark(OperationPhase::committing, "after-backup");
+        }
+        unchanged();
+        checkCancellation(m_cancel);
+        publish(source());
+        const ObjectStamp moved = OperationFS::stamp(m_target);
+        if (moved.identityToken() != first().identityToken())
+            throw OperationProblem(Code::targetChanged, m_target, "");
+        m_recovery = {m_target};
+        mark(OperationPhase::committing, "after-restore");
+        OperationTrash::forgetRecord(source());
+        if (m_backup) {
+            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
+                throw OperationProblem(Code::targetChanged, m_backup->path, "");
+            const std::string location = moveToTrash(m_backup->path, m_target);
+            m_backup.reset();
+            remember(location);
+            m_resultRecovery.push_back(location);
+        }
+        mark(OperationPhase::committing, "after-record");
+        std::optional<FileUndoRelocation> receipt;
+        if (!m_request.undo() && moved.born > 0)
+            receipt = FileUndoRelocation{m_request.id(), m_target, source(), moved.identityToken()};
+        return success(source(), std::move(receipt));
     }
 
     FileOperationResult relocate() {
@@ -396,7 +500,8 @@ private:
         if (m_backup) {
             if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
                 throw OperationProblem(Code::targetChanged, m_backup->path, "");
-            const std::string location = moveToTrash(m_backup->path);
+            // Under the name it had, so a trash view shows what the user knew.
+            const std::string location = moveToTrash(m_backup->path, m_target);
             m_backup.reset(); // in the trash now: nothing to put back
             remember(location);
             m_resultRecovery.push_back(location);

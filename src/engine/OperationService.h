@@ -57,6 +57,9 @@ public:
     struct UndoEntry {
         Uuid id;
         std::optional<FileUndoRelocation> receipt;
+        // What the task did: a trash is undone by a restore and a restore by
+        // a trash, a rename or move by its reverse.
+        FileOperationKind kind = FileOperationKind::rename;
     };
     static constexpr std::size_t kUndoLimit = 20;
 

@@ -29,12 +29,12 @@ void OperationService::recordUndo(const FileOperationTask &task) {
             return result.outcome == ItemOutcome::succeeded;
         });
     if (succeeded) {
-        UndoEntry entry{task.id(), std::nullopt};
+        UndoEntry entry{task.id(), std::nullopt, task.request.kind()};
         if (task.phase == OperationPhase::completed && task.results.size() == 1)
             entry.receipt = task.results.front().undo;
         m_undoHistory.push_back(std::move(entry));
     } else if (task.phase == OperationPhase::needsReview) {
-        m_undoHistory.push_back(UndoEntry{task.id(), std::nullopt});
+        m_undoHistory.push_back(UndoEntry{task.id(), std::nullopt, task.request.kind()});
     } else {
         return; // nothing changed on disk: an older undo stays possible
     }
@@ -55,6 +55,15 @@ void OperationService::undoLast(Submitted done) {
         return;
     }
     const FileUndoRelocation receipt = *m_undoHistory.back().receipt;
+    const FileOperationKind kind = m_undoHistory.back().kind;
+    if (kind == FileOperationKind::trash || kind == FileOperationKind::restore) {
+        const FileOperationKind reverse =
+            kind == FileOperationKind::trash ? FileOperationKind::restore : FileOperationKind::trash;
+        submit(
+            FileOperationRequest(reverse, {receipt.current}, std::nullopt, std::nullopt, false, {}, receipt),
+            std::move(done));
+        return;
+    }
     const std::string original = Location::standardized(receipt.original);
     const bool sameFolder =
         Location::parent(Location::standardized(receipt.current)) == Location::parent(original);

@@ -264,15 +264,75 @@ void requireMovable(const std::string &item, const struct stat &info) {
                                "A mounted volume cannot be trashed.");
 }
 
+// Drops `name`'s line from directorysizes, replacing the file as it is written.
+void forgetFolderSize(int trash, const std::string &name) {
+    FileDescriptor old(::openat(trash, "directorysizes", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!old)
+        return;
+    const std::string text = readAll(old.get());
+    std::string kept;
+    bool dropped = false;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string_view line(text.data() + start, end - start);
+        start = end;
+        const std::size_t second = line.find(' ', line.find(' ') + 1);
+        std::string_view field = second == std::string_view::npos ? "" : line.substr(second + 1);
+        if (!field.empty() && field.back() == '\n')
+            field.remove_suffix(1);
+        if (second != std::string_view::npos && Location::percentDecoded(field) == name) {
+            dropped = true;
+            continue;
+        }
+        kept.append(line);
+    }
+    if (!dropped)
+        return;
+    const std::string temporary = "directorysizes.dromel-" + std::to_string(::getpid());
+    FileDescriptor fd(
+        ::openat(trash, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd)
+        return;
+    try {
+        writeAll(fd.get(), kept, temporary);
+        if (::fsync(fd.get()) == 0 && ::renameat(trash, temporary.c_str(), trash, "directorysizes") == 0)
+            return;
+    } catch (const OperationProblem &) {
+    }
+    ::unlinkat(trash, temporary.c_str(), 0);
+}
+
 } // namespace
+
+void forgetRecord(const std::string &itemPath) {
+    const std::string files = Location::parent(Location::standardized(itemPath));
+    const std::string trashPath = Location::parent(files);
+    const std::string name = Location::lastComponent(itemPath);
+    const FileDescriptor trash(::open(trashPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!trash)
+        throw OperationProblem::fromErrno(errno, trashPath);
+    const FileDescriptor info(::openat(trash.get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!info)
+        throw OperationProblem::fromErrno(errno, trashPath + "/info");
+    const std::string record = name + std::string(kInfoSuffix);
+    if (::unlinkat(info.get(), record.c_str(), 0) != 0 && errno != ENOENT)
+        throw OperationProblem::fromErrno(errno, trashPath + "/info/" + record);
+    (void)::fsync(info.get());
+    forgetFolderSize(trash.get(), name);
+}
 
 std::string trashFolderFor(const std::string &path) {
     const std::string item = physical(path);
     return trashFor(item, lstatOrThrow(item)).folder;
 }
 
-std::string trashItem(const std::string &path) {
+std::string trashItem(const std::string &path, const std::string &originalPath) {
     const std::string item = physical(path);
+    const std::string original =
+        originalPath.empty()
+            ? item
+            : Location::appending(Location::parent(item), Location::lastComponent(originalPath));
     const struct stat info = lstatOrThrow(item);
     requireMovable(item, info);
     const Trash trash = trashFor(item, info);
@@ -280,10 +340,10 @@ std::string trashItem(const std::string &path) {
     const std::string infos = Location::appending(trash.folder, "info");
 
     const std::string recorded =
-        trash.top.empty() ? item : item.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
+        trash.top.empty() ? original : original.substr(trash.top == "/" ? 1 : trash.top.size() + 1);
     const std::string record = "[Trash Info]\nPath=" + Location::percentEncoded(recorded) +
                                "\nDeletionDate=" + deletionDate() + "\n";
-    const std::string name = Location::lastComponent(item);
+    const std::string name = Location::lastComponent(original);
     for (int attempt = 1;; ++attempt) {
         const std::string candidate = trashName(name, attempt);
         const std::string infoName = candidate + std::string(kInfoSuffix);

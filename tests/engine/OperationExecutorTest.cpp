@@ -240,6 +240,11 @@ TEST_F(OperationExecutorTest, ReplaceTrashesTheOldItemAndAFailedPublishPutsItBac
     EXPECT_EQ(tree.readFile("dst/report"), "new");
     ASSERT_EQ(result.recoveryPaths.size(), 1u);
     EXPECT_EQ(test::sha256Of(result.recoveryPaths.front()), oldDigest);
+    // In the trash under its own name, its record pointing where it was.
+    EXPECT_EQ(result.recoveryPaths.front(), tree.path("data/Trash/files/report"));
+    EXPECT_NE(
+        tree.readFile("data/Trash/info/report.trashinfo").find("\nPath=" + tree.path("dst/report") + "\n"),
+        std::string::npos);
     EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-backup", "after-backup", "before-publish",
                               "after-publish", "after-backup-trash"}));

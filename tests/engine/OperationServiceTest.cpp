@@ -311,6 +311,45 @@ TEST_F(OperationServiceTest, UndoFollowsTheHistoryRules) {
     EXPECT_EQ(service->undoHistory().size(), OperationService::kUndoLimit);
 }
 
+TEST_F(OperationServiceTest, ATrashIsUndoneByARestoreAndARestoreByATrash) {
+    auto service = started();
+    const std::string file = tree.writeFile("src/letter", "dear");
+    runToEnd(*service, requestOf(Kind::trash, {file}, std::nullopt));
+    ASSERT_TRUE(service->canUndo());
+    std::optional<std::optional<Uuid>> undone;
+    service->undoLast([&](auto id) { undone = id; });
+    ASSERT_TRUE(waitUntil([&] { return undone.has_value() && *undone; }));
+    EXPECT_EQ(service->task(**undone)->request.kind(), Kind::restore);
+    EXPECT_EQ(finished(*service, **undone).phase, OperationPhase::completed);
+    EXPECT_EQ(tree.readFile("src/letter"), "dear");
+    EXPECT_TRUE(test::namesIn(tree.path("data/Trash/info")).empty());
+    EXPECT_FALSE(service->hasUndoHistory());
+
+    runToEnd(*service, requestOf(Kind::trash, {file}, std::nullopt));
+    const std::string trashed = tree.path("data/Trash/files/letter");
+    EXPECT_EQ(runToEnd(*service, requestOf(Kind::restore, {trashed}, std::nullopt)).phase,
+              OperationPhase::completed);
+    undone.reset();
+    service->undoLast([&](auto id) { undone = id; });
+    ASSERT_TRUE(waitUntil([&] { return undone.has_value() && *undone; }));
+    EXPECT_EQ(service->task(**undone)->request.kind(), Kind::trash);
+    finished(*service, **undone);
+    EXPECT_EQ(tree.readFile("data/Trash/files/letter"), "dear");
+    EXPECT_FALSE(existsAt(file));
+
+    // An item changed since is never touched.
+    runToEnd(*service, requestOf(Kind::restore, {trashed}, std::nullopt));
+    ASSERT_TRUE(service->canUndo());
+    tree.writeFile("src/letter", "rewritten");
+    ::unlink(file.c_str());
+    tree.writeFile("src/letter", "another");
+    undone.reset();
+    service->undoLast([&](auto id) { undone = id; });
+    ASSERT_TRUE(waitUntil([&] { return undone.has_value() && *undone; }));
+    EXPECT_EQ(finished(*service, **undone).phase, OperationPhase::failed);
+    EXPECT_EQ(tree.readFile("src/letter"), "another");
+}
+
 TEST_F(OperationServiceTest, CaptureVersionsRefusesAChangedItem) {
     const std::string file = tree.writeFile("src/file", "f");
     const ObjectStamp stamp = OperationFS::stamp(file);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/OperationCancellation.h"
+#include "engine/TrashedItem.h"
+
+#include <string>
+#include <vector>
+
+// Reading the user's trashes: the home trash and every mounted volume's
+// (`$top/.Trash/$uid` when `.Trash` is a real sticky folder, and
+// `$top/.Trash-$uid`). Blocking file-system calls: never on the main thread.
+namespace dromel::TrashListing {
+
+// The trash folders that exist now, the home trash first. A trash reached
+// through a link, or one not owned by the user, is left out.
+std::vector<std::string> trashFolders();
+
+// The home trash, whether or not it exists yet.
+std::string homeTrash();
+
+// Every entry of the given trashes. Throws OperationCancelled when cancelled.
+std::vector<TrashedItem> list(const std::vector<std::string> &trashes, const OperationCancellation &cancel);
+
+// The entries of one trash (none when it cannot be read).
+std::vector<TrashedItem> listTrash(const std::string &trash, const OperationCancellation &cancel);
+
+// Parses one record; `top` is the volume's top for relative paths ("" for
+// the home trash, whose records hold absolute paths).
+void readRecord(const std::string &text, const std::string &top, TrashedItem &item);
+
+// The trash holding `itemPath` ("<trash>/files/<name>") when it is one of
+// trashFolders(), and the path its record names. Throws
+// OperationProblem(unsupported) for an item outside the user's trashes or
+// without a usable record.
+std::pair<std::string, std::string> recordOf(const std::string &itemPath);
+
+// The volume top a trash folder records paths against ("" for the home trash).
+std::string topOf(const std::string &trash);
+
+} // namespace dromel::TrashListing
