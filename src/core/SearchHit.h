@@ -3,6 +3,8 @@
 #include "core/FileEntry.h"
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace dromel {
 
@@ -11,6 +13,14 @@ namespace dromel {
 struct SearchHit {
     FileEntry entry;
     std::string matchLine;
+};
+
+// What a search's listing carries beside its entries.
+struct SearchDetails {
+    // Matching lines of a content search, by entry id.
+    std::unordered_map<std::string, std::string> matchLines;
+    // Folders that could not be read; the rest was searched.
+    std::vector<std::string> unreadable;
 };
 
 } // namespace dromel
