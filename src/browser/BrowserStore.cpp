@@ -220,7 +220,11 @@ void BrowserStore::dismissError() {
 
 void BrowserStore::loadIfEmpty(Uuid id) {
     BrowserTab *tab = findTab(id);
-    if (tab && tab->entries().empty() && !tab->loading)
+    if (!tab || !tab->entries().empty() || tab->loading)
+        return;
+    if (tab->search)
+        startSearch(id, *tab->search, false);
+    else
         navigate(tab->url(), Navigation::refresh, id);
 }
 
@@ -235,6 +239,8 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
     if (const auto running = m_reads.find(id); running != m_reads.end())
         running->second->cancel();
     cancelSort(id);
+    tab->search.reset();
+    tab->searchDetails.reset();
     if (!Location::isAbsolute(url)) {
         refuseNavigation(id, url);
         return;
@@ -254,6 +260,7 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
         .keepUntilComplete = mode == Navigation::refresh && !tab->entries().empty(),
         .selectionCounter = changes == m_selectionChanges.end() ? 0 : changes->second,
         .previousFolder = tab->url(),
+        .search = std::nullopt,
     };
     const Uuid generation = setup.generation;
     tab->generation = generation;
@@ -290,11 +297,18 @@ void BrowserStore::refuseNavigation(Uuid id, const std::string &url) {
 
 void BrowserStore::refresh() {
     confined("BrowserStore::refresh");
-    navigate(active().url(), Navigation::refresh);
+    if (const auto &query = active().search)
+        startSearch(m_activeID, *query, true);
+    else
+        navigate(active().url(), Navigation::refresh);
 }
 
 void BrowserStore::goBack() {
     confined("BrowserStore::goBack");
+    if (active().search) {
+        endSearch();
+        return;
+    }
     if (const auto back = active().history.back())
         navigate(*back, Navigation::back);
 }
@@ -339,7 +353,7 @@ void BrowserStore::finishRead(Uuid id) {
 
 void BrowserStore::refreshChanged(Uuid id) {
     BrowserTab *tab = findTab(id);
-    if (!tab)
+    if (!tab || tab->search)
         return;
     if (const auto cost = m_readCosts.find(id); cost != m_readCosts.end()) {
         const auto due = cost->second.end + kRefreshSpacing * cost->second.duration;
@@ -515,7 +529,7 @@ void BrowserStore::invalidate(std::set<std::string> urls, bool spaced) {
         if (alive.expired())
             return;
         BrowserTab *tab = findTab(id);
-        if (!tab)
+        if (!tab || invalidateSearch(id, changed, spaced))
             continue;
         std::set<std::string> hits;
         if (changed.count(tab->url()) != 0)

@@ -4,7 +4,9 @@
 #include "core/BrowserTab.h"
 #include "core/FileEntry.h"
 #include "core/FileSort.h"
+#include "core/SearchQuery.h"
 #include "core/Uuid.h"
+#include "directory/SearchReading.h"
 #include "runtime/Lifetime.h"
 #include "runtime/WorkQueue.h"
 
@@ -103,6 +105,14 @@ public:
     void goForward();
     void goUp();
 
+    // Shows the results of `query` in the active tab in place of its folder,
+    // found in the background and streamed in like a folder's listing. Back,
+    // or any navigation, leaves them; refresh searches again.
+    void search(SearchQuery query);
+    void endSearch();
+    // Content search skips larger files.
+    void setContentSizeLimit(std::int64_t bytes) { m_searching.contentSizeLimit = bytes; }
+
     void select(std::set<std::string> ids);
     void filter(std::string text);
     void sort(FileSort sort);
@@ -150,12 +160,18 @@ private:
     void loadIfEmpty(Uuid id);
     // Prepares the tab's ordered names for the filter off the main thread.
     void prepareFilter(Uuid id);
+    // Runs the tab's search; `keepUntilComplete` keeps the shown results
+    // until the new ones are all found (a search again after a change).
+    void startSearch(Uuid id, SearchQuery query, bool keepUntilComplete);
+    // A search tab is searched again when a folder below its start changed.
+    bool invalidateSearch(Uuid id, const std::set<std::string> &changed, bool spaced);
 
     std::vector<BrowserTab> m_tabs;
     Uuid m_activeID;
     bool m_showHidden = false;
     DirectoryReading &m_reader;
     ListingOrdering &m_orderer;
+    SearchReading m_searching;
     std::unordered_map<Uuid, std::shared_ptr<detail::StoreSort>> m_sorts;
     std::unordered_map<Uuid, Uuid> m_sortTokens;
     std::unordered_map<Uuid, long long> m_selectionChanges;

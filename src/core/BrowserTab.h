@@ -5,6 +5,8 @@
 #include "core/FileSort.h"
 #include "core/FilterIndex.h"
 #include "core/NavigationHistory.h"
+#include "core/SearchHit.h"
+#include "core/SearchQuery.h"
 #include "core/Uuid.h"
 
 #include <memory>
@@ -31,6 +33,10 @@ public:
     bool arranging = false;
     std::optional<BrowserIssue> error;
     Uuid generation;
+    // Set while the tab shows a search's results instead of its folder; the
+    // folder stays the history's current location.
+    std::optional<SearchQuery> search;
+    std::shared_ptr<const SearchDetails> searchDetails;
 
     const std::string &url() const { return history.current(); }
     const FileEntryList &entries() const { return m_entries; }

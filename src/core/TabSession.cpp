@@ -54,7 +54,8 @@ TabSession::TabSession(std::vector<std::string> paths, std::int64_t index, std::
       selection(std::move(selected)), scrollOffset(offset) {}
 
 TabSession::TabSession(const BrowserTab &tab)
-    : filter(tab.filter()), sort(tab.sort), selection(tab.selection), scrollOffset(tab.scrollOffset) {
+    : filter(tab.filter()), sort(tab.sort), selection(tab.selection), scrollOffset(tab.scrollOffset),
+      search(tab.search) {
     const auto count = static_cast<std::int64_t>(tab.history.locations.size());
     const auto index = static_cast<std::int64_t>(tab.history.index);
     const auto limit = static_cast<std::int64_t>(kMaxHistory);
@@ -82,6 +83,7 @@ BrowserTab TabSession::restore() const {
     tab.setFilter(filter);
     tab.sort = sort;
     tab.scrollOffset = scrollOffset;
+    tab.search = search;
     return tab;
 }
 
@@ -115,6 +117,14 @@ Json TabSession::toJson() const {
     json["sort"] = sort.toJson();
     json["selection"] = std::move(selected);
     json["scrollOffset"] = scrollOffset;
+    // The query only: results are found again. A query JSON cannot hold is
+    // not kept.
+    if (search) {
+        try {
+            json["search"] = search->toJson();
+        } catch (const JsonEncodeError &) {
+        }
+    }
     return json;
 }
 
@@ -133,6 +143,8 @@ TabSession TabSession::fromJson(const Json &json) {
         tab.selection.insert(*decoded);
     }
     tab.scrollOffset = json::requireDouble(json, "scrollOffset");
+    if (json.contains("search"))
+        tab.search = SearchQuery::fromJson(json::requireObject(json, "search"));
     return tab;
 }
 

@@ -3,8 +3,10 @@
 #include "core/BrowserTab.h"
 #include "core/FileSort.h"
 #include "core/JsonSupport.h"
+#include "core/SearchQuery.h"
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ struct TabSession {
     FileSort sort;
     std::set<std::string> selection;
     double scrollOffset = 0;
+    // A search the tab showed; found again on restore.
+    std::optional<SearchQuery> search;
 
     TabSession() = default;
     TabSession(std::vector<std::string> history, std::int64_t historyIndex, std::string filter, FileSort sort,

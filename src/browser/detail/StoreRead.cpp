@@ -23,16 +23,18 @@ StoreRead::~StoreRead() = default;
 
 void StoreRead::start() {
     std::weak_ptr<StoreRead> weak = weak_from_this();
-    m_read = m_store.m_reader.snapshots(
-        m_folder, m_setup.hidden,
-        [weak](const DirectorySnapshot &snapshot) {
-            if (auto self = weak.lock())
-                self->received(snapshot);
-        },
-        [weak](std::error_code error) {
-            if (auto self = weak.lock())
-                self->finished(error);
-        });
+    auto onSnapshot = [weak](const DirectorySnapshot &snapshot) {
+        if (auto self = weak.lock())
+            self->received(snapshot);
+    };
+    auto onFinish = [weak](std::error_code error) {
+        if (auto self = weak.lock())
+            self->finished(error);
+    };
+    if (m_setup.search)
+        m_read = m_store.m_searching.snapshots(*m_setup.search, m_setup.hidden, onSnapshot, onFinish);
+    else
+        m_read = m_store.m_reader.snapshots(m_folder, m_setup.hidden, onSnapshot, onFinish);
 }
 
 void StoreRead::cancel() {
@@ -141,6 +143,7 @@ bool StoreRead::publish(const FileEntryList &ordered) {
     // The listing being installed is already in the tab's current order.
     m_store.cancelSort(id);
     tab.replaceEntries(snapshot.entries, ordered);
+    tab.searchDetails = snapshot.search;
 
     // Going up selects the folder the user came from, in whichever batch it
     // arrives, until the user touches the selection or the filter.

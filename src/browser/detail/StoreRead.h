@@ -31,6 +31,8 @@ public:
         bool keepUntilComplete = false;
         long long selectionCounter = 0;
         std::string previousFolder;
+        // Set for a search below the target instead of a read of it.
+        std::optional<SearchQuery> search;
     };
 
     StoreRead(BrowserStore &store, Setup setup);

@@ -22,7 +22,13 @@ FileTime timeOf(const statx_timestamp &stamp) {
 
 EntryMaker::EntryMaker(int folderFd, const struct statx &folder, const std::string &folderPath)
     : m_folderFd(folderFd), m_folderDevice(makedev(folder.stx_dev_major, folder.stx_dev_minor)),
-      m_folderPath(std::make_shared<const std::string>(folderPath)) {}
+      m_folderPath(std::make_shared<const std::string>(folderPath)), m_ownKinds(std::in_place),
+      m_kinds(*m_ownKinds) {}
+
+EntryMaker::EntryMaker(int folderFd, const struct statx &folder, const std::string &folderPath,
+                       KindLookup &kinds)
+    : m_folderFd(folderFd), m_folderDevice(makedev(folder.stx_dev_major, folder.stx_dev_minor)),
+      m_folderPath(std::make_shared<const std::string>(folderPath)), m_kinds(kinds) {}
 
 std::optional<FileEntry> EntryMaker::make(FolderItem &&item) {
     struct statx info {};

@@ -33,6 +33,9 @@ public:
     bool next(FolderItem &item);
     std::error_code error() const { return m_error; }
 
+    // The names an open folder's ".hidden" file hides (none when it has none).
+    static std::unordered_set<std::string> hiddenIn(int folderFd);
+
 private:
     DIR *m_dir = nullptr;
     bool m_showHidden;

@@ -8,11 +8,9 @@
 
 namespace dromel::detail {
 
-namespace {
-
 // Names listed one per line in the folder's ".hidden" file, the desktops'
 // convention for hiding items without renaming them.
-std::unordered_set<std::string> hiddenNames(int folder) {
+std::unordered_set<std::string> FolderNames::hiddenIn(int folder) {
     std::unordered_set<std::string> names;
     const int fd = ::openat(folder, ".hidden", O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
@@ -35,8 +33,6 @@ std::unordered_set<std::string> hiddenNames(int folder) {
     return names;
 }
 
-} // namespace
-
 FolderNames::FolderNames(int fd, bool showHidden) : m_showHidden(showHidden) {
     m_dir = ::fdopendir(fd);
     if (!m_dir) {
@@ -45,7 +41,7 @@ FolderNames::FolderNames(int fd, bool showHidden) : m_showHidden(showHidden) {
         return;
     }
     if (!showHidden)
-        m_hidden = hiddenNames(fd);
+        m_hidden = hiddenIn(fd);
 }
 
 FolderNames::~FolderNames() {
