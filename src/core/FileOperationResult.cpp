@@ -16,6 +16,8 @@ Json FileOperationResult::toJson() const {
     json["recoveryPaths"] = json::urlArray(recoveryPaths);
     if (undo)
         json["undo"] = undo->toJson();
+    if (!removedStages.empty())
+        json["removedStages"] = json::urlArray(removedStages);
     return json;
 }
 
@@ -33,6 +35,8 @@ FileOperationResult FileOperationResult::fromJson(const Json &json) {
     result.recoveryPaths = json::requireURLPathArray(json, "recoveryPaths");
     if (json.contains("undo") && !json.at("undo").is_null())
         result.undo = FileUndoRelocation::fromJson(json.at("undo"));
+    if (json.contains("removedStages"))
+        result.removedStages = json::requireURLPathArray(json, "removedStages");
     return result;
 }
 

@@ -21,6 +21,8 @@ struct FileOperationResult {
     // leftovers that need the user's attention.
     std::vector<std::string> recoveryPaths;
     std::optional<FileUndoRelocation> undo;
+    // Unpublished stages of a cancelled or failed item that were removed.
+    std::vector<std::string> removedStages;
 
     Json toJson() const;
     static FileOperationResult fromJson(const Json &json);

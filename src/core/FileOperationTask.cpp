@@ -13,6 +13,12 @@ Json FileOperationTask::toJson() const {
         encodedResults.push_back(result.toJson());
     json["results"] = std::move(encodedResults);
     json["recoveryPaths"] = json::urlArray(recoveryPaths);
+    if (!stages.empty()) {
+        Json encodedStages = Json::array();
+        for (const OperationStage &stage : stages)
+            encodedStages.push_back(stage.toJson());
+        json["stages"] = std::move(encodedStages);
+    }
     return json;
 }
 
@@ -28,6 +34,9 @@ FileOperationTask FileOperationTask::fromJson(const Json &json) {
     for (const Json &item : json::requireArray(json, "results"))
         task.results.push_back(FileOperationResult::fromJson(item));
     task.recoveryPaths = json::requireURLPathArray(json, "recoveryPaths");
+    if (json.contains("stages"))
+        for (const Json &item : json::requireArray(json, "stages"))
+            task.stages.push_back(OperationStage::fromJson(item));
     return task;
 }
 

@@ -4,6 +4,7 @@
 #include "core/FileOperationResult.h"
 #include "core/JsonSupport.h"
 #include "core/OperationPhase.h"
+#include "core/OperationStage.h"
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,12 @@ struct FileOperationTask {
     std::int64_t totalBytes = 0;
     std::vector<FileOperationResult> results;
     std::vector<std::string> recoveryPaths;
+    // Stages made and not yet published or removed: what a crash leaves
+    // that the task's review may clean up.
+    std::vector<OperationStage> stages;
+    // Not from the journal's JSON: a row this version could not read, kept
+    // aside; only its id is known.
+    bool unreadable = false;
 
     explicit FileOperationTask(FileOperationRequest submitted) : request(std::move(submitted)) {}
 

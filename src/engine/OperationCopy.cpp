@@ -227,6 +227,8 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     checkCancellation(cancel);
     if (!limited)
         detail::transferMetadata(from.get(), info, to.get(), target);
+    else
+        detail::transferKeptMetadata(from.get(), info, to.get());
     if (flush == Flush::now) {
         if (::fsync(to.get()) != 0)
             throw OperationProblem::fromErrno(errno, target);
@@ -396,8 +398,17 @@ void tree(const std::string &source, const std::string &target, const TreeManife
         if (!record->stamp.isDirectory())
             continue;
         checkCancellation(cancel);
-        if (!limited)
-            metadata(under(source, record->relative), under(target, record->relative));
+        const std::string from = under(source, record->relative);
+        const std::string to = under(target, record->relative);
+        if (!limited) {
+            metadata(from, to);
+            continue;
+        }
+        FileDescriptor fromFolder(::open(from.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        FileDescriptor toFolder(::open(to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
+        if (fromFolder && toFolder && ::fstat(fromFolder.get(), &info) == 0)
+            detail::transferKeptMetadata(fromFolder.get(), info, toFolder.get());
     }
     // One flush for the whole tree: every byte and name written above reaches
     // stable storage before the caller can publish anything.

@@ -23,10 +23,10 @@ using Progress = std::function<void(std::int64_t)>;
 enum class Verify { eachFile, byCaller };
 
 // `records` is the source's manifest. Folders are made first (0700) and get
-// their metadata last, deepest first. With `limited` only data is copied
-// (files 0600, folders 0700). Everything written is on stable storage when
-// this returns: one syncfs of the target's file system instead of one flush
-// per file.
+// their metadata last, deepest first. With `limited` the data is copied
+// with whatever of the metadata the target's volume keeps, unchecked.
+// Everything written is on stable storage when this returns: one syncfs of
+// the target's file system instead of one flush per file.
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
           const OperationCancellation &cancel, const Progress &progress, Verify verify = Verify::eachFile);
 

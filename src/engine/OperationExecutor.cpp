@@ -72,10 +72,11 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     if (kind == FileOperationKind::createDirectory) {
         if (!request.name() || !request.destination())
             throw OperationProblem(Code::invalidName, "", "");
-        OperationFS::requireLocal(*request.destination());
+        const std::string volume = OperationFS::realFolder(*request.destination());
+        OperationFS::requireLocal(volume);
         prepared.target =
             Location::appending(Location::standardized(*request.destination()), *request.name());
-        prepared.atomic = OperationFS::supportsExclusiveRename(*request.destination());
+        prepared.atomic = true; // mkdir never replaces anything
         return prepared;
     }
     if (!source)
@@ -118,7 +119,9 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     const std::string target =
         Location::appending(parent, request.name() ? *request.name() : Location::lastComponent(from));
     prepared.target = target;
-    OperationFS::requireLocal(parent);
+    // The volume is the one the folder really is on, reached through links.
+    const std::string volume = OperationFS::realFolder(parent);
+    OperationFS::requireLocal(volume);
     struct stat info {};
     if (::lstat(target.c_str(), &info) == 0)
         prepared.existing = OperationFS::stamp(target);
@@ -148,20 +151,22 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
         OperationFS::validateRelationship(from, target);
     }
 
-    prepared.atomic = OperationFS::supportsExclusiveRename(parent);
+    const OperationFS::ExclusivePublish publish = OperationFS::exclusivePublish(volume);
+    prepared.atomic = publish == OperationFS::ExclusivePublish::rename ||
+                      (publish == OperationFS::ExclusivePublish::link && !first.isDirectory());
     if (undo) {
         if (Location::standardized(target) != Location::standardized(undo->original) || !prepared.atomic)
             throw OperationProblem(Code::unsupported, target, "");
-        if (OperationFS::stamp(parent).device != first.device)
+        if (OperationFS::folderDevice(volume) != first.device)
             throw OperationProblem(Code::unsupported, target, "");
         if (prepared.existing && !ontoSelf)
             throw OperationProblem(Code::targetChanged, target, "");
     } else {
         // A rename within the volume keeps everything; only a copy can lose
         // metadata on a volume that cannot hold it.
-        const bool copies =
-            kind == FileOperationKind::copy || OperationFS::stamp(parent).device != first.device;
-        prepared.keepsMetadata = !copies || OperationFS::keepsPosixMetadata(parent);
+        const bool copies = kind == FileOperationKind::copy || !prepared.atomic ||
+                            OperationFS::folderDevice(volume) != first.device;
+        prepared.keepsMetadata = !copies || OperationFS::keepsPosixMetadata(volume);
         if ((!prepared.atomic || !prepared.keepsMetadata) && !request.allowLimitedMetadata())
             throw OperationProblem(Code::metadataConsent, parent, "");
     }

@@ -16,9 +16,11 @@
 #include "engine/OperationCopy.h"
 #include "engine/OperationErase.h"
 #include "engine/OperationFS.h"
+#include "engine/OperationStages.h"
 #include "engine/OperationTrash.h"
 #include "engine/TrashListing.h"
 #include "engine/detail/CopiedMetadata.h"
+#include "engine/detail/MetadataTransfer.h"
 
 #include <sys/stat.h>
 
@@ -42,6 +44,12 @@ bool sameObject(const ObjectStamp &a, const ObjectStamp &b) {
     return a.device == b.device && a.inode == b.inode && a.type() == b.type();
 }
 
+// The same content and attributes, wherever and under whichever number.
+bool sameButForPlace(const ObjectStamp &a, const ObjectStamp &b) {
+    return a.device == b.device && a.mode == b.mode && a.size == b.size && a.modified == b.modified &&
+           a.nanos == b.nanos && a.owner == b.owner && a.group == b.group;
+}
+
 // What a copy carries over besides its inode flags: the attributes of the
 // user and system namespaces (security.* and trusted.* need privilege and may
 // be set differently by the target's own policy).
@@ -63,8 +71,15 @@ bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
             x.metadata.acl != y.metadata.acl ||
             (x.metadata.flags & detail::kTransferredFlags) !=
                 (y.metadata.flags & detail::kTransferredFlags) ||
-            (x.stamp.mode & 07777) != (y.stamp.mode & 07777) || x.stamp.modified != y.stamp.modified ||
-            x.stamp.nanos != y.stamp.nanos)
+            x.stamp.modified != y.stamp.modified || x.stamp.nanos != y.stamp.nanos)
+            return false;
+        // The copier drops set-id bits on purpose where the copy's owner or
+        // group differs; links have no mode of their own.
+        if (!x.stamp.isSymbolicLink() &&
+            (y.stamp.mode & 07777) !=
+                detail::copiedMode(static_cast<mode_t>(x.stamp.mode), static_cast<uid_t>(x.stamp.owner),
+                                   static_cast<gid_t>(x.stamp.group), static_cast<uid_t>(y.stamp.owner),
+                                   static_cast<gid_t>(y.stamp.group)))
             return false;
     }
     return true;
@@ -123,7 +138,8 @@ public:
             const FileOperationRequest &request, FileOperationTask task, const OperationCancellation &cancel,
             const OperationExecutor::Event &event)
         : m_executor(executor), m_prepared(prepared), m_request(request), m_working(std::move(task)),
-          m_base(m_working.recoveryPaths), m_cancel(cancel), m_event(event), m_bytes(prepared.bytes()) {
+          m_base(m_working.recoveryPaths), m_baseStages(m_working.stages), m_cancel(cancel), m_event(event),
+          m_bytes(prepared.bytes()) {
         if (prepared.target)
             m_target = *prepared.target;
     }
@@ -177,7 +193,7 @@ private:
             return erase();
         const bool relocating = kind == FileOperationKind::rename || kind == FileOperationKind::move;
         if (relocating && !replacing && m_prepared.atomic &&
-            OperationFS::stamp(Location::parent(m_target)).device == first().device)
+            OperationFS::folderDevice(Location::parent(m_target)) == first().device)
             return relocate();
         if (kind == FileOperationKind::rename && m_prepared.caseRename && !m_prepared.atomic)
             return caseCopy();
@@ -219,6 +235,9 @@ private:
         m_working.phase = phase;
         m_working.recoveryPaths = m_base;
         m_working.recoveryPaths.insert(m_working.recoveryPaths.end(), m_recovery.begin(), m_recovery.end());
+        m_working.stages = m_baseStages;
+        if (m_stage)
+            m_working.stages.push_back(*m_stage);
         m_executor.journal.save(m_working);
         m_executor.checkpoint(label);
         send(phase, 0);
@@ -273,10 +292,28 @@ private:
     FileOperationResult create() {
         if (m_target.empty())
             throw OperationProblem(Code::invalidName, "", "");
-        m_recovery = {m_target};
-        mark(OperationPhase::committing, "before-create");
-        if (::mkdir(m_target.c_str(), 0755) != 0)
-            throw OperationProblem::fromErrno(errno, m_target);
+        // A taken name gives the next free one ("New Folder 2"), as other
+        // file managers do; the user's item there is never named as ours.
+        const std::string wanted = m_target;
+        for (int n = 2;; ++n) {
+            if (!exists(m_target)) {
+                m_recovery = {m_target};
+                mark(OperationPhase::committing, "before-create");
+                if (::mkdir(m_target.c_str(), 0755) == 0) {
+                    m_targetMade = true;
+                    break;
+                }
+                const int error = errno;
+                m_recovery.clear();
+                if (error != EEXIST)
+                    throw OperationProblem::fromErrno(error, m_target);
+            }
+            if (n >= 10000)
+                throw OperationProblem(Code::targetChanged, wanted, "");
+            const std::string name = Location::lastComponent(wanted) + " " + std::to_string(n);
+            FileName::validate(name, true);
+            m_target = Location::appending(Location::parent(wanted), name);
+        }
         mark(OperationPhase::committing, "after-create");
         return success(std::nullopt);
     }
@@ -400,8 +437,10 @@ private:
         m_recovery = {source(), m_target};
         mark(OperationPhase::committing, "before-move");
         unchangedSource();
+        bool linked = false;
         if (!m_prepared.existing || !sameObject(*m_prepared.existing, first())) {
-            publish(source());
+            linked = publish(source()) == OperationFS::ExclusivePublish::link;
+            m_targetMade = true;
         } else {
             // A case-only rename: through a hidden name, since the volume
             // sees both spellings as one entry.
@@ -411,9 +450,12 @@ private:
             unchangedSource();
             OperationFS::renameExclusive(source(), staging);
             OperationFS::renameExclusive(staging, m_target);
+            m_targetMade = true;
         }
         const ObjectStamp moved = OperationFS::stamp(m_target);
-        if (moved.identityToken() != first().identityToken())
+        // A volume without stable inode numbers (FUSE) may number the new
+        // link anew; link() itself guarantees it is the same object.
+        if (moved.identityToken() != first().identityToken() && !(linked && sameButForPlace(moved, first())))
             throw OperationProblem(Code::targetChanged, m_target, "");
         std::optional<FileUndoRelocation> receipt;
         if (!m_request.undo() && moved.born > 0)
@@ -442,6 +484,7 @@ private:
         if (!sameObject(OperationFS::stamp(sourceTrash), first()))
             throw OperationProblem(Code::sourceChanged, sourceTrash, "");
         remember(m_target);
+        m_targetMade = true; // the original is in the trash: the name was free
         mark(OperationPhase::copying, "after-case-trash");
         OperationCopy::tree(stage, m_target, staged, true, m_cancel, copyProgress(),
                             OperationCopy::Verify::byCaller);
@@ -465,15 +508,18 @@ private:
 
     FileOperationResult copy(bool replacing) {
         const bool atomic = m_prepared.atomic;
-        // Data alone where the volume cannot keep the rest.
-        const bool limited = !atomic || !m_prepared.keepsMetadata;
-        if (limited && !m_request.allowLimitedMetadata() && !m_request.undo())
+        // What the volume keeps, without a check of the rest, where it
+        // cannot keep everything.
+        const bool limited = !m_prepared.keepsMetadata;
+        if ((limited || !atomic) && !m_request.allowLimitedMetadata() && !m_request.undo())
             throw OperationProblem(Code::metadataConsent, Location::parent(m_target), "");
         const std::string stage = atomic ? hiddenName(Location::parent(m_target), ".dromel-copy-") : m_target;
         m_recovery = {stage};
+        m_stage = OperationStages::begin(stage);
         mark(OperationPhase::copying, "before-copy");
         OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress(),
                             OperationCopy::Verify::byCaller);
+        m_stage->inode = OperationFS::stamp(stage).inode;
         mark(OperationPhase::verifying, "after-copy");
         const TreeManifest staged = verifiedStage(stage, !limited);
         checkCancellation(m_cancel);
@@ -495,6 +541,8 @@ private:
         checkCancellation(m_cancel);
         if (atomic)
             publish(stage);
+        m_stage.reset();
+        m_targetMade = true;
         mark(OperationPhase::committing, "after-publish");
 
         if (m_backup) {
@@ -542,9 +590,9 @@ private:
     }
 
     // An item that took the target's name meanwhile is left alone.
-    void publish(const std::string &from) const {
+    OperationFS::ExclusivePublish publish(const std::string &from) const {
         try {
-            OperationFS::renameExclusive(from, m_target);
+            return OperationFS::renameExclusive(from, m_target);
         } catch (const OperationProblem &) {
             if (exists(m_target))
                 throw OperationProblem(Code::targetChanged, m_target, "");
@@ -578,9 +626,16 @@ private:
             result.destination = m_target;
         result.outcome = outcome;
         result.problem = std::move(problem);
-        for (const std::string &path : m_recovery)
-            if (exists(path))
+        // An unpublished stage is this task's scratch, not the user's.
+        if (m_stage && OperationStages::removeIfOwn(*m_stage))
+            result.removedStages.push_back(m_stage->path);
+        const bool stageLeft = m_stage && OperationStages::isOwn(*m_stage);
+        for (const std::string &path : m_recovery) {
+            // Never name what took the target's place as ours.
+            const bool ours = m_stage && path == m_stage->path ? stageLeft : path != m_target || m_targetMade;
+            if (ours && exists(path))
                 result.recoveryPaths.push_back(path);
+        }
         return result;
     }
 
@@ -589,6 +644,7 @@ private:
     const FileOperationRequest &m_request;
     FileOperationTask m_working;
     const std::vector<std::string> m_base; // the task's paths as handed in
+    const std::vector<OperationStage> m_baseStages;
     const OperationCancellation &m_cancel;
     const OperationExecutor::Event &m_event;
     const std::int64_t m_bytes; // summed once: progress reports it per file
@@ -596,6 +652,8 @@ private:
     std::vector<std::string> m_recovery;       // what this item may leave
     std::vector<std::string> m_resultRecovery; // trash locations a success reports
     std::optional<Backup> m_backup;            // the replaced item, moved aside
+    std::optional<OperationStage> m_stage;     // made, not yet published
+    bool m_targetMade = false;                 // what is at m_target is this item's
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/Location.h"
 #include "core/OperationProblem.h"
+#include "core/Uuid.h"
 #include "engine/detail/FileSystemType.h"
 #include "engine/detail/MetadataTransfer.h"
 #include "engine/detail/StampOf.h"
@@ -129,11 +130,32 @@ std::string digest(int fd, const OperationCancellation &cancel, std::int64_t siz
     return text;
 }
 
-bool supportsExclusiveRename(const std::string &folder) {
+ExclusivePublish exclusivePublish(const std::string &folder) {
     const detail::FileSystemType type = detail::fileSystemTypeOf(folder);
     if (!type.local)
         throw OperationProblem(OperationProblem::Code::unsupported, folder, "");
-    return type.exclusiveRename;
+    const std::string probe = Location::appending(folder, ".dromel-probe-" + Uuid::random().text());
+    const std::string moved = probe + "-moved";
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return type.exclusiveRename ? ExclusivePublish::rename : ExclusivePublish::none;
+    ::close(fd);
+    ExclusivePublish found = ExclusivePublish::none;
+    if (::renameat2(AT_FDCWD, probe.c_str(), AT_FDCWD, moved.c_str(), RENAME_NOREPLACE) == 0) {
+        found = ExclusivePublish::rename;
+        ::unlink(moved.c_str());
+    } else {
+        if (::link(probe.c_str(), moved.c_str()) == 0) {
+            found = ExclusivePublish::link;
+            ::unlink(moved.c_str());
+        }
+        ::unlink(probe.c_str());
+    }
+    return found;
+}
+
+bool supportsExclusiveRename(const std::string &folder) {
+    return exclusivePublish(folder) == ExclusivePublish::rename;
 }
 
 bool keepsPosixMetadata(const std::string &folder) {
@@ -163,20 +185,50 @@ std::string fileSystemType(const std::string &path) {
     return detail::fileSystemTypeOf(path).name;
 }
 
+std::int64_t folderDevice(const std::string &folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        throw OperationProblem::fromErrno(errno, folder);
+    return static_cast<std::int64_t>(info.st_dev);
+}
+
+std::string realFolder(const std::string &folder) {
+    return resolved(folder);
+}
+
 void validateRelationship(const std::string &source, const std::string &target) {
-    const std::string from = resolved(source);
-    const std::string standardTarget = Location::standardized(target);
-    const std::string to = Location::appending(resolved(Location::parent(standardTarget)),
-                                               Location::lastComponent(standardTarget));
+    // Both sides are the entries themselves: a link is moved or copied as a
+    // link, so what it points to is never the item.
+    const auto entry = [](const std::string &path) {
+        const std::string standard = Location::standardized(path);
+        const std::string parent = Location::parent(standard);
+        if (parent == standard)
+            return standard;
+        return Location::appending(resolved(parent), Location::lastComponent(standard));
+    };
+    const std::string from = entry(source);
+    const std::string to = entry(target);
     const bool inside = to == from || (to.size() > from.size() && to.compare(0, from.size(), from) == 0 &&
                                        (from == "/" || to[from.size()] == '/'));
     if (inside)
         throw OperationProblem(OperationProblem::Code::descendant, target, "");
 }
 
-void renameExclusive(const std::string &from, const std::string &to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+ExclusivePublish renameExclusive(const std::string &from, const std::string &to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return ExclusivePublish::rename;
+    if (errno != EINVAL)
         throw OperationProblem::fromErrno(errno, to);
+    struct stat info {};
+    if (::lstat(from.c_str(), &info) != 0)
+        throw OperationProblem::fromErrno(errno, from);
+    if (S_ISDIR(info.st_mode))
+        throw OperationProblem(OperationProblem::Code::unsupported, to, "");
+    if (::link(from.c_str(), to.c_str()) != 0)
+        throw OperationProblem::fromErrno(errno, to);
+    if (::unlink(from.c_str()) != 0)
+        throw OperationProblem::fromErrno(errno, from);
+    return ExclusivePublish::link;
 }
 
 bool sameContent(const TreeManifest &a, const TreeManifest &b) {

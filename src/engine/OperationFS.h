@@ -4,6 +4,7 @@
 #include "engine/OperationCancellation.h"
 #include "engine/TreeRecord.h"
 
+#include <cstdint>
 #include <string>
 
 // Stateless file-system helpers of the engine. All blocking, all for the
@@ -28,8 +29,18 @@ TreeManifest manifest(const std::string &root, const OperationCancellation &canc
 // afterwards, so a file that grew or shrank meanwhile is caught by that.
 std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size = -1);
 
-// Whether renames in `folder`'s file system honour RENAME_NOREPLACE
-// atomically. Decided by file-system type, never by probing the disk.
+// How an item can be put in place in `folder` without ever replacing one
+// that took its name: by renameat2(RENAME_NOREPLACE), by link() and
+// unlink() (files and links only; link fails with EEXIST), or not at all.
+enum class ExclusivePublish { rename, link, none };
+
+// Decided by trying on the volume itself with a hidden probe file that is
+// gone again on return (FUSE, overlay and network volumes differ by version
+// and server, so no table can tell). Where no probe can be made there (no
+// write permission, read-only), by the file-system type.
+ExclusivePublish exclusivePublish(const std::string &folder);
+
+// exclusivePublish(folder) == ExclusivePublish::rename.
 bool supportsExclusiveRename(const std::string &folder);
 
 // Whether `folder`'s volume keeps owners, modes and extended attributes
@@ -40,12 +51,22 @@ bool supportsExclusiveRename(const std::string &folder);
 // file system, system when `folder` cannot be reached.
 bool keepsPosixMetadata(const std::string &folder);
 
-// Throws descendant when `target` is `source` or lies inside it (links
-// resolved on both sides).
+// Throws descendant when `target` is `source` or lies inside it. Links in
+// the folders above are resolved; a link that is itself `source` is not.
 void validateRelationship(const std::string &source, const std::string &target);
 
+// The device of the volume `folder` is on, links followed: a folder opened
+// through a link to a stick is on the stick.
+std::int64_t folderDevice(const std::string &folder);
+
+// `folder` with every link resolved (for its part that exists).
+std::string realFolder(const std::string &folder);
+
 // renameat2(RENAME_NOREPLACE): fails instead of replacing an existing `to`.
-void renameExclusive(const std::string &from, const std::string &to);
+// Where the volume refuses the flag (EINVAL), a file or link is published
+// by link() and unlink() instead, which fails with EEXIST just the same.
+// Returns which of the two it took.
+ExclusivePublish renameExclusive(const std::string &from, const std::string &to);
 
 // Same shape, types, digests and link targets; stamps and metadata ignored.
 bool sameContent(const TreeManifest &a, const TreeManifest &b);

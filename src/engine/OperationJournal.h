@@ -4,9 +4,12 @@
 
 #include "core/OperationProblem.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+struct sqlite3;
 
 namespace dromel {
 
@@ -24,7 +27,10 @@ struct OperationJournalLoad {
 // connection; each call opens, works and closes. Any thread.
 class OperationJournal {
 public:
-    static constexpr std::size_t kFinishedKept = 200;
+    // Finished tasks are kept this long, and at most this many besides those
+    // left for review; older ones are pruned when the journal is loaded.
+    static constexpr std::int64_t kFinishedDays = 30;
+    static constexpr std::size_t kFinishedKept = 500;
 
     explicit OperationJournal(std::string path);
     // $XDG_STATE_HOME/Dromel/operations.sqlite
@@ -35,11 +41,15 @@ public:
     // Throws OperationProblem(journal) for database failures; a failed save
     // leaves the task's previous row in place.
     void save(const FileOperationTask &task) const;
-    // Most recently written first. Unfinished tasks come back as needsReview;
-    // of the finished ones only the newest 200 are returned (all stay in the
-    // file). A row that no longer decodes fails the whole load
-    // (JsonDecodeError).
+    // Most recently written first. First prunes finished tasks older than
+    // kFinishedDays, and those beyond the newest kFinishedKept that are not
+    // in review, without decoding them. Unfinished tasks come back as
+    // needsReview with an interrupted whole-task result. A row that does not
+    // decode (a newer version's task) is moved whole into a side table and
+    // comes back, then and later, as an unreadable task with its id.
     std::vector<FileOperationTask> load() const;
+    // The rows set aside as unreadable, as they were written.
+    std::vector<std::string> unreadablePayloads() const;
     // load() for the start of the program, which must go on whatever the
     // journal's state: never throws. A file SQLite calls damaged ("file is not
     // a database", corrupt) is renamed to "<journal>.damaged-<UTC time>",
@@ -47,6 +57,11 @@ public:
     OperationJournalLoad loadForStart() const;
 
 private:
+    void prune(sqlite3 *db, std::int64_t at) const;
+    void setRowAside(sqlite3 *db, const std::string &id) const;
+    void dateRow(sqlite3 *db, const std::string &id, std::int64_t at) const;
+    std::vector<std::string> unreadableIDs(sqlite3 *db) const;
+
     std::string m_path;
 };
 

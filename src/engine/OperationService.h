@@ -83,8 +83,17 @@ public:
     // Stops a queued task before it runs, or a running one at its next check.
     void cancel(Uuid id);
     // Resubmits the sources of a finished, not completed task that have no
-    // succeeded or skipped result. Undo tasks are not retried.
+    // succeeded or skipped result, after cleaning up the stages it left (see
+    // cleanUp). Undo tasks are not retried.
     void retry(Uuid id, Submitted done = {});
+    // Removes the stages a task cut off by a crash left, those whose
+    // identity still matches the journal; anything else at their paths stays.
+    // `done` gets how many were removed, or nothing when the task is unknown,
+    // not in review or the journal write failed.
+    using CleanedUp = std::function<void(std::optional<std::size_t>)>;
+    void cleanUp(Uuid id, CleanedUp done = {});
+    // True for a task in review that still has stages to clean up.
+    bool canCleanUp(const Uuid &id) const;
     // Submits the reverse of the last undoable task.
     void undoLast(Submitted done = {});
     bool canUndo() const;

@@ -95,9 +95,14 @@ void OperationService::retry(Uuid id, Submitted done) {
     const FileOperationRequest &request = old->request;
     if (request.kind() != FileOperationKind::createDirectory && left.empty())
         return refuse();
-    submit(FileOperationRequest(request.kind(), std::move(left), request.destination(), request.name(), false,
-                                request.sourceVersions(), std::nullopt),
-           std::move(done));
+    FileOperationRequest again(request.kind(), std::move(left), request.destination(), request.name(), false,
+                               request.sourceVersions(), std::nullopt);
+    if (!canCleanUp(id))
+        return submit(std::move(again), std::move(done));
+    // The stages a crash left are of no use to the new attempt.
+    cleanUp(id, [this, again = std::move(again), done = std::move(done)](std::optional<std::size_t>) mutable {
+        submit(std::move(again), std::move(done));
+    });
 }
 
 namespace {

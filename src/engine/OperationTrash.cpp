@@ -303,6 +303,23 @@ void forgetFolderSize(int trash, const std::string &name) {
     ::unlinkat(trash, temporary.c_str(), 0);
 }
 
+// A volume that refuses RENAME_NOREPLACE (EINVAL: FUSE servers such as
+// sshfs) still takes a file exclusively by link() and unlink(). Keeps errno
+// of the rename when it does not apply.
+bool linkedInstead(const std::string &item, int folder, const std::string &name, const struct stat &info) {
+    if (errno != EINVAL || S_ISDIR(info.st_mode))
+        return false;
+    if (::linkat(AT_FDCWD, item.c_str(), folder, name.c_str(), 0) != 0)
+        return false;
+    if (::unlink(item.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(folder, name.c_str(), 0);
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void forgetRecord(const std::string &itemPath) {
@@ -368,7 +385,8 @@ std::string trashItem(const std::string &path, const std::string &originalPath) 
         }
         fd.reset();
         if (::renameat2(AT_FDCWD, item.c_str(), trash.files.get(), candidate.c_str(), RENAME_NOREPLACE) !=
-            0) {
+                0 &&
+            !linkedInstead(item, trash.files.get(), candidate, info)) {
             const int error = errno;
             // Our own record of a move that did not happen.
             ::unlinkat(trash.info.get(), infoName.c_str(), 0);

@@ -112,6 +112,9 @@ namespace dromel {
     X(operations)                                                                                            \
     X(cancelTask)                                                                                            \
     X(retryTask)                                                                                             \
+    X(cleanUpTask)                                                                                           \
+    X(taskUnreadable)                                                                                        \
+    X(reviewLeftovers)                                                                                       \
     X(cancel)                                                                                                \
     X(create)                                                                                                \
     X(continueOperation)                                                                                     \

@@ -25,15 +25,18 @@ FileOperationTask fullTask() {
                                                ItemOutcome::succeeded,
                                                std::nullopt,
                                                {"/home/u/.local/share/Trash/files/x"},
-                                               receipt()});
+                                               receipt(),
+                                               {}});
     task.results.push_back(FileOperationResult{
         "/home/u/caf\xE9",
         std::nullopt,
         ItemOutcome::failed,
         OperationProblem(OperationProblem::Code::sourceChanged, "/home/u/cafe", "changed"),
         {},
-        std::nullopt});
+        std::nullopt,
+        {"/home/u/dest/.dromel-copy-2"}});
     task.recoveryPaths = {"/home/u/dest/.dromel-copy-1"};
+    task.stages = {OperationStage{"/home/u/dest/.dromel-copy-1", 2049, 77, 1000, 1'700'000'000}};
     return task;
 }
 

@@ -158,20 +158,36 @@ void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request,
     for (const std::string &folder : fixture.userFolders())
         for (const std::string &leftover : test::hiddenItemsIn(folder))
             EXPECT_TRUE(named.count(leftover)) << "unnamed leftover " << leftover;
-    // No byte lost: every file the user had is somewhere, by content.
-    const std::multimap<std::string, std::string> now = test::digestsUnder(fixture.searched());
-    std::set<std::string> known;
-    for (const auto &[path, digest] : fixture.before) {
-        EXPECT_TRUE(now.count(digest)) << "lost: " << path;
-        known.insert(digest);
-    }
-    // Nothing overwritten, and no half-written file under a user's name:
-    // every visible file holds content the user had.
-    for (const auto &[digest, path] : now) {
-        if (path.find("/.dromel-") != std::string::npos || path.find("/Trash/") != std::string::npos ||
-            path.find("/.Trash-") != std::string::npos)
-            continue;
-        EXPECT_TRUE(known.count(digest)) << "unknown content at " << path;
+    const auto nothingLost = [&] {
+        // No byte lost: every file the user had is somewhere, by content.
+        const std::multimap<std::string, std::string> now = test::digestsUnder(fixture.searched());
+        std::set<std::string> known;
+        for (const auto &[path, digest] : fixture.before) {
+            EXPECT_TRUE(now.count(digest)) << "lost: " << path;
+            known.insert(digest);
+        }
+        // Nothing overwritten, and no half-written file under a user's name:
+        // every visible file holds content the user had.
+        for (const auto &[digest, path] : now) {
+            if (path.find("/.dromel-") != std::string::npos || path.find("/Trash/") != std::string::npos ||
+                path.find("/.Trash-") != std::string::npos)
+                continue;
+            EXPECT_TRUE(known.count(digest)) << "unknown content at " << path;
+        }
+    };
+    nothingLost();
+    // The review's clean-up takes the stages, and only them.
+    if (task && service.canCleanUp(request.id())) {
+        std::optional<std::optional<std::size_t>> cleaned;
+        service.cleanUp(request.id(), [&](std::optional<std::size_t> count) { cleaned = count; });
+        ASSERT_TRUE(waitUntil([&] { return cleaned.has_value(); }));
+        EXPECT_TRUE(cleaned->has_value());
+        EXPECT_FALSE(service.canCleanUp(request.id()));
+        for (const std::string &folder : fixture.userFolders())
+            for (const std::string &leftover : test::hiddenItemsIn(folder))
+                EXPECT_FALSE(Location::lastComponent(leftover).starts_with(".dromel-copy-"))
+                    << "stage left after the clean-up: " << leftover;
+        nothingLost();
     }
     // Whatever the trash holds can be put back: its record exists.
     const std::string trash = fixture.tree.path("data/Trash");
@@ -243,7 +259,7 @@ std::vector<Scenario> scenarios() {
         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("other")); },
         V::other);
     add(
-        "move by copying onto a volume without exclusive rename", move,
+        "move onto an overlay volume", move,
         [](CrashFixture &f) {
             return requestOf(Kind::move, {f.tree.writeFile("src/data", "data")}, f.tree.path("merged"),
                              std::nullopt, true);
@@ -379,5 +395,50 @@ TEST(OperationCrashTest, KilledAtRandomMomentsDuringLargeCopiesAndMovesNothingIs
             std::printf("run %d finished before the kill\n", run);
         if (::testing::Test::HasFailure())
             return;
+    }
+}
+
+TEST(OperationCrashTest, CleanUpRemovesOnlyTheStagesThatAreStillTheTasksOwn) {
+    for (const bool swapped : {false, true}) {
+        SCOPED_TRACE(swapped ? "stage swapped for another item" : "stage as the task left it");
+        CrashFixture fixture;
+        const FileOperationRequest request = requestOf(
+            Kind::copy, {fixture.tree.writeSizedFile("src/notes", 1 << 20, 3)}, fixture.tree.path("dst"));
+        const pid_t child = spawnChild(fixture.tree.path("state/operations.sqlite"), request,
+                                       "before-publish", ConflictChoice::keepBoth);
+        ASSERT_GT(child, 0);
+        ASSERT_EQ(waitForExit(child), kCrashed);
+        const std::vector<std::string> stages = test::hiddenItemsIn(fixture.tree.path("dst"));
+        ASSERT_EQ(stages.size(), 1u);
+        if (swapped) {
+            // Made while the stage exists, so it cannot get the stage's inode.
+            const std::string other = fixture.tree.writeFile("dst/other", "another program's");
+            test::TempTree::removeAll(stages.front());
+            ASSERT_EQ(::rename(other.c_str(), stages.front().c_str()), 0);
+        }
+
+        OperationService service(fixture.tree.path("state/operations.sqlite"));
+        bool started = false;
+        service.start([&] { started = true; });
+        ASSERT_TRUE(waitUntil([&] { return started; }));
+        const FileOperationTask *task = service.task(request.id());
+        ASSERT_TRUE(task);
+        EXPECT_EQ(task->phase, OperationPhase::needsReview);
+        ASSERT_EQ(task->stages.size(), 1u) << "the review lists the stage";
+        EXPECT_EQ(task->stages.front().path, stages.front());
+        ASSERT_TRUE(service.canCleanUp(request.id()));
+        std::optional<std::optional<std::size_t>> cleaned;
+        service.cleanUp(request.id(), [&](std::optional<std::size_t> count) { cleaned = count; });
+        ASSERT_TRUE(waitUntil([&] { return cleaned.has_value(); }));
+        EXPECT_EQ(*cleaned, std::optional<std::size_t>(swapped ? 0 : 1));
+        EXPECT_EQ(existsAt(stages.front()), swapped);
+        if (swapped) {
+            EXPECT_EQ(fixture.tree.readFile("dst/" + Location::lastComponent(stages.front())),
+                      "another program's");
+        }
+        EXPECT_TRUE(service.task(request.id())->stages.empty());
+        EXPECT_EQ(OperationJournal(fixture.tree.path("state/operations.sqlite")).load().front().stages.size(),
+                  0u)
+            << "written back";
     }
 }

@@ -206,10 +206,9 @@ TEST_F(OperationExecutorTest, ReplaceTrashesTheOldItemAndAFailedPublishPutsItBac
     ASSERT_EQ(failed.outcome, ItemOutcome::failed);
     EXPECT_EQ(failed.problem->code(), Code::targetChanged);
     EXPECT_EQ(tree.readFile("dst/report"), "old") << "the backup is back under its name";
-    const Paths hidden = hiddenItemsIn(tree.path("dst"));
-    ASSERT_EQ(hidden.size(), 1u) << "only the stage is left";
-    EXPECT_EQ(failed.recoveryPaths, (Paths{hidden.front(), tree.path("dst/report")}));
-    test::TempTree::removeAll(hidden.front());
+    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty()) << "the stage is removed";
+    EXPECT_EQ(failed.removedStages.size(), 1u);
+    EXPECT_TRUE(failed.recoveryPaths.empty()) << "the report is the user's own again, not a leftover";
     tree.makeFolder("dst/v");
 
     // A checkpoint failure right after the backup is made also restores it.
@@ -219,8 +218,7 @@ TEST_F(OperationExecutorTest, ReplaceTrashesTheOldItemAndAFailedPublishPutsItBac
     };
     EXPECT_EQ(run(request, newer, ConflictChoice::replace).problem->code(), Code::journal);
     EXPECT_EQ(tree.readFile("dst/report"), "old");
-    for (const std::string &stage : hiddenItemsIn(tree.path("dst")))
-        test::TempTree::removeAll(stage);
+    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
 
     hook = nullptr;
     labels.clear();
@@ -251,19 +249,26 @@ TEST_F(OperationExecutorTest, ReplaceTrashesTheOldItemAndAFailedPublishPutsItBac
     EXPECT_EQ(tree.readFile("src/report"), "new") << "a copy keeps its source";
 }
 
-TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndNamesItsStage) {
+TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndRemovesOnlyItsOwnStage) {
     const std::string file = tree.writeFile("src/data", "original");
     const auto stagesIn = [&](const char *folder) { return hiddenItemsIn(tree.path(folder)); };
+    const auto endsClean = [&](const FileOperationResult &result, const char *folder) {
+        EXPECT_TRUE(stagesIn(folder).empty()) << folder;
+        EXPECT_TRUE(result.recoveryPaths.empty()) << folder;
+        ASSERT_EQ(result.removedStages.size(), 1u) << folder;
+        EXPECT_EQ(Location::lastComponent(result.removedStages.front()).rfind(".dromel-copy-", 0), 0u);
+        const std::vector<FileOperationTask> journal = journalled();
+        ASSERT_FALSE(journal.empty());
+        EXPECT_EQ(journal.front().stages.size(), 1u) << "journalled while it existed";
+    };
     FileOperationResult result = copyWith(file, tree.makeFolder("dst/v"), "after-copy", [&] {
         for (const std::string &stage : stagesIn("dst/v"))
             ::truncate(stage.c_str(), 2);
     });
     ASSERT_EQ(result.outcome, ItemOutcome::failed);
     EXPECT_EQ(result.problem->code(), Code::verification);
-    ASSERT_EQ(stagesIn("dst/v").size(), 1u);
-    EXPECT_EQ(result.problem->path(), stagesIn("dst/v").front());
-    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/v"));
-    EXPECT_EQ(Location::lastComponent(result.problem->path()).rfind(".dromel-copy-", 0), 0u);
+    EXPECT_EQ(result.problem->path(), result.removedStages.at(0));
+    endsClean(result, "dst/v");
     EXPECT_FALSE(existsAt(tree.path("dst/v/data")));
 
     result = copyWith(file, tree.makeFolder("dst/s"), "before-publish",
@@ -271,14 +276,14 @@ TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndNamesItsStage) {
     EXPECT_EQ(result.problem->code(), Code::sourceChanged);
     EXPECT_FALSE(existsAt(tree.path("dst/s/data")));
     EXPECT_EQ(tree.readFile("src/data"), "rewritten");
-    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/s")) << "the verified stage";
+    endsClean(result, "dst/s");
 
     result = copyWith(file, tree.makeFolder("dst/t"), "after-copy",
                       [&] { tree.writeFile("dst/t/data", "someone else's"); });
     EXPECT_EQ(result.problem->code(), Code::targetChanged);
     EXPECT_EQ(result.problem->path(), tree.path("dst/t/data"));
     EXPECT_EQ(tree.readFile("dst/t/data"), "someone else's") << "never overwritten";
-    EXPECT_EQ(result.recoveryPaths.size(), 2u) << "the stage and the target that now exists";
+    endsClean(result, "dst/t");
 
     hook = [&](const std::string &label) {
         if (label == "before-move")
@@ -288,11 +293,23 @@ TEST_F(OperationExecutorTest, AnInterruptedCopyNeverPublishesAndNamesItsStage) {
     EXPECT_EQ(result.problem->code(), Code::sourceChanged);
     EXPECT_FALSE(existsAt(tree.path("dst/moved")));
 
+    // Something else put where the stage was is not the task's to remove,
+    // nor named as its leftover.
+    std::string swapped;
+    result = copyWith(file, tree.makeFolder("dst/w"), "after-copy", [&] {
+        swapped = stagesIn("dst/w").at(0);
+        ASSERT_EQ(::rename(swapped.c_str(), tree.path("dst/moved-stage").c_str()), 0);
+        tree.writeFile(Location::lastComponent(swapped).insert(0, "dst/w/"), "another program's");
+    });
+    EXPECT_EQ(result.outcome, ItemOutcome::failed);
+    EXPECT_TRUE(result.removedStages.empty());
+    EXPECT_TRUE(result.recoveryPaths.empty());
+    EXPECT_EQ(tree.readFile(Location::lastComponent(swapped).insert(0, "dst/w/")), "another program's");
+
     result = copyWith(file, tree.makeFolder("dst/c"), "after-copy", [&] { cancel.cancel(); });
     EXPECT_EQ(result.outcome, ItemOutcome::cancelled);
     EXPECT_FALSE(result.problem);
-    EXPECT_EQ(result.recoveryPaths, stagesIn("dst/c"));
-    EXPECT_EQ(result.recoveryPaths.size(), 1u);
+    endsClean(result, "dst/c");
     EXPECT_FALSE(existsAt(tree.path("dst/c/data")));
 }
 
@@ -317,8 +334,8 @@ TEST_F(OperationExecutorTest, ASourceRewrittenWhileItIsCopiedIsASourceChangeNotA
     EXPECT_EQ(result.problem->code(), Code::sourceChanged) << whatOf(result);
     EXPECT_EQ(result.problem->path(), folder);
     EXPECT_FALSE(existsAt(tree.path("dst/album"))) << "never published";
-    EXPECT_EQ(result.recoveryPaths, hiddenItemsIn(tree.path("dst")));
-    EXPECT_EQ(result.recoveryPaths.size(), 1u);
+    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
+    EXPECT_EQ(result.removedStages.size(), 1u);
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy"}));
 }
 
@@ -332,12 +349,23 @@ TEST_F(OperationExecutorTest, TrashAndCreateReportWhereTheItemIs) {
 
     const FileOperationRequest create = requestOf(Kind::createDirectory, {}, tree.path("dst"), "new");
     EXPECT_EQ(run(create, std::nullopt).outcome, ItemOutcome::succeeded);
+    tree.writeFile("dst/new/mine", "kept");
+    tree.writeFile("dst/new 2", "a file");
     const FileOperationResult again = run(create, std::nullopt);
-    EXPECT_EQ(again.problem->code(), Code::system) << "an existing name is reported, never replaced";
-    EXPECT_EQ(again.recoveryPaths, Paths{tree.path("dst/new")});
+    ASSERT_EQ(again.outcome, ItemOutcome::succeeded) << "a taken name gives the next free one";
+    EXPECT_EQ(again.destination, tree.path("dst/new 3"));
+    EXPECT_TRUE(test::namesIn(tree.path("dst/new 3")).empty());
+    EXPECT_EQ(tree.readFile("dst/new/mine"), "kept");
     const std::vector<FileOperationTask> journal = journalled();
     ASSERT_FALSE(journal.empty());
-    EXPECT_EQ(journal.front().recoveryPaths, Paths{tree.path("dst/new")});
+    EXPECT_EQ(journal.front().recoveryPaths, Paths{tree.path("dst/new 3")}) << "never the user's folder";
+
+    // A name that cannot take a number refuses; the user's item is not named.
+    const std::string longest(FileName::kMaxBytes, 'f');
+    tree.makeFolder("dst/" + longest);
+    const FileOperationResult full = run(requestOf(Kind::createDirectory, {}, tree.path("dst"), longest), {});
+    EXPECT_EQ(full.outcome, ItemOutcome::failed);
+    EXPECT_TRUE(full.recoveryPaths.empty());
 }
 
 TEST_F(OperationExecutorTest, AMoveToAnotherVolumeTrashesItsSourceOnlyOnceTheCopyIsThere) {
@@ -359,14 +387,16 @@ TEST_F(OperationExecutorTest, AMoveToAnotherVolumeTrashesItsSourceOnlyOnceTheCop
     EXPECT_FALSE(existsAt(folder));
     EXPECT_TRUE(hiddenItemsIn(other).empty());
 
-    // A full disk: the stage stays and is reported with the C library's text.
+    // A full disk: reported with the C library's text, and the partial
+    // stage, the task's own scratch, is gone again.
     const std::string big = tree.writeSizedFile("src/big", 12 << 20);
     const FileOperationResult full = run(requestOf(Kind::copy, {big}, other), big);
     ASSERT_EQ(full.outcome, ItemOutcome::failed);
     EXPECT_EQ(full.problem->code(), Code::system);
     EXPECT_EQ(full.problem->detail(), std::strerror(ENOSPC));
-    EXPECT_EQ(full.recoveryPaths, hiddenItemsIn(other));
-    EXPECT_EQ(full.recoveryPaths.size(), 1u);
+    EXPECT_TRUE(hiddenItemsIn(other).empty());
+    EXPECT_TRUE(full.recoveryPaths.empty());
+    EXPECT_EQ(full.removedStages.size(), 1u);
 
     ASSERT_EQ(::mount("tmpfs", other.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0);
     const std::string file = tree.writeFile("src/file", "content");
@@ -378,23 +408,19 @@ TEST_F(OperationExecutorTest, AMoveToAnotherVolumeTrashesItsSourceOnlyOnceTheCop
     volume.unmount();
 }
 
-TEST_F(OperationExecutorTest, AVolumeWithoutExclusiveRenameNeedsConsentAndCopiesInPlace) {
+TEST_F(OperationExecutorTest, AnOverlayVolumeTakesItemsExclusivelyWithEverythingTheyHave) {
     test::OverlayMount overlay(tree.root());
     if (!overlay.mounted())
         GTEST_SKIP() << "an overlay mount is not allowed here: " << std::strerror(errno);
     const std::string merged = overlay.path();
-    const std::string file = tree.writeFile("src/data", "content", 0640);
-    std::string path;
-    EXPECT_EQ(problemOf([&] { prepare(requestOf(Kind::copy, {file}, merged), file); }, &path),
-              Code::metadataConsent);
-    EXPECT_EQ(path, merged);
-    const FileOperationRequest consented = requestOf(Kind::copy, {file}, merged, std::nullopt, true);
-    const PreparedOperation prepared = prepare(consented, file);
-    EXPECT_FALSE(prepared.atomic);
-    EXPECT_EQ(perform(prepared, consented).outcome, ItemOutcome::succeeded);
+    const std::string file = tree.writeFile("src/data", "content", 0751);
+    const FileOperationRequest request = requestOf(Kind::copy, {file}, merged);
+    const PreparedOperation prepared = prepare(request, file);
+    EXPECT_TRUE(prepared.atomic) << "the volume itself was asked, not a table";
+    EXPECT_EQ(perform(prepared, request).outcome, ItemOutcome::succeeded);
     EXPECT_EQ(tree.readFile("merged/data"), "content");
-    EXPECT_EQ(test::modeOf(merged + "/data"), 0600u) << "data only";
-    EXPECT_TRUE(hiddenItemsIn(merged).empty()) << "written in place, no stage";
+    EXPECT_EQ(test::modeOf(merged + "/data"), 0751u);
+    EXPECT_TRUE(hiddenItemsIn(merged).empty());
 }
 
 // This machine's volumes see "readme" and "README" as two names, so the

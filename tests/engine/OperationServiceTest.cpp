@@ -1,4 +1,5 @@
 #include "engine/OperationService.h"
+#include "FuseServer.h"
 #include "core/ItemIdentity.h"
 #include "core/Location.h"
 #include "engine/OperationTestSupport.h"
@@ -182,13 +183,26 @@ TEST_F(OperationServiceTest, CancellingARunningCopyGivesPartialOrCancelled) {
     EXPECT_EQ(tree.readFile("dst/x"), "theirs");
     service->resolveConflict = nullptr;
 
-    // The service may go while a copy runs: it is asked to stop, never published.
+    // Cancelled while it copies: its stage is removed and the result says so.
     const std::string big = tree.writeSizedFile("src/big", 64 << 20);
+    std::optional<Uuid> copying = submit(*service, requestOf(Kind::copy, {big}, tree.path("dst")));
+    ASSERT_TRUE(copying);
+    ASSERT_TRUE(waitUntil([&] { return service->task(*copying)->phase == OperationPhase::copying; }, 20s));
+    service->cancel(*copying);
+    const FileOperationTask stopped = finished(*service, *copying);
+    EXPECT_EQ(stopped.phase, OperationPhase::cancelled);
+    ASSERT_EQ(stopped.results.size(), 1u);
+    EXPECT_EQ(stopped.results.front().removedStages.size(), 1u);
+    EXPECT_TRUE(stopped.recoveryPaths.empty());
+    EXPECT_TRUE(test::hiddenItemsIn(tree.path("dst")).empty());
+
+    // The service may go while a copy runs: it is asked to stop, never
+    // published, and leaves no stage.
     const std::optional<Uuid> id = submit(*service, requestOf(Kind::copy, {big}, tree.path("dst")));
     ASSERT_TRUE(id);
     ASSERT_TRUE(waitUntil([&] { return service->task(*id)->phase == OperationPhase::copying; }, 20s));
     service.reset();
-    test::spinFor(300ms);
+    EXPECT_TRUE(waitUntil([&] { return test::hiddenItemsIn(tree.path("dst")).empty(); }, 20s));
     EXPECT_FALSE(existsAt(tree.path("dst/big")));
 }
 
@@ -219,10 +233,14 @@ TEST_F(OperationServiceTest, ConflictsAreAskedWithoutBlockingAndSkippedWithoutAR
 }
 
 TEST_F(OperationServiceTest, LimitedMetadataIsAskedAndRefusalOrNoApproverCancels) {
-    test::OverlayMount overlay(tree.root());
-    if (!overlay.mounted())
-        GTEST_SKIP() << "an overlay mount (a volume without exclusive rename) is not allowed here";
-    const std::string merged = overlay.path();
+    tree.makeFolder("backing");
+    tree.makeFolder("merged");
+    // Neither renameat2's flag nor hard links: nothing is put in place exclusively.
+    test::FuseServer volume(DROMEL_PLAIN_VOLUME, tree.path("merged"),
+                            {tree.path("backing"), tree.path("merged"), "--no-link"});
+    if (!volume.mounted())
+        GTEST_SKIP() << volume.why();
+    const std::string merged = volume.path();
     auto service = started();
     const std::string file = tree.writeFile("src/file", "f");
     EXPECT_EQ(runToEnd(*service, requestOf(Kind::copy, {file}, merged)).phase, OperationPhase::cancelled)
@@ -238,7 +256,7 @@ TEST_F(OperationServiceTest, LimitedMetadataIsAskedAndRefusalOrNoApproverCancels
     EXPECT_EQ(tree.readFile("merged/file"), "f");
 }
 
-TEST_F(OperationServiceTest, LeftoversPutATaskUpForReviewAndRetryTakesWhatIsLeft) {
+TEST_F(OperationServiceTest, AFailedItemRemovesItsStageAndRetryTakesWhatIsLeft) {
     auto service = started();
     int copies = 0; // b is skipped: c's copy is the second
     service->setCheckpointForTesting([&](const std::string &label) {
@@ -254,8 +272,10 @@ TEST_F(OperationServiceTest, LeftoversPutATaskUpForReviewAndRetryTakesWhatIsLeft
     EXPECT_EQ(first.results[0].outcome, ItemOutcome::succeeded);
     EXPECT_EQ(first.results[1].outcome, ItemOutcome::skipped);
     EXPECT_EQ(first.results[2].problem->code(), Code::targetChanged);
-    EXPECT_EQ(first.phase, OperationPhase::needsReview) << "the stage of c is left";
-    EXPECT_EQ(first.recoveryPaths, first.results[2].recoveryPaths);
+    EXPECT_EQ(first.phase, OperationPhase::partial) << "c's stage was its own scratch: removed";
+    EXPECT_EQ(first.results[2].removedStages.size(), 1u);
+    EXPECT_TRUE(first.recoveryPaths.empty()) << "the item that appeared is not the task's";
+    EXPECT_TRUE(test::hiddenItemsIn(tree.path("dst")).empty());
     EXPECT_EQ(tree.readFile("dst/c"), "appeared meanwhile");
 
     test::TempTree::removeAll(tree.path("dst/c"));
@@ -266,6 +286,7 @@ TEST_F(OperationServiceTest, LeftoversPutATaskUpForReviewAndRetryTakesWhatIsLeft
     EXPECT_EQ(service->task(**retried)->request.sources(), std::vector<std::string>{c});
     EXPECT_EQ(finished(*service, **retried).phase, OperationPhase::completed);
     EXPECT_EQ(tree.readFile("dst/c"), "c");
+    EXPECT_TRUE(test::hiddenItemsIn(tree.path("dst")).empty()) << "no old stage after the retry";
     EXPECT_EQ(*service->task(first.id()), first) << "the old task is left as it was";
 }
 

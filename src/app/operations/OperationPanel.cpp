@@ -77,12 +77,15 @@ void OperationPanel::build() {
     m_cancelButton = makeButton(TextKey::cancelTask);
     m_retryButton = makeButton(TextKey::retryTask);
     m_undoButton = makeButton(TextKey::undoFileOperation);
+    m_cleanUpButton = makeButton(TextKey::cleanUpTask);
+    m_cleanUpButton->setEnabled(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_retryButton);
     buttons->addWidget(m_undoButton);
+    buttons->addWidget(m_cleanUpButton);
     buttons->addStretch();
 
     auto *stack = new QVBoxLayout(window);
@@ -99,6 +102,7 @@ void OperationPanel::build() {
     connect(m_cancelButton, &QPushButton::clicked, this, &OperationPanel::cancel);
     connect(m_retryButton, &QPushButton::clicked, this, &OperationPanel::retry);
     connect(m_undoButton, &QPushButton::clicked, this, &OperationPanel::undoFile);
+    connect(m_cleanUpButton, &QPushButton::clicked, this, &OperationPanel::cleanUp);
     connect(m_detail, &QTextBrowser::anchorClicked, this, &OperationPanel::linkClicked);
 }
 
@@ -177,6 +181,7 @@ void OperationPanel::render() {
         m_bytes->clear();
         m_cancelButton->setEnabled(false);
         m_retryButton->setEnabled(false);
+        m_cleanUpButton->setEnabled(false);
         renderDetail();
         return;
     }
@@ -198,6 +203,7 @@ void OperationPanel::render() {
                                 : QString());
     m_cancelButton->setEnabled(!terminal);
     m_retryButton->setEnabled(terminal && task->phase != OperationPhase::completed && !task->request.undo());
+    m_cleanUpButton->setEnabled(m_service.canCleanUp(task->id()));
     renderDetail();
 }
 
@@ -219,20 +225,27 @@ void OperationPanel::renderDetail() {
         if (const auto &problem = m_service.startupError())
             blocks << OperationText::problem(*problem).toHtmlEscaped();
     } else {
-        if (task->phase == OperationPhase::needsReview)
-            blocks << OperationText::problem(OperationProblem(OperationProblem::Code::interrupted, "", ""))
-                          .toHtmlEscaped();
+        if (task->phase == OperationPhase::needsReview && !OperationText::reviewCause(*task).isEmpty())
+            blocks << OperationText::reviewCause(*task).toHtmlEscaped();
         for (const FileOperationResult &result : task->results) {
+            if (!result.source && !result.destination)
+                continue; // the whole task's cause, shown above
             QString block = l10n.format(TextKey::operationResult, OperationText::outcome(result.outcome),
                                         optionalPath(result.source), optionalPath(result.destination))
                                 .toHtmlEscaped();
             if (result.problem)
                 block += '\n' + OperationText::problem(*result.problem).toHtmlEscaped();
-            for (const std::string &path : result.recoveryPaths)
-                block += '\n' + recoveryLine(path);
+            // Where the trash put what a success moved aside; what failures
+            // left is listed once, below.
+            if (result.outcome == ItemOutcome::succeeded)
+                for (const std::string &path : result.recoveryPaths)
+                    block += '\n' + recoveryLine(path);
             blocks << block;
         }
-        for (const std::string &path : task->recoveryPaths)
+        const std::vector<std::string> left = OperationText::leftovers(*task);
+        if (!left.empty())
+            blocks << l10n.text(TextKey::reviewLeftovers).toHtmlEscaped();
+        for (const std::string &path : left)
             blocks << recoveryLine(path);
     }
     const int scroll = m_detail->verticalScrollBar() ? m_detail->verticalScrollBar()->value() : 0;
@@ -269,6 +282,17 @@ void OperationPanel::undoFile() {
             return;
         self->m_selectedID = id;
         self->update();
+    });
+}
+
+void OperationPanel::cleanUp() {
+    if (!m_selectedID)
+        return;
+    m_cleanUpButton->setEnabled(false); // once: the service re-reads the stages
+    QPointer<OperationPanel> self(this);
+    m_service.cleanUp(*m_selectedID, [self](std::optional<std::size_t>) {
+        if (self)
+            self->update();
     });
 }
 

@@ -25,7 +25,7 @@ class OperationService;
 
 // The operations window: every task of the service in a picker, the chosen
 // one in detail (summary, byte progress, per-item results, the paths left
-// for review) and the cancel, retry and undo buttons. It keeps no copy of
+// for review) and the cancel, retry, undo and clean-up buttons. It keeps no copy of
 // the tasks: every update reads the service again.
 //
 // Main thread only. Built hidden; closing hides it, show() brings it back.
@@ -61,6 +61,7 @@ public:
     QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *retryButton() const { return m_retryButton; }
     QPushButton *undoButton() const { return m_undoButton; }
+    QPushButton *cleanUpButton() const { return m_cleanUpButton; }
 
 private:
     void build();
@@ -70,6 +71,7 @@ private:
     void cancel();
     void retry();
     void undoFile();
+    void cleanUp();
     void linkClicked(const QUrl &link);
 
     OperationService &m_service;
@@ -82,6 +84,7 @@ private:
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_retryButton = nullptr;
     QPushButton *m_undoButton = nullptr;
+    QPushButton *m_cleanUpButton = nullptr; // removes the stages a crash left
     std::optional<Uuid> m_selectedID;
     // The recovery paths linked in the detail text, by link number, so that
     // names that are not UTF-8 open exactly.

@@ -46,6 +46,8 @@ QString problem(const OperationProblem &value) {
 QString summary(const FileOperationTask &task) {
     qint64 succeeded = 0, skipped = 0, failed = 0;
     for (const FileOperationResult &result : task.results) {
+        if (!result.source && !result.destination)
+            continue; // the whole task's, not an item's
         if (result.outcome == ItemOutcome::succeeded)
             ++succeeded;
         else if (result.outcome == ItemOutcome::skipped)
@@ -61,8 +63,37 @@ QString summary(const FileOperationTask &task) {
                        l10n.count(TextKey::items, remaining));
 }
 
+QString reviewCause(const FileOperationTask &task) {
+    const FileOperationResult *first = nullptr;
+    for (const FileOperationResult &result : task.results) {
+        if (!result.problem)
+            continue;
+        if (!result.source)
+            return problem(*result.problem);
+        if (!first && result.outcome == ItemOutcome::failed)
+            first = &result;
+    }
+    return first ? problem(*first->problem) : QString();
+}
+
+std::vector<std::string> leftovers(const FileOperationTask &task) {
+    std::vector<std::string> paths;
+    const auto add = [&paths](const std::vector<std::string> &more) {
+        for (const std::string &path : more)
+            if (std::find(paths.begin(), paths.end(), path) == paths.end())
+                paths.push_back(path);
+    };
+    add(task.recoveryPaths);
+    for (const FileOperationResult &result : task.results)
+        if (result.outcome != ItemOutcome::succeeded)
+            add(result.recoveryPaths);
+    return paths;
+}
+
 QString label(const FileOperationTask &task) {
     const Localization l10n = Localization::current();
+    if (task.unreadable)
+        return l10n.text(TextKey::taskUnreadable);
     const FileOperationRequest &request = task.request;
     QString name;
     if (request.name())
@@ -75,7 +106,24 @@ QString label(const FileOperationTask &task) {
 }
 
 QString path(const std::string &value) {
-    return QString::fromUtf8(value.data(), qsizetype(value.size()));
+    const QString text = QString::fromUtf8(value.data(), qsizetype(value.size()));
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == '\n')
+            shown += QStringLiteral("\\n");
+        else if (code == '\t')
+            shown += QStringLiteral("\\t");
+        else if (code == '\r')
+            shown += QStringLiteral("\\r");
+        else if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0) || code == 0x2028 ||
+                 code == 0x2029)
+            shown += QStringLiteral("\\x%1").arg(unsigned(code), code > 0xFF ? 4 : 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 } // namespace dromel::OperationText

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 // The user's words for phases, outcomes, problems and whole tasks, in the
 // process-wide language. Each phase, outcome and problem code has its own
@@ -26,7 +27,16 @@ QString summary(const FileOperationTask &task);
 // the first source's name; an undo says so around that name.
 QString label(const FileOperationTask &task);
 
-// A path for display; bytes that are not UTF-8 show as replacement characters.
+// Why a task in review is there: the problem of the whole task (an
+// interruption, a journal failure) or else of its first failed item; empty
+// when none is recorded.
+QString reviewCause(const FileOperationTask &task);
+// What the task left for the user, each path once, in the order first named:
+// the task's own list, then what its failed items named.
+std::vector<std::string> leftovers(const FileOperationTask &task);
+
+// A path or name for display, on one line: bytes that are not UTF-8 show as
+// replacement characters, control characters as escapes ("\n", "\x1B").
 QString path(const std::string &path);
 
 } // namespace dromel::OperationText

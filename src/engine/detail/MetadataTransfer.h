@@ -25,6 +25,11 @@ void transferMetadata(int from, int to, const std::string &path);
 // The same with the source's fstat already at hand.
 void transferMetadata(int from, const struct stat &source, int to, const std::string &path);
 
+// As much of the same as the target's volume keeps, never failing: for a
+// volume that cannot keep it all (FAT, some FUSE ones), where the user
+// agreed to lose the rest.
+void transferKeptMetadata(int from, const struct stat &source, int to);
+
 // The same for a symbolic link, by path and without following it: owner and
 // times (Linux keeps no mode, flags or user attributes on links).
 void transferLinkMetadata(const std::string &from, const std::string &to);

@@ -124,6 +124,19 @@ void transferMetadata(int from, const struct stat &info, int to, const std::stri
         throw OperationProblem::fromErrno(errno, path);
 }
 
+void transferKeptMetadata(int from, const struct stat &info, int to) {
+    try {
+        transferAttributes(from, to, "");
+    } catch (const OperationProblem &) {
+        // A volume without (some) extended attributes: they are what is lost.
+    }
+    struct stat copy {};
+    if (::fstat(to, &copy) == 0)
+        (void)::fchmod(to, copiedMode(info.st_mode, info.st_uid, info.st_gid, copy.st_uid, copy.st_gid));
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    (void)::futimens(to, times);
+}
+
 void transferLinkMetadata(const std::string &from, const std::string &to) {
     struct stat info {};
     if (::lstat(from.c_str(), &info) != 0)

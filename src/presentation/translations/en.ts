@@ -369,6 +369,18 @@
         <source>Retry</source>
         <translation>Retry</translation>
     </message>
+    <message id="cleanUpTask">
+        <source>Clean Up</source>
+        <translation>Clean Up</translation>
+    </message>
+    <message id="taskUnreadable">
+        <source>A task this version cannot read</source>
+        <translation>A task this version cannot read</translation>
+    </message>
+    <message id="reviewLeftovers">
+        <source>Left by the task: check these places.</source>
+        <translation>Left by the task: check these places.</translation>
+    </message>
     <message id="cancel">
         <source>Cancel</source>
         <translation>Cancel</translation>
@@ -418,12 +430,12 @@ Size: %5, modified %6</translation>
         <translation>Do this for all remaining conflicts</translation>
     </message>
     <message id="limitedTitle">
-        <source>Continue without exclusive renaming?</source>
-        <translation>Continue without exclusive renaming?</translation>
+        <source>Copy with only what this volume keeps?</source>
+        <translation>Copy with only what this volume keeps?</translation>
     </message>
     <message id="limitedBody">
-        <source>The volume of “%1” cannot rename items exclusively, so an item created there by another program at the same moment could be replaced. Continue anyway?</source>
-        <translation>The volume of “%1” cannot rename items exclusively, so an item created there by another program at the same moment could be replaced. Continue anyway?</translation>
+        <source>The volume of “%1” cannot keep everything these items have, so they are copied there with what it keeps. Lost in the copies: permissions, owner and extended attributes where the volume has no place for them, and, where it cannot put an item in place exclusively, the protection against replacing an item another program creates there at the same moment. Content and modification times are kept. Continue?</source>
+        <translation>The volume of “%1” cannot keep everything these items have, so they are copied there with what it keeps. Lost in the copies: permissions, owner and extended attributes where the volume has no place for them, and, where it cannot put an item in place exclusively, the protection against replacing an item another program creates there at the same moment. Content and modification times are kept. Continue?</translation>
     </message>
     <message id="extensionTitle">
         <source>Change the extension?</source>
@@ -554,8 +566,8 @@ Size: %5, modified %6</translation>
         <translation>A folder cannot be copied or moved into itself.</translation>
     </message>
     <message id="problemMetadataConsent">
-        <source>The destination cannot rename items exclusively, and continuing without that was not approved.</source>
-        <translation>The destination cannot rename items exclusively, and continuing without that was not approved.</translation>
+        <source>The destination cannot keep everything these items have, and copying with less was not approved.</source>
+        <translation>The destination cannot keep everything these items have, and copying with less was not approved.</translation>
     </message>
     <message id="problemVerification">
         <source>The copy does not match the original.</source>

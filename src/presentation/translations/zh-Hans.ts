@@ -367,6 +367,18 @@
         <source>Retry</source>
         <translation>重试</translation>
     </message>
+    <message id="cleanUpTask">
+        <source>Clean Up</source>
+        <translation>清理</translation>
+    </message>
+    <message id="taskUnreadable">
+        <source>A task this version cannot read</source>
+        <translation>此版本无法读取的任务</translation>
+    </message>
+    <message id="reviewLeftovers">
+        <source>Left by the task: check these places.</source>
+        <translation>任务留下的项目：请检查以下位置。</translation>
+    </message>
     <message id="cancel">
         <source>Cancel</source>
         <translation>取消</translation>
@@ -416,12 +428,12 @@ Size: %5, modified %6</source>
         <translation>对其余所有冲突执行相同操作</translation>
     </message>
     <message id="limitedTitle">
-        <source>Continue without exclusive renaming?</source>
-        <translation>要在不支持独占重命名的情况下继续吗？</translation>
+        <source>Copy with only what this volume keeps?</source>
+        <translation>仅保留此卷能保存的信息并复制吗？</translation>
     </message>
     <message id="limitedBody">
-        <source>The volume of “%1” cannot rename items exclusively, so an item created there by another program at the same moment could be replaced. Continue anyway?</source>
-        <translation>“%1”所在的卷不支持独占重命名，其他程序在同一时刻于该处创建的项目可能会被替换。仍要继续吗？</translation>
+        <source>The volume of “%1” cannot keep everything these items have, so they are copied there with what it keeps. Lost in the copies: permissions, owner and extended attributes where the volume has no place for them, and, where it cannot put an item in place exclusively, the protection against replacing an item another program creates there at the same moment. Content and modification times are kept. Continue?</source>
+        <translation>“%1”所在的卷无法保存这些项目的全部信息，因此只会带着它能保存的信息复制过去。副本中将丢失：该卷无处保存的权限、所有者和扩展属性；若该卷无法独占地放置项目，还将失去防止替换其他程序同一时刻在该处创建的项目的保护。内容和修改时间会被保留。要继续吗？</translation>
     </message>
     <message id="extensionTitle">
         <source>Change the extension?</source>
@@ -552,8 +564,8 @@ Size: %5, modified %6</source>
         <translation>无法将文件夹复制或移动到其自身内部。</translation>
     </message>
     <message id="problemMetadataConsent">
-        <source>The destination cannot rename items exclusively, and continuing without that was not approved.</source>
-        <translation>目标卷不支持独占重命名，且未获准在此情况下继续。</translation>
+        <source>The destination cannot keep everything these items have, and copying with less was not approved.</source>
+        <translation>目标卷无法保存这些项目的全部信息，且未获准以较少的信息复制。</translation>
     </message>
     <message id="problemVerification">
         <source>The copy does not match the original.</source>

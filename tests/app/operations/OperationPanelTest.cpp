@@ -17,6 +17,9 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace dromel;
 using namespace dromel::test;
 
@@ -86,6 +89,13 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
     done.recoveryPaths = {tree.path("data/Trash/files/a.txt")};
     interrupted.results = {done};
     interrupted.recoveryPaths = {odd};
+    // The stage it left, as the journal identifies it.
+    tree.makeFolder("dst");
+    tree.makeFolder("dst/.dromel-copy-caf\xE9");
+    tree.writeFile("dst/.dromel-copy-caf\xE9/part", "half");
+    struct stat info {};
+    ASSERT_EQ(::stat(odd.c_str(), &info), 0);
+    interrupted.stages = {OperationStage{odd, std::int64_t(info.st_dev), info.st_ino, ::geteuid(), 0}};
     OperationJournal(journalPath).save(interrupted);
 
     startService();
@@ -104,7 +114,8 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
                     QString::fromStdString(source), QString::fromStdString(tree.path("dst/a.txt"))) +
         "\n" +
         l10n.format(TextKey::operationRecovery, QString::fromStdString(tree.path("data/Trash/files/a.txt"))) +
-        "\n\n" + l10n.format(TextKey::operationRecovery, OperationText::path(odd));
+        "\n\n" + l10n.text(TextKey::reviewLeftovers) + "\n\n" +
+        l10n.format(TextKey::operationRecovery, OperationText::path(odd));
     EXPECT_EQ(panel.detail()->toPlainText(), expected);
     EXPECT_FALSE(panel.progress()->isVisible());
     EXPECT_FALSE(panel.cancelButton()->isEnabled());
@@ -113,6 +124,14 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
     ASSERT_TRUE(clickLink(panel.detail(), "Trash/files/a.txt"));
     ASSERT_TRUE(clickLink(panel.detail(), ".dromel-copy-caf"));
     EXPECT_EQ(opened, (std::vector<std::string>{tree.path("data/Trash/files/a.txt"), odd}));
+
+    // Clean Up removes the stage, once.
+    EXPECT_EQ(panel.cleanUpButton()->accessibleName(), text(TextKey::cleanUpTask));
+    ASSERT_TRUE(panel.cleanUpButton()->isEnabled());
+    panel.cleanUpButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return ::access(odd.c_str(), F_OK) != 0 && !service->busy(); }));
+    EXPECT_FALSE(panel.cleanUpButton()->isEnabled());
+    EXPECT_FALSE(panel.detail()->toPlainText().contains(".dromel-copy-caf"));
 
     // Retry resubmits only what was not done, and the new task is listed first.
     panel.retryButton()->click();

@@ -61,3 +61,42 @@ TEST_F(OperationTextTest, SummaryCountsEachOutcomeAndTheRest) {
                           l10n.count(TextKey::items, 0), l10n.count(TextKey::items, 0),
                           l10n.count(TextKey::items, 2), l10n.count(TextKey::items, 0)));
 }
+
+TEST_F(OperationTextTest, AReviewNamesItsRealCauseEachLeftoverOnceAndNamesStayOnOneLine) {
+    const std::string stage = "/d/.dromel-copy-1";
+    FileOperationTask full(FileOperationRequest(FileOperationKind::copy, {"/s/a\nb"}, "/d", std::nullopt,
+                                                false, {}, std::nullopt));
+    full.phase = OperationPhase::needsReview;
+    FileOperationResult failed = result("/s/a\nb", ItemOutcome::failed);
+    failed.problem = OperationProblem(OperationProblem::Code::system, "/d/a\nb", "No space left on device");
+    failed.recoveryPaths = {stage};
+    full.results = {failed};
+    full.recoveryPaths = {stage};
+    const QString cause = OperationText::reviewCause(full);
+    EXPECT_EQ(cause, OperationText::problem(*failed.problem));
+    EXPECT_TRUE(cause.contains("No space left on device"));
+    EXPECT_FALSE(cause.contains(
+        OperationText::problem(OperationProblem(OperationProblem::Code::interrupted, "", ""))));
+    EXPECT_EQ(OperationText::leftovers(full), std::vector<std::string>{stage}) << "listed once";
+
+    // A task cut off by the program's end says so, from its whole-task result.
+    FileOperationResult cut;
+    cut.outcome = ItemOutcome::failed;
+    cut.problem = OperationProblem(OperationProblem::Code::interrupted, "", "");
+    full.results.push_back(cut);
+    EXPECT_EQ(OperationText::reviewCause(full), OperationText::problem(*cut.problem));
+    const Localization l10n = Localization::current();
+    EXPECT_EQ(OperationText::summary(full),
+              l10n.format(TextKey::operationSummary, OperationText::phase(OperationPhase::needsReview),
+                          l10n.count(TextKey::items, 0), l10n.count(TextKey::items, 0),
+                          l10n.count(TextKey::items, 1), l10n.count(TextKey::items, 0)))
+        << "the cause is not an item";
+
+    EXPECT_EQ(OperationText::path("/s/a\nb\tc\x1B"), "/s/a\\nb\\tc\\x1b");
+    EXPECT_FALSE(OperationText::label(full).contains('\n'));
+    EXPECT_FALSE(OperationText::problem(*failed.problem).section('\n', 1, 1).contains("a\nb"));
+
+    FileOperationTask unreadable(full.request);
+    unreadable.unreadable = true;
+    EXPECT_EQ(OperationText::label(unreadable), Localization::current().text(TextKey::taskUnreadable));
+}
