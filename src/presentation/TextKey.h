@@ -98,6 +98,15 @@ namespace dromel {
     X(directoryError)                                                                                        \
     X(readError)                                                                                             \
     X(closeNamedTab)                                                                                         \
+    X(closeOtherTabs)                                                                                        \
+    X(closeTabsToRight)                                                                                      \
+    X(duplicateTab)                                                                                          \
+    X(reopenClosedTab)                                                                                       \
+    X(alwaysShowTabs)                                                                                        \
+    X(closeWindow)                                                                                           \
+    X(columnsMenu)                                                                                           \
+    X(viewAsList)                                                                                            \
+    X(viewAsIcons)                                                                                           \
     X(statusFiltered)                                                                                        \
     X(statusSelection)                                                                                       \
     X(statusLoading)                                                                                         \

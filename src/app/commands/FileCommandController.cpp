@@ -475,6 +475,14 @@ void FileCommandController::taskCompleted(const FileOperationTask &task) {
         if (onFoldersChanged)
             onFoldersChanged(folders);
     }
+    if (task.request.kind() != FileOperationKind::trash && onItemsMade) {
+        std::set<std::string> made;
+        for (const FileOperationResult &result : task.results)
+            if (result.destination && result.outcome == ItemOutcome::succeeded)
+                made.insert(*result.destination);
+        if (!made.empty())
+            onItemsMade(made);
+    }
     if (task.request.kind() == FileOperationKind::move && !m_cutURLs.empty()) {
         std::set<std::string> moved;
         for (const FileOperationResult &result : task.results)

@@ -61,6 +61,9 @@ public:
     std::function<void(const std::unordered_set<std::string> &paths)> onCutChanged;
     // Folders changed by a finished task, for the sidebar.
     std::function<void(const std::set<std::string> &folders)> onFoldersChanged;
+    // Items a finished task made (a paste, a new folder, a rename), to be
+    // selected where they are shown.
+    std::function<void(const std::set<std::string> &paths)> onItemsMade;
     // Versions of the item were captured: start the inline editor, which
     // later calls commitRename with them.
     std::function<void(const FileEntry &entry, const Versions &versions)> onRenameReady;

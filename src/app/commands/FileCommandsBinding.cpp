@@ -4,6 +4,7 @@
 #include "commands/FileCommandController.h"
 #include "commands/FileDragDrop.h"
 #include "commands/InlineRename.h"
+#include "core/Location.h"
 #include "engine/OperationService.h"
 #include "sidebar/DirectorySidebar.h"
 #include "sidebar/SidebarModel.h"
@@ -117,6 +118,12 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
         if (sidebar)
             sidebar->refresh(folders);
     };
+    // What a task made is selected in the active tab when it shows their folder.
+    commands->onItemsMade =
+        [&store, table = QPointer<FileTable>(window.table())](const std::set<std::string> &paths) {
+            if (table && Location::parent(*paths.begin()) == store.current().url())
+                table->selectWhenListed(store.activeID(), paths);
+        };
     QObject::connect(actions.newFolder, &QAction::triggered, commands, &FileCommandController::newFolder);
     QObject::connect(actions.rename, &QAction::triggered, commands, &FileCommandController::rename);
     QObject::connect(actions.trash, &QAction::triggered, commands, &FileCommandController::trash);

@@ -21,7 +21,7 @@ InlineRename *InlineRename::begin(FileTable &table, BrowserStore &store, const F
     editor->place();
     editor->show();
     editor->setFocus(Qt::OtherFocusReason);
-    editor->selectAll();
+    editor->selectBaseName(entry.isNavigable());
     return editor;
 }
 
@@ -40,6 +40,23 @@ InlineRename::InlineRename(FileTable &table, BrowserStore &store, const FileEntr
         else
             place();
     });
+}
+
+// The name without its extension is selected, so typing keeps the type; a
+// folder, a hidden name's leading dot or a name that is all extension selects
+// everything. Two-part archive extensions (.tar.gz) stay with the extension.
+void InlineRename::selectBaseName(bool folder) {
+    const QString name = text();
+    qsizetype dot = folder ? -1 : name.lastIndexOf(u'.');
+    if (dot > 0) {
+        const qsizetype inner = name.lastIndexOf(u'.', dot - 1);
+        if (inner > 0 && name.mid(inner + 1, dot - inner - 1).compare(u"tar", Qt::CaseInsensitive) == 0)
+            dot = inner;
+    }
+    if (dot <= 0)
+        selectAll();
+    else
+        setSelection(0, dot);
 }
 
 int InlineRename::row() const {

@@ -40,6 +40,7 @@ private:
 
     int row() const;
     void place();
+    void selectBaseName(bool folder);
     void finish(bool commit);
 
     FileTable &m_table;

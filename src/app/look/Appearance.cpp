@@ -5,6 +5,8 @@
 #include <QStyleFactory>
 #include <QStyleHints>
 
+#include <optional>
+
 namespace dromel {
 
 namespace {
@@ -14,10 +16,12 @@ constexpr auto kOwnStyle = "Fusion";
 struct State {
     QString desktopStyle;
     AppAppearance current = AppAppearance::system;
+    // What the settings portal said, when one answered.
+    std::optional<bool> portalPrefersDark;
 };
 
 State &state() {
-    static State captured{QApplication::style()->name(), AppAppearance::system};
+    static State captured{QApplication::style()->name(), AppAppearance::system, std::nullopt};
     return captured;
 }
 
@@ -84,9 +88,12 @@ void Appearance::apply(AppAppearance appearance) {
         QApplication::setPalette(QPalette());
         // A desktop that says it prefers dark but hands Qt a light palette
         // (no platform theme) still gets a dark window.
-        if (desktopPrefersDark() && !isDark()) {
+        if (current.portalPrefersDark.value_or(desktopPrefersDark()) && !isDark()) {
             useStyle(QString::fromLatin1(kOwnStyle));
             QApplication::setPalette(darkPalette());
+        } else if (current.portalPrefersDark == false && isDark()) {
+            useStyle(QString::fromLatin1(kOwnStyle));
+            QApplication::setPalette(lightPalette());
         }
         break;
     case AppAppearance::light:
@@ -98,6 +105,15 @@ void Appearance::apply(AppAppearance appearance) {
         QApplication::setPalette(darkPalette());
         break;
     }
+}
+
+void Appearance::setDesktopPreference(std::optional<bool> prefersDark) {
+    State &current = state();
+    if (current.portalPrefersDark == prefersDark)
+        return;
+    current.portalPrefersDark = prefersDark;
+    if (current.current == AppAppearance::system)
+        apply(AppAppearance::system);
 }
 
 AppAppearance Appearance::current() {

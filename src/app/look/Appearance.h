@@ -5,6 +5,8 @@
 #include <QPalette>
 #include <QString>
 
+#include <optional>
+
 namespace dromel {
 
 // Applies the light/dark choice to the running application at once.
@@ -16,6 +18,9 @@ class Appearance {
 public:
     static void apply(AppAppearance appearance);
     static AppAppearance current();
+    // The desktop's light or dark preference from its settings portal (none
+    // when it states none); `system` follows it from then on.
+    static void setDesktopPreference(std::optional<bool> prefersDark);
 
     // Whether the application now paints dark, whatever the choice was.
     static bool isDark();

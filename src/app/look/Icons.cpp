@@ -29,10 +29,16 @@ std::string pathBytes(const QString &path) {
 Icons::Icons() : m_cache(kCacheLimit) {
     installFallback();
     const QString home = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+    // The desktop's special folders (xdg-user-dirs) and their icons.
     const std::pair<QStandardPaths::StandardLocation, const char *> wellKnown[] = {
         {QStandardPaths::DesktopLocation, "user-desktop"},
         {QStandardPaths::DownloadLocation, "folder-download"},
         {QStandardPaths::DocumentsLocation, "folder-documents"},
+        {QStandardPaths::MusicLocation, "folder-music"},
+        {QStandardPaths::PicturesLocation, "folder-pictures"},
+        {QStandardPaths::MoviesLocation, "folder-videos"},
+        {QStandardPaths::TemplatesLocation, "folder-templates"},
+        {QStandardPaths::PublicShareLocation, "folder-publicshare"},
     };
     // XDG points unset folders at home; home keeps its own icon then.
     for (const auto &[location, name] : wellKnown) {
@@ -58,8 +64,24 @@ void Icons::installFallback() {
     QStringList plainPaths = QIcon::fallbackSearchPaths();
     plainPaths.append(kBundledFolder);
     QIcon::setFallbackSearchPaths(plainPaths);
-    if (QIcon::themeName().isEmpty())
-        QIcon::setThemeName(kFallbackTheme);
+    // Qt's generic platform names no theme (or only hicolor, which has no
+    // file types): file types would then all look alike.
+    const QString desktopTheme = QIcon::themeName();
+    if (desktopTheme.isEmpty() || desktopTheme == QStringLiteral("hicolor")) {
+        QString chosen = kFallbackTheme;
+        for (const QString &theme : fallbackThemes())
+            for (const QString &folder : QIcon::themeSearchPaths())
+                if (chosen == kFallbackTheme &&
+                    QFile::exists(folder + '/' + theme + QStringLiteral("/index.theme")))
+                    chosen = theme;
+        QIcon::setThemeName(chosen);
+    }
+}
+
+QStringList Icons::fallbackThemes() {
+    // Breeze draws a distinct icon for several hundred MIME types; Adwaita
+    // only for their generic families.
+    return {QStringLiteral("breeze"), QStringLiteral("Adwaita")};
 }
 
 QIcon Icons::named(const QString &name) {
@@ -78,15 +100,34 @@ QIcon Icons::forEntry(const FileEntry &entry) {
     QString key = !special.isEmpty()    ? QStringLiteral("s:") + special
                   : entry.isNavigable() ? QStringLiteral("d")
                                         : QStringLiteral("f:") + QString::fromStdString(entry.kind());
+    const bool mounted = entry.isNavigable() && !m_mountPoints.empty() && m_mountPoints.contains(entry.url());
     if (entry.isSymbolicLink())
         key += QStringLiteral("|link");
+    else if (mounted)
+        key += QStringLiteral("|mount");
     if (const QIcon *cached = m_cache.object(key))
         return *cached;
     QIcon icon = baseIcon(entry, special);
     if (entry.isSymbolicLink())
-        icon = QIcon(new EmblemIconEngine(icon, named(QStringLiteral("emblem-symbolic-link"))));
+        icon = withEmblem(icon, {"emblem-symbolic-link"});
+    else if (mounted)
+        icon = withEmblem(icon, {"emblem-mounted", "drive-harddisk"});
     m_cache.insert(key, new QIcon(icon));
     return icon;
+}
+
+QIcon Icons::withEmblem(const QIcon &base, std::initializer_list<const char *> emblemNames) {
+    for (const char *name : emblemNames)
+        if (QIcon emblem = named(QString::fromLatin1(name)); !emblem.isNull())
+            return QIcon(new EmblemIconEngine(base, emblem));
+    return base;
+}
+
+void Icons::setMountPoints(std::unordered_set<std::string> paths) {
+    if (paths == m_mountPoints)
+        return;
+    m_mountPoints = std::move(paths);
+    m_cache.clear();
 }
 
 QIcon Icons::baseIcon(const FileEntry &entry, const QString &specialName) {

@@ -13,6 +13,7 @@
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "look/Appearance.h"
+#include "look/DesktopColorScheme.h"
 #include "look/DromelTheme.h"
 #include "look/Icons.h"
 #include "presentation/Localization.h"
@@ -27,16 +28,20 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -114,8 +119,16 @@ void AppDelegate::launch() {
     }
     Localization::setCurrent(
         Localization(m_presentation.language, Localization::preferredLanguages(), QLocale()));
+    // The desktop's type names (shared-mime-info) follow the default locale:
+    // made the interface's, a Chinese window lists Chinese kinds.
+    QLocale::setDefault(Localization::current().locale());
     DromelTheme::setSkin(m_presentation.skin);
     applyAppearance();
+    // "System" follows the desktop's light or dark preference where its
+    // settings portal publishes one.
+    auto *colorScheme = new DesktopColorScheme(QDBusConnection::sessionBus(), this);
+    connect(colorScheme, &DesktopColorScheme::changed, this,
+            [](std::optional<bool> prefersDark) { Appearance::setDesktopPreference(prefersDark); });
 
     if (m_options.fixtureMode)
         m_baseFolder = m_options.startFolder.value_or(Location::standardized(QDir::tempPath().toStdString()));
@@ -240,7 +253,8 @@ void AppDelegate::buildMenu() {
     bar->clear();
 
     QMenu *file = bar->addMenu(text(TextKey::fileMenu));
-    file->addActions({actions.newTab, actions.closeTab, actions.open, actions.preview, actions.reveal});
+    file->addActions(
+        {actions.newTab, actions.closeTab, actions.reopenTab, actions.open, actions.preview, actions.reveal});
     file->addSeparator();
     file->addActions({actions.newFolder, actions.rename, actions.trash, actions.operations});
     file->addSeparator();
@@ -257,10 +271,8 @@ void AppDelegate::buildMenu() {
     go->addActions(
         {actions.back, actions.forward, actions.up, actions.editPath, actions.focusFilter, actions.refresh});
 
-    QMenu *windowMenu = bar->addMenu(text(TextKey::windowMenu));
-    auto *minimize = windowMenu->addAction(text(TextKey::minimize));
-    minimize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    connect(minimize, &QAction::triggered, m_window.get(), &QWidget::showMinimized);
+    // No Window menu: with one window and the window manager's own title-bar
+    // buttons it would only repeat Minimize.
 
     // Linux desktops keep About in the Help menu, the last one.
     QMenu *help = bar->addMenu(text(TextKey::helpMenu));
@@ -290,47 +302,48 @@ void AppDelegate::showPreferences() {
     auto window = std::make_unique<QWidget>(nullptr, Qt::Window);
     window->setWindowTitle(text(TextKey::settings));
     window->setWindowIcon(m_window ? m_window->windowIcon() : QIcon());
-    auto *stack = new QVBoxLayout(window.get());
-    stack->setSpacing(16);
-    stack->setContentsMargins(24, 24, 24, 24);
-    stack->setAlignment(Qt::AlignTop | Qt::AlignLeading);
-
-    const auto note = [&window](TextKey key) {
+    // A grid: the switches across both columns, then each chooser beside its
+    // label, notes under what they explain, and Close at the bottom right.
+    auto *grid = new QGridLayout(window.get());
+    grid->setContentsMargins(24, 20, 24, 16);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(10);
+    grid->setColumnStretch(1, 1);
+    const auto note = [&window, grid](TextKey key) {
         auto *label = new QLabel(text(key), window.get());
         label->setWordWrap(true);
         label->setForegroundRole(QPalette::PlaceholderText);
         QFont small = label->font();
         small.setPointSizeF(small.pointSizeF() * 0.85);
         label->setFont(small);
-        label->setMaximumWidth(kSettingsSize.width() - 48);
-        label->setMaximumHeight(QFontMetrics(small).lineSpacing() * 3 + 2);
-        return label;
+        grid->addWidget(label, grid->rowCount(), 0, 1, 2);
     };
-    const auto row = [&window, stack](TextKey key, QComboBox *chooser) {
-        auto *line = new QHBoxLayout;
+    const auto row = [&window, grid](TextKey key, QComboBox *chooser) {
         auto *label = new QLabel(text(key), window.get());
+        label->setBuddy(chooser);
         chooser->setAccessibleName(label->text());
-        line->addWidget(label);
-        line->addWidget(chooser, 1);
-        stack->addLayout(line);
+        const int at = grid->rowCount();
+        grid->addWidget(label, at, 0, Qt::AlignLeading | Qt::AlignVCenter);
+        grid->addWidget(chooser, at, 1);
     };
+    const auto check = [grid](QCheckBox *box) { grid->addWidget(box, grid->rowCount(), 0, 1, 2); };
 
     m_hiddenControl = new QCheckBox(text(TextKey::showHidden), window.get());
     m_hiddenControl->setChecked(m_store && m_store->showHidden());
     connect(m_hiddenControl, &QCheckBox::toggled, this, &AppDelegate::hiddenChanged);
-    stack->addWidget(m_hiddenControl);
+    check(m_hiddenControl);
 
     m_keysControl = new QCheckBox(text(TextKey::windowsKeys), window.get());
     m_keysControl->setChecked(!m_store || m_store->windowsKeys);
     connect(m_keysControl, &QCheckBox::toggled, this, &AppDelegate::keysChanged);
-    stack->addWidget(m_keysControl);
+    check(m_keysControl);
 
     m_restoreControl = new QCheckBox(text(TextKey::restoreTabs), window.get());
     m_restoreControl->setChecked(restoreTabsSetting());
     m_restoreControl->setEnabled(!m_options.fixtureMode);
     connect(m_restoreControl, &QCheckBox::toggled, this, &AppDelegate::restoreChanged);
-    stack->addWidget(m_restoreControl);
-    stack->addWidget(note(TextKey::writeVersion));
+    check(m_restoreControl);
+    note(TextKey::writeVersion);
 
     m_languageControl = new QComboBox(window.get());
     for (AppLanguage language : kAllAppLanguages)
@@ -354,9 +367,18 @@ void AppDelegate::showPreferences() {
     m_skinControl->setCurrentIndex(static_cast<int>(m_presentation.skin));
     connect(m_skinControl, &QComboBox::activated, this, &AppDelegate::skinChanged);
     row(TextKey::skin, m_skinControl);
-    stack->addWidget(note(TextKey::restartLanguage));
+    note(TextKey::restartLanguage);
 
-    window->resize(kSettingsSize);
+    grid->setRowStretch(grid->rowCount(), 1);
+    auto *buttons = new QDialogButtonBox(window.get());
+    QPushButton *close = buttons->addButton(text(TextKey::closeWindow), QDialogButtonBox::RejectRole);
+    close->setAccessibleName(close->text());
+    connect(buttons, &QDialogButtonBox::rejected, window.get(), &QWidget::close);
+    grid->addWidget(buttons, grid->rowCount(), 0, 1, 2);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window.get());
+    connect(escape, &QShortcut::activated, window.get(), &QWidget::close);
+
+    window->resize(kSettingsSize.expandedTo(window->sizeHint()));
     if (m_window) {
         QRect frame(QPoint(), window->size());
         frame.moveCenter(m_window->geometry().center());
@@ -480,12 +502,16 @@ void AppDelegate::saveGeometry() {
         return;
     QSettings state(geometryFile(), QSettings::IniFormat);
     state.setValue("geometry", m_window->saveGeometry());
+    if (m_controller)
+        state.setValue("columns", m_controller->table()->columnState());
 }
 
 void AppDelegate::restoreGeometry() {
     QSettings state(geometryFile(), QSettings::IniFormat);
     if (state.contains("geometry"))
         m_window->restoreGeometry(state.value("geometry").toByteArray());
+    if (m_controller && state.contains("columns"))
+        m_controller->table()->restoreColumnState(state.value("columns").toString());
 }
 
 } // namespace dromel

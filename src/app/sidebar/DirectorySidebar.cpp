@@ -416,6 +416,8 @@ void DirectorySidebar::monitorReported(const std::set<std::string> &folders) {
 // --- Volumes ---
 
 void DirectorySidebar::updateVolumes(std::vector<MountedVolume> volumes) {
+    if (onVolumesListed)
+        onVolumesListed(volumes);
     // The system volume first, the others in the order of the mount table.
     std::stable_partition(volumes.begin(), volumes.end(),
                           [](const MountedVolume &v) { return v.url == "/"; });

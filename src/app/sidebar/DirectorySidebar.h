@@ -51,6 +51,8 @@ public:
     std::function<void(const std::string &folder)> onNavigate;
     // Called when the list of volumes changed (not for the first list).
     std::function<void()> onVolumesChanged;
+    // Called with every list of volumes, the first too.
+    std::function<void(const std::vector<MountedVolume> &)> onVolumesListed;
 
     bool showHidden() const { return m_showHidden; }
     // Hidden folders are listed or not from the next load; a change reloads

@@ -1,7 +1,9 @@
 #include "table/FileTable.h"
 
+#include "core/Location.h"
 #include "look/DromelTheme.h"
 #include "look/Icons.h"
+#include "look/ThumbnailLoader.h"
 #include "presentation/Localization.h"
 #include "table/FileCellDelegate.h"
 #include "table/FileContextMenu.h"
@@ -13,6 +15,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 
@@ -108,7 +111,36 @@ void FileTable::configureHeader() {
     header->resizeSection(FileTableModel::modifiedColumn, kModifiedWidth);
     showSortIndicator();
     connect(header, &QHeaderView::sectionClicked, this, &FileTable::headerClicked);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::customContextMenuRequested, this, [this](QPoint at) {
+        QMenu *menu = makeColumnsMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(horizontalHeader()->mapToGlobal(at));
+    });
     connect(header, &QHeaderView::sectionResized, this, &FileTable::sectionResized);
+}
+
+void FileTable::setThumbnails(ThumbnailLoader *thumbnails) {
+    if (m_thumbnails)
+        disconnect(m_thumbnails, nullptr, this, nullptr);
+    m_thumbnails = thumbnails;
+    m_model->setThumbnails(thumbnails);
+    if (thumbnails)
+        connect(thumbnails, &ThumbnailLoader::ready, viewport(), qOverload<>(&QWidget::update));
+    viewport()->update();
+}
+
+void FileTable::keepVisibleThumbnails() {
+    if (!m_thumbnails)
+        return;
+    std::unordered_set<std::string> shown;
+    const int rows = m_model->rowCount();
+    const int first = std::max(0, rowAt(0));
+    const int below = rowAt(viewport()->height() - 1);
+    const int last = below < 0 ? rows - 1 : below;
+    for (int row = first; row <= last && row < rows; ++row)
+        shown.insert(m_model->entryAt(row)->url());
+    m_thumbnails->keepOnly(shown);
 }
 
 void FileTable::render(BrowserStore::Change change) {
@@ -127,7 +159,55 @@ void FileTable::showContent() {
     m_pendingScroll = tab.scrollOffset;
     updateGeometries();
     applyPendingScroll();
+    applyPendingSelection(true);
     followSelectionInPreview();
+    keepVisibleThumbnails();
+}
+
+void FileTable::selectWhenListed(Uuid tab, std::set<std::string> paths) {
+    if (paths.empty())
+        return;
+    m_pendingSelection = PendingSelection{tab, std::move(paths)};
+    applyPendingSelection(false);
+}
+
+// Applied while the pending tab shows the items' folder: at once when every
+// item is listed; with what is listed when the listing settles without some
+// (they may come with the next reload, which then completes the selection).
+// The wait ends with all of them, another folder, or the user's own selection.
+void FileTable::applyPendingSelection(bool settledCounts) {
+    if (!m_pendingSelection || m_store.activeID() != m_pendingSelection->tab)
+        return;
+    const BrowserTab &tab = m_store.current();
+    if (tab.url() != Location::parent(*m_pendingSelection->paths.begin())) {
+        if (!tab.loading)
+            m_pendingSelection.reset();
+        return;
+    }
+    QItemSelection selection;
+    int first = -1;
+    std::size_t found = 0;
+    const int rows = m_model->rowCount();
+    for (int row = 0; row < rows && found < m_pendingSelection->paths.size(); ++row) {
+        if (!m_pendingSelection->paths.contains(m_model->entryAt(row)->url()))
+            continue;
+        ++found;
+        selection.select(m_model->index(row, 0), m_model->index(row, FileTableModel::kColumns - 1));
+        if (first < 0)
+            first = row;
+    }
+    const bool all = found == m_pendingSelection->paths.size();
+    if (!all && (!settledCounts || tab.loading || tab.arranging || found == 0))
+        return;
+    if (all)
+        m_pendingSelection.reset();
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(m_model->index(first, FileTableModel::nameColumn),
+                                      QItemSelectionModel::NoUpdate);
+    scrollTo(m_model->index(first, FileTableModel::nameColumn));
+    // The user's selection, as a click's is; told after the store's notice
+    // that brought the rows has finished.
+    QMetaObject::invokeMethod(this, &FileTable::pushSelection, Qt::QueuedConnection);
 }
 
 void FileTable::showSortIndicator() {
@@ -184,6 +264,7 @@ void FileTable::applyPendingScroll() {
 }
 
 void FileTable::scrolled(int value) {
+    keepVisibleThumbnails();
     if (m_updating)
         return;
     m_pendingScroll.reset();
@@ -205,7 +286,10 @@ void FileTable::headerClicked(int section) {
 void FileTable::layoutColumns() {
     QScopedValueRollback fitting(m_fittingColumns, true);
     const QWidget *top = window();
-    setColumnHidden(FileTableModel::kindColumn, top && top->width() < kNarrowWindow);
+    for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column)
+        setColumnHidden(column, !isColumnChosen(column));
+    if (top && top->width() < kNarrowWindow)
+        setColumnHidden(FileTableModel::kindColumn, true);
     int others = 0;
     for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column)
         if (!isColumnHidden(column))
@@ -216,6 +300,68 @@ void FileTable::layoutColumns() {
     const int name = std::max(kNameMinimum, available - others);
     if (name != columnWidth(FileTableModel::nameColumn))
         setColumnWidth(FileTableModel::nameColumn, name);
+}
+
+QMenu *FileTable::makeColumnsMenu(QWidget *parent) {
+    auto *menu = new QMenu(parent);
+    menu->setTitle(Localization::current().text(TextKey::columnsMenu));
+    for (int column = FileTableModel::nameColumn; column < FileTableModel::kColumns; ++column) {
+        QAction *action =
+            menu->addAction(m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+        action->setCheckable(true);
+        action->setChecked(isColumnChosen(column));
+        action->setEnabled(column != FileTableModel::nameColumn);
+        connect(action, &QAction::toggled, this,
+                [this, column](bool shown) { setColumnChosen(column, shown); });
+    }
+    return menu;
+}
+
+void FileTable::setColumnChosen(int column, bool shown) {
+    if (column <= FileTableModel::nameColumn || column >= FileTableModel::kColumns)
+        return;
+    m_chosenColumns[static_cast<std::size_t>(column)] = shown;
+    layoutColumns();
+}
+
+namespace {
+
+const char *const kColumnNames[] = {"name", "kind", "size", "modified"};
+
+} // namespace
+
+// "kind=170,size=0,modified=150": a width per column, 0 for a hidden one.
+QString FileTable::columnState() const {
+    // A chosen column hidden by a narrow window keeps its default width.
+    static constexpr int defaults[] = {kNameWidth, kKindWidth, kSizeWidth, kModifiedWidth};
+    QStringList parts;
+    for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column) {
+        const int width = !isColumnChosen(column)  ? 0
+                          : isColumnHidden(column) ? defaults[column]
+                                                   : columnWidth(column);
+        parts << QStringLiteral("%1=%2").arg(QLatin1String(kColumnNames[column])).arg(width);
+    }
+    return parts.join(u',');
+}
+
+void FileTable::restoreColumnState(const QString &state) {
+    for (const QString &part : state.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList pair = part.split(u'=');
+        bool ok = false;
+        const int width = pair.size() == 2 ? pair[1].toInt(&ok) : -1;
+        if (!ok || width < 0 || width > 2000)
+            continue;
+        for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column) {
+            if (pair[0] != QLatin1String(kColumnNames[column]))
+                continue;
+            m_chosenColumns[static_cast<std::size_t>(column)] = width > 0;
+            if (width > 0) {
+                QScopedValueRollback fitting(m_fittingColumns, true);
+                setColumnWidth(column, std::max(width, kColumnMinimum));
+            }
+        }
+    }
+    layoutColumns();
 }
 
 void FileTable::sectionResized(int section, int, int newSize) {
@@ -393,6 +539,37 @@ void FileTable::contextMenuEvent(QContextMenuEvent *event) {
     event->accept();
 }
 
+// Home and End go to the first and last row (a row is the unit here, not a
+// cell); Shift extends the selection and Ctrl moves without selecting, as
+// for the arrows.
+QModelIndex FileTable::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd)
+        modifiers |= Qt::ControlModifier;
+    return QTableView::moveCursor(action, modifiers);
+}
+
+// The keyboard's row wears a frame, so the cursor shows where Ctrl+arrows
+// left it and on a selected row alike.
+void FileTable::paintEvent(QPaintEvent *event) {
+    QTableView::paintEvent(event);
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !hasFocus())
+        return;
+    QRect row = visualRect(m_model->index(current.row(), FileTableModel::nameColumn));
+    if (!row.isValid())
+        return;
+    row.setLeft(0);
+    row.setRight(viewport()->width() - 1);
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool selected = selectionModel()->isRowSelected(current.row(), {});
+    QPen pen(palette().color(selected ? QPalette::HighlightedText : QPalette::Highlight));
+    pen.setWidthF(1.5);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(row).adjusted(1.5, 1.5, -1.5, -1.5), 4, 4);
+}
+
 QMenu *FileTable::makeContextMenu(QWidget *parent) {
     const std::vector<FileEntry> selected = selectedEntries();
     FileContextMenu::Selection selection;
@@ -415,6 +592,7 @@ void FileTable::selectionChanged(const QItemSelection &selected, const QItemSele
     QTableView::selectionChanged(selected, deselected);
     if (m_updating)
         return;
+    m_pendingSelection.reset();
     pushSelection();
     followSelectionInPreview();
 }

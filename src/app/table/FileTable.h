@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTableView>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ namespace dromel {
 class FileTableModel;
 class Icons;
 class QuickLook;
+class ThumbnailLoader;
 
 // The file list of the browser window: the active tab's displayed entries in
 // four columns (name, kind, size, modified). It renders the store's notices
@@ -61,6 +63,19 @@ public:
     std::function<bool(ListCommand)> canRun;
 
     FileTableModel &fileModel() const { return *m_model; }
+    BrowserStore &store() const { return m_store; }
+    // The columns shown (the name always is) and their widths, as text, for
+    // the window's state file; unknown or damaged text changes nothing.
+    QString columnState() const;
+    void restoreColumnState(const QString &state);
+    bool isColumnChosen(int column) const { return m_chosenColumns.at(static_cast<std::size_t>(column)); }
+    void setColumnChosen(int column, bool shown);
+    // The header's menu of columns; the caller owns it.
+    QMenu *makeColumnsMenu(QWidget *parent);
+
+    // Shows thumbnails from `thumbnails` (which must outlive the table) for
+    // the rows on screen; null shows type icons only.
+    void setThumbnails(ThumbnailLoader *thumbnails);
     // The selected entries in list order.
     std::vector<FileEntry> selectedEntries() const;
     // The context menu for the current selection (the window's "more" button
@@ -80,6 +95,12 @@ public:
     // others through commandRequested.
     void run(ListCommand command);
 
+    // Selects the items at `paths` (bytes) in tab `tab` once its listing shows
+    // them, and scrolls the first into view: the folder just left after Up,
+    // the items a paste, a new folder or a rename made. A newer call replaces
+    // an older one; a listing that settles without them ends the wait.
+    void selectWhenListed(Uuid tab, std::set<std::string> paths);
+
 signals:
     void commandRequested(dromel::ListCommand command);
     void previewVisibilityChanged(bool visible);
@@ -93,6 +114,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
@@ -107,6 +130,9 @@ private:
     void headerClicked(int section);
     void sectionResized(int section, int oldSize, int newSize);
     void scrolled(int value);
+    void applyPendingSelection(bool settledCounts);
+    // Lets the thumbnail loader drop what is no longer on screen.
+    void keepVisibleThumbnails();
     void pushSelection();
     void followSelectionInPreview();
     std::optional<FileEntry> previewedEntry() const;
@@ -120,6 +146,8 @@ private:
     Icons &m_icons;
     FileTableModel *m_model;
     QuickLook *m_quickLook = nullptr;
+    ThumbnailLoader *m_thumbnails = nullptr;
+    std::array<bool, 4> m_chosenColumns{true, true, true, true};
     // Set while the table itself changes selection, scroll or sort indicator,
     // so those changes are not sent back to the store.
     bool m_updating = false;
@@ -130,6 +158,11 @@ private:
     // A click seen as press and as double-click toggles once (same time stamp).
     std::optional<quint64> m_lastControlClickTimestamp;
     bool m_swallowingClick = false;
+    struct PendingSelection {
+        Uuid tab;
+        std::set<std::string> paths;
+    };
+    std::optional<PendingSelection> m_pendingSelection;
     QString m_typedPrefix;
     QElapsedTimer m_typedAt;
 };

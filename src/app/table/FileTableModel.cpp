@@ -1,6 +1,7 @@
 #include "table/FileTableModel.h"
 
 #include "look/Icons.h"
+#include "look/ThumbnailLoader.h"
 
 namespace dromel {
 
@@ -90,8 +91,14 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return display(*entry, index.column());
-    case Qt::DecorationRole:
-        return index.column() == nameColumn ? QVariant(m_icons.forEntry(*entry)) : QVariant();
+    case Qt::DecorationRole: {
+        if (index.column() != nameColumn)
+            return {};
+        if (m_thumbnails)
+            if (QPixmap picture = m_thumbnails->thumbnail(*entry); !picture.isNull())
+                return picture;
+        return m_icons.forEntry(*entry);
+    }
     case Qt::ToolTipRole:
         return displayName(entry->url());
     case Qt::AccessibleTextRole: {

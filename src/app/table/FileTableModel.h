@@ -12,6 +12,7 @@
 namespace dromel {
 
 class Icons;
+class ThumbnailLoader;
 
 // The rows of the file list: the displayed entries of the active tab, in the
 // store's order (the store sorts and filters; no proxy model). Every cell is
@@ -43,6 +44,10 @@ public:
     const std::unordered_set<std::string> &cutPaths() const { return m_cutPaths; }
     bool isCut(const FileEntry &entry) const;
 
+    // Pictures of the files' contents in place of their type icons, where the
+    // loader has them; null for type icons only.
+    void setThumbnails(ThumbnailLoader *thumbnails) { m_thumbnails = thumbnails; }
+
     // The text of the kind column for an entry.
     QString kindText(const FileEntry &entry) const;
     static QString displayName(const std::string &name);
@@ -57,6 +62,7 @@ private:
     QVariant display(const FileEntry &entry, int column) const;
 
     Icons &m_icons;
+    ThumbnailLoader *m_thumbnails = nullptr;
     Localization m_texts;
     FileEntryList m_entries;
     // Direct pointers into m_entries' chunks, which it keeps alive: a row is

@@ -9,8 +9,10 @@
 #include "look/DromelTheme.h"
 #include "look/Icons.h"
 #include "look/MaterialHost.h"
+#include "look/ThumbnailLoader.h"
 #include "presentation/Localization.h"
 #include "sidebar/DirectorySidebar.h"
+#include "table/FileIconView.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/PathBar.h"
@@ -28,6 +30,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSplitter>
@@ -36,7 +39,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <set>
+#include <unordered_set>
 
 namespace dromel {
 
@@ -61,12 +66,17 @@ constexpr int kFilterWidth = 180;
 constexpr int kButtonSize = 26;
 // Below this width the kind column is hidden.
 constexpr int kNarrowWidth = 1020;
+// Twice the list's icon, so thumbnails stay sharp on doubled pixels.
+constexpr int kListThumbnailSide = 48;
+// The shared cache's normal size, which the peers make too.
+constexpr int kIconThumbnailSide = 128;
 
 } // namespace
 
 BrowserController::BrowserController(BrowserStore &store, std::string root, QWidget *parent)
     : QWidget(parent), m_store(store), m_root(std::move(root)), m_desktop(new DesktopActions(this)),
-      m_icons(std::make_unique<Icons>()) {
+      m_icons(std::make_unique<Icons>()), m_thumbnails(std::make_unique<ThumbnailLoader>(kListThumbnailSide)),
+      m_iconThumbnails(std::make_unique<ThumbnailLoader>(kIconThumbnailSide)) {
     buildActions();
     buildContent();
     buildSidebar();
@@ -101,6 +111,9 @@ void BrowserController::buildActions() {
     Actions &a = m_actions;
     a.newTab = make(TextKey::newTab, {QKeySequence(Qt::CTRL | Qt::Key_T)}, &BrowserController::newTab);
     a.closeTab = make(TextKey::closeTab, {QKeySequence(Qt::CTRL | Qt::Key_W)}, &BrowserController::closeTab);
+    a.reopenTab = make(TextKey::reopenClosedTab, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
+                       &BrowserController::reopenClosedTab);
+    a.reopenTab->setEnabled(false);
     a.open = make(TextKey::open, {QKeySequence(Qt::CTRL | Qt::Key_O)}, &BrowserController::openSelected);
     a.openInNewTab = make(TextKey::openInNewTab, {}, &BrowserController::openInNewTab);
     a.preview = make(TextKey::preview, {}, &BrowserController::preview);
@@ -156,8 +169,33 @@ void BrowserController::buildActions() {
     a.toggleHidden->setCheckable(true);
     a.preferences = make(TextKey::settingsMenu, {QKeySequence(Qt::CTRL | Qt::Key_Comma)},
                          &BrowserController::preferences);
+    a.viewAsList =
+        make(TextKey::viewAsList, {QKeySequence(Qt::CTRL | Qt::Key_1)}, [this] { setShowsIcons(false); });
+    a.viewAsIcons =
+        make(TextKey::viewAsIcons, {QKeySequence(Qt::CTRL | Qt::Key_2)}, [this] { setShowsIcons(true); });
+    a.viewAsIcons->setCheckable(true);
     for (QAction *action : findChildren<QAction *>())
         addAction(action);
+}
+
+bool BrowserController::showsIcons() const {
+    return m_iconTabs.contains(m_store.activeID().text());
+}
+
+void BrowserController::setShowsIcons(bool icons) {
+    if (icons)
+        m_iconTabs.insert(m_store.activeID().text());
+    else
+        m_iconTabs.erase(m_store.activeID().text());
+    const bool focused = m_table->hasFocus() || m_iconView->hasFocus();
+    m_table->fileModel().setThumbnails(icons ? m_iconThumbnails.get() : m_thumbnails.get());
+    m_iconView->setVisible(icons);
+    m_table->setVisible(!icons);
+    m_actions.viewAsIcons->setChecked(icons);
+    if (focused)
+        (icons ? static_cast<QWidget *>(m_iconView) : m_table)->setFocus(Qt::OtherFocusReason);
+    if (icons && m_table->currentIndex().isValid())
+        m_iconView->scrollTo(m_table->currentIndex());
 }
 
 QToolButton *BrowserController::toolButton(QAction *action) {
@@ -214,8 +252,13 @@ void BrowserController::buildContent() {
     auto *listLayout = new QGridLayout(listArea);
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_table = new FileTable(m_store, *m_icons, listArea);
+    m_table->setThumbnails(m_thumbnails.get());
     m_table->setAccessibleName(text(TextKey::fileList));
     m_table->setFrameShape(QFrame::NoFrame);
+    m_iconView = new FileIconView(*m_table, listArea);
+    m_iconView->setThumbnails(m_iconThumbnails.get());
+    m_iconView->hide();
+    listLayout->addWidget(m_iconView, 0, 0);
     m_emptyLabel = new QLabel(listArea);
     m_emptyLabel->setAlignment(Qt::AlignCenter);
     m_emptyLabel->setForegroundRole(QPalette::PlaceholderText);
@@ -249,13 +292,26 @@ void BrowserController::buildContent() {
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({kSidebarMinimum, 1000});
 
+    // The tabs have a row of their own under the toolbar, as in browsers and
+    // the peers, so the path bar keeps the toolbar's width; it shows once
+    // there are two tabs.
+    m_tabRow = new QWidget(this);
+    auto *tabLayout = new QHBoxLayout(m_tabRow);
+    tabLayout->setContentsMargins(8, 2, 8, 0);
+    tabLayout->setSpacing(0);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_splitter);
+    layout->setSpacing(0);
+    layout->addWidget(m_tabRow);
+    layout->addWidget(m_splitter, 1);
 
-    m_tabStrip = new TabStrip(this);
+    m_tabStrip = new TabStrip(m_tabRow);
+    m_tabStrip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tabLayout->addWidget(m_tabStrip, 1);
+    m_tabRow->hide();
     connect(m_tabStrip, &TabStrip::tabClicked, this, [this](Uuid id) { m_store.switchTab(id); });
-    connect(m_tabStrip, &TabStrip::closeClicked, this, [this](Uuid id) { m_store.closeTab(id); });
+    connect(m_tabStrip, &TabStrip::closeClicked, this, &BrowserController::closeTabRemembered);
+    connect(m_tabStrip, &TabStrip::menuRequested, this, &BrowserController::showTabMenu);
     connect(m_tabStrip, &TabStrip::moveRequested, this,
             [this](Uuid id, int position) { m_store.moveTab(id, static_cast<std::size_t>(position)); });
 
@@ -305,14 +361,12 @@ void BrowserController::installToolbar(QMainWindow *window) {
 
     for (QAction *action : {m_actions.back, m_actions.forward, m_actions.up, m_actions.refresh})
         m_toolbar->addWidget(toolButton(action));
-    m_toolbar->addSeparator();
-    m_tabStrip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_toolbar->addWidget(m_tabStrip);
     m_toolbar->addWidget(toolButton(m_toolNewTab));
     m_toolbar->addSeparator();
     m_toolbar->addWidget(m_pathBar);
     m_toolbar->addWidget(toolButton(m_toolEditPath));
     m_toolbar->addWidget(m_filter);
+    m_toolbar->addWidget(toolButton(m_actions.viewAsIcons));
     m_toolbar->addWidget(toolButton(m_actions.preview));
     m_moreButton = toolButton(m_toolMore);
     connect(m_toolMore, &QAction::triggered, this, &BrowserController::showMoreMenu);
@@ -337,6 +391,7 @@ void BrowserController::applySymbols() {
     m_toolEditPath->setIcon(Symbols::icon(Symbol::editPath, colours));
     m_toolMore->setIcon(Symbols::icon(Symbol::more, colours));
     m_toolSettings->setIcon(Symbols::icon(Symbol::settings, colours));
+    m_actions.viewAsIcons->setIcon(Symbols::icon(Symbol::icons, colours));
 }
 
 void BrowserController::buildSidebar() {
@@ -353,6 +408,15 @@ void BrowserController::buildSidebar() {
         for (const BrowserTab &tab : m_store.tabs())
             folders.insert(tab.url());
         m_store.invalidateDirectories(folders);
+    };
+    // Folders where a volume is mounted carry the mounted emblem in the list.
+    m_directorySidebar->onVolumesListed = [this](const std::vector<MountedVolume> &volumes) {
+        std::unordered_set<std::string> mountPoints;
+        for (const MountedVolume &volume : volumes)
+            if (volume.url != "/")
+                mountPoints.insert(Location::standardized(volume.url));
+        m_icons->setMountPoints(std::move(mountPoints));
+        m_table->viewport()->update();
     };
     setSidebar(m_directorySidebar);
 }
@@ -418,6 +482,9 @@ void BrowserController::render(BrowserStore::Change change) {
     if (signature != m_lastTabSignature) {
         m_tabStrip->showTabs(m_store.tabs(), m_store.activeID());
         m_lastTabSignature = signature;
+        m_tabRow->setVisible(m_store.tabs().size() >= 2 || m_alwaysShowTabs);
+        if (showsIcons() != m_iconView->isVisibleTo(this))
+            setShowsIcons(showsIcons());
     }
 
     m_actions.back->setEnabled(tab.history.back().has_value());
@@ -528,7 +595,68 @@ void BrowserController::newTab() {
 }
 
 void BrowserController::closeTab() {
-    m_store.closeTab(m_store.activeID());
+    closeTabRemembered(m_store.activeID());
+}
+
+void BrowserController::closeTabRemembered(Uuid id) {
+    constexpr std::size_t kRemembered = 20;
+    const std::size_t before = m_store.tabs().size();
+    std::string folder;
+    for (const BrowserTab &tab : m_store.tabs())
+        if (tab.id == id)
+            folder = tab.url();
+    m_store.closeTab(id);
+    if (folder.empty() || m_store.tabs().size() == before)
+        return;
+    m_closedTabs.push_back(folder);
+    if (m_closedTabs.size() > kRemembered)
+        m_closedTabs.erase(m_closedTabs.begin());
+    m_actions.reopenTab->setEnabled(true);
+}
+
+void BrowserController::reopenClosedTab() {
+    if (m_closedTabs.empty())
+        return;
+    const std::string folder = m_closedTabs.back();
+    m_closedTabs.pop_back();
+    m_actions.reopenTab->setEnabled(!m_closedTabs.empty());
+    m_store.addTab(folder);
+}
+
+void BrowserController::showTabMenu(Uuid id, QPoint at) {
+    std::vector<Uuid> ids;
+    for (const BrowserTab &tab : m_store.tabs())
+        ids.push_back(tab.id);
+    const auto position = std::find(ids.begin(), ids.end(), id);
+    if (position == ids.end())
+        return;
+    std::string folder;
+    for (const BrowserTab &tab : m_store.tabs())
+        if (tab.id == id)
+            folder = tab.url();
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<BrowserController> self(this);
+    const auto closeAll = [self](std::vector<Uuid> doomed) {
+        for (const Uuid &each : doomed)
+            if (self)
+                self->closeTabRemembered(each);
+    };
+    menu->addAction(text(TextKey::duplicateTab), this, [this, folder] { m_store.addTab(folder); });
+    menu->addSeparator();
+    menu->addAction(text(TextKey::closeTab), this, [this, id] { closeTabRemembered(id); });
+    std::vector<Uuid> others = ids;
+    others.erase(others.begin() + (position - ids.begin()));
+    QAction *closeOthers =
+        menu->addAction(text(TextKey::closeOtherTabs), this, [closeAll, others] { closeAll(others); });
+    closeOthers->setEnabled(!others.empty());
+    const std::vector<Uuid> right(position + 1, ids.end());
+    QAction *closeRight =
+        menu->addAction(text(TextKey::closeTabsToRight), this, [closeAll, right] { closeAll(right); });
+    closeRight->setEnabled(!right.empty());
+    menu->addSeparator();
+    menu->addAction(m_actions.reopenTab);
+    menu->popup(at);
 }
 
 void BrowserController::openSelected() {
@@ -585,7 +713,12 @@ void BrowserController::forward() {
 }
 
 void BrowserController::up() {
+    // The folder just left is selected in its parent, as the peers do.
+    const std::string child = m_store.current().url();
+    const Uuid tab = m_store.activeID();
     m_store.goUp();
+    if (m_store.current().url() != child)
+        m_table->selectWhenListed(tab, {child});
 }
 
 void BrowserController::refresh() {
@@ -702,5 +835,10 @@ void BrowserController::resizeEvent(QResizeEvent *event) {
 }
 
 void BrowserController::adaptToWidth() {}
+
+void BrowserController::setAlwaysShowTabs(bool always) {
+    m_alwaysShowTabs = always;
+    m_tabRow->setVisible(m_store.tabs().size() >= 2 || always);
+}
 
 } // namespace dromel

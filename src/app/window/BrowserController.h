@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 class QAction;
 class QKeyEvent;
@@ -28,12 +30,14 @@ namespace dromel {
 class DesktopActions;
 class DirectorySidebar;
 class FileCommandController;
+class FileIconView;
 class FileTable;
 class Icons;
 class ListingOrderer;
 class LocalDirectoryReader;
 class PathBar;
 class TabStrip;
+class ThumbnailLoader;
 
 // The main window's content: a splitter with the sidebar pane and the content
 // area (error row, file list, empty label, status line), and the toolbar
@@ -46,13 +50,15 @@ class BrowserController : public QWidget {
 public:
     // The commands the menus and keys reach; owned by the controller.
     struct Actions {
-        QAction *newTab, *closeTab, *open, *openInNewTab, *preview, *reveal;
+        QAction *newTab, *closeTab, *reopenTab, *open, *openInNewTab, *preview, *reveal;
         // File commands: disabled until the file commands exist.
         QAction *newFolder, *rename, *trash, *operations;
         // Edit commands act on the focused text field, else on the list.
         QAction *undo, *cut, *copy, *paste, *selectAll, *copyPath;
         QAction *back, *forward, *up, *editPath, *focusFilter, *refresh, *toggleHidden;
         QAction *preferences;
+        // The list or the icon view (Ctrl+1, Ctrl+2), per tab.
+        QAction *viewAsList, *viewAsIcons;
     };
 
     // `root` is the base folder the sidebar's tree starts at.
@@ -71,6 +77,9 @@ public:
     FileCommandController *fileCommands() const { return m_fileCommands; }
     void setFileCommands(FileCommandController *commands);
     FileTable *table() const { return m_table; }
+    FileIconView *iconView() const { return m_iconView; }
+    bool showsIcons() const;
+    void setShowsIcons(bool icons);
     DesktopActions &desktop() const { return *m_desktop; }
     // Opens the settings window (set by the application).
     std::function<void()> onPreferences;
@@ -83,6 +92,9 @@ public:
     // Views, for the application and for tests.
     PathBar *pathBar() const { return m_pathBar; }
     TabStrip *tabStrip() const { return m_tabStrip; }
+    // The row that holds the tabs; shown with two tabs or more, or always.
+    QWidget *tabRow() const { return m_tabRow; }
+    void setAlwaysShowTabs(bool always);
     QLineEdit *filterField() const { return m_filter; }
     QLabel *statusLabel() const { return m_status; }
     QWidget *errorRow() const { return m_errorRow; }
@@ -98,6 +110,8 @@ public:
 public slots:
     void newTab();
     void closeTab();
+    // Opens the most recently closed tab again, on the folder it showed.
+    void reopenClosedTab();
     void openSelected();
     void openInNewTab();
     void preview();
@@ -137,6 +151,9 @@ private:
     void runCommand(ListCommand command);
     static bool canRun(ListCommand command);
     void showMoreMenu();
+    // Closes a tab, remembering its folder for reopenClosedTab.
+    void closeTabRemembered(Uuid id);
+    void showTabMenu(Uuid id, QPoint at);
     void pathSubmitted(const QString &text);
     void closePathEditor();
     bool hasTextFocus() const;
@@ -149,6 +166,8 @@ private:
     Actions m_actions{};
     DesktopActions *m_desktop;
     std::unique_ptr<Icons> m_icons;
+    std::unique_ptr<ThumbnailLoader> m_thumbnails;
+    std::unique_ptr<ThumbnailLoader> m_iconThumbnails;
     // The sidebar reads and orders on services of its own; they outlive it.
     std::unique_ptr<LocalDirectoryReader> m_sidebarReader;
     std::unique_ptr<ListingOrderer> m_sidebarOrderer;
@@ -160,10 +179,14 @@ private:
     QVBoxLayout *m_sidebarLayout = nullptr;
     QWidget *m_sidebar = nullptr;
     QToolBar *m_toolbar = nullptr;
+    QWidget *m_tabRow = nullptr;
     TabStrip *m_tabStrip = nullptr;
     PathBar *m_pathBar = nullptr;
     QLineEdit *m_filter = nullptr;
     FileTable *m_table = nullptr;
+    FileIconView *m_iconView = nullptr;
+    // Tabs shown as icons (by id); the others as the list.
+    std::set<std::string> m_iconTabs;
     QWidget *m_errorRow = nullptr;
     QLabel *m_errorLabel = nullptr;
     QToolButton *m_dismissButton = nullptr;
@@ -177,6 +200,8 @@ private:
     QAction *m_toolSettings = nullptr;
 
     bool m_updating = false;
+    bool m_alwaysShowTabs = false;
+    std::vector<std::string> m_closedTabs; // folders, the latest last
     std::string m_lastTabSignature;
     std::optional<Uuid> m_renderedTab;
 };

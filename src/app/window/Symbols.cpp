@@ -41,7 +41,14 @@ Drawing drawing(Symbol symbol) {
                                         "M3.6 12.4 L4.9 11.1 M11.1 4.9 L12.4 3.6' " +
                                         stroke + "/><circle cx='8' cy='8' r='4.4' " + stroke + "/>";
     static const std::string dismiss = std::string("<path d='M4 4 L12 12 M12 4 L4 12' ") + stroke + "/>";
+    static const std::string icons = std::string("<rect x='2.5' y='2.5' width='4.5' height='4.5' rx='1' ") +
+                                     stroke + "/><rect x='9' y='2.5' width='4.5' height='4.5' rx='1' " +
+                                     stroke + "/><rect x='2.5' y='9' width='4.5' height='4.5' rx='1' " +
+                                     stroke + "/><rect x='9' y='9' width='4.5' height='4.5' rx='1' " +
+                                     stroke + "/>";
     switch (symbol) {
+    case Symbol::icons:
+        return {"view-list-icons", icons.c_str()};
     case Symbol::back:
         return {"go-previous", back.c_str()};
     case Symbol::forward:

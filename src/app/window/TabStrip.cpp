@@ -5,6 +5,7 @@
 #include "window/Symbols.h"
 
 #include <QAbstractButton>
+#include <QContextMenuEvent>
 #include <QIcon>
 #include <QMouseEvent>
 #include <QStyle>
@@ -129,6 +130,14 @@ QSize TabStrip::tabSizeHint(int index) const {
 
 QSize TabStrip::minimumTabSizeHint(int index) const {
     return tabSizeHint(index);
+}
+
+void TabStrip::contextMenuEvent(QContextMenuEvent *event) {
+    const int index = tabAt(event->pos());
+    if (index < 0)
+        return;
+    emit menuRequested(idAt(index), event->globalPos());
+    event->accept();
 }
 
 void TabStrip::mouseReleaseEvent(QMouseEvent *event) {

@@ -33,12 +33,15 @@ signals:
     void closeClicked(dromel::Uuid id);
     // The user dragged the tab to `position`.
     void moveRequested(dromel::Uuid id, int position);
+    // A right click (or the menu key) on a tab.
+    void menuRequested(dromel::Uuid id, QPoint globalPosition);
 
 protected:
     QSize tabSizeHint(int index) const override;
     QSize minimumTabSizeHint(int index) const override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     QToolButton *makeCloseButton();

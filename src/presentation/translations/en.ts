@@ -311,6 +311,42 @@
         <source>Close “%1”</source>
         <translation>Close “%1”</translation>
     </message>
+    <message id="closeOtherTabs">
+        <source>Close Other Tabs</source>
+        <translation>Close Other Tabs</translation>
+    </message>
+    <message id="closeTabsToRight">
+        <source>Close Tabs to the Right</source>
+        <translation>Close Tabs to the Right</translation>
+    </message>
+    <message id="duplicateTab">
+        <source>Duplicate Tab</source>
+        <translation>Duplicate Tab</translation>
+    </message>
+    <message id="reopenClosedTab">
+        <source>Reopen Closed Tab</source>
+        <translation>Reopen Closed Tab</translation>
+    </message>
+    <message id="alwaysShowTabs">
+        <source>Always show the tab bar</source>
+        <translation>Always show the tab bar</translation>
+    </message>
+    <message id="closeWindow">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="columnsMenu">
+        <source>Columns</source>
+        <translation>Columns</translation>
+    </message>
+    <message id="viewAsList">
+        <source>List</source>
+        <translation>List</translation>
+    </message>
+    <message id="viewAsIcons">
+        <source>Icons</source>
+        <translation>Icons</translation>
+    </message>
     <message id="statusFiltered">
         <source>%1 shown of %2</source>
         <translation>%1 shown of %2</translation>

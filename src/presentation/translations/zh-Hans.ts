@@ -311,6 +311,42 @@
         <source>Close “%1”</source>
         <translation>关闭“%1”</translation>
     </message>
+    <message id="closeOtherTabs">
+        <source>Close Other Tabs</source>
+        <translation>关闭其他标签页</translation>
+    </message>
+    <message id="closeTabsToRight">
+        <source>Close Tabs to the Right</source>
+        <translation>关闭右侧的标签页</translation>
+    </message>
+    <message id="duplicateTab">
+        <source>Duplicate Tab</source>
+        <translation>复制标签页</translation>
+    </message>
+    <message id="reopenClosedTab">
+        <source>Reopen Closed Tab</source>
+        <translation>重新打开关闭的标签页</translation>
+    </message>
+    <message id="alwaysShowTabs">
+        <source>Always show the tab bar</source>
+        <translation>始终显示标签栏</translation>
+    </message>
+    <message id="closeWindow">
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message id="columnsMenu">
+        <source>Columns</source>
+        <translation>列</translation>
+    </message>
+    <message id="viewAsList">
+        <source>List</source>
+        <translation>列表</translation>
+    </message>
+    <message id="viewAsIcons">
+        <source>Icons</source>
+        <translation>图标</translation>
+    </message>
     <message id="statusFiltered">
         <source>%1 shown of %2</source>
         <translation>显示 %1，共 %2</translation>

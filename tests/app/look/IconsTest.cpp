@@ -82,3 +82,35 @@ TEST_F(IconsTest, FilesTakeTheirMimeTypesIconAndLinksCarryTheEmblem) {
               render(Icons::named(QStringLiteral("user-home"))))
         << "well-known folders have their own icons";
 }
+
+TEST_F(IconsTest, AnInstalledThemeGivesEachTypeItsOwnIcon) {
+    QIcon::setThemeName(QStringLiteral("breeze"));
+    if (QIcon::fromTheme(QStringLiteral("application-pdf")).isNull())
+        GTEST_SKIP() << "breeze-icon-theme is not installed";
+    Icons icons;
+    const struct {
+        const char *name;
+        const char *kind;
+        const char *icon;
+    } types[] = {
+        {"report.pdf", "PDF document", "application-pdf"},
+        {"main.cpp", "C++ source code", "text-x-c++src"},
+        {"notes.txt", "plain text document", "text-plain"},
+        {"song.mp3", "MP3 audio", "audio-mpeg"},
+        {"archive.tar.gz", "Tar archive (gzip-compressed)", "application-x-compressed-tar"},
+        {"unknown.qqq", "File", "text-x-generic"},
+    };
+    for (const auto &type : types) {
+        const QIcon expected = QIcon::fromTheme(QString::fromLatin1(type.icon));
+        ASSERT_FALSE(expected.isNull()) << type.icon;
+        EXPECT_EQ(render(icons.forEntry(file("/data", type.name, type.kind))), render(expected)) << type.name;
+    }
+    EXPECT_NE(render(icons.forEntry(file("/data", "report.pdf", "PDF document"))),
+              render(icons.forEntry(file("/data", "main.cpp", "C++ source code"))));
+
+    const QImage plain = render(icons.forEntry(folder("/data/disk")));
+    icons.setMountPoints({"/data/disk"});
+    const QImage mounted = render(icons.forEntry(folder("/data/disk")));
+    EXPECT_NE(mounted, plain) << "a mount point carries an emblem";
+    EXPECT_EQ(mounted.copy(16, 0, 16, 16), plain.copy(16, 0, 16, 16)) << "in the lower left quarter only";
+}

@@ -268,3 +268,76 @@ TEST_F(FileTableTest, NamesThatAreNotUtf8ShowReplacementCharactersAndKeepTheirBy
     ASSERT_EQ(table->selectedEntries().size(), 1u);
     EXPECT_EQ(table->selectedEntries().front().url(), tree.path(raw));
 }
+
+TEST_F(FileTableTest, HomeEndAndPageKeysMoveTheCursorShiftExtendsControlOnlyMoves) {
+    for (int i = 0; i < 60; ++i)
+        tree.writeFile("f" + std::to_string(100 + i));
+    open({tree.root()});
+    click(rowOf("f110"));
+    key(Qt::Key_End);
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"f159"});
+    EXPECT_EQ(table->currentIndex().row(), 59);
+    key(Qt::Key_Home);
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"f100"});
+    key(Qt::Key_PageDown);
+    const int page = table->currentIndex().row();
+    EXPECT_GT(page, 5);
+    EXPECT_EQ(selectedNames(), std::set<std::string>{nameAt(page)});
+    key(Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(selectedNames().size(), static_cast<std::size_t>(page + 1)) << "Shift+Home extends to the top";
+    key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(table->currentIndex().row(), 59);
+    EXPECT_EQ(selectedNames().size(), static_cast<std::size_t>(page + 1))
+        << "Ctrl+End moves, selects nothing";
+    key(Qt::Key_PageUp, Qt::ShiftModifier);
+    EXPECT_TRUE(selectedNames().contains("f159"));
+    EXPECT_FALSE(selectedNames().contains("f100")) << "Shift extends from the anchor, not the old range";
+}
+
+TEST_F(FileTableTest, ItemsAskedForAreSelectedAndScrolledIntoViewOnceListed) {
+    for (int i = 0; i < 200; ++i)
+        tree.writeFile("item" + std::to_string(1000 + i));
+    const std::string child = tree.makeFolder("zz-child");
+    open({child});
+    // What the window does for Up: the folder left behind is selected in its parent.
+    const Uuid tab = store->activeID();
+    store->goUp();
+    table->selectWhenListed(tab, {child});
+    ASSERT_TRUE(waitUntil([&] { return selectedNames() == std::set<std::string>{"zz-child"}; }));
+    EXPECT_EQ(nameAt(table->currentIndex().row()), "zz-child");
+    EXPECT_TRUE(table->viewport()->rect().contains(centreOf(rowOf("zz-child")))) << "scrolled into view";
+
+    // What a paste or a new folder does: the new items, listed after the folder reloads.
+    table->selectWhenListed(tab, {tree.path("item1001"), tree.path("new-a"), tree.path("new-b")});
+    tree.writeFile("new-a");
+    tree.writeFile("new-b");
+    store->invalidateDirectories({tree.root()});
+    ASSERT_TRUE(waitUntil([&] {
+        return selectedNames() == std::set<std::string>{"item1001", "new-a", "new-b"};
+    }));
+    EXPECT_EQ(nameAt(table->currentIndex().row()), "item1001");
+}
+
+TEST_F(FileTableTest, TheHeaderMenuChoosesColumnsAndTheirStateComesBack) {
+    tree.writeFile("a");
+    open({tree.root()});
+    std::unique_ptr<QMenu> menu(table->makeColumnsMenu(nullptr));
+    const QList<QAction *> items = menu->actions();
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_FALSE(items[0]->isEnabled()) << "the name is always shown";
+    items[FileTableModel::sizeColumn]->setChecked(false);
+    EXPECT_TRUE(table->isColumnHidden(FileTableModel::sizeColumn));
+    table->setColumnWidth(FileTableModel::modifiedColumn, 210);
+    const QString state = table->columnState();
+    EXPECT_EQ(state, "kind=170,size=0,modified=210");
+
+    table = nullptr;
+    window.reset();
+    open({tree.root()});
+    EXPECT_FALSE(table->isColumnHidden(FileTableModel::sizeColumn));
+    table->restoreColumnState(state);
+    EXPECT_TRUE(table->isColumnHidden(FileTableModel::sizeColumn));
+    EXPECT_EQ(table->columnWidth(FileTableModel::modifiedColumn), 210);
+    table->restoreColumnState("size=oops,kind=-4,bogus");
+    EXPECT_TRUE(table->isColumnHidden(FileTableModel::sizeColumn)) << "damaged text changes nothing";
+}
