@@ -35,6 +35,8 @@ public:
     // Throws OperationProblem(journal) for database failures; a failed save
     // leaves the task's previous row in place.
     void save(const FileOperationTask &task) const;
+    // Deletes the task's row; nothing when there is none. Throws like save.
+    void remove(const Uuid &id) const;
     // Most recently written first. Unfinished tasks come back as needsReview;
     // of the finished ones only the newest 200 are returned (all stay in the
     // file). A row that no longer decodes fails the whole load

@@ -82,6 +82,9 @@ public:
     // Resubmits the sources of a finished, not completed task that have no
     // succeeded or skipped result. Undo tasks are not retried.
     void retry(Uuid id, Submitted done = {});
+    // Takes a finished or reviewed task off the list and out of the journal,
+    // for good. `done` gets whether it went; a failed delete puts it back.
+    void dismiss(Uuid id, std::function<void(bool)> done = {});
     // Submits the reverse of the last undoable task.
     void undoLast(Submitted done = {});
     bool canUndo() const;

@@ -69,9 +69,11 @@ TEST_F(FileCommandControllerTest, CopyAndCutPasteIntoAnotherFolder) {
     EXPECT_EQ(marked, std::unordered_set<std::string>{tree.path("a/one.txt")});
     contents = FileClipboard::decodeFiles(*QApplication::clipboard()->mimeData());
     ASSERT_TRUE(contents && contents->cut);
+    // Pasted where it was cut, the item stays and stays cut; no task.
+    commands->paste();
     ASSERT_TRUE(visit(tree.path("b")));
     commands->paste();
-    ASSERT_TRUE(allFinished(2));
+    ASSERT_TRUE(allFinished(2)) << "the paste into its own folder made a task";
     EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
     EXPECT_EQ(newest().request.sourceVersions().size(), 1u); // captured at the cut
     EXPECT_EQ(newest().phase, OperationPhase::completed);
@@ -113,8 +115,9 @@ TEST_F(FileCommandControllerTest, PasteIntoTheSameFolderAsksAndKeepsBoth) {
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(sheet->text(), text(TextKey::conflictTitle));
     EXPECT_TRUE(sheet->informativeText().contains(QString::fromStdString(tree.path("a/one.txt"))));
-    EXPECT_TRUE(sheet->informativeText().endsWith("\n\n" + text(TextKey::replaceNote)));
-    // The same object: it cannot replace itself.
+    // The same object: it cannot replace itself, and the sheet does not speak of replacing.
+    EXPECT_TRUE(sheet->informativeText().endsWith("\n\n" + text(TextKey::replaceFolderNote)));
+    EXPECT_FALSE(sheet->informativeText().contains(text(TextKey::replaceNote)));
     EXPECT_EQ(buttonTexts(sheet),
               (QStringList{text(TextKey::keepBoth), text(TextKey::skip), text(TextKey::cancel)}));
     ASSERT_TRUE(sheet->checkBox());
