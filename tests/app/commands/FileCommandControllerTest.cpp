@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -221,6 +223,11 @@ TEST_F(FileCommandControllerTest, NewFolderRefusedAndCreated) {
     }
     EXPECT_TRUE(service().tasks().empty());
 
+    // A name of 256 bytes is refused as too long, with the limit.
+    commands->commitRename(tree.path("a/one.txt"), std::string(256, 'n'), {});
+    EXPECT_EQ(errorText(), Localization::current().format(TextKey::nameTooLong, 256, 255).toStdString());
+    EXPECT_TRUE(service().tasks().empty());
+
     commands->newFolder();
     ASSERT_TRUE(waitUntil([&] {
         for (auto *d : window->findChildren<NewFolderDialog *>())
@@ -332,4 +339,45 @@ TEST_F(FileCommandControllerTest, ADropWhoseListedIdentityChangedIsRefused) {
     EXPECT_TRUE(waitUntil([&] { return !errorText().empty(); }));
     EXPECT_TRUE(service().tasks().empty());
     EXPECT_TRUE(exists(tree.path("a/one.txt")));
+}
+
+// Text in Nautilus's clipboard form can come from any program or web page:
+// it is still read, but nothing moves before the user has seen what and from where.
+TEST_F(FileCommandControllerTest, APasteFromPlainTextAsksFirst) {
+    auto text = std::make_unique<QMimeData>();
+    text->setText(QString::fromUtf8("x-special/nautilus-clipboard\ncut\n") +
+                  QString::fromLatin1(FileClipboard::urlOf(tree.path("a/one.txt"))) + "\n");
+    QApplication::clipboard()->setMimeData(text.release());
+    ASSERT_TRUE(visit(tree.path("b")));
+    ASSERT_TRUE(commands->canPaste());
+    commands->paste();
+    QMessageBox *question = waitForSheet();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->text(), dromel::test::text(TextKey::plainPasteTitle));
+    EXPECT_TRUE(question->informativeText().contains("one.txt"));
+    EXPECT_TRUE(question->informativeText().contains(QString::fromStdString(tree.path("a"))));
+    press(question, TextKey::cancel);
+    EXPECT_TRUE(waitUntil([&] { return sheet() == nullptr; }));
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+
+    commands->paste();
+    question = waitForSheet();
+    ASSERT_TRUE(question);
+    press(question, TextKey::pasteAnyway);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
+    EXPECT_EQ(tree.readFile("b/one.txt"), "1");
+}
+
+// A second window on the same journal runs no task: the first one holds it.
+TEST_F(FileCommandControllerTest, ASecondControllerOnTheJournalIsReadOnly) {
+    EXPECT_FALSE(commands->journalInUse());
+    QWidget other;
+    other.show();
+    FileCommandController second(*store, tree.path("state/operations.sqlite"), &other);
+    EXPECT_TRUE(second.journalInUse());
+    EXPECT_FALSE(second.ready());
+    ASSERT_TRUE(second.banner());
+    EXPECT_TRUE(second.banner()->isVisible());
+    EXPECT_EQ(second.banner()->label()->text(), dromel::test::text(TextKey::journalInUse));
 }
