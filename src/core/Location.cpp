@@ -88,17 +88,27 @@ static bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Both "file:///path" (empty or "localhost" authority) and RFC 8089's
+// "file:/path" are taken. An escaped "/" would let one name climb out of its
+// folder once decoded, and an escaped NUL would cut the path short, so both
+// refuse the URL, as GLib does.
 std::optional<std::string> pathFromFileURL(std::string_view url) {
-    if (url.size() < 7 || !equalsIgnoringCase(url.substr(0, 7), "file://"))
+    if (url.size() < 6 || !equalsIgnoringCase(url.substr(0, 5), "file:"))
         return std::nullopt;
-    std::string_view rest = url.substr(7);
-    const std::size_t slash = rest.find('/');
-    if (slash == std::string_view::npos)
+    std::string_view rest = url.substr(5);
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        const std::size_t slash = rest.find('/');
+        if (slash == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view host = rest.substr(0, slash);
+        if (!host.empty() && !equalsIgnoringCase(host, "localhost"))
+            return std::nullopt;
+        rest.remove_prefix(slash);
+    } else if (!rest.starts_with('/')) {
         return std::nullopt;
-    const std::string_view host = rest.substr(0, slash);
-    if (!host.empty() && !equalsIgnoringCase(host, "localhost"))
-        return std::nullopt;
-    const std::string_view encoded = rest.substr(slash);
+    }
+    const std::string_view encoded = rest;
     std::string path;
     path.reserve(encoded.size());
     for (std::size_t i = 0; i < encoded.size(); ++i) {
@@ -111,7 +121,7 @@ std::optional<std::string> pathFromFileURL(std::string_view url) {
             if (high < 0 || low < 0)
                 return std::nullopt;
             const char byte = static_cast<char>(high * 16 + low);
-            if (byte == '\0')
+            if (byte == '\0' || byte == '/')
                 return std::nullopt;
             path += byte;
             i += 2;

@@ -23,8 +23,9 @@ std::optional<std::string> percentDecoded(std::string_view text);
 // percent-encoded; a folder URL ends in "/".
 std::string fileURL(std::string_view path, bool isFolder);
 
-// The standardized path of a file URL, or nothing for another scheme, a host
-// other than empty or "localhost", a bad escape, a NUL byte, a query or fragment.
+// The standardized path of a file URL ("file:///p", "file://localhost/p" or
+// "file:/p"), or nothing for another scheme, another host, a bad escape, an
+// escaped "/" or NUL, a query or fragment.
 std::optional<std::string> pathFromFileURL(std::string_view url);
 
 std::string lastComponent(std::string_view path);

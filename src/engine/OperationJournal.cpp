@@ -197,6 +197,18 @@ void OperationJournal::save(const FileOperationTask &task) const {
     });
 }
 
+void OperationJournal::remove(const Uuid &id) const {
+    const std::string text = id.text();
+    withDatabase(m_path, [&](sqlite3 *db) {
+        const Statement statement = prepare(db, "DELETE FROM operations WHERE id=?;", m_path);
+        if (::sqlite3_bind_text(statement.get(), 1, text.c_str(), static_cast<int>(text.size()),
+                                SQLITE_TRANSIENT) != SQLITE_OK ||
+            ::sqlite3_step(statement.get()) != SQLITE_DONE)
+            fail(db, m_path, true);
+        return 0;
+    });
+}
+
 std::vector<FileOperationTask> OperationJournal::load() const {
     return withDatabase(m_path, [&](sqlite3 *db) {
         prune(db, now());

@@ -41,6 +41,8 @@ public:
     // Throws OperationProblem(journal) for database failures; a failed save
     // leaves the task's previous row in place.
     void save(const FileOperationTask &task) const;
+    // Deletes the task's row; nothing when there is none. Throws like save.
+    void remove(const Uuid &id) const;
     // Most recently written first. First prunes finished tasks older than
     // kFinishedDays, and those beyond the newest kFinishedKept that are not
     // in review, without decoding them. Unfinished tasks come back as

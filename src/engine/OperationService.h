@@ -94,6 +94,9 @@ public:
     void cleanUp(Uuid id, CleanedUp done = {});
     // True for a task in review that still has stages to clean up.
     bool canCleanUp(const Uuid &id) const;
+    // Takes a finished or reviewed task off the list and out of the journal,
+    // for good. `done` gets whether it went; a failed delete puts it back.
+    void dismiss(Uuid id, std::function<void(bool)> done = {});
     // Submits the reverse of the last undoable task.
     void undoLast(Submitted done = {});
     bool canUndo() const;

@@ -140,12 +140,34 @@ namespace dromel {
     X(extensionBody)                                                                                         \
     X(trashTitle)                                                                                            \
     X(trashBody)                                                                                             \
+    X(plainPasteTitle)                                                                                       \
+    X(plainPasteMoveBody)                                                                                    \
+    X(plainPasteCopyBody)                                                                                    \
+    X(pasteAnyway)                                                                                           \
+    X(moreItems)                                                                                             \
+    X(nameUndisplayable)                                                                                     \
+    X(nameTooLong)                                                                                           \
+    X(noApplication)                                                                                         \
+    X(replaceFolderNote)                                                                                     \
     /* Operation panel */                                                                                    \
     X(operationSummary)                                                                                      \
     X(operationProgress)                                                                                     \
     X(operationRecovery)                                                                                     \
     X(operationResult)                                                                                       \
     X(noTasks)                                                                                               \
+    X(journalInUse)                                                                                          \
+    X(taskCopy)                                                                                              \
+    X(taskMove)                                                                                              \
+    X(taskRename)                                                                                            \
+    X(taskTrash)                                                                                             \
+    X(taskNewFolder)                                                                                         \
+    X(taskCopyOne)                                                                                           \
+    X(taskMoveOne)                                                                                           \
+    X(taskTrashOne)                                                                                          \
+    X(dismissTask)                                                                                           \
+    X(showTask)                                                                                              \
+    X(taskBanner)                                                                                            \
+    X(failedTasks)                                                                                           \
     X(cutMarked)                                                                                             \
     X(writeVersion)                                                                                          \
     /* Task phases, one per OperationPhase case in its order */                                              \

@@ -50,6 +50,11 @@ inline QueueConfig operationInspection() {
 inline QueueConfig operationJournal() {
     return {identified("operation-journal"), 1, QueuePriority::utility};
 }
+// What the desktop asks of items (types, stats of items it names), so a slow
+// or dead volume never stalls the window.
+inline QueueConfig desktopInspection() {
+    return {identified("desktop-inspection"), 2, QueuePriority::userInitiated};
+}
 inline QueueConfig session() {
     return {identified("session"), 1, QueuePriority::utility};
 }

@@ -18,10 +18,12 @@ TEST(LocationTest, EveryByteRoundTripsThroughAFileURLAndBadURLsAreRefused) {
         EXPECT_EQ(Location::pathFromFileURL(url), path) << byte;
         EXPECT_EQ(Location::pathFromFileURL(Location::fileURL(path, true)), path) << byte;
     }
-    EXPECT_EQ(Location::pathFromFileURL("file:///a%2fb%41"), "/a/bA");
+    EXPECT_EQ(Location::pathFromFileURL("file:///a%2Cb%41"), "/a,bA");
+    EXPECT_EQ(Location::pathFromFileURL("file:/tmp/one%20slash"), "/tmp/one slash");
     EXPECT_EQ(Location::pathFromFileURL("file://localhost/tmp/"), "/tmp");
     EXPECT_EQ(Location::pathFromFileURL("FILE:///x/../y"), "/y");
     for (const char *bad : {"http:///a", "file://host/a", "file:///a%2", "file:///a%zz", "file:///a%00b",
+                            "file:///tmp/a%2F..%2F..%2Fetc", "file:///a%2fb", "file:tmp", "file://",
                             "file:///a b", "file:///a?q", "file:///a#f", "file:", "/a", ""})
         EXPECT_EQ(Location::pathFromFileURL(bad), std::nullopt) << bad;
 }

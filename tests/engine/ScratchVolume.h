@@ -42,8 +42,10 @@ public:
             return;
         }
         if (kind == Kind::tmpfs || kind == Kind::ramfs) {
-            if (::mount("dromel-scratch", m_path.c_str(), name(kind), 0,
-                        kind == Kind::tmpfs ? "size=64m" : "") != 0) {
+            const std::string options = !mountOptions.empty() ? mountOptions
+                                        : kind == Kind::tmpfs ? "size=64m"
+                                                              : "";
+            if (::mount("dromel-scratch", m_path.c_str(), name(kind), 0, options.c_str()) != 0) {
                 m_why = std::string("mount ") + name(kind) + ": " + std::strerror(errno);
                 return;
             }

@@ -76,15 +76,20 @@ std::optional<Contents> decodeFiles(const QMimeData &data) {
         gnome = gnomeForm(lines(data.data(kGnomeCopiedFiles)), 0);
     if (!gnome && data.hasFormat("text/plain")) {
         const QList<QByteArray> text = lines(data.data("text/plain"));
-        if (!text.isEmpty() && text.front() == kNautilusMarker)
+        if (!text.isEmpty() && text.front() == kNautilusMarker) {
             gnome = gnomeForm(text, 1);
+            if (gnome)
+                gnome->fromText = true;
+        }
     }
 
     Contents contents;
     if (data.hasFormat(kUriList))
         contents.paths = pathsOf(lines(data.data(kUriList)), 0);
-    if (contents.paths.empty() && gnome)
+    if (contents.paths.empty() && gnome) {
         contents.paths = gnome->paths;
+        contents.fromText = gnome->fromText;
+    }
     if (contents.paths.empty())
         return std::nullopt;
     contents.cut = (gnome && gnome->cut) ||

@@ -22,6 +22,9 @@ inline constexpr const char *kKdeCutSelection = "application/x-kde-cutselection"
 struct Contents {
     std::vector<std::string> paths; // absolute, standardized, in clipboard order
     bool cut = false;
+    // The items came only from plain text in the Nautilus form, which any
+    // program or web page can write: a paste asks before acting on them.
+    bool fromText = false;
 };
 
 // text/uri-list, x-special/gnome-copied-files ("copy" or "cut", then the URLs),

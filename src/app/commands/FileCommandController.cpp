@@ -5,15 +5,20 @@
 #include "commands/FileClipboard.h"
 #include "commands/NewFolderDialog.h"
 #include "commands/Sheet.h"
+#include "commands/detail/JournalLock.h"
 #include "core/FileName.h"
 #include "core/Location.h"
 #include "operations/OperationPanel.h"
 #include "operations/OperationText.h"
+#include "operations/TaskBanner.h"
 #include "presentation/Localization.h"
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace dromel {
 
@@ -49,6 +54,16 @@ std::string utf8(const QString &text) {
     return text.toStdString();
 }
 
+// A name for a sheet's sentence: a long one keeps its start and its end (the
+// extension), so the sheet stays narrower than the screen.
+QString shortName(const std::string &name) {
+    constexpr qsizetype kKept = 28;
+    const QString text = OperationText::path(name);
+    if (text.size() <= 2 * kKept + 1)
+        return text;
+    return text.left(kKept) + QStringLiteral("\u2026") + text.right(kKept);
+}
+
 } // namespace
 
 // The version capture started by a cut; a paste that comes before it ends
@@ -60,7 +75,7 @@ struct FileCommandController::CutPreparation {
 };
 
 FileCommandController::FileCommandController(BrowserStore &store, std::string journalPath, QWidget *window)
-    : m_store(store), m_window(window),
+    : m_store(store), m_window(window), m_journalLock(std::make_unique<JournalLock>(journalPath)),
       m_service(std::make_unique<OperationService>(std::move(journalPath))) {
     const Localization l10n = Localization::current();
     m_panel = std::make_unique<OperationPanel>(*m_service, window);
@@ -74,13 +89,19 @@ FileCommandController::FileCommandController(BrowserStore &store, std::string jo
     m_button->setFont(caption);
     m_button->setFocusPolicy(Qt::NoFocus);
     connect(m_button, &QPushButton::clicked, this, &FileCommandController::showTasks);
+    m_banner = new TaskBanner(window);
+    m_banner->onOpen = m_lifetime.guard([this](const Uuid &id) { openTask(id); });
 
     m_clipboard = new ClipboardWatch(this);
     connect(m_clipboard, &ClipboardWatch::changedElsewhere, this,
             &FileCommandController::clipboardChangedElsewhere);
 
     installCallbacks();
-    m_service->start();
+    // Without the lock the service is never started, so it never writes.
+    if (m_journalLock->held())
+        m_service->start();
+    else
+        m_banner->showNotice(l10n.text(TextKey::journalInUse));
 }
 
 FileCommandController::~FileCommandController() {
@@ -115,6 +136,10 @@ void FileCommandController::installCallbacks() {
 
 bool FileCommandController::ready() const {
     return m_window && m_service->ready();
+}
+
+bool FileCommandController::journalInUse() const {
+    return !m_journalLock->held();
 }
 
 bool FileCommandController::canPaste() const {
@@ -187,13 +212,48 @@ void FileCommandController::paste() {
         moveCut();
         return;
     }
-    if (contents->cut) {
+    if (contents->fromText)
+        askTextPaste(*contents, folder);
+    else
+        pasteFiles(*contents, folder);
+}
+
+void FileCommandController::pasteFiles(const FileClipboard::Contents &contents, const std::string &folder) {
+    if (contents.cut) {
         // Cut in another file manager: a move, its versions taken now.
-        drop(contents->paths, {}, folder, true);
+        drop(contents.paths, {}, folder, true);
         return;
     }
-    submit(FileOperationRequest(FileOperationKind::copy, contents->paths, folder, std::nullopt, false, {},
+    submit(FileOperationRequest(FileOperationKind::copy, contents.paths, folder, std::nullopt, false, {},
                                 std::nullopt));
+}
+
+// Text that looks like Nautilus's clipboard may come from anywhere: the
+// sheet names the items and their folders before anything is copied or moved.
+void FileCommandController::askTextPaste(FileClipboard::Contents contents, const std::string &folder) {
+    constexpr std::size_t kNamesShown = 10;
+    const Localization l10n = Localization::current();
+    QStringList names;
+    QStringList folders;
+    for (const std::string &path : contents.paths) {
+        if (names.size() < qsizetype(kNamesShown))
+            names << OperationText::path(Location::lastComponent(path));
+        const QString parent = OperationText::path(Location::parent(path));
+        if (!folders.contains(parent))
+            folders << parent;
+    }
+    if (contents.paths.size() > kNamesShown)
+        names << l10n.count(TextKey::moreItems, qint64(contents.paths.size() - kNamesShown));
+    const QString body = l10n.format(contents.cut ? TextKey::plainPasteMoveBody : TextKey::plainPasteCopyBody,
+                                     l10n.count(TextKey::items, qint64(contents.paths.size())),
+                                     folders.join(QStringLiteral(", ")), names.join('\n'),
+                                     OperationText::path(Location::lastComponent(folder)));
+    Sheet::ask(m_window, l10n.text(TextKey::plainPasteTitle), body,
+               {l10n.text(TextKey::cancel), l10n.text(TextKey::pasteAnyway)}, 0,
+               m_lifetime.guard([this, contents = std::move(contents), folder](int button, bool) {
+                   if (button == 1 && ready())
+                       pasteFiles(contents, folder);
+               }));
 }
 
 void FileCommandController::moveCut() {
@@ -202,12 +262,18 @@ void FileCommandController::moveCut() {
         return;
     const long long change = m_cutChange;
     const std::string folder = currentFolder();
+    // Moving an item into the folder it is in changes nothing, as for a drop.
+    if (std::all_of(m_cutURLs.begin(), m_cutURLs.end(),
+                    [&](const std::string &path) { return Location::parent(path) == folder; }))
+        return;
     auto submitMove = [this, preparation, change, folder] {
         if (m_cutPreparation != preparation || m_cutChange != change || m_clipboard->changeCount() != change)
             return;
         if (!preparation->versions)
             return; // the capture failed and said so in the error row
-        submit(FileOperationRequest(FileOperationKind::move, m_cutURLs, folder, std::nullopt, false,
+        std::vector<std::string> sources = m_cutURLs;
+        std::erase_if(sources, [&](const std::string &path) { return Location::parent(path) == folder; });
+        submit(FileOperationRequest(FileOperationKind::move, std::move(sources), folder, std::nullopt, false,
                                     *preparation->versions, std::nullopt));
     };
     if (preparation->done)
@@ -298,8 +364,7 @@ void FileCommandController::askRename(const std::string &path, const std::string
                                       const Versions &versions) {
     const Localization l10n = Localization::current();
     Sheet::ask(m_window, l10n.text(TextKey::extensionTitle),
-               l10n.format(TextKey::extensionBody, OperationText::path(Location::lastComponent(path)),
-                           OperationText::path(name)),
+               l10n.format(TextKey::extensionBody, shortName(Location::lastComponent(path)), shortName(name)),
                {l10n.text(TextKey::cancel), l10n.text(TextKey::continueOperation)}, 0,
                m_lifetime.guard([this, path, name, versions](int button, bool) {
                    if (button == 1)
@@ -354,7 +419,17 @@ void FileCommandController::undo() {
 }
 
 void FileCommandController::showTasks() {
+    m_unseenFailures.clear();
+    renderButton();
+    if (m_banner && m_banner->taskID())
+        m_banner->forget(*m_banner->taskID());
     m_panel->show();
+}
+
+void FileCommandController::openTask(const Uuid &id) {
+    m_unseenFailures.clear();
+    renderButton();
+    m_panel->showTask(id);
 }
 
 void FileCommandController::drop(std::vector<std::string> paths,
@@ -427,6 +502,13 @@ void FileCommandController::captureSelection(const std::vector<FileEntry> &entri
 }
 
 void FileCommandController::showProblem(const OperationProblem &problem) {
+    if (problem.code() == OperationProblem::Code::invalidName &&
+        problem.path().size() > FileName::kMaxBytes) {
+        const Localization l10n = Localization::current();
+        showText(
+            l10n.format(TextKey::nameTooLong, qint64(problem.path().size()), qint64(FileName::kMaxBytes)));
+        return;
+    }
     showText(OperationText::problem(problem));
 }
 
@@ -448,21 +530,42 @@ void FileCommandController::serviceChanged() {
         }
     }
     m_panel->update();
-
-    const Localization l10n = Localization::current();
-    QString title = l10n.text(TextKey::operations);
-    for (const FileOperationTask &task : m_service->tasks()) {
-        if (!isTerminal(task.phase)) {
-            title += QStringLiteral(" \u00B7 ") + OperationText::phase(task.phase);
-            break;
-        }
-    }
-    if (m_button)
-        m_button->setText(title);
+    // A dismissed task is no longer told of.
+    std::erase_if(m_unseenFailures, [&](const Uuid &id) { return !m_service->task(id); });
+    if (m_banner && m_banner->taskID() && !m_service->task(*m_banner->taskID()))
+        m_banner->forget(*m_banner->taskID());
+    renderButton();
     emit stateChanged();
 }
 
+// The running task's phase; else, while failed tasks wait to be seen, their
+// count and a warning mark.
+void FileCommandController::renderButton() {
+    if (!m_button)
+        return;
+    const Localization l10n = Localization::current();
+    QString title = l10n.text(TextKey::operations);
+    const auto &tasks = m_service->tasks();
+    const auto running = std::find_if(tasks.begin(), tasks.end(),
+                                      [](const FileOperationTask &task) { return !isTerminal(task.phase); });
+    const bool marked = running == tasks.end() && !m_unseenFailures.empty();
+    if (running != tasks.end())
+        title += QStringLiteral(" \u00B7 ") + OperationText::phase(running->phase);
+    else if (marked)
+        title +=
+            QStringLiteral(" \u00B7 ") + l10n.count(TextKey::failedTasks, qint64(m_unseenFailures.size()));
+    m_button->setText(title);
+    m_button->setIcon(marked ? m_button->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    m_button->setAccessibleDescription(marked ? title : QString());
+}
+
 void FileCommandController::taskCompleted(const FileOperationTask &task) {
+    if (TaskBanner::needsAttention(task)) {
+        m_unseenFailures.insert(task.id());
+        if (m_banner)
+            m_banner->showTask(task);
+        renderButton();
+    }
     std::set<std::string> folders;
     for (const FileOperationResult &result : task.results) {
         if (result.source)
@@ -536,7 +639,7 @@ void FileCommandController::resolveConflict(const FileConflict &conflict, Operat
                     OperationText::path(conflict.destination),
                     size(conflict.destinationSize, conflict.destinationIsDirectory),
                     l10n.date(conflict.destinationModified)) +
-        "\n\n" + l10n.text(TextKey::replaceNote);
+        "\n\n" + l10n.text(conflict.canReplace ? TextKey::replaceNote : TextKey::replaceFolderNote);
 
     std::vector<ConflictChoice> choices{ConflictChoice::keepBoth, ConflictChoice::skip};
     QStringList buttons{l10n.text(TextKey::keepBoth), l10n.text(TextKey::skip)};

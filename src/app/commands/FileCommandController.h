@@ -1,11 +1,13 @@
 #pragma once
 
+#include "commands/FileClipboard.h"
 #include "core/ConflictChoice.h"
 #include "core/FileConflict.h"
 #include "core/FileEntry.h"
 #include "core/FileOperationRequest.h"
 #include "core/Uuid.h"
 #include "engine/OperationService.h"
+#include "operations/TaskBanner.h"
 #include "runtime/Lifetime.h"
 
 #include <QObject>
@@ -28,6 +30,7 @@ namespace dromel {
 
 class BrowserStore;
 class ClipboardWatch;
+class JournalLock;
 class OperationPanel;
 
 // Turns the user's file commands in the browser window into requests for the
@@ -55,6 +58,11 @@ public:
     // The toolbar button that opens the operations window; its title follows
     // the running task's phase. Parented to the window; place it anywhere.
     QPushButton *button() const { return m_button; }
+    // The row that tells of a task that failed or needs review, hidden until
+    // one does. Parented to the window; the window places it.
+    TaskBanner *banner() const { return m_banner; }
+    // Another process holds the journal: no task runs from this window.
+    bool journalInUse() const;
 
     // Hooks to the window's pieces, all optional.
     // The paths drawn as cut changed (an empty set clears the marks).
@@ -121,8 +129,12 @@ private:
     void submitRename(const std::string &path, const std::string &name, const Versions &versions);
     void askTrash(std::vector<std::string> paths, Versions versions);
     void moveCut();
+    void pasteFiles(const FileClipboard::Contents &contents, const std::string &folder);
+    void askTextPaste(FileClipboard::Contents contents, const std::string &folder);
 
     void serviceChanged();
+    void renderButton();
+    void openTask(const Uuid &id);
     void taskCompleted(const FileOperationTask &task);
     void resolveConflict(const FileConflict &conflict, OperationService::Answer answer);
     void approveLimitedMetadata(const std::string &folder, OperationService::Consent answer);
@@ -133,9 +145,14 @@ private:
 
     BrowserStore &m_store;
     QPointer<QWidget> m_window;
+    std::unique_ptr<JournalLock> m_journalLock;
     std::unique_ptr<OperationService> m_service;
     std::unique_ptr<OperationPanel> m_panel;
     QPointer<QPushButton> m_button;
+    QPointer<TaskBanner> m_banner;
+    // Tasks that failed or need review since the operations window was last
+    // opened: the toolbar button counts them.
+    std::set<Uuid> m_unseenFailures;
     ClipboardWatch *m_clipboard = nullptr;
 
     // Cut state: the items marked by the last cut, the clipboard's change

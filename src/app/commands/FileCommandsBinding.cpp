@@ -175,6 +175,7 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     }
     if (QToolBar *toolbar = window.toolbar())
         toolbar->addWidget(commands->button());
+    window.addBanner(commands->banner());
     return commands;
 }
 

@@ -2,6 +2,9 @@
 
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
+#include "runtime/MainThread.h"
+#include "runtime/QueueNames.h"
+#include "runtime/WorkQueue.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 
@@ -10,6 +13,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include <sys/stat.h>
 
@@ -22,6 +26,22 @@ std::optional<dev_t> deviceOf(const std::string &path) {
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return info.st_dev;
+}
+
+// Never destroyed: a lookup stuck on a dead mount must not hold up the exit.
+WorkQueue &lookups() {
+    static WorkQueue *queue = new WorkQueue(QueueNames::desktopInspection());
+    return *queue;
+}
+
+// dropMoves off the main thread; `done` runs on it with the answer.
+void decide(std::vector<std::string> sources, std::string folder, Qt::KeyboardModifiers modifiers,
+            std::function<void(bool)> done) {
+    lookups().async([sources = std::move(sources), folder = std::move(folder), modifiers,
+                     done = std::move(done)]() mutable {
+        const bool move = FileDragDrop::dropMoves(sources, folder, modifiers);
+        MainThread::post([done = std::move(done), move] { done(move); });
+    });
 }
 
 } // namespace
@@ -65,10 +85,18 @@ bool FileDragDrop::dropMoves(const std::vector<std::string> &sources, const std:
 
 bool FileDragDrop::hoverMoves(const std::vector<std::string> &sources, const std::string &folder,
                               Qt::KeyboardModifiers modifiers) {
+    if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier))
+        return modifiers & Qt::ShiftModifier;
     if (!m_hover || m_hover->folder != folder || m_hover->modifiers != modifiers ||
-        m_hover->sources != sources)
-        m_hover = Hover{sources, folder, modifiers, dropMoves(sources, folder, modifiers)};
-    return m_hover->move;
+        m_hover->sources != sources) {
+        m_hover = Hover{sources, folder, modifiers, std::nullopt};
+        decide(sources, folder, modifiers, m_lifetime.guard([this, sources, folder, modifiers](bool move) {
+            if (m_hover && m_hover->folder == folder && m_hover->modifiers == modifiers &&
+                m_hover->sources == sources)
+                m_hover->move = move;
+        }));
+    }
+    return m_hover->move.value_or(false);
 }
 
 std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
@@ -155,9 +183,9 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
             drop->ignore();
             return true;
         }
-        const bool move = event->type() == QEvent::Drop
-                              ? dropMoves(contents->paths, *folder, drop->modifiers())
-                              : hoverMoves(contents->paths, *folder, drop->modifiers());
+        // What the drop tells its source is the hover's answer; what is done
+        // is looked up again for the items as they are now.
+        const bool move = hoverMoves(contents->paths, *folder, drop->modifiers());
         drop->setDropAction(move ? Qt::MoveAction : Qt::CopyAction);
         drop->accept();
         if (event->type() == QEvent::Drop) {
@@ -165,7 +193,13 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
             std::map<std::string, std::string> expected;
             if (drop->source() == &m_table)
                 expected = m_draggedIDs;
-            m_commands.drop(contents->paths, std::move(expected), *folder, move);
+            QPointer<FileCommandController> commands(&m_commands);
+            decide(contents->paths, *folder, drop->modifiers(),
+                   [commands, paths = contents->paths, expected = std::move(expected),
+                    folder = *folder](bool moves) mutable {
+                       if (commands)
+                           commands->drop(std::move(paths), std::move(expected), folder, moves);
+                   });
         }
         return true;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Lifetime.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -43,8 +45,13 @@ public:
     void addDropTarget(QWidget *widget, std::function<std::optional<std::string>(QPoint)> folderAt);
 
     // Move or copy for a drop of `sources` into `folder` with these keys held.
+    // Looks the items up (it blocks on a slow volume): off the main thread only.
     static bool dropMoves(const std::vector<std::string> &sources, const std::string &folder,
                           Qt::KeyboardModifiers modifiers);
+
+    // Whether the move-or-copy answer for the hovering drag is known (or
+    // no drag hovers).
+    bool hoverSettled() const { return !m_hover || m_hover->move.has_value(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -54,13 +61,14 @@ private:
         QPointer<QWidget> widget;
         std::function<std::optional<std::string>(QPoint)> folderAt;
     };
-    // The answer while a drag hovers, so moving over one folder does not
-    // look up every dragged item again; a drop always looks them up.
+    // The answer while a drag hovers, looked up off the main thread once per
+    // folder and keys (copy until it is known), so a dead volume never stalls
+    // the window; a drop looks the items up again, also off the main thread.
     struct Hover {
         std::vector<std::string> sources;
         std::string folder;
         Qt::KeyboardModifiers modifiers;
-        bool move = false;
+        std::optional<bool> move;
     };
 
     bool tableMouse(QEvent *event);
@@ -80,6 +88,7 @@ private:
     // into the program checks that each item is still the one listed.
     std::map<std::string, std::string> m_draggedIDs;
     std::optional<Hover> m_hover;
+    Lifetime m_lifetime;
 };
 
 } // namespace dromel

@@ -1,6 +1,7 @@
 #include "commands/InlineRename.h"
 
 #include "browser/BrowserStore.h"
+#include "commands/detail/NameText.h"
 #include "presentation/Localization.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
@@ -29,7 +30,7 @@ InlineRename::InlineRename(FileTable &table, BrowserStore &store, const FileEntr
                            Commit commit)
     : QLineEdit(table.viewport()), m_table(table), m_store(store), m_entry(entry),
       m_versions(std::move(versions)), m_commit(std::move(commit)), m_tab(store.activeID()) {
-    setText(QString::fromUtf8(entry.name().data(), qsizetype(entry.name().size())));
+    setText(NameText::show(entry.name()).text);
     setAccessibleName(Localization::current().text(TextKey::rename));
     setFrame(true);
     // A content render of the list: follow the item, or close when another
@@ -97,12 +98,17 @@ void InlineRename::finish(bool commit) {
     if (m_finished)
         return;
     m_finished = true;
-    const std::string name = text().toStdString();
+    // Bytes the field cannot show stay as they were where the user left them.
+    const std::optional<std::string> name = NameText::edited(m_entry.name(), text());
     hide();
     m_table.setFocus(Qt::OtherFocusReason);
     deleteLater();
-    if (commit && m_commit)
-        m_commit(m_entry.url(), name, m_versions);
+    if (!commit || !m_commit)
+        return;
+    if (name)
+        m_commit(m_entry.url(), *name, m_versions);
+    else
+        m_store.showError(Localization::current().text(TextKey::nameUndisplayable).toStdString());
 }
 
 } // namespace dromel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Lifetime.h"
+
 #include <QObject>
 
 #include <functional>
@@ -18,13 +20,18 @@ class DesktopActions : public QObject {
     Q_OBJECT
 public:
     using Opener = std::function<bool(const QUrl &)>;
-    using Failure = std::function<void(const std::string &path)>;
+    enum class OpenFailure { noApplication, notStarted };
+    using Failure = std::function<void(const std::string &path, OpenFailure why)>;
 
     explicit DesktopActions(QObject *parent = nullptr);
 
     // Opens `path` with the desktop's default application; `failed` runs when
-    // the desktop has no way to open it.
-    void open(const std::string &path, const Failure &failed);
+    // no installed application opens its type or the desktop could not be
+    // asked. The type is learnt from the name and the first bytes, read off
+    // the main thread.
+    void open(const std::string &path, Failure failed);
+    // The MIME type of the item and whether some application opens it.
+    static bool applicationOpens(const std::string &path);
     // Asks the desktop's file manager (org.freedesktop.FileManager1) to show
     // the items selected in their folder; without one, opens the folder that
     // holds the first item (or `folder` itself when there are no items).
@@ -44,6 +51,7 @@ private:
 
     Opener m_opener;
     bool m_useFileManagerService = true;
+    Lifetime m_lifetime;
 };
 
 } // namespace dromel

@@ -1,6 +1,9 @@
 #include "desktop/FileManagerService.h"
 
 #include "core/Location.h"
+#include "runtime/MainThread.h"
+#include "runtime/QueueNames.h"
+#include "runtime/WorkQueue.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/BrowserController.h"
@@ -14,8 +17,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace dromel {
+
+namespace {
+
+// Never destroyed: a stat stuck on a dead mount must not hold up the exit.
+WorkQueue &inspection() {
+    static WorkQueue *queue = new WorkQueue(QueueNames::desktopInspection());
+    return *queue;
+}
+
+} // namespace
 
 FileManagerService::FileManagerService(QDBusConnection bus, BrowserStore &store, BrowserController &window,
                                        QObject *parent)
@@ -69,6 +83,13 @@ std::optional<std::string> FileManagerService::pathFromUri(const QString &uri) {
 
 std::vector<std::string> FileManagerService::acceptedPaths(const QStringList &uris) {
     std::vector<std::string> paths;
+    if (uris.size() > kMaxItems) {
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::InvalidArgs,
+                           QStringLiteral("at most %1 URIs in one call").arg(kMaxItems));
+        return paths;
+    }
+    paths.reserve(size_t(uris.size()));
     for (const QString &uri : uris)
         if (auto path = pathFromUri(uri))
             paths.push_back(std::move(*path));
@@ -78,18 +99,44 @@ std::vector<std::string> FileManagerService::acceptedPaths(const QStringList &ur
 }
 
 void FileManagerService::ShowFolders(const QStringList &uris, const QString &startupId) {
-    const std::vector<std::string> paths = acceptedPaths(uris);
+    std::vector<std::string> paths = acceptedPaths(uris);
+    if (paths.empty())
+        return;
+    // The reply waits for the stats, which run off the main thread.
+    std::optional<QDBusMessage> call;
+    if (calledFromDBus()) {
+        setDelayedReply(true);
+        call = message();
+    }
+    auto shown = m_lifetime.guard(
+        [this, call, startupId](const std::vector<std::string> &stated, const std::vector<bool> &isFile) {
+            showFolders(stated, isFile, startupId);
+            if (call)
+                m_bus.send(call->createReply());
+        });
+    inspection().async([paths = std::move(paths), shown = std::move(shown)]() mutable {
+        std::vector<bool> isFile;
+        isFile.reserve(paths.size());
+        for (const std::string &path : paths) {
+            struct stat info {};
+            isFile.push_back(::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode));
+        }
+        MainThread::post([paths = std::move(paths), isFile = std::move(isFile),
+                          shown = std::move(shown)]() mutable { shown(paths, isFile); });
+    });
+}
+
+void FileManagerService::showFolders(const std::vector<std::string> &paths, const std::vector<bool> &isFile,
+                                     const QString &startupId) {
     std::vector<std::string> items;
-    for (const std::string &path : paths) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
-            items.push_back(path); // a file's folder is shown with the file selected
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (isFile[i])
+            items.push_back(paths[i]); // a file's folder is shown with the file selected
         else
-            m_store.addTab(path); // a missing folder shows its error in the tab
+            m_store.addTab(paths[i]); // a missing folder shows its error in the tab
     }
     showItems(items);
-    if (!paths.empty())
-        raiseWindow(startupId);
+    raiseWindow(startupId);
 }
 
 void FileManagerService::ShowItems(const QStringList &uris, const QString &startupId) {
@@ -107,18 +154,18 @@ void FileManagerService::ShowItemProperties(const QStringList &uris, const QStri
 // folder are selected together once its listing shows them.
 void FileManagerService::showItems(const std::vector<std::string> &items) {
     std::vector<std::pair<std::string, std::set<std::string>>> folders;
+    std::unordered_map<std::string, std::size_t> folderIndex;
     for (const std::string &item : items) {
         if (item == "/") {
             folders.push_back({item, {}});
             continue;
         }
-        const std::string folder = Location::parent(item);
-        auto found = std::find_if(folders.begin(), folders.end(),
-                                  [&](const auto &entry) { return entry.first == folder; });
-        if (found == folders.end())
-            folders.push_back({folder, {item}});
+        std::string folder = Location::parent(item);
+        const auto [found, added] = folderIndex.try_emplace(folder, folders.size());
+        if (added)
+            folders.push_back({std::move(folder), {item}});
         else
-            found->second.insert(item);
+            folders[found->second].second.insert(item);
     }
     for (auto &[folder, selection] : folders) {
         const Uuid before = m_store.activeID();

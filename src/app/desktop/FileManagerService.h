@@ -29,8 +29,12 @@ class BrowserController;
 // URIs are file URIs whose percent-escapes carry the exact path bytes, so
 // names that are not UTF-8 arrive intact; absolute paths are taken too. Other
 // schemes, hosts and relative paths are left out; a call where nothing is
-// left is answered with an InvalidArgs error. A name already owned by another
-// file manager is never taken from it (no queueing, no replacement).
+// left is answered with an InvalidArgs error, and so is a call of more than
+// kMaxItems URIs. A name already owned by another file manager is never taken
+// from it (no queueing, no replacement).
+//
+// Whether a named item is a folder is asked on a queue of its own, never on
+// the main thread: a dead network mount holds up only that call's reply.
 //
 // Main thread only. The store must outlive the service; the window is held
 // weakly. Items are selected through the window's list, as a click would.
@@ -41,6 +45,7 @@ class FileManagerService : public QObject, protected QDBusContext {
 public:
     static constexpr const char *kServiceName = "org.freedesktop.FileManager1";
     static constexpr const char *kObjectPath = "/org/freedesktop/FileManager1";
+    static constexpr qsizetype kMaxItems = 10000;
 
     FileManagerService(QDBusConnection bus, BrowserStore &store, BrowserController &window,
                        QObject *parent = nullptr);
@@ -68,6 +73,8 @@ private:
     bool registerOnBus();
     std::vector<std::string> acceptedPaths(const QStringList &uris);
     void showItems(const std::vector<std::string> &items);
+    void showFolders(const std::vector<std::string> &paths, const std::vector<bool> &isFile,
+                     const QString &startupId);
     void storeChanged();
     void selectInList(const std::set<std::string> &ids);
     void raiseWindow(const QString &startupId);

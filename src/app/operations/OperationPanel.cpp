@@ -2,6 +2,7 @@
 
 #include "engine/OperationService.h"
 #include "operations/OperationText.h"
+#include "operations/TaskTitle.h"
 #include "presentation/Localization.h"
 
 #include <QComboBox>
@@ -79,6 +80,7 @@ void OperationPanel::build() {
     m_undoButton = makeButton(TextKey::undoFileOperation);
     m_cleanUpButton = makeButton(TextKey::cleanUpTask);
     m_cleanUpButton->setEnabled(false);
+    m_dismissButton = makeButton(TextKey::dismissTask);
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
@@ -87,6 +89,7 @@ void OperationPanel::build() {
     buttons->addWidget(m_undoButton);
     buttons->addWidget(m_cleanUpButton);
     buttons->addStretch();
+    buttons->addWidget(m_dismissButton);
 
     auto *stack = new QVBoxLayout(window);
     stack->setSpacing(12);
@@ -103,6 +106,7 @@ void OperationPanel::build() {
     connect(m_retryButton, &QPushButton::clicked, this, &OperationPanel::retry);
     connect(m_undoButton, &QPushButton::clicked, this, &OperationPanel::undoFile);
     connect(m_cleanUpButton, &QPushButton::clicked, this, &OperationPanel::cleanUp);
+    connect(m_dismissButton, &QPushButton::clicked, this, &OperationPanel::dismiss);
     connect(m_detail, &QTextBrowser::anchorClicked, this, &OperationPanel::linkClicked);
 }
 
@@ -112,7 +116,20 @@ void OperationPanel::show() {
                                       [](const FileOperationTask &t) { return !isTerminal(t.phase); });
     if (running != tasks.end())
         m_selectedID = running->id();
+    else if (!tasks.empty())
+        m_selectedID = tasks.front().id();
     update();
+    bringUp();
+}
+
+void OperationPanel::showTask(const Uuid &id) {
+    if (m_service.task(id))
+        m_selectedID = id;
+    update();
+    bringUp();
+}
+
+void OperationPanel::bringUp() {
     if (!m_centred) {
         m_centred = true;
         QWidget *owner = m_window->parentWidget();
@@ -134,7 +151,7 @@ void OperationPanel::update() {
     QStringList titles;
     for (const FileOperationTask &task : tasks) {
         ids << QString::fromStdString(task.id().text());
-        titles << OperationText::label(task) + QStringLiteral(" \u2014 ") + OperationText::phase(task.phase);
+        titles << TaskTitle::of(task) + QStringLiteral(" \u2014 ") + OperationText::phase(task.phase);
     }
 
     QStringList shown;
@@ -182,6 +199,7 @@ void OperationPanel::render() {
         m_cancelButton->setEnabled(false);
         m_retryButton->setEnabled(false);
         m_cleanUpButton->setEnabled(false);
+        m_dismissButton->setEnabled(false);
         renderDetail();
         return;
     }
@@ -202,8 +220,10 @@ void OperationPanel::render() {
                                               l10n.bytes(task->totalBytes))
                                 : QString());
     m_cancelButton->setEnabled(!terminal);
-    m_retryButton->setEnabled(terminal && task->phase != OperationPhase::completed && !task->request.undo());
     m_cleanUpButton->setEnabled(m_service.canCleanUp(task->id()));
+    m_retryButton->setEnabled(terminal && task->phase != OperationPhase::completed && !task->request.undo() &&
+                              !retrying(task->id()));
+    m_dismissButton->setEnabled(terminal);
     renderDetail();
 }
 
@@ -265,14 +285,57 @@ void OperationPanel::cancel() {
         m_service.cancel(*m_selectedID);
 }
 
+// The retry is a new task; the window follows it, and the old task's Retry
+// stays off while it runs, so a second press cannot start it twice.
 void OperationPanel::retry() {
+    if (!m_selectedID || retrying(*m_selectedID))
+        return;
+    const Uuid old = *m_selectedID;
+    m_retries[old] = std::nullopt;
+    render();
+    QPointer<OperationPanel> self(this);
+    m_service.retry(old, [self, old](std::optional<Uuid> id) {
+        if (!self)
+            return;
+        if (id) {
+            self->m_retries[old] = id;
+            self->m_selectedID = id;
+        } else {
+            self->m_retries.erase(old);
+        }
+        self->update();
+    });
+}
+
+bool OperationPanel::retrying(const Uuid &id) const {
+    const auto found = m_retries.find(id);
+    if (found == m_retries.end())
+        return false;
+    if (!found->second)
+        return true; // admission pending
+    const FileOperationTask *retry = m_service.task(*found->second);
+    return retry && !isTerminal(retry->phase);
+}
+
+void OperationPanel::dismiss() {
     if (!m_selectedID)
         return;
-    QPointer<OperationPanel> self(this);
-    m_service.retry(*m_selectedID, [self](std::optional<Uuid>) {
-        if (self)
-            self->update();
-    });
+    const FileOperationTask *task = m_service.task(*m_selectedID);
+    if (!task || !isTerminal(task->phase))
+        return;
+    // The next task down the list takes its place.
+    const auto &tasks = m_service.tasks();
+    const auto at = std::find_if(tasks.begin(), tasks.end(),
+                                 [&](const FileOperationTask &t) { return t.id() == *m_selectedID; });
+    std::optional<Uuid> next;
+    if (at != tasks.end() && at + 1 != tasks.end())
+        next = (at + 1)->id();
+    else if (at != tasks.begin() && at != tasks.end())
+        next = (at - 1)->id();
+    const Uuid id = *m_selectedID;
+    m_selectedID = next;
+    m_service.dismiss(id);
+    update();
 }
 
 void OperationPanel::undoFile() {

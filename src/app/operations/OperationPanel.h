@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ class OperationService;
 // the tasks: every update reads the service again.
 //
 // Main thread only. Built hidden; closing hides it, show() brings it back.
+// A task being retried cannot be retried again until its retry has ended.
 // The service must outlive the panel.
 class OperationPanel : public QObject {
     Q_OBJECT
@@ -41,9 +43,11 @@ public:
     explicit OperationPanel(OperationService &service, QWidget *owner = nullptr);
     ~OperationPanel() override;
 
-    // Shows a task that is still running if there is one, else the current
-    // or the newest task, and brings the window to the front.
+    // Shows a task that is still running if there is one, else the newest
+    // task, and brings the window to the front.
     void show();
+    // Shows the task `id` (when it is still listed) and brings the window up.
+    void showTask(const Uuid &id);
     // Re-reads the service; the picker is rebuilt only when the tasks changed.
     void update();
 
@@ -62,6 +66,7 @@ public:
     QPushButton *retryButton() const { return m_retryButton; }
     QPushButton *undoButton() const { return m_undoButton; }
     QPushButton *cleanUpButton() const { return m_cleanUpButton; }
+    QPushButton *dismissButton() const { return m_dismissButton; }
 
 private:
     void build();
@@ -72,6 +77,9 @@ private:
     void retry();
     void undoFile();
     void cleanUp();
+    void dismiss();
+    void bringUp();
+    bool retrying(const Uuid &id) const;
     void linkClicked(const QUrl &link);
 
     OperationService &m_service;
@@ -85,7 +93,11 @@ private:
     QPushButton *m_retryButton = nullptr;
     QPushButton *m_undoButton = nullptr;
     QPushButton *m_cleanUpButton = nullptr; // removes the stages a crash left
+    QPushButton *m_dismissButton = nullptr;
     std::optional<Uuid> m_selectedID;
+    // Tasks retried in this window: the retry's task once admitted, nothing
+    // while its admission is pending.
+    std::map<Uuid, std::optional<Uuid>> m_retries;
     // The recovery paths linked in the detail text, by link number, so that
     // names that are not UTF-8 open exactly.
     std::vector<std::string> m_links;

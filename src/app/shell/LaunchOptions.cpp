@@ -34,6 +34,7 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
     };
     LaunchOptions options;
     options.desktopBus = true;
+    options.singleInstance = true;
     if (const auto fixtureFolder = environment("DromelFixtureDirectory")) {
         options.fixtureMode = true;
         options.startFolder = absolute(*fixtureFolder, workingFolder);
@@ -57,6 +58,8 @@ LaunchOptions LaunchOptions::parse(const std::vector<std::string> &arguments, co
     options.compact = compact == "1" || compact == "true";
     const std::string bus = environment("DromelFixtureDesktopBus").value_or("");
     options.desktopBus = bus == "1" || bus == "true";
+    const std::string single = environment("DromelFixtureSingleInstance").value_or("");
+    options.singleInstance = single == "1" || single == "true";
     return options;
 }
 

@@ -15,7 +15,8 @@ namespace dromel {
 // only for an absolute path). Environment: "DromelFixtureDirectory" (fixture
 // mode and start folder, before "--directory"), "DromelFixtureSessionFile"
 // (session file when no "--session-file"), "DromelFixtureLanguage",
-// "DromelFixtureCompact" and "DromelFixtureDesktopBus" (fixture mode only).
+// "DromelFixtureCompact", "DromelFixtureDesktopBus" and
+// "DromelFixtureSingleInstance" (fixture mode only).
 // Empty variables count as unset.
 struct LaunchOptions {
     using Environment = std::function<std::optional<std::string>(const char *name)>;
@@ -31,6 +32,11 @@ struct LaunchOptions {
     // Offer the file-manager service and send notifications on the session
     // bus: always in a normal run, in a fixture run only when asked.
     bool desktopBus = false;
+    // Hand the folders to a running Dromel and end, or become the one that
+    // others hand theirs to: always in a normal run, in a fixture run only
+    // when "DromelFixtureSingleInstance" asks (it must never reach the
+    // user's own instance).
+    bool singleInstance = false;
 
     // `arguments` excludes the program name. Paths stay raw bytes.
     static LaunchOptions parse(const std::vector<std::string> &arguments, const Environment &environment,

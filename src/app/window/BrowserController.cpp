@@ -590,6 +590,14 @@ void BrowserController::closePathEditor() {
         m_table->setFocus(Qt::OtherFocusReason);
 }
 
+void BrowserController::addBanner(QWidget *banner) {
+    auto *layout = qobject_cast<QVBoxLayout *>(m_errorRow->parentWidget()->layout());
+    if (!banner || !layout)
+        return;
+    banner->setParent(m_errorRow->parentWidget());
+    layout->insertWidget(layout->indexOf(m_errorRow) + 1, banner);
+}
+
 void BrowserController::newTab() {
     m_store.addTab();
 }
@@ -668,8 +676,10 @@ void BrowserController::openSelected() {
         m_store.navigate(first.url(), BrowserStore::Navigation::visit);
         return;
     }
-    m_desktop->open(first.url(), [this](const std::string &path) {
-        m_store.showError(Localization::current().format(TextKey::readError, display(path)).toStdString());
+    m_desktop->open(first.url(), [this](const std::string &path, DesktopActions::OpenFailure why) {
+        const TextKey text =
+            why == DesktopActions::OpenFailure::noApplication ? TextKey::noApplication : TextKey::readError;
+        m_store.showError(Localization::current().format(text, display(path)).toStdString());
     });
 }
 

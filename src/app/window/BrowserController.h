@@ -76,6 +76,8 @@ public:
     // The file commands, once attached (commands/FileCommandsBinding).
     FileCommandController *fileCommands() const { return m_fileCommands; }
     void setFileCommands(FileCommandController *commands);
+    // Places a row of notices (the file commands' task banner) above the list.
+    void addBanner(QWidget *banner);
     FileTable *table() const { return m_table; }
     FileIconView *iconView() const { return m_iconView; }
     bool showsIcons() const;

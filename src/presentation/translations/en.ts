@@ -489,6 +489,61 @@ Size: %5, modified %6</translation>
         <source>%1 will be moved to the Trash.</source>
         <translation>%1 will be moved to the Trash.</translation>
     </message>
+    <message id="plainPasteTitle">
+        <source>Paste items named in text?</source>
+        <translation>Paste items named in text?</translation>
+    </message>
+    <message id="plainPasteMoveBody">
+        <source>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Move them into “%4”?</source>
+        <translation>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Move them into “%4”?</translation>
+    </message>
+    <message id="plainPasteCopyBody">
+        <source>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Copy them into “%4”?</source>
+        <translation>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Copy them into “%4”?</translation>
+    </message>
+    <message id="pasteAnyway">
+        <source>Paste</source>
+        <translation>Paste</translation>
+    </message>
+    <message id="moreItems" numerus="yes">
+        <source>and %Ln more</source>
+        <translation>
+            <numerusform>and %Ln more</numerusform>
+            <numerusform>and %Ln more</numerusform>
+        </translation>
+    </message>
+    <message id="nameUndisplayable">
+        <source>The new name cannot keep the characters that cannot be shown there. Change only the text around them, or type the whole name anew.</source>
+        <translation>The new name cannot keep the characters that cannot be shown there. Change only the text around them, or type the whole name anew.</translation>
+    </message>
+    <message id="nameTooLong">
+        <source>The name is too long: %1 bytes. A name can have at most %2 bytes.</source>
+        <translation>The name is too long: %1 bytes. A name can have at most %2 bytes.</translation>
+    </message>
+    <message id="noApplication">
+        <source>No application is set to open this type of file: %1</source>
+        <translation>No application is set to open this type of file: %1</translation>
+    </message>
+    <message id="replaceFolderNote">
+        <source>This item cannot replace the existing one. Keep Both gives the new item a free name.</source>
+        <translation>This item cannot replace the existing one. Keep Both gives the new item a free name.</translation>
+    </message>
     <message id="operationSummary">
         <source>%1 — done: %2, skipped: %3, failed: %4, remaining: %5</source>
         <translation>%1 — done: %2, skipped: %3, failed: %4, remaining: %5</translation>
@@ -508,6 +563,61 @@ Size: %5, modified %6</translation>
     <message id="noTasks">
         <source>No operations</source>
         <translation>No operations</translation>
+    </message>
+    <message id="journalInUse">
+        <source>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</source>
+        <translation>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</translation>
+    </message>
+    <message id="taskCopy">
+        <source>Copy %1 to %2</source>
+        <translation>Copy %1 to %2</translation>
+    </message>
+    <message id="taskMove">
+        <source>Move %1 to %2</source>
+        <translation>Move %1 to %2</translation>
+    </message>
+    <message id="taskRename">
+        <source>Rename “%1” to “%2”</source>
+        <translation>Rename “%1” to “%2”</translation>
+    </message>
+    <message id="taskTrash">
+        <source>Move %1 to the Trash</source>
+        <translation>Move %1 to the Trash</translation>
+    </message>
+    <message id="taskNewFolder">
+        <source>New folder “%1”</source>
+        <translation>New folder “%1”</translation>
+    </message>
+    <message id="taskCopyOne">
+        <source>Copy “%1” to %2</source>
+        <translation>Copy “%1” to %2</translation>
+    </message>
+    <message id="taskMoveOne">
+        <source>Move “%1” to %2</source>
+        <translation>Move “%1” to %2</translation>
+    </message>
+    <message id="taskTrashOne">
+        <source>Move “%1” to the Trash</source>
+        <translation>Move “%1” to the Trash</translation>
+    </message>
+    <message id="dismissTask">
+        <source>Dismiss</source>
+        <translation>Dismiss</translation>
+    </message>
+    <message id="showTask">
+        <source>Show Task</source>
+        <translation>Show Task</translation>
+    </message>
+    <message id="taskBanner">
+        <source>%1 — %2: %3</source>
+        <translation>%1 — %2: %3</translation>
+    </message>
+    <message id="failedTasks" numerus="yes">
+        <source>%Ln failed</source>
+        <translation>
+            <numerusform>%Ln failed</numerusform>
+            <numerusform>%Ln failed</numerusform>
+        </translation>
     </message>
     <message id="cutMarked">
         <source>cut</source>

@@ -487,6 +487,60 @@ Size: %5, modified %6</source>
         <source>%1 will be moved to the Trash.</source>
         <translation>%1将被移到回收站。</translation>
     </message>
+    <message id="plainPasteTitle">
+        <source>Paste items named in text?</source>
+        <translation>粘贴文本中指名的项目？</translation>
+    </message>
+    <message id="plainPasteMoveBody">
+        <source>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Move them into “%4”?</source>
+        <translation>剪贴板中是文本，而不是复制的文件。该文本指名了 %2 中的%1：
+
+%3
+
+任何程序或网页都能把这样的文本放到剪贴板上。要将它们移到“%4”吗？</translation>
+    </message>
+    <message id="plainPasteCopyBody">
+        <source>The clipboard holds text, not copied files. The text names %1 in %2:
+
+%3
+
+Any program or web page can put such text on the clipboard. Copy them into “%4”?</source>
+        <translation>剪贴板中是文本，而不是复制的文件。该文本指名了 %2 中的%1：
+
+%3
+
+任何程序或网页都能把这样的文本放到剪贴板上。要将它们复制到“%4”吗？</translation>
+    </message>
+    <message id="pasteAnyway">
+        <source>Paste</source>
+        <translation>粘贴</translation>
+    </message>
+    <message id="moreItems" numerus="yes">
+        <source>and %Ln more</source>
+        <translation>
+            <numerusform>另外 %Ln 个</numerusform>
+        </translation>
+    </message>
+    <message id="nameUndisplayable">
+        <source>The new name cannot keep the characters that cannot be shown there. Change only the text around them, or type the whole name anew.</source>
+        <translation>新名称无法保留其中无法显示的字符。请只修改它们周围的文字，或重新输入完整名称。</translation>
+    </message>
+    <message id="nameTooLong">
+        <source>The name is too long: %1 bytes. A name can have at most %2 bytes.</source>
+        <translation>名称太长：%1 字节。名称最多可有 %2 字节。</translation>
+    </message>
+    <message id="noApplication">
+        <source>No application is set to open this type of file: %1</source>
+        <translation>没有可打开此类文件的应用程序：%1</translation>
+    </message>
+    <message id="replaceFolderNote">
+        <source>This item cannot replace the existing one. Keep Both gives the new item a free name.</source>
+        <translation>此项目无法替换现有项目。“保留两者”会为新项目另取可用名称。</translation>
+    </message>
     <message id="operationSummary">
         <source>%1 — done: %2, skipped: %3, failed: %4, remaining: %5</source>
         <translation>%1 — 已完成：%2，已跳过：%3，失败：%4，剩余：%5</translation>
@@ -506,6 +560,60 @@ Size: %5, modified %6</source>
     <message id="noTasks">
         <source>No operations</source>
         <translation>没有文件操作</translation>
+    </message>
+    <message id="journalInUse">
+        <source>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</source>
+        <translation>另一个 Dromel 正在使用此操作日志运行任务。此窗口中的文件操作已关闭；请使用另一个窗口。</translation>
+    </message>
+    <message id="taskCopy">
+        <source>Copy %1 to %2</source>
+        <translation>将%1复制到“%2”</translation>
+    </message>
+    <message id="taskMove">
+        <source>Move %1 to %2</source>
+        <translation>将%1移到“%2”</translation>
+    </message>
+    <message id="taskRename">
+        <source>Rename “%1” to “%2”</source>
+        <translation>将“%1”重命名为“%2”</translation>
+    </message>
+    <message id="taskTrash">
+        <source>Move %1 to the Trash</source>
+        <translation>将%1移到回收站</translation>
+    </message>
+    <message id="taskNewFolder">
+        <source>New folder “%1”</source>
+        <translation>新建文件夹“%1”</translation>
+    </message>
+    <message id="taskCopyOne">
+        <source>Copy “%1” to %2</source>
+        <translation>将“%1”复制到“%2”</translation>
+    </message>
+    <message id="taskMoveOne">
+        <source>Move “%1” to %2</source>
+        <translation>将“%1”移到“%2”</translation>
+    </message>
+    <message id="taskTrashOne">
+        <source>Move “%1” to the Trash</source>
+        <translation>将“%1”移到回收站</translation>
+    </message>
+    <message id="dismissTask">
+        <source>Dismiss</source>
+        <translation>移除</translation>
+    </message>
+    <message id="showTask">
+        <source>Show Task</source>
+        <translation>查看任务</translation>
+    </message>
+    <message id="taskBanner">
+        <source>%1 — %2: %3</source>
+        <translation>%1 — %2：%3</translation>
+    </message>
+    <message id="failedTasks" numerus="yes">
+        <source>%Ln failed</source>
+        <translation>
+            <numerusform>%Ln 个失败</numerusform>
+        </translation>
     </message>
     <message id="cutMarked">
         <source>cut</source>

@@ -4,6 +4,7 @@
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
 #include "commands/FileCommandsBinding.h"
+#include "commands/FileDragDrop.h"
 #include "sidebar/DirectorySidebar.h"
 #include "sidebar/SidebarModel.h"
 #include "support/StoreFixture.h"
@@ -81,6 +82,9 @@ protected:
         auto data = FileClipboard::encodeFiles(paths, false);
         QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
         QApplication::sendEvent(target, &enter);
+        // The pointer rests until the move-or-copy answer is known, as a hand would.
+        const auto *dragDrop = target->window()->findChild<FileDragDrop *>();
+        EXPECT_TRUE(dragDrop && waitUntil([&] { return dragDrop->hoverSettled(); }));
         QDropEvent dropped(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton,
                            modifiers);
         QApplication::sendEvent(target, &dropped);

@@ -67,13 +67,14 @@ TEST(FileClipboardTest, ReadsForeignForms) {
     EXPECT_TRUE(nautilus->cut);
     EXPECT_EQ(nautilus->paths, std::vector<std::string>{"/srv/f\xC3\xBC"});
 
-    // A uri-list from a browser: comments, other schemes and bad escapes are left out.
-    auto mixed = decode({{FileClipboard::kUriList,
-                          "# dragged\r\nhttps://example.org/x\r\nfile:///tmp/ok\r\nfile:///tmp/nul%00byte\r\n"
-                          "file://otherhost/tmp/y\r\n"}});
+    // A uri-list from a browser: comments, other schemes and bad escapes and escaped slashes are left out.
+    auto mixed =
+        decode({{FileClipboard::kUriList,
+                 "# dragged\r\nhttps://example.org/x\r\nfile:///tmp/ok\r\nfile:///tmp/nul%00byte\r\n"
+                 "file://otherhost/tmp/y\r\nfile:///tmp/a%2F..%2F..%2Fetc\r\nfile:/tmp/one-slash\r\n"}});
     ASSERT_TRUE(mixed);
     EXPECT_FALSE(mixed->cut);
-    EXPECT_EQ(mixed->paths, std::vector<std::string>{"/tmp/ok"});
+    EXPECT_EQ(mixed->paths, (std::vector<std::string>{"/tmp/ok", "/tmp/one-slash"}));
 
     // Nothing to paste: plain text, other schemes, an unknown verb, copied paths.
     EXPECT_FALSE(decode({}));

@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -69,9 +71,11 @@ TEST_F(FileCommandControllerTest, CopyAndCutPasteIntoAnotherFolder) {
     EXPECT_EQ(marked, std::unordered_set<std::string>{tree.path("a/one.txt")});
     contents = FileClipboard::decodeFiles(*QApplication::clipboard()->mimeData());
     ASSERT_TRUE(contents && contents->cut);
+    // Pasted where it was cut, the item stays and stays cut; no task.
+    commands->paste();
     ASSERT_TRUE(visit(tree.path("b")));
     commands->paste();
-    ASSERT_TRUE(allFinished(2));
+    ASSERT_TRUE(allFinished(2)) << "the paste into its own folder made a task";
     EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
     EXPECT_EQ(newest().request.sourceVersions().size(), 1u); // captured at the cut
     EXPECT_EQ(newest().phase, OperationPhase::completed);
@@ -113,8 +117,9 @@ TEST_F(FileCommandControllerTest, PasteIntoTheSameFolderAsksAndKeepsBoth) {
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(sheet->text(), text(TextKey::conflictTitle));
     EXPECT_TRUE(sheet->informativeText().contains(QString::fromStdString(tree.path("a/one.txt"))));
-    EXPECT_TRUE(sheet->informativeText().endsWith("\n\n" + text(TextKey::replaceNote)));
-    // The same object: it cannot replace itself.
+    // The same object: it cannot replace itself, and the sheet does not speak of replacing.
+    EXPECT_TRUE(sheet->informativeText().endsWith("\n\n" + text(TextKey::replaceFolderNote)));
+    EXPECT_FALSE(sheet->informativeText().contains(text(TextKey::replaceNote)));
     EXPECT_EQ(buttonTexts(sheet),
               (QStringList{text(TextKey::keepBoth), text(TextKey::skip), text(TextKey::cancel)}));
     ASSERT_TRUE(sheet->checkBox());
@@ -216,6 +221,11 @@ TEST_F(FileCommandControllerTest, NewFolderRefusedAndCreated) {
     } catch (const OperationProblem &problem) {
         EXPECT_EQ(errorText(), OperationText::problem(problem).toStdString());
     }
+    EXPECT_TRUE(service().tasks().empty());
+
+    // A name of 256 bytes is refused as too long, with the limit.
+    commands->commitRename(tree.path("a/one.txt"), std::string(256, 'n'), {});
+    EXPECT_EQ(errorText(), Localization::current().format(TextKey::nameTooLong, 256, 255).toStdString());
     EXPECT_TRUE(service().tasks().empty());
 
     commands->newFolder();
@@ -329,4 +339,45 @@ TEST_F(FileCommandControllerTest, ADropWhoseListedIdentityChangedIsRefused) {
     EXPECT_TRUE(waitUntil([&] { return !errorText().empty(); }));
     EXPECT_TRUE(service().tasks().empty());
     EXPECT_TRUE(exists(tree.path("a/one.txt")));
+}
+
+// Text in Nautilus's clipboard form can come from any program or web page:
+// it is still read, but nothing moves before the user has seen what and from where.
+TEST_F(FileCommandControllerTest, APasteFromPlainTextAsksFirst) {
+    auto text = std::make_unique<QMimeData>();
+    text->setText(QString::fromUtf8("x-special/nautilus-clipboard\ncut\n") +
+                  QString::fromLatin1(FileClipboard::urlOf(tree.path("a/one.txt"))) + "\n");
+    QApplication::clipboard()->setMimeData(text.release());
+    ASSERT_TRUE(visit(tree.path("b")));
+    ASSERT_TRUE(commands->canPaste());
+    commands->paste();
+    QMessageBox *question = waitForSheet();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->text(), dromel::test::text(TextKey::plainPasteTitle));
+    EXPECT_TRUE(question->informativeText().contains("one.txt"));
+    EXPECT_TRUE(question->informativeText().contains(QString::fromStdString(tree.path("a"))));
+    press(question, TextKey::cancel);
+    EXPECT_TRUE(waitUntil([&] { return sheet() == nullptr; }));
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+
+    commands->paste();
+    question = waitForSheet();
+    ASSERT_TRUE(question);
+    press(question, TextKey::pasteAnyway);
+    ASSERT_TRUE(allFinished(1));
+    EXPECT_EQ(newest().request.kind(), FileOperationKind::move);
+    EXPECT_EQ(tree.readFile("b/one.txt"), "1");
+}
+
+// A second window on the same journal runs no task: the first one holds it.
+TEST_F(FileCommandControllerTest, ASecondControllerOnTheJournalIsReadOnly) {
+    EXPECT_FALSE(commands->journalInUse());
+    QWidget other;
+    other.show();
+    FileCommandController second(*store, tree.path("state/operations.sqlite"), &other);
+    EXPECT_TRUE(second.journalInUse());
+    EXPECT_FALSE(second.ready());
+    ASSERT_TRUE(second.banner());
+    EXPECT_TRUE(second.banner()->isVisible());
+    EXPECT_EQ(second.banner()->label()->text(), dromel::test::text(TextKey::journalInUse));
 }

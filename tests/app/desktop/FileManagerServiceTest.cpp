@@ -92,8 +92,10 @@ TEST(FileManagerUris, KeepTheExactBytesAndRefuseWhatIsNotLocal) {
     EXPECT_EQ(FileManagerService::pathFromUri(QString::fromUtf8("file:///tmp/caf\xc3\xa9")),
               std::string("/tmp/caf\xc3\xa9"));
     EXPECT_EQ(FileManagerService::pathFromUri("/tmp/./y/../z"), "/tmp/z");
-    for (const char *refused : {"http://example.org/a", "file://server/share/a", "relative/path", "a.txt",
-                                "file:///tmp/bad%zz", "file:///tmp/nul%00", "", "trash:///a"})
+    EXPECT_EQ(FileManagerService::pathFromUri("file:/tmp/x"), "/tmp/x");
+    for (const char *refused :
+         {"http://example.org/a", "file://server/share/a", "relative/path", "a.txt", "file:///tmp/bad%zz",
+          "file:///tmp/nul%00", "", "trash:///a", "file:///tmp/a%2F..%2F..%2Fetc", "file:///tmp/a%2fb"})
         EXPECT_EQ(FileManagerService::pathFromUri(refused), std::nullopt) << refused;
 }
 

@@ -100,6 +100,7 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
 
     startService();
     OperationPanel panel(*service);
+    service->onChange = [&] { panel.update(); }; // as the file commands do
     std::vector<std::string> opened;
     panel.onOpenPath = [&](const std::string &path) { opened.push_back(path); };
     panel.show();
@@ -107,7 +108,7 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
     ASSERT_EQ(panel.selectedID(), interrupted.id());
     const Localization l10n = Localization::current();
     EXPECT_EQ(panel.picker()->currentText(),
-              "a.txt \u2014 " + OperationText::phase(OperationPhase::needsReview));
+              "Copy 2 items to dst \u2014 " + OperationText::phase(OperationPhase::needsReview));
     const QString expected =
         OperationText::problem(OperationProblem(OperationProblem::Code::interrupted, "", "")) + "\n\n" +
         l10n.format(TextKey::operationResult, OperationText::outcome(ItemOutcome::succeeded),
@@ -133,9 +134,32 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
     EXPECT_FALSE(panel.cleanUpButton()->isEnabled());
     EXPECT_FALSE(panel.detail()->toPlainText().contains(".dromel-copy-caf"));
 
-    // Retry resubmits only what was not done, and the new task is listed first.
+    // Retry resubmits only what was not done, and the new task is listed
+    // first and shown; the old one cannot be retried twice meanwhile.
     panel.retryButton()->click();
+    EXPECT_FALSE(panel.retryButton()->isEnabled());
     ASSERT_TRUE(waitUntil([&] { return service->tasks().size() == 2 && !service->busy(); }));
-    EXPECT_EQ(service->tasks().front().request.sources(), std::vector<std::string>{tree.path("src/b.txt")});
+    const FileOperationTask &retried = service->tasks().front();
+    EXPECT_EQ(retried.request.sources(), std::vector<std::string>{tree.path("src/b.txt")});
     EXPECT_EQ(panel.picker()->count(), 2);
+    EXPECT_EQ(panel.selectedID(), retried.id());
+    EXPECT_EQ(panel.picker()->currentText(),
+              "Copy \u201Cb.txt\u201D to dst \u2014 " + OperationText::phase(retried.phase));
+
+    // Opened again while an older task is chosen, the window shows the newest.
+    panel.picker()->setCurrentIndex(1);
+    emit panel.picker()->activated(1);
+    ASSERT_EQ(panel.selectedID(), interrupted.id());
+    panel.show();
+    EXPECT_EQ(panel.selectedID(), retried.id());
+
+    // A reviewed task can be dismissed: off the list and out of the journal.
+    panel.picker()->setCurrentIndex(1);
+    emit panel.picker()->activated(1);
+    ASSERT_TRUE(panel.dismissButton()->isEnabled());
+    panel.dismissButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return service->tasks().size() == 1 && !service->busy(); }));
+    EXPECT_EQ(panel.picker()->count(), 1);
+    for (const FileOperationTask &task : OperationJournal(journalPath).load())
+        EXPECT_NE(task.id(), interrupted.id());
 }

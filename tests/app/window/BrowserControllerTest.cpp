@@ -5,6 +5,8 @@
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
 #include "commands/FileCommandsBinding.h"
+#include "commands/FileDragDrop.h"
+#include "commands/InlineRename.h"
 #include "desktop/DesktopActions.h"
 #include "support/StoreFixture.h"
 #include "table/FileTable.h"
@@ -22,6 +24,8 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTest>
+
+#include <functional>
 
 using namespace dromel;
 using namespace dromel::test;
@@ -72,6 +76,8 @@ protected:
         QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
         QApplication::sendEvent(table.viewport(), &enter);
         EXPECT_TRUE(enter.isAccepted());
+        const auto *dragDrop = table.findChild<FileDragDrop *>();
+        EXPECT_TRUE(dragDrop && waitUntil([&] { return dragDrop->hoverSettled(); }));
         QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
         QApplication::sendEvent(table.viewport(), &drop);
         EXPECT_TRUE(drop.isAccepted());
@@ -205,6 +211,84 @@ TEST_F(BrowserWindow, DropOfTwoFilesOntoAFolderRow) {
     EXPECT_EQ(commands->service().tasks().front().request.destination(), tree.path("Downloads/gamma"));
     EXPECT_TRUE(exists(other));
     EXPECT_TRUE(exists(tree.path("Downloads/gamma/three.txt")));
+}
+
+// The editor shows bytes that are not UTF-8 as U+FFFD; Return without an
+// edit must not write those characters back as the name.
+TEST_F(BrowserWindow, RenameKeepsTheBytesItCannotShow) {
+    const std::string latin1 = "caf\xE9.txt";
+    tree.writeFile("Downloads/" + latin1, "x");
+    ASSERT_TRUE(waitUntil([&] { return controller->table()->fileModel().rowCount() == 4; }));
+    // The open editor (a closed one lingers until the event loop deletes it).
+    auto openEditor = [&]() -> QLineEdit * {
+        for (InlineRename *editor : controller->table()->viewport()->findChildren<InlineRename *>())
+            if (editor->isVisible())
+                return editor;
+        return nullptr;
+    };
+    auto edit = [&](const std::function<void(QLineEdit &)> &typing) {
+        select({latin1});
+        QTest::keyClick(list(), Qt::Key_F2);
+        ASSERT_TRUE(waitUntil([&] { return openEditor() != nullptr; }));
+        QLineEdit *editor = openEditor();
+        typing(*editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+    };
+    edit([](QLineEdit &) {});
+    // An edit at the start keeps the bytes after it.
+    edit([](QLineEdit &editor) {
+        QTest::keyClick(&editor, Qt::Key_Home);
+        QTest::keyClicks(&editor, "new-");
+    });
+    ASSERT_TRUE(finished(1)) << "the unchanged name made a task";
+    EXPECT_EQ(commands->service().tasks().front().phase, OperationPhase::completed);
+    EXPECT_TRUE(exists(tree.path("Downloads/new-" + latin1)));
+
+    // Typing the replacement character itself cannot name the lost bytes.
+    const std::string renamed = "new-" + latin1;
+    ASSERT_TRUE(shows({"gamma", "alpha.txt", "beta.txt", renamed}));
+    select({renamed});
+    QTest::keyClick(list(), Qt::Key_F2);
+    ASSERT_TRUE(waitUntil([&] { return openEditor() != nullptr; }));
+    QLineEdit *editor = openEditor();
+    editor->setText(QStringLiteral("\uFFFDx.txt"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(controller->errorRow()->isVisible());
+    EXPECT_EQ(controller->errorLabel()->text(), text(TextKey::nameUndisplayable));
+    EXPECT_EQ(commands->service().tasks().size(), 1u);
+}
+
+// Opening asks the desktop's application database, read from the XDG folders.
+TEST_F(BrowserWindow, OpeningAFileNoApplicationOpensSaysSo) {
+    const std::string share = tree.makeFolder("share/applications");
+    tree.writeFile("share/applications/dromel-test-viewer.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\nMimeType=text/plain;\n");
+    tree.writeFile("share/applications/mimeinfo.cache",
+                   "[MIME Cache]\ntext/plain=dromel-test-viewer.desktop;\n");
+    ScopedEnv dataDirs("XDG_DATA_DIRS", tree.path("share"));
+    ScopedEnv noUserData("XDG_DATA_HOME", tree.makeFolder("empty-data"));
+    ScopedEnv configHome("XDG_CONFIG_HOME", tree.makeFolder("empty-config"));
+    ScopedEnv configDirs("XDG_CONFIG_DIRS", tree.makeFolder("empty-config-dirs"));
+    std::vector<QUrl> opened;
+    controller->desktop().setOpenerForTesting([&](const QUrl &url) {
+        opened.push_back(url);
+        return true;
+    });
+    tree.writeFile("Downloads/blob.dromel-unknown", std::string("\x00\x01\x02\xFF", 4));
+    ASSERT_TRUE(shows({"gamma", "alpha.txt", "beta.txt", "blob.dromel-unknown"}));
+
+    select({"blob.dromel-unknown"});
+    controller->openSelected();
+    ASSERT_TRUE(waitUntil([&] { return controller->errorRow()->isVisible(); }));
+    EXPECT_EQ(
+        controller->errorLabel()->text(),
+        Localization::current().format(TextKey::noApplication, tree.path("Downloads/blob.dromel-unknown")));
+    EXPECT_TRUE(opened.empty());
+
+    select({"alpha.txt"});
+    controller->openSelected();
+    ASSERT_TRUE(waitUntil([&] { return opened.size() == 1; }));
+    EXPECT_EQ(opened.front().toLocalFile().toStdString(), tree.path("Downloads/alpha.txt"));
 }
 
 } // namespace
