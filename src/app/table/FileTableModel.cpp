@@ -13,6 +13,13 @@ const QString kEmDash = QString(QChar(0x2014));
 FileTableModel::FileTableModel(Icons &icons, QObject *parent)
     : QAbstractTableModel(parent), m_icons(icons), m_texts(Localization::current()) {}
 
+void FileTableModel::setPlace(const Place *place) {
+    if (place == m_place)
+        return;
+    m_place = place;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+}
+
 void FileTableModel::setEntries(const FileEntryList &entries) {
     beginResetModel();
     m_texts = Localization::current();
@@ -49,6 +56,8 @@ QString FileTableModel::displayName(const std::string &name) {
 }
 
 QString FileTableModel::kindText(const FileEntry &entry) const {
+    if (m_place)
+        return displayName(entry.kind());
     if (entry.isNavigable())
         return m_texts.text(TextKey::folder);
     if (entry.kind() == "File")
@@ -91,9 +100,11 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
     case Qt::DisplayRole:
         return display(*entry, index.column());
     case Qt::DecorationRole:
-        return index.column() == nameColumn ? QVariant(m_icons.forEntry(*entry)) : QVariant();
+        if (index.column() != nameColumn)
+            return {};
+        return m_place && m_place->icon ? m_place->icon(*entry) : m_icons.forEntry(*entry);
     case Qt::ToolTipRole:
-        return displayName(entry->url());
+        return m_place && m_place->toolTip ? m_place->toolTip(*entry) : displayName(entry->url());
     case Qt::AccessibleTextRole: {
         QString text = display(*entry, index.column()).toString();
         if (index.column() == nameColumn && isCut(*entry))
@@ -120,6 +131,10 @@ QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, in
                                          TextKey::modifiedColumn};
     switch (role) {
     case Qt::DisplayRole:
+        if (m_place && section == kindColumn)
+            return m_texts.text(m_place->kindTitle);
+        if (m_place && section == modifiedColumn)
+            return m_texts.text(m_place->modifiedTitle);
         return m_texts.text(titles[section]);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeading | Qt::AlignVCenter));
