@@ -4,7 +4,7 @@
 # window during a copy, a task under review). Runs the program under Xvfb in a
 # throwaway home (its own settings, session, journal and folders), so nothing
 # of the user's is read or changed.
-#   scripts/screenshots.sh [program] [all|main|commands]
+#   scripts/screenshots.sh [program] [all|main|commands|trash]
 #   (default: build/release/src/app/dromel, all)
 set -euo pipefail
 
@@ -65,7 +65,7 @@ tab() { # folder [selection]
 printf '{"schemaVersion":2,"tabs":[%s,%s,%s],"activeIndex":0}' \
     "$(tab "$demo" "$selected")" "$(tab "$home/Documents")" "$(tab "$home/Downloads")" > "$work/state/Dromel/session.json"
 
-display=:$((90 + RANDOM % 9))
+display=:$((200 + RANDOM % 700))
 Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
@@ -75,7 +75,7 @@ shoot() { # language appearance file
         "$1" "$2" > "$work/config/Dromel/Dromel.conf"
     cp "$work/state/Dromel/session.json" "$work/session.keep"
     DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
-        XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" >/dev/null 2>&1 &
+        XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" >/dev/null 2>&1 &
     app_pid=$!
     local window=""
     for _ in $(seq 100); do
@@ -92,13 +92,39 @@ shoot() { # language appearance file
     echo "wrote docs/screenshots/$3"
 }
 
-if [ "$pictures" != commands ]; then
+if [ "$pictures" = all ] || [ "$pictures" = main ]; then
     shoot en light main-light-en.png
     shoot en dark main-dark-en.png
     shoot zh-Hans light main-light-zh.png
     shoot zh-Hans dark main-dark-zh.png
 fi
 [ "$pictures" != main ] || exit 0
+
+# The Trash (light and dark): a few items trashed from around the home, one of
+# them without its record, shown in a tab of its own.
+trash=$work/data/Trash
+mkdir -p "$trash/files" "$trash/info"
+trashed() { # origin size deleted: an item in the home trash with its record
+    local name
+    name=$(basename "$1")
+    write "$trash/files/$name" "$2" "$3"
+    printf '[Trash Info]\nPath=%s\nDeletionDate=%s\n' "$1" "$(date -d "$3" +%Y-%m-%dT%H:%M:%S)" \
+        > "$trash/info/$name.trashinfo"
+}
+trashed "$home/Documents/old-draft.odt" 38200 "2026-12-01 16:40"
+trashed "$home/Desktop/holiday-plan.txt" 2100 "2026-11-29 09:15"
+trashed "$demo/notes.txt" 480 "2026-12-02 08:05"
+trashed "$home/Downloads/setup-1.2.tar.gz" 4200000 "2026-11-21 12:30"
+trashed "$home/Pictures/screenshot-old.png" 164000 "2026-11-30 18:02"
+write "$trash/files/unknown.bin" 9000 "2026-10-10 10:10"
+cp "$work/state/Dromel/session.json" "$work/session.main"
+printf '{"schemaVersion":2,"tabs":[%s,%s],"activeIndex":0}' \
+    "$(tab "$trash/files")" "$(tab "$demo")" > "$work/state/Dromel/session.json"
+if [ "$pictures" = all ] || [ "$pictures" = trash ]; then
+    shoot en light trash-light-en.png
+    shoot en dark trash-dark-en.png
+fi
+cp "$work/session.main" "$work/state/Dromel/session.json"
 
 # The file commands, in English and light: the conflict sheet of a paste into
 # the same folder, the operations window during a large copy, and that copy
@@ -118,12 +144,12 @@ within() { # seconds command...: polls the command until it succeeds
         sleep 0.05
     done
 }
-start() { # folder: the program on that folder, its main window in $window
+start() { # folder [title]: the program on that folder, its main window in $window
     DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
         XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" --directory "$1" >/dev/null 2>&1 &
     app_pid=$!
     window=""
-    within 20 main_window "$(basename "$1")"
+    within 20 main_window "${2:-$(basename "$1")}"
     focused "$window"
 }
 main_window() { window=$(x xdotool search --onlyvisible --pid "$app_pid" --name "^$1 — Dromel\$" 2>/dev/null | head -n1) && [ -n "$window" ]; }
@@ -168,6 +194,19 @@ go() { # folder: typed into the path field
     within 10 main_window "$(basename "$1")"
 }
 stop() { kill -KILL "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true; app_pid=""; }
+
+if [ "$pictures" = trash ]; then
+    # Restoring an item whose name is taken again: the clash sheet.
+    start "$trash/files" Trash
+    pick "$trash/files" notes.txt
+    keys "$window" Menu
+    within 5 other
+    keys "$other" Down Return
+    within 10 other
+    grab "$window" restore-clash.png
+    stop
+    exit 0
+fi
 
 start "$demo"
 pick "$demo" notes.txt

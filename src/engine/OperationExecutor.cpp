@@ -95,8 +95,13 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
                  first.identityToken() != undo->identity))
         throw OperationProblem(Code::sourceChanged, from, "");
-    if (kind == FileOperationKind::trash)
+    if (kind == FileOperationKind::trash) {
+        // Trashing an item of the trash would hide it under a record of its
+        // own place there.
+        if (TrashListing::holds(from))
+            throw OperationProblem(Code::unsupported, from, "Already in the trash.");
         return prepared;
+    }
     if (kind == FileOperationKind::deletePermanently) {
         if (detail::stampOf(from).mountRoot || from == "/")
             throw OperationProblem(Code::unsupported, from, "A mounted volume cannot be deleted.");

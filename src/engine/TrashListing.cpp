@@ -271,6 +271,8 @@ std::vector<TrashedItem> listTrash(const std::string &trash, const OperationCanc
             item.state = TrashedItem::State::missingItem;
             return;
         }
+        item.device = object.st_dev;
+        item.inode = object.st_ino;
         item.isDirectory = S_ISDIR(object.st_mode);
         item.isSymbolicLink = S_ISLNK(object.st_mode);
         if (!item.isDirectory) {
@@ -311,6 +313,14 @@ std::vector<TrashedItem> listTrash(const std::string &trash, const OperationCanc
         items.push_back(std::move(item));
     }
     return items;
+}
+
+bool holds(const std::string &path) {
+    const std::string files = Location::parent(Location::standardized(path));
+    if (Location::lastComponent(files) != "files")
+        return false;
+    const std::vector<std::string> trashes = trashFolders();
+    return std::find(trashes.begin(), trashes.end(), Location::parent(files)) != trashes.end();
 }
 
 std::pair<std::string, std::string> recordOf(const std::string &itemPath) {

@@ -34,6 +34,9 @@ void readRecord(const std::string &text, const std::string &top, TrashedItem &it
 // without a usable record.
 std::pair<std::string, std::string> recordOf(const std::string &itemPath);
 
+// Whether `path` is an item directly in one of the user's trashes' files/.
+bool holds(const std::string &path);
+
 // The volume top a trash folder records paths against ("" for the home trash).
 std::string topOf(const std::string &trash);
 

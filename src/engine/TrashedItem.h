@@ -28,6 +28,9 @@ struct TrashedItem {
     std::optional<std::int64_t> size;        // bytes; a folder's whole content
     bool isDirectory = false;
     bool isSymbolicLink = false;
+    // The item's device and inode number (0 for a missing item).
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     std::string itemPath() const { return trash + "/files/" + name; }
     std::string infoPath() const { return trash + "/info/" + name + ".trashinfo"; }

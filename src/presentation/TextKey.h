@@ -170,6 +170,19 @@ namespace dromel {
     X(failedTasks)                                                                                           \
     X(cutMarked)                                                                                             \
     X(writeVersion)                                                                                          \
+    /* Trash */                                                                                              \
+    X(trashPlace)                                                                                            \
+    X(trashOriginalColumn)                                                                                   \
+    X(trashDeletedColumn)                                                                                    \
+    X(trashNoRecord)                                                                                         \
+    X(trashDamagedRecord)                                                                                    \
+    X(trashMissingItem)                                                                                      \
+    X(trashRestore)                                                                                          \
+    X(trashEmpty)                                                                                            \
+    X(trashDeletePermanently)                                                                                \
+    X(deleteTitle)                                                                                           \
+    X(emptyTrashTitle)                                                                                       \
+    X(deleteBody)                                                                                            \
     /* Task phases, one per OperationPhase case in its order */                                              \
     X(phaseQueued)                                                                                           \
     X(phasePreparing)                                                                                        \

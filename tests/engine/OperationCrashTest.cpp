@@ -7,6 +7,7 @@
 #include "core/Location.h"
 #include "engine/OperationService.h"
 #include "engine/OperationTestSupport.h"
+#include "engine/OperationTrash.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -117,10 +119,17 @@ public:
         return roots;
     }
 
-    // Every regular file the user has, with its digest.
-    void snapshot() {
-        for (const auto &[digest, path] : test::digestsUnder(userFolders()))
+    // Every regular file the user has, in the trash too, with its digest.
+    // The files of an item being deleted are kept apart: they may go, but
+    // only all together.
+    void snapshot(const std::optional<std::string> &deleted) {
+        for (const auto &[digest, path] : test::digestsUnder(searched()))
             before[path] = digest;
+        if (deleted)
+            for (const auto &[digest, path] : test::digestsUnder({*deleted})) {
+                before.erase(path);
+                doomed.insert(digest);
+            }
     }
 
     test::TempTree tree;
@@ -128,6 +137,7 @@ public:
     std::unique_ptr<test::ScopedTmpfs> tmpfs;
     std::unique_ptr<test::OverlayMount> overlay;
     std::map<std::string, std::string> before; // path -> SHA-256
+    std::set<std::string> doomed;              // digests of what is being deleted
 };
 
 // What a fresh service finds after the crash, checked against the promise.
@@ -193,6 +203,19 @@ void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request,
     const std::string trash = fixture.tree.path("data/Trash");
     for (const std::string &name : test::namesIn(trash + "/files"))
         EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
+    if (request.kind() != Kind::deletePermanently)
+        return;
+    // A deletion leaves nothing half-deleted: the item's files are all there
+    // (in the trash, or aside under the name the journal gives) or none is,
+    // and no record is left without its item.
+    std::size_t kept = 0;
+    const std::multimap<std::string, std::string> everywhere =
+        test::digestsUnder({fixture.tree.path("src"), fixture.tree.path("dst"), trash});
+    for (const std::string &digest : fixture.doomed)
+        kept += everywhere.count(digest) > 0;
+    EXPECT_TRUE(kept == 0 || kept == fixture.doomed.size()) << kept << " of " << fixture.doomed.size();
+    for (const std::string &record : test::namesIn(trash + "/info"))
+        EXPECT_TRUE(existsAt(trash + "/files/" + record.substr(0, record.size() - 10))) << record;
 }
 
 struct Scenario {
@@ -232,6 +255,29 @@ std::vector<Scenario> scenarios() {
     add("trash", {"before-trash", "after-trash"}, [](CrashFixture &f) {
         return requestOf(Kind::trash, {f.tree.writeFile("src/old \xFE", "old")}, std::nullopt);
     });
+    const auto trashed = [album](CrashFixture &f) {
+        const std::string item = OperationTrash::trashItem(album(f));
+        test::TempTree::removeAll(f.tree.path("src")); // its folder is made again
+        return item;
+    };
+    add("restore", {"before-restore", "after-restore", "after-record"},
+        [trashed](CrashFixture &f) { return requestOf(Kind::restore, {trashed(f)}, std::nullopt); });
+    add(
+        "restore replacing",
+        {"before-restore", "before-backup", "after-backup", "after-restore", "after-record"},
+        [](CrashFixture &f) {
+            const std::string item =
+                OperationTrash::trashItem(f.tree.writeFile("src/report", "trashed report"));
+            f.tree.writeFile("src/report", "current report");
+            return requestOf(Kind::restore, {item}, std::nullopt);
+        },
+        V::same, ConflictChoice::replace);
+    add("delete from the trash", {"before-delete", "after-record", "after-stage", "after-delete"},
+        [trashed](CrashFixture &f) {
+            return requestOf(Kind::deletePermanently, {trashed(f)}, std::nullopt);
+        });
+    add("delete outside the trash", {"before-delete", "after-stage", "after-delete"},
+        [album](CrashFixture &f) { return requestOf(Kind::deletePermanently, {album(f)}, std::nullopt); });
     add("same-volume move", {"before-move", "after-move"},
         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("dst")); });
     add("same-volume rename", {"before-move", "after-move"}, [](CrashFixture &f) {
@@ -349,7 +395,9 @@ TEST(OperationCrashTest, EveryStepOfEveryRouteSurvivesTheProgramEndingRightAfter
                 break;
             }
             const FileOperationRequest request = scenario.setup(fixture);
-            fixture.snapshot();
+            fixture.snapshot(request.kind() == Kind::deletePermanently
+                                 ? std::optional(request.sources().front())
+                                 : std::nullopt);
             const pid_t child = spawnChild(fixture.tree.path("state/operations.sqlite"), request, label,
                                            scenario.choice, scenario.patch);
             ASSERT_GT(child, 0);
@@ -381,7 +429,7 @@ TEST(OperationCrashTest, KilledAtRandomMomentsDuringLargeCopiesAndMovesNothingIs
         const FileOperationRequest request =
             move ? requestOf(Kind::move, {fixture.tree.path("src/set")}, fixture.tree.path("other"))
                  : requestOf(Kind::copy, {fixture.tree.path("src/set")}, fixture.tree.path("dst"));
-        fixture.snapshot();
+        fixture.snapshot(std::nullopt);
         const pid_t child =
             spawnChild(fixture.tree.path("state/operations.sqlite"), request, "", ConflictChoice::skip);
         ASSERT_GT(child, 0);

@@ -66,6 +66,10 @@ TEST_F(TrashRestoreTest, ItemsGoBackToTheirPathWithMissingFoldersMadeAndTheirRec
     tree.writeFile("docs/deep/album/inner/a", "aaa");
     const std::string item = trashed("docs/deep/album");
     test::TempTree::removeAll(tree.path("docs"));
+    EXPECT_EQ(test::problemOf(
+                  [&] { executor.prepare(requestOf(Kind::trash, {item}, std::nullopt), item, cancel); }),
+              Code::unsupported)
+        << "an item of the trash is not trashed again";
     ASSERT_NE(tree.readFile("data/Trash/directorysizes").find("album"), std::string::npos);
 
     const FileOperationResult result = restore(item);

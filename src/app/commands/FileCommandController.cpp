@@ -8,6 +8,8 @@
 #include "commands/detail/JournalLock.h"
 #include "core/FileName.h"
 #include "core/Location.h"
+#include "engine/FileOperationWorker.h"
+#include "engine/OperationFS.h"
 #include "operations/OperationPanel.h"
 #include "operations/OperationText.h"
 #include "operations/TaskBanner.h"
@@ -388,6 +390,71 @@ void FileCommandController::trash() {
         if (versions)
             askTrash(paths, std::move(*versions));
     });
+}
+
+void FileCommandController::restore(std::vector<std::string> paths) {
+    if (!ready() || paths.empty())
+        return;
+    submit(FileOperationRequest(FileOperationKind::restore, std::move(paths), std::nullopt, std::nullopt,
+                                false, {}, std::nullopt));
+}
+
+void FileCommandController::deletePermanently() {
+    if (!ready())
+        return;
+    const std::vector<FileEntry> entries = m_store.selected();
+    if (entries.empty())
+        return;
+    captureSelection(entries, [this, paths = pathsOf(entries)](std::optional<Versions> versions) {
+        if (versions)
+            askDelete(paths, std::move(*versions), false);
+    });
+}
+
+void FileCommandController::deletePermanently(std::vector<std::string> paths, bool emptying) {
+    if (ready() && !paths.empty())
+        askDelete(std::move(paths), {}, emptying);
+}
+
+namespace {
+
+// Bytes of the files under `paths`, links not followed; what cannot be read
+// counts nothing. Blocking: on the inspection queue.
+std::int64_t totalSize(const std::vector<std::string> &paths) {
+    std::int64_t total = 0;
+    OperationCancellation never;
+    for (const std::string &path : paths) {
+        try {
+            for (const TreeRecord &record : OperationFS::manifest(path, never, false))
+                if (record.stamp.isRegular())
+                    total += record.stamp.size;
+        } catch (const std::exception &) {
+        }
+    }
+    return total;
+}
+
+} // namespace
+
+void FileCommandController::askDelete(std::vector<std::string> paths, Versions versions, bool emptying) {
+    FileOperationWorker::inspect<std::int64_t>(
+        [paths] { return totalSize(paths); },
+        m_lifetime.guard(
+            [this, paths, versions, emptying](FileOperationWorker::Outcome<std::int64_t> outcome) {
+                const auto *bytes = std::get_if<std::int64_t>(&outcome);
+                const Localization l10n = Localization::current();
+                Sheet::ask(m_window, l10n.text(emptying ? TextKey::emptyTrashTitle : TextKey::deleteTitle),
+                           l10n.format(TextKey::deleteBody, l10n.count(TextKey::items, qint64(paths.size())),
+                                       l10n.bytes(bytes ? *bytes : 0)),
+                           {l10n.text(TextKey::cancel),
+                            l10n.text(emptying ? TextKey::trashEmpty : TextKey::trashDeletePermanently)},
+                           0, m_lifetime.guard([this, paths, versions](int button, bool) {
+                               if (button == 1 && ready())
+                                   submit(FileOperationRequest(FileOperationKind::deletePermanently, paths,
+                                                               std::nullopt, std::nullopt, false, versions,
+                                                               std::nullopt));
+                           }));
+            }));
 }
 
 void FileCommandController::askTrash(std::vector<std::string> paths, Versions versions) {

@@ -86,6 +86,14 @@ public:
     void rename();
     void commitRename(const std::string &path, const std::string &name, const Versions &versions);
     void trash();
+    // Puts items of the Trash back where their records say they were.
+    void restore(std::vector<std::string> paths);
+    // The only commands that delete: each asks first in a sheet naming the
+    // count and the total size and saying it cannot be undone. The selected
+    // items (Shift+Delete), or the given ones (Delete Permanently and Empty
+    // Trash in the Trash).
+    void deletePermanently();
+    void deletePermanently(std::vector<std::string> paths, bool emptying);
     void undo();
     void showTasks();
 
@@ -128,6 +136,7 @@ private:
     void askRename(const std::string &path, const std::string &name, const Versions &versions);
     void submitRename(const std::string &path, const std::string &name, const Versions &versions);
     void askTrash(std::vector<std::string> paths, Versions versions);
+    void askDelete(std::vector<std::string> paths, Versions versions, bool emptying);
     void moveCut();
     void pasteFiles(const FileClipboard::Contents &contents, const std::string &folder);
     void askTextPaste(FileClipboard::Contents contents, const std::string &folder);

@@ -10,6 +10,7 @@
 #include "sidebar/SidebarModel.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
+#include "window/PlaceTitles.h"
 #include "window/TabStrip.h"
 
 #include <QAction>
@@ -46,6 +47,9 @@ void run(FileCommandController &commands, ListCommand command) {
     case ListCommand::trash:
         commands.trash();
         break;
+    case ListCommand::deletePermanently:
+        commands.deletePermanently();
+        break;
     case ListCommand::newFolder:
         commands.newFolder();
         break;
@@ -79,7 +83,7 @@ std::optional<std::string> tabFolderAt(const TabStrip &tabs, const BrowserStore 
         return std::nullopt;
     const Uuid id = tabs.idAt(index);
     for (const BrowserTab &tab : store.tabs())
-        if (tab.id == id)
+        if (tab.id == id && !PlaceTitles::of(tab.url()))
             return tab.url();
     return std::nullopt;
 }
@@ -88,8 +92,8 @@ std::optional<std::string> tabFolderAt(const TabStrip &tabs, const BrowserStore 
 // error rows do not.
 std::optional<std::string> sidebarFolderAt(const DirectorySidebar &sidebar, QPoint point) {
     const SidebarNode *node = sidebar.sidebarModel().nodeAt(sidebar.indexAt(point));
-    if (!node)
-        return std::nullopt;
+    if (!node || (node->url && PlaceTitles::of(*node->url)))
+        return std::nullopt; // a place such as the Trash is not a folder to drop into
     return node->url;
 }
 

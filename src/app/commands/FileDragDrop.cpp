@@ -100,6 +100,9 @@ bool FileDragDrop::hoverMoves(const std::vector<std::string> &sources, const std
 }
 
 std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
+    // A place such as the Trash is not a folder to drop into.
+    if (m_table.fileModel().place())
+        return std::nullopt;
     const int row = m_table.rowAt(point.y());
     if (row >= 0) {
         if (const FileEntry *entry = m_table.fileModel().entryAt(row); entry && entry->isNavigable())

@@ -19,8 +19,12 @@
 #include "presentation/Localization.h"
 #include "presentation/SkinDescriptor.h"
 #include "shell/UserSettings.h"
+#include "sidebar/DirectorySidebar.h"
 #include "table/FileTable.h"
+#include "trash/TrashPlace.h"
+#include "trash/TrashReader.h"
 #include "window/BrowserController.h"
+#include "window/PlaceTitles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -166,12 +170,15 @@ void AppDelegate::launch() {
 
 void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
     m_reader = std::make_unique<LocalDirectoryReader>();
+    m_trashReader = std::make_unique<TrashReader>(*m_reader);
+    // Named before the first tab is drawn.
+    PlaceTitles::set(m_trashReader->location(), text(TextKey::trashPlace));
     m_orderer = std::make_unique<ListingOrderer>();
     if (session && session->valid() && (!m_options.startFolder || m_sessionFileChosen))
-        m_store = std::make_unique<BrowserStore>(*session, *m_reader, *m_orderer);
+        m_store = std::make_unique<BrowserStore>(*session, *m_trashReader, *m_orderer);
     else
         m_store = std::make_unique<BrowserStore>(std::vector{m_options.startFolder.value_or(m_baseFolder)}, 0,
-                                                 *m_reader, *m_orderer);
+                                                 *m_trashReader, *m_orderer);
 
     m_store->setShowHidden(m_options.fixtureMode ? false : m_defaults->showHidden().value_or(false));
     m_store->windowsKeys = m_options.fixtureMode ? true : m_defaults->windowsKeys().value_or(true);
@@ -192,6 +199,7 @@ void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
     };
 
     buildWindow();
+    attachTrash();
     buildMenu();
     m_window->show();
     m_window->activateWindow();
@@ -225,6 +233,46 @@ void AppDelegate::buildWindow() {
     if (!m_options.fixtureMode)
         restoreGeometry();
     m_window->installEventFilter(this);
+}
+
+// The Trash: a sidebar row showing whether it is empty, its rows in the file
+// list, and a re-read of a tab showing it whenever any trash changes.
+void AppDelegate::attachTrash() {
+    m_trashPlace = std::make_unique<TrashPlace>(*m_trashReader);
+    TrashPlace *place = m_trashPlace.get();
+    m_trashRows = FileTableModel::Place{TextKey::trashOriginalColumn, TextKey::trashDeletedColumn,
+                                        [place](const FileEntry &entry) { return place->icon(entry); },
+                                        [place](const FileEntry &entry) { return place->toolTip(entry); },
+                                        [this, place](QMenu *menu, const std::vector<FileEntry> &selected) {
+                                            place->extendMenu(menu, selected, trashCommands());
+                                        }};
+    m_controller->table()->placeOf = [this](const std::string &url) -> const FileTableModel::Place * {
+        return m_trashReader->isTrash(url) ? &m_trashRows : nullptr;
+    };
+    const std::string trash = m_trashReader->location();
+    QPointer<DirectorySidebar> sidebar(m_controller->directorySidebar());
+    sidebar->addPlace(text(TextKey::trashPlace), trash, TrashPlace::symbol(false));
+    m_trashReader->onFullness = [sidebar, trash](bool full) {
+        if (sidebar)
+            sidebar->setPlaceSymbol(trash, TrashPlace::symbol(full));
+    };
+    sidebar->placeMenu = [this](const std::string &, QMenu *menu) {
+        m_trashPlace->extendMenu(menu, {}, trashCommands());
+    };
+    m_trashReader->onChanged = [this, trash] { m_store->invalidateDirectories({trash}); };
+    m_trashReader->startWatching();
+}
+
+TrashPlace::Commands AppDelegate::trashCommands() const {
+    QPointer<FileCommandController> commands(m_controller->fileCommands());
+    return {[commands](std::vector<std::string> paths) {
+                if (commands)
+                    commands->restore(std::move(paths));
+            },
+            [commands](std::vector<std::string> paths, bool emptying) {
+                if (commands)
+                    commands->deletePermanently(std::move(paths), emptying);
+            }};
 }
 
 // The desktop's session bus: "show in folder" from other programs and

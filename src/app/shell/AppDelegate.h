@@ -4,6 +4,8 @@
 #include "presentation/AppLanguage.h"
 #include "presentation/PresentationSettings.h"
 #include "shell/LaunchOptions.h"
+#include "table/FileTableModel.h"
+#include "trash/TrashPlace.h"
 
 #include <QObject>
 #include <QPointer>
@@ -27,6 +29,7 @@ class FileManagerService;
 class ListingOrderer;
 class LocalDirectoryReader;
 class SessionPersistence;
+class TrashReader;
 class UserSettings;
 
 // The application object: decides at launch where everything lives (start
@@ -100,6 +103,8 @@ private:
     void finishLaunch(std::optional<BrowserSession> session);
     void buildWindow();
     void buildMenu();
+    void attachTrash();
+    TrashPlace::Commands trashCommands() const;
     void startDesktopServices(FileCommandController &commands);
     void showAbout();
     bool restoreTabsSetting() const;
@@ -120,9 +125,12 @@ private:
     // Declaration order is destruction order reversed: the window goes
     // before the store it renders, the store before its reader and orderer.
     std::unique_ptr<LocalDirectoryReader> m_reader;
+    std::unique_ptr<TrashReader> m_trashReader; // reads the Trash, other folders through m_reader
     std::unique_ptr<ListingOrderer> m_orderer;
     std::unique_ptr<SessionPersistence> m_sessionStore;
     std::unique_ptr<BrowserStore> m_store;
+    std::unique_ptr<TrashPlace> m_trashPlace;
+    FileTableModel::Place m_trashRows;
     std::unique_ptr<QMainWindow> m_window;
     BrowserController *m_controller = nullptr;
     QPointer<FileManagerService> m_fileManager;

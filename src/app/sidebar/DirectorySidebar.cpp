@@ -14,8 +14,10 @@
 #include "sidebar/SidebarWatchSet.h"
 #include "sidebar/XdgUserFolders.h"
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
 
 #include <sys/stat.h>
 
@@ -167,6 +169,21 @@ void DirectorySidebar::navigateTo(const QModelIndex &index) {
         return; // already the active tab's folder
     if (onNavigate)
         onNavigate(*node->url);
+}
+
+void DirectorySidebar::contextMenuEvent(QContextMenuEvent *event) {
+    const Node *node = m_model->nodeAt(indexAt(event->pos()));
+    if (!node || !node->url || !m_places.contains(*node->url) || !placeMenu)
+        return;
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    placeMenu(*node->url, menu);
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(event->globalPos());
+    event->accept();
 }
 
 void DirectorySidebar::keyPressEvent(QKeyEvent *event) {
@@ -458,10 +475,34 @@ void DirectorySidebar::updateVolumes(std::vector<MountedVolume> volumes) {
 // the child on the way to the target. It ends at the target, at a row with no
 // child on the way, or when a newer reveal takes its place.
 
+void DirectorySidebar::addPlace(const QString &title, const std::string &url, const std::string &symbol) {
+    std::vector<std::shared_ptr<Node>> rows = *m_favourites->children;
+    rows.push_back(std::make_shared<Node>(Node::Kind::favourite, title, url, symbol));
+    m_places.insert(url);
+    m_model->replaceChildren(*m_favourites, std::move(rows));
+}
+
+void DirectorySidebar::setPlaceSymbol(const std::string &url, const std::string &symbol) {
+    for (const auto &row : *m_favourites->children)
+        if (row->url == url && row->symbol != symbol) {
+            row->symbol = symbol;
+            const QModelIndex index = m_model->indexOf(row.get());
+            emit m_model->dataChanged(index, index);
+        }
+}
+
 void DirectorySidebar::reveal(const std::string &folder) {
     const std::string target = Location::standardized(folder);
     m_selectedURL = target;
     m_revealGeneration = Uuid::random();
+    if (m_places.contains(target)) {
+        for (const auto &row : *m_favourites->children)
+            if (row->url == target) {
+                m_reveal = Reveal{m_revealGeneration, target, row->weak_from_this(), false};
+                finishReveal(row.get());
+                return;
+            }
+    }
     Node *start = revealStart(target);
     if (!start) {
         m_reveal.reset();

@@ -16,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+class QMenu;
+
 namespace dromel {
 
 class DirectoryMonitor;
@@ -66,12 +68,21 @@ public:
     // folder, and the volumes are listed again.
     void refresh(const std::optional<std::set<std::string>> &folders = std::nullopt);
 
+    // A place that is not a folder of the tree (the Trash), listed after the
+    // favourite folders; revealing its location selects its row.
+    void addPlace(const QString &title, const std::string &url, const std::string &symbol);
+    // Fills the context menu of a place's row (Empty Trash); no menu without it.
+    std::function<void(const std::string &url, QMenu *menu)> placeMenu;
+    // A new icon for a place's row (the Trash full or empty).
+    void setPlaceSymbol(const std::string &url, const std::string &symbol);
+
     SidebarModel &sidebarModel() const { return *m_model; }
     // The folders the monitor is asked to watch: the expanded visible rows.
     const std::set<std::string> &watchedFolders() const { return m_watch.folders(); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     struct Reveal {
@@ -112,7 +123,8 @@ private:
     ListingOrdering &m_orderer;
     bool m_showHidden = false;
     Node *m_favourites = nullptr;
-    Node *m_home = nullptr; // the tree's home row
+    std::set<std::string> m_places; // the urls of addPlace rows
+    Node *m_home = nullptr;         // the tree's home row
     Node *m_volumes = nullptr;
     bool m_volumesListed = false;
     std::optional<std::string> m_selectedURL; // the folder last revealed

@@ -153,6 +153,7 @@ void FileTable::render(BrowserStore::Change change) {
 void FileTable::showContent() {
     const BrowserTab &tab = m_store.current();
     QScopedValueRollback updating(m_updating, true);
+    m_model->setPlace(placeOf ? placeOf(tab.url()) : nullptr);
     m_model->setEntries(tab.visibleEntries());
     showSortIndicator();
     restoreSelection(tab.selection);
@@ -582,10 +583,13 @@ QMenu *FileTable::makeContextMenu(QWidget *parent) {
         return canRun && canRun(command);
     };
     QPointer<FileTable> table(this);
-    return FileContextMenu::build(parent, selection, enabled, [table](ListCommand command) {
+    QMenu *menu = FileContextMenu::build(parent, selection, enabled, [table](ListCommand command) {
         if (table)
             table->run(command);
     });
+    if (const FileTableModel::Place *place = m_model->place(); place && place->extendMenu)
+        place->extendMenu(menu, selected);
+    return menu;
 }
 
 void FileTable::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) {

@@ -2,6 +2,7 @@
 
 #include "browser/BrowserStore.h"
 #include "core/FileEntry.h"
+#include "table/FileTableModel.h"
 #include "table/ListCommand.h"
 
 #include <QElapsedTimer>
@@ -18,7 +19,6 @@ class QMenu;
 
 namespace dromel {
 
-class FileTableModel;
 class Icons;
 class QuickLook;
 class ThumbnailLoader;
@@ -61,6 +61,9 @@ public:
     // clipboard holds files, ...). The context menu asks it for every item
     // except preview and select all; without a hook those items are disabled.
     std::function<bool(ListCommand)> canRun;
+    // The place a location stands for when it is not a plain folder (null
+    // for a folder); asked whenever the rows are replaced.
+    std::function<const FileTableModel::Place *(const std::string &url)> placeOf;
 
     FileTableModel &fileModel() const { return *m_model; }
     BrowserStore &store() const { return m_store; }

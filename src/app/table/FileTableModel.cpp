@@ -14,6 +14,13 @@ const QString kEmDash = QString(QChar(0x2014));
 FileTableModel::FileTableModel(Icons &icons, QObject *parent)
     : QAbstractTableModel(parent), m_icons(icons), m_texts(Localization::current()) {}
 
+void FileTableModel::setPlace(const Place *place) {
+    if (place == m_place)
+        return;
+    m_place = place;
+    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+}
+
 void FileTableModel::setEntries(const FileEntryList &entries) {
     beginResetModel();
     m_texts = Localization::current();
@@ -50,6 +57,8 @@ QString FileTableModel::displayName(const std::string &name) {
 }
 
 QString FileTableModel::kindText(const FileEntry &entry) const {
+    if (m_place)
+        return displayName(entry.kind());
     if (entry.isNavigable())
         return m_texts.text(TextKey::folder);
     if (entry.kind() == "File")
@@ -94,13 +103,15 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
     case Qt::DecorationRole: {
         if (index.column() != nameColumn)
             return {};
+        if (m_place && m_place->icon)
+            return m_place->icon(*entry);
         if (m_thumbnails)
             if (QPixmap picture = m_thumbnails->thumbnail(*entry); !picture.isNull())
                 return picture;
         return m_icons.forEntry(*entry);
     }
     case Qt::ToolTipRole:
-        return displayName(entry->url());
+        return m_place && m_place->toolTip ? m_place->toolTip(*entry) : displayName(entry->url());
     case Qt::AccessibleTextRole: {
         QString text = display(*entry, index.column()).toString();
         if (index.column() == nameColumn && isCut(*entry))
@@ -127,6 +138,10 @@ QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, in
                                          TextKey::modifiedColumn};
     switch (role) {
     case Qt::DisplayRole:
+        if (m_place && section == kindColumn)
+            return m_texts.text(m_place->kindTitle);
+        if (m_place && section == modifiedColumn)
+            return m_texts.text(m_place->modifiedTitle);
         return m_texts.text(titles[section]);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeading | Qt::AlignVCenter));

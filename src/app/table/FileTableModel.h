@@ -5,9 +5,12 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+class QMenu;
 
 namespace dromel {
 
@@ -30,7 +33,24 @@ public:
         cutRole,
     };
 
+    // A place shown in the list that is not a folder (the Trash): the kind
+    // and date columns carry its own facts under its own titles, and it draws
+    // its rows' icons and tooltips.
+    struct Place {
+        TextKey kindTitle;
+        TextKey modifiedTitle;
+        std::function<QIcon(const FileEntry &)> icon;
+        std::function<QString(const FileEntry &)> toolTip;
+        // Adds the place's own commands for the selected entries to the
+        // context menu.
+        std::function<void(QMenu *menu, const std::vector<FileEntry> &selected)> extendMenu;
+    };
+
     explicit FileTableModel(Icons &icons, QObject *parent = nullptr);
+
+    // Null for a folder. The place must outlive its use; set before the rows.
+    void setPlace(const Place *place);
+    const Place *place() const { return m_place; }
 
     // Replaces every row (a model reset). The list shares its storage with the
     // store's, so this is cheap even for a large folder.
@@ -69,6 +89,7 @@ private:
     // one index away whatever the chunking.
     std::vector<const FileEntry *> m_rows;
     std::unordered_set<std::string> m_cutPaths;
+    const Place *m_place = nullptr;
 };
 
 } // namespace dromel

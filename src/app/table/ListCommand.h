@@ -17,6 +17,7 @@ enum class ListCommand {
     undo,
     rename,
     trash,
+    deletePermanently,
     newFolder,
     operations,
     copyPath,
@@ -37,6 +38,7 @@ constexpr bool isFileCommand(ListCommand command) {
     case ListCommand::undo:
     case ListCommand::rename:
     case ListCommand::trash:
+    case ListCommand::deletePermanently:
     case ListCommand::newFolder:
     case ListCommand::operations:
         return true;

@@ -26,6 +26,9 @@ std::optional<ListCommand> ListKeys::command(const QKeyEvent &event, bool window
         return ListCommand::rename;
     if (key == Qt::Key_F5 && windowsKeys)
         return ListCommand::refresh;
+    // Shift+Delete deletes for good, as GNOME and KDE bind it (after a question).
+    if (key == Qt::Key_Delete && shift && !control)
+        return ListCommand::deletePermanently;
     if (key == Qt::Key_Delete)
         return control || windowsKeys ? std::optional(ListCommand::trash) : std::nullopt;
     if (!control)

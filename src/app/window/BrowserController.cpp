@@ -16,6 +16,7 @@
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/PathBar.h"
+#include "window/PlaceTitles.h"
 #include "window/Symbols.h"
 #include "window/TabStrip.h"
 
@@ -56,6 +57,8 @@ QString text(TextKey key) {
 }
 
 QString folderTitle(const std::string &folder) {
+    if (auto place = PlaceTitles::of(folder))
+        return *place;
     return folder == "/" ? QStringLiteral("/") : display(Location::lastComponent(folder));
 }
 

@@ -1,5 +1,7 @@
 #include "window/TabStrip.h"
 
+#include "window/PlaceTitles.h"
+
 #include "core/Location.h"
 #include "presentation/Localization.h"
 #include "window/Symbols.h"
@@ -20,6 +22,8 @@ QString display(const std::string &bytes) {
 }
 
 QString title(const std::string &folder) {
+    if (auto place = PlaceTitles::of(folder))
+        return *place;
     return folder == "/" ? QStringLiteral("/") : display(Location::lastComponent(folder));
 }
 

@@ -743,5 +743,53 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Cancel Operations and Quit</source>
         <translation>Cancel Operations and Quit</translation>
     </message>
+    <message id="trashPlace">
+        <source>Trash</source>
+        <translation>Trash</translation>
+    </message>
+    <message id="trashOriginalColumn">
+        <source>Original Location</source>
+        <translation>Original Location</translation>
+    </message>
+    <message id="trashDeletedColumn">
+        <source>Deleted</source>
+        <translation>Deleted</translation>
+    </message>
+    <message id="trashNoRecord">
+        <source>Unknown: no record of where it came from</source>
+        <translation>Unknown: no record of where it came from</translation>
+    </message>
+    <message id="trashDamagedRecord">
+        <source>Unknown: its record is damaged</source>
+        <translation>Unknown: its record is damaged</translation>
+    </message>
+    <message id="trashMissingItem">
+        <source>Missing: only its record is left</source>
+        <translation>Missing: only its record is left</translation>
+    </message>
+    <message id="trashRestore">
+        <source>Restore</source>
+        <translation>Restore</translation>
+    </message>
+    <message id="trashEmpty">
+        <source>Empty Trash</source>
+        <translation>Empty Trash</translation>
+    </message>
+    <message id="trashDeletePermanently">
+        <source>Delete Permanently</source>
+        <translation>Delete Permanently</translation>
+    </message>
+    <message id="deleteTitle">
+        <source>Delete permanently?</source>
+        <translation>Delete permanently?</translation>
+    </message>
+    <message id="emptyTrashTitle">
+        <source>Empty the Trash?</source>
+        <translation>Empty the Trash?</translation>
+    </message>
+    <message id="deleteBody">
+        <source>%1 (%2) will be deleted. This cannot be undone.</source>
+        <translation>%1 (%2) will be deleted. This cannot be undone.</translation>
+    </message>
 </context>
 </TS>

@@ -739,5 +739,53 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Cancel Operations and Quit</source>
         <translation>取消操作并退出</translation>
     </message>
+    <message id="trashPlace">
+        <source>Trash</source>
+        <translation>回收站</translation>
+    </message>
+    <message id="trashOriginalColumn">
+        <source>Original Location</source>
+        <translation>原位置</translation>
+    </message>
+    <message id="trashDeletedColumn">
+        <source>Deleted</source>
+        <translation>删除时间</translation>
+    </message>
+    <message id="trashNoRecord">
+        <source>Unknown: no record of where it came from</source>
+        <translation>未知：没有它来自何处的记录</translation>
+    </message>
+    <message id="trashDamagedRecord">
+        <source>Unknown: its record is damaged</source>
+        <translation>未知：它的记录已损坏</translation>
+    </message>
+    <message id="trashMissingItem">
+        <source>Missing: only its record is left</source>
+        <translation>缺失：只剩下它的记录</translation>
+    </message>
+    <message id="trashRestore">
+        <source>Restore</source>
+        <translation>还原</translation>
+    </message>
+    <message id="trashEmpty">
+        <source>Empty Trash</source>
+        <translation>清空回收站</translation>
+    </message>
+    <message id="trashDeletePermanently">
+        <source>Delete Permanently</source>
+        <translation>永久删除</translation>
+    </message>
+    <message id="deleteTitle">
+        <source>Delete permanently?</source>
+        <translation>要永久删除吗？</translation>
+    </message>
+    <message id="emptyTrashTitle">
+        <source>Empty the Trash?</source>
+        <translation>要清空回收站吗？</translation>
+    </message>
+    <message id="deleteBody">
+        <source>%1 (%2) will be deleted. This cannot be undone.</source>
+        <translation>%1（%2）将被删除。此操作无法撤销。</translation>
+    </message>
 </context>
 </TS>

@@ -118,8 +118,11 @@ TEST_F(FileTableTest, ListKeysFollowTheWindowsKeysSetting) {
     for (int pressed : {Qt::Key_Return, Qt::Key_Delete, Qt::Key_F5, Qt::Key_Backspace})
         key(pressed);
     key(Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ((Commands{ListCommand::rename, ListCommand::trash}), takeCommands())
-        << "plain Delete and F5 need the setting; Ctrl+Delete always trashes; Backspace never does";
+    key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ((Commands{ListCommand::rename, ListCommand::trash, ListCommand::deletePermanently}),
+              takeCommands())
+        << "plain Delete and F5 need the setting; Ctrl+Delete always trashes; Backspace never does; "
+           "Shift+Delete deletes (after a question)";
 
     for (bool windowsKeys : {true, false}) {
         store->windowsKeys = windowsKeys;

@@ -1,0 +1,166 @@
+#include "trash/TrashReader.h"
+
+#include "core/ItemIdentity.h"
+#include "core/Location.h"
+#include "directory/DirectoryMonitor.h"
+#include "engine/TrashListing.h"
+#include "presentation/Localization.h"
+#include "runtime/MainThread.h"
+
+#include <set>
+
+namespace dromel {
+
+namespace {
+
+// One listing of the Trash. Cancelling it silences its callbacks; the
+// listing itself stops at its next item.
+struct TrashRead : DirectoryRead {
+    explicit TrashRead(std::shared_ptr<Cancellation> shared) : flag(std::move(shared)) {}
+    ~TrashRead() override { flag->cancel(); }
+    void cancel() override { flag->cancel(); }
+    std::shared_ptr<Cancellation> flag;
+};
+
+std::string kindOf(const TrashedItem &item, const Localization &texts) {
+    switch (item.state) {
+    case TrashedItem::State::restorable:
+        return Location::parent(*item.originalPath);
+    case TrashedItem::State::noRecord:
+        return texts.text(TextKey::trashNoRecord).toStdString();
+    case TrashedItem::State::damagedRecord:
+        return texts.text(TextKey::trashDamagedRecord).toStdString();
+    case TrashedItem::State::missingItem:
+        return texts.text(TextKey::trashMissingItem).toStdString();
+    }
+    return {};
+}
+
+// Identified as the folder reader identifies items, so the file commands
+// check an item in the Trash as they check any other.
+FileEntry entryOf(const TrashedItem &item, const Localization &texts) {
+    const bool missing = item.state == TrashedItem::State::missingItem;
+    const std::string path = missing ? item.infoPath() : item.itemPath();
+    const std::string id = missing ? path : itemIdentity(item.device, item.inode, item.name);
+    return FileEntry(id, path, item.shownName(), item.isDirectory, false, item.isSymbolicLink, item.size,
+                     item.deleted, kindOf(item, texts));
+}
+
+std::set<std::string> watchedFolders() {
+    std::set<std::string> folders{TrashListing::homeTrash()};
+    for (const std::string &trash : TrashListing::trashFolders()) {
+        folders.insert(trash + "/files");
+        folders.insert(trash + "/info");
+    }
+    return folders;
+}
+
+} // namespace
+
+TrashReader::TrashReader(DirectoryReading &inner)
+    : m_inner(inner), m_location(TrashListing::homeTrash() + "/files"),
+      m_queue({"Dromel.trash-reader", 1, QueuePriority::userInitiated}) {}
+
+TrashReader::~TrashReader() = default;
+
+bool TrashReader::isTrash(const std::string &folder) const {
+    return Location::standardized(folder) == m_location;
+}
+
+std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder, bool showHidden,
+                                                      SnapshotHandler onSnapshot, FinishHandler onFinish) {
+    if (!isTrash(folder))
+        return m_inner.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
+    auto cancel = std::make_shared<Cancellation>();
+    m_queue.async([this, alive = m_lifetime.weak(), cancel, texts = Localization::current(),
+                   onSnapshot = std::move(onSnapshot), onFinish = std::move(onFinish)]() mutable {
+        std::vector<TrashedItem> items;
+        std::error_code error;
+        try {
+            items = TrashListing::list(TrashListing::trashFolders(), *cancel);
+        } catch (const OperationCancelled &) {
+            error = std::make_error_code(std::errc::operation_canceled);
+        }
+        std::vector<FileEntry> entries;
+        entries.reserve(items.size());
+        for (const TrashedItem &item : items)
+            entries.push_back(entryOf(item, texts));
+        MainThread::post([this, alive, cancel, error, items = std::move(items), entries = std::move(entries),
+                          onSnapshot = std::move(onSnapshot), onFinish = std::move(onFinish)]() mutable {
+            if (alive.expired() || cancel->isCancelled())
+                return;
+            if (!error) {
+                const bool full = !items.empty();
+                install(std::move(items));
+                onSnapshot(DirectorySnapshot{FileEntryList(std::move(entries)), true});
+                if (alive.expired() || cancel->isCancelled())
+                    return;
+                if (onFullness)
+                    onFullness(full);
+            }
+            onFinish(error);
+        });
+    });
+    return std::make_unique<TrashRead>(std::move(cancel));
+}
+
+void TrashReader::install(std::vector<TrashedItem> items) {
+    m_items.clear();
+    for (TrashedItem &item : items) {
+        std::string path = item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath();
+        m_items.emplace(std::move(path), std::move(item));
+    }
+}
+
+const TrashedItem *TrashReader::item(const std::string &path) const {
+    const auto found = m_items.find(path);
+    return found == m_items.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> TrashReader::itemPaths() const {
+    std::vector<std::string> paths;
+    for (const auto &[path, item] : m_items)
+        if (item.state != TrashedItem::State::missingItem)
+            paths.push_back(path);
+    return paths;
+}
+
+void TrashReader::startWatching() {
+    if (!m_monitor)
+        m_monitor = std::make_unique<DirectoryMonitor>(
+            false, [this, alive = m_lifetime.weak()](const std::set<std::string> &) {
+                MainThread::post([this, alive] {
+                    if (!alive.expired())
+                        trashesChanged();
+                });
+            });
+    watchTrashes();
+}
+
+void TrashReader::watchTrashes() {
+    m_queue.async([this, alive = m_lifetime.weak()] {
+        // The queue ends before the monitor goes (see the members' order).
+        m_monitor->watch(watchedFolders());
+        // Listed whole, so that Empty Trash knows every item without the
+        // Trash being open.
+        OperationCancellation never;
+        std::vector<TrashedItem> items = TrashListing::list(TrashListing::trashFolders(), never);
+        MainThread::post([this, alive, items = std::move(items)]() mutable {
+            if (alive.expired())
+                return;
+            const bool full = !items.empty();
+            install(std::move(items));
+            if (onFullness)
+                onFullness(full);
+        });
+    });
+}
+
+void TrashReader::trashesChanged() {
+    // A new volume trash may have appeared: watch it too.
+    watchTrashes();
+    if (onChanged)
+        onChanged();
+}
+
+} // namespace dromel
