@@ -174,7 +174,7 @@ void FileCommandController::copyPath() {
     m_clipboard->write(FileClipboard::encodeText(paths));
 }
 
-void FileCommandController::paste() {
+void FileCommandController::paste(const std::optional<std::string> &into) {
     if (!ready())
         return;
     if (m_cutChange != -1 && m_clipboard->changeCount() != m_cutChange)
@@ -182,9 +182,9 @@ void FileCommandController::paste() {
     const auto contents = m_clipboard->files();
     if (!contents)
         return;
-    const std::string folder = currentFolder();
+    const std::string folder = into.value_or(currentFolder());
     if (m_cutChange == m_clipboard->changeCount() && !m_cutURLs.empty()) {
-        moveCut();
+        moveCut(folder);
         return;
     }
     if (contents->cut) {
@@ -196,12 +196,11 @@ void FileCommandController::paste() {
                                 std::nullopt));
 }
 
-void FileCommandController::moveCut() {
+void FileCommandController::moveCut(const std::string &folder) {
     const std::shared_ptr<CutPreparation> preparation = m_cutPreparation;
     if (!preparation)
         return;
     const long long change = m_cutChange;
-    const std::string folder = currentFolder();
     auto submitMove = [this, preparation, change, folder] {
         if (m_cutPreparation != preparation || m_cutChange != change || m_clipboard->changeCount() != change)
             return;

@@ -68,7 +68,8 @@ public:
     void cut();
     // Clears the cut, then copies the selected items.
     void copy();
-    void paste();
+    // Into `folder` when given, else into the shown folder.
+    void paste(const std::optional<std::string> &folder = std::nullopt);
     // The selected items' paths, or the folder's, as plain text.
     void copyPath();
     void newFolder();
@@ -117,7 +118,7 @@ private:
     void askRename(const std::string &path, const std::string &name, const Versions &versions);
     void submitRename(const std::string &path, const std::string &name, const Versions &versions);
     void askTrash(std::vector<std::string> paths, Versions versions);
-    void moveCut();
+    void moveCut(const std::string &folder);
 
     void serviceChanged();
     void taskCompleted(const FileOperationTask &task);

@@ -344,6 +344,15 @@ bool FileTable::toggleClick(QMouseEvent *event) {
 }
 
 void FileTable::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::MiddleButton && onMiddleClickFolder) {
+        const int row = rowAt(event->position().toPoint().y());
+        if (const FileEntry *entry = row < 0 ? nullptr : m_model->entryAt(row);
+            entry && entry->isNavigable()) {
+            event->accept();
+            onMiddleClickFolder(entry->url());
+            return;
+        }
+    }
     m_swallowingClick = toggleClick(event);
     if (m_swallowingClick)
         event->accept();
@@ -398,17 +407,23 @@ QMenu *FileTable::makeContextMenu(QWidget *parent) {
     FileContextMenu::Selection selection;
     selection.count = static_cast<int>(selected.size());
     selection.singleFolder = selected.size() == 1 && selected.front().isNavigable();
+    selection.onlyFolders = std::all_of(selected.begin(), selected.end(),
+                                        [](const FileEntry &entry) { return entry.isNavigable(); });
     selection.rows = m_model->rowCount();
+    selection.hiddenShown = m_store.showHidden();
     const auto enabled = [this](ListCommand command) {
         if (command == ListCommand::preview || command == ListCommand::selectAll)
             return true;
         return canRun && canRun(command);
     };
     QPointer<FileTable> table(this);
-    return FileContextMenu::build(parent, selection, enabled, [table](ListCommand command) {
-        if (table)
-            table->run(command);
-    });
+    return FileContextMenu::build(
+        parent, selection, enabled,
+        [table](ListCommand command) {
+            if (table)
+                table->run(command);
+        },
+        fillSubmenu);
 }
 
 void FileTable::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) {

@@ -59,6 +59,10 @@ public:
     // clipboard holds files, ...). The context menu asks it for every item
     // except preview and select all; without a hook those items are disabled.
     std::function<bool(ListCommand)> canRun;
+    // Fills the context menu's submenus (Open With, New Document, Sort By).
+    std::function<void(ListCommand, QMenu *)> fillSubmenu;
+    // A folder row was middle-clicked: it opens in a new tab.
+    std::function<void(const std::string &folder)> onMiddleClickFolder;
 
     FileTableModel &fileModel() const { return *m_model; }
     // The selected entries in list order.
