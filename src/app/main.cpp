@@ -5,10 +5,18 @@
 #include <QApplication>
 #include <QDir>
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 int main(int argc, char **argv) {
+    // Answered before any window system is needed, so it runs anywhere.
+    for (int index = 1; index < argc; ++index)
+        if (std::string_view(argv[index]) == "--version") {
+            std::printf("%s %s\n", dromel::kApplicationName, DROMEL_VERSION);
+            return 0;
+        }
     QApplication application(argc, argv);
     QApplication::setApplicationName(dromel::kApplicationName);
     QApplication::setApplicationVersion(DROMEL_VERSION);

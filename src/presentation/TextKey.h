@@ -12,6 +12,64 @@ namespace dromel {
 // exactly its case name and is the message id in the translation tables, so
 // the list below is the one place that names them.
 #define DROMEL_TEXT_KEYS(X)                                                                                  \
+    /* The desktop: opening, terminal, properties, context menus */                                          \
+    X(openWith)                                                                                              \
+    X(openWithTitle)                                                                                         \
+    X(otherApplication)                                                                                      \
+    X(searchApplications)                                                                                    \
+    X(applications)                                                                                          \
+    X(lookingForApplications)                                                                                \
+    X(setAsDefault)                                                                                          \
+    X(runOrOpenQuestion)                                                                                     \
+    X(runOrOpenDetails)                                                                                      \
+    X(runProgram)                                                                                            \
+    X(openAsText)                                                                                            \
+    X(openFailed)                                                                                            \
+    X(openInTerminal)                                                                                        \
+    X(noTerminal)                                                                                            \
+    X(freeSpace)                                                                                             \
+    X(selectionSize)                                                                                         \
+    X(properties)                                                                                            \
+    X(copyTo)                                                                                                \
+    X(moveTo)                                                                                                \
+    X(makeLink)                                                                                              \
+    X(linkName)                                                                                              \
+    X(newDocument)                                                                                           \
+    X(noTemplates)                                                                                           \
+    X(pasteInto)                                                                                             \
+    X(showHiddenFiles)                                                                                       \
+    X(sortBy)                                                                                                \
+    X(chooseFolder)                                                                                          \
+    X(propertiesTitle)                                                                                       \
+    X(propKind)                                                                                              \
+    X(propLocation)                                                                                          \
+    X(propSize)                                                                                              \
+    X(propSizeOnDisk)                                                                                        \
+    X(propContents)                                                                                          \
+    X(propCounting)                                                                                          \
+    X(propTotal)                                                                                             \
+    X(propModified)                                                                                          \
+    X(propAccessed)                                                                                          \
+    X(propChanged)                                                                                           \
+    X(propCreated)                                                                                           \
+    X(propOwner)                                                                                             \
+    X(propGroup)                                                                                             \
+    X(propOthers)                                                                                            \
+    X(propPermissions)                                                                                       \
+    X(propRead)                                                                                              \
+    X(propWrite)                                                                                             \
+    X(propExecute)                                                                                           \
+    X(propApplyEnclosed)                                                                                     \
+    X(propLinkTarget)                                                                                        \
+    X(propVolume)                                                                                            \
+    X(propOpensWith)                                                                                         \
+    X(propChange)                                                                                            \
+    X(propUnknown)                                                                                           \
+    X(propNone)                                                                                              \
+    X(propApply)                                                                                             \
+    X(propClose)                                                                                             \
+    X(propSeveral)                                                                                           \
+    X(operationPermissions)                                                                                  \
     /* Undo */                                                                                               \
     X(undoFileOperation)                                                                                     \
     X(undoUnavailable)                                                                                       \

@@ -201,7 +201,7 @@ void FileCommandController::copyPath() {
     m_clipboard->write(FileClipboard::encodeText(paths));
 }
 
-void FileCommandController::paste() {
+void FileCommandController::paste(const std::optional<std::string> &into) {
     if (!ready())
         return;
     if (m_cutChange != -1 && m_clipboard->changeCount() != m_cutChange)
@@ -209,9 +209,9 @@ void FileCommandController::paste() {
     const auto contents = m_clipboard->files();
     if (!contents)
         return;
-    const std::string folder = currentFolder();
+    const std::string folder = into.value_or(currentFolder());
     if (m_cutChange == m_clipboard->changeCount() && !m_cutURLs.empty()) {
-        moveCut();
+        moveCut(folder);
         return;
     }
     if (contents->fromText)
@@ -258,12 +258,11 @@ void FileCommandController::askTextPaste(FileClipboard::Contents contents, const
                }));
 }
 
-void FileCommandController::moveCut() {
+void FileCommandController::moveCut(const std::string &folder) {
     const std::shared_ptr<CutPreparation> preparation = m_cutPreparation;
     if (!preparation)
         return;
     const long long change = m_cutChange;
-    const std::string folder = currentFolder();
     // Moving an item into the folder it is in changes nothing, as for a drop.
     if (std::all_of(m_cutURLs.begin(), m_cutURLs.end(),
                     [&](const std::string &path) { return Location::parent(path) == folder; }))

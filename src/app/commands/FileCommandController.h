@@ -79,7 +79,8 @@ public:
     void cut();
     // Clears the cut, then copies the selected items.
     void copy();
-    void paste();
+    // Into `folder` when given, else into the shown folder.
+    void paste(const std::optional<std::string> &folder = std::nullopt);
     // The selected items' paths, or the folder's, as plain text.
     void copyPath();
     void newFolder();
@@ -137,7 +138,7 @@ private:
     void submitRename(const std::string &path, const std::string &name, const Versions &versions);
     void askTrash(std::vector<std::string> paths, Versions versions);
     void askDelete(std::vector<std::string> paths, Versions versions, bool emptying);
-    void moveCut();
+    void moveCut(const std::string &folder);
     void pasteFiles(const FileClipboard::Contents &contents, const std::string &folder);
     void askTextPaste(FileClipboard::Contents contents, const std::string &folder);
 

@@ -66,6 +66,7 @@ bool canRun(const FileCommandController &commands, ListCommand command) {
     case ListCommand::copy:
         return true;
     case ListCommand::paste:
+    case ListCommand::pasteInto:
         return commands.canPaste();
     case ListCommand::undo:
         return commands.ready() && commands.service().canUndo();

@@ -7,6 +7,7 @@
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/BrowserController.h"
+#include "window/DesktopCommands.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
@@ -147,7 +148,13 @@ void FileManagerService::ShowItems(const QStringList &uris, const QString &start
 }
 
 void FileManagerService::ShowItemProperties(const QStringList &uris, const QString &startupId) {
-    ShowItems(uris, startupId);
+    const std::vector<std::string> items = acceptedPaths(uris);
+    showItems(items);
+    if (items.empty())
+        return;
+    raiseWindow(startupId);
+    if (m_window)
+        m_window->desktopCommands().showProperties(items);
 }
 
 // One tab per holding folder, in the order the items came; the items of a

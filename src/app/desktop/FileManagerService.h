@@ -23,8 +23,8 @@ class BrowserController;
 // The desktop's "show in folder" for other programs: answers the
 // org.freedesktop.FileManager1 interface on a D-Bus connection, so a browser's
 // "Show in folder" opens a tab here. ShowFolders opens each folder in a tab;
-// ShowItems (and ShowItemProperties, which has no window of its own here)
-// opens each item's folder in a tab and selects the item once it is listed.
+// ShowItems opens each item's folder in a tab and selects the item once it is
+// listed; ShowItemProperties does the same and opens the items' properties.
 //
 // URIs are file URIs whose percent-escapes carry the exact path bytes, so
 // names that are not UTF-8 arrive intact; absolute paths are taken too. Other

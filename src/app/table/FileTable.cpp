@@ -491,6 +491,15 @@ bool FileTable::toggleClick(QMouseEvent *event) {
 }
 
 void FileTable::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::MiddleButton && onMiddleClickFolder) {
+        const int row = rowAt(event->position().toPoint().y());
+        if (const FileEntry *entry = row < 0 ? nullptr : m_model->entryAt(row);
+            entry && entry->isNavigable()) {
+            event->accept();
+            onMiddleClickFolder(entry->url());
+            return;
+        }
+    }
     m_swallowingClick = toggleClick(event);
     if (m_swallowingClick)
         event->accept();
@@ -576,17 +585,23 @@ QMenu *FileTable::makeContextMenu(QWidget *parent) {
     FileContextMenu::Selection selection;
     selection.count = static_cast<int>(selected.size());
     selection.singleFolder = selected.size() == 1 && selected.front().isNavigable();
+    selection.onlyFolders = std::all_of(selected.begin(), selected.end(),
+                                        [](const FileEntry &entry) { return entry.isNavigable(); });
     selection.rows = m_model->rowCount();
+    selection.hiddenShown = m_store.showHidden();
     const auto enabled = [this](ListCommand command) {
         if (command == ListCommand::preview || command == ListCommand::selectAll)
             return true;
         return canRun && canRun(command);
     };
     QPointer<FileTable> table(this);
-    QMenu *menu = FileContextMenu::build(parent, selection, enabled, [table](ListCommand command) {
-        if (table)
-            table->run(command);
-    });
+    QMenu *menu = FileContextMenu::build(
+        parent, selection, enabled,
+        [table](ListCommand command) {
+            if (table)
+                table->run(command);
+        },
+        fillSubmenu);
     if (const FileTableModel::Place *place = m_model->place(); place && place->extendMenu)
         place->extendMenu(menu, selected);
     return menu;

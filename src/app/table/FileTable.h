@@ -64,6 +64,10 @@ public:
     // The place a location stands for when it is not a plain folder (null
     // for a folder); asked whenever the rows are replaced.
     std::function<const FileTableModel::Place *(const std::string &url)> placeOf;
+    // Fills the context menu's submenus (Open With, New Document, Sort By).
+    std::function<void(ListCommand, QMenu *)> fillSubmenu;
+    // A folder row was middle-clicked: it opens in a new tab.
+    std::function<void(const std::string &folder)> onMiddleClickFolder;
 
     FileTableModel &fileModel() const { return *m_model; }
     BrowserStore &store() const { return m_store; }

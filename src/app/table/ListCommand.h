@@ -26,7 +26,26 @@ enum class ListCommand {
     deselectAll,
     refresh,
     settings,
+    // The desktop's commands: submenus (openWith, newDocument, sortBy) are
+    // filled by the list's owner when the menu is built.
+    openWith,
+    otherApplication,
+    openInTerminal,
+    pasteInto,
+    copyTo,
+    moveTo,
+    makeLink,
+    newDocument,
+    toggleHidden,
+    sortBy,
+    properties,
 };
+
+// The commands that stand for a submenu rather than an action.
+constexpr bool isSubmenu(ListCommand command) {
+    return command == ListCommand::openWith || command == ListCommand::newDocument ||
+           command == ListCommand::sortBy;
+}
 
 // The commands that change files (clipboard, undo, rename, trash, new
 // folder) or show the operations; the operation engine's window runs them.
@@ -41,6 +60,11 @@ constexpr bool isFileCommand(ListCommand command) {
     case ListCommand::deletePermanently:
     case ListCommand::newFolder:
     case ListCommand::operations:
+    case ListCommand::pasteInto:
+    case ListCommand::copyTo:
+    case ListCommand::moveTo:
+    case ListCommand::makeLink:
+    case ListCommand::newDocument:
         return true;
     default:
         return false;

@@ -15,6 +15,7 @@
 #include "table/FileIconView.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
+#include "window/DesktopCommands.h"
 #include "window/PathBar.h"
 #include "window/PlaceTitles.h"
 #include "window/Symbols.h"
@@ -83,6 +84,7 @@ BrowserController::BrowserController(BrowserStore &store, std::string root, QWid
     buildActions();
     buildContent();
     buildSidebar();
+    m_desktopCommands = new DesktopCommands(*this, m_store);
     connectTable();
     m_store.onChange = [this](BrowserStore::Change change) { render(change); };
     qApp->installEventFilter(this);
@@ -338,6 +340,10 @@ void BrowserController::buildContent() {
 
 void BrowserController::connectTable() {
     m_table->canRun = &BrowserController::canRun;
+    m_table->fillSubmenu = [this](ListCommand command, QMenu *menu) {
+        m_desktopCommands->fill(command, menu);
+    };
+    m_table->onMiddleClickFolder = [this](const std::string &folder) { m_store.addTab(folder); };
     connect(m_table, &FileTable::commandRequested, this, &BrowserController::runCommand);
     connect(m_table, &FileTable::previewVisibilityChanged, m_actions.preview, &QAction::setChecked);
     m_actions.preview->setCheckable(true);
@@ -446,6 +452,10 @@ bool BrowserController::canRun(ListCommand command) {
 }
 
 void BrowserController::runCommand(ListCommand command) {
+    if (m_desktopCommands->handles(command)) {
+        m_desktopCommands->run(command);
+        return;
+    }
     if (!canRun(command))
         return;
     switch (command) {
@@ -503,6 +513,8 @@ void BrowserController::render(BrowserStore::Change change) {
         m_updating = false;
     }
 
+    if (change == BrowserStore::Change::content && !tab.loading)
+        askFreeSpace(tab);
     renderStatus(tab);
     renderError(tab);
     const bool empty = !tab.error && !tab.loading && tab.visibleEntries().empty();
@@ -534,12 +546,30 @@ void BrowserController::renderStatus(const BrowserTab &tab) {
     if (!tab.selection.empty())
         line = texts.format(TextKey::statusSelection, line,
                             texts.count(TextKey::selected, static_cast<qint64>(tab.selection.size())));
+    if (!tab.selection.empty()) {
+        std::int64_t total = 0;
+        for (const FileEntry &entry : m_store.selected())
+            total += entry.size().value_or(0);
+        line = texts.format(TextKey::selectionSize, line, texts.bytes(total));
+    }
+    if (m_freeSpace && m_freeSpace->first == tab.url())
+        line = texts.format(TextKey::statusSelection, line,
+                            texts.format(TextKey::freeSpace, texts.bytes(m_freeSpace->second)));
     if (tab.loading)
         line = texts.format(TextKey::statusLoading, line);
     else if (tab.arranging)
         line = texts.format(TextKey::statusSorting, line);
     m_status->setText(line);
     m_spinner->setVisible(tab.loading || tab.arranging);
+}
+
+// Asked again whenever the folder's listing settles, as files come and go.
+void BrowserController::askFreeSpace(const BrowserTab &tab) {
+    m_desktopCommands->freeSpace(tab.url(), [this](const std::string &folder, std::int64_t bytes) {
+        m_freeSpace = {folder, bytes};
+        if (folder == m_store.current().url())
+            renderStatus(m_store.current());
+    });
 }
 
 void BrowserController::renderError(const BrowserTab &tab) {
@@ -679,11 +709,11 @@ void BrowserController::openSelected() {
         m_store.navigate(first.url(), BrowserStore::Navigation::visit);
         return;
     }
-    m_desktop->open(first.url(), [this](const std::string &path, DesktopActions::OpenFailure why) {
-        const TextKey text =
-            why == DesktopActions::OpenFailure::noApplication ? TextKey::noApplication : TextKey::readError;
-        m_store.showError(Localization::current().format(text, display(path)).toStdString());
-    });
+    std::vector<std::string> items;
+    for (const FileEntry &entry : selection)
+        if (!entry.isNavigable())
+            items.push_back(entry.url());
+    m_desktopCommands->open(std::move(items));
 }
 
 void BrowserController::openInNewTab() {

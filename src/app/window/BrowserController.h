@@ -28,6 +28,7 @@ class QVBoxLayout;
 namespace dromel {
 
 class DesktopActions;
+class DesktopCommands;
 class DirectorySidebar;
 class FileCommandController;
 class FileIconView;
@@ -83,6 +84,8 @@ public:
     bool showsIcons() const;
     void setShowsIcons(bool icons);
     DesktopActions &desktop() const { return *m_desktop; }
+    // Opening with applications, the terminal, Copy To/Move To, New Document.
+    DesktopCommands &desktopCommands() const { return *m_desktopCommands; }
     // Opens the settings window (set by the application).
     std::function<void()> onPreferences;
     // Hidden items were toggled from the window (the settings window follows).
@@ -146,6 +149,7 @@ private:
 
     void render(BrowserStore::Change change);
     void renderStatus(const BrowserTab &tab);
+    void askFreeSpace(const BrowserTab &tab);
     void renderError(const BrowserTab &tab);
     void renderContent(const BrowserTab &tab);
     void adaptToWidth();
@@ -167,6 +171,9 @@ private:
     std::string m_root;
     Actions m_actions{};
     DesktopActions *m_desktop;
+    DesktopCommands *m_desktopCommands = nullptr;
+    // The free space of the shown folder's volume, once known: folder, bytes.
+    std::optional<std::pair<std::string, std::int64_t>> m_freeSpace;
     std::unique_ptr<Icons> m_icons;
     std::unique_ptr<ThumbnailLoader> m_thumbnails;
     std::unique_ptr<ThumbnailLoader> m_iconThumbnails;

@@ -3,6 +3,234 @@
 <TS version="2.1" language="en">
 <context>
     <name></name>
+    <message id="openWith">
+        <source>Open With</source>
+        <translation>Open With</translation>
+    </message>
+    <message id="openWithTitle">
+        <source>Open With…</source>
+        <translation>Open With…</translation>
+    </message>
+    <message id="otherApplication">
+        <source>Other Application…</source>
+        <translation>Other Application…</translation>
+    </message>
+    <message id="searchApplications">
+        <source>Search applications</source>
+        <translation>Search applications</translation>
+    </message>
+    <message id="applications">
+        <source>Applications</source>
+        <translation>Applications</translation>
+    </message>
+    <message id="lookingForApplications">
+        <source>Looking for applications…</source>
+        <translation>Looking for applications…</translation>
+    </message>
+    <message id="setAsDefault">
+        <source>Set as default for this type</source>
+        <translation>Set as default for this type</translation>
+    </message>
+    <message id="runOrOpenQuestion">
+        <source>“%1” is a program. Run it, or show its contents?</source>
+        <translation>“%1” is a program. Run it, or show its contents?</translation>
+    </message>
+    <message id="runOrOpenDetails">
+        <source>Run programs only from sources you trust.</source>
+        <translation>Run programs only from sources you trust.</translation>
+    </message>
+    <message id="runProgram">
+        <source>Run</source>
+        <translation>Run</translation>
+    </message>
+    <message id="openAsText">
+        <source>Open as Text</source>
+        <translation>Open as Text</translation>
+    </message>
+    <message id="openFailed">
+        <source>Could not open “%1”: %2</source>
+        <translation>Could not open “%1”: %2</translation>
+    </message>
+    <message id="openInTerminal">
+        <source>Open in Terminal</source>
+        <translation>Open in Terminal</translation>
+    </message>
+    <message id="noTerminal">
+        <source>No terminal program was found. Set TERMINAL to the one you use.</source>
+        <translation>No terminal program was found. Set TERMINAL to the one you use.</translation>
+    </message>
+    <message id="freeSpace">
+        <source>%1 free</source>
+        <translation>%1 free</translation>
+    </message>
+    <message id="selectionSize">
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message id="properties">
+        <source>Properties</source>
+        <translation>Properties</translation>
+    </message>
+    <message id="copyTo">
+        <source>Copy To…</source>
+        <translation>Copy To…</translation>
+    </message>
+    <message id="moveTo">
+        <source>Move To…</source>
+        <translation>Move To…</translation>
+    </message>
+    <message id="makeLink">
+        <source>Make Link</source>
+        <translation>Make Link</translation>
+    </message>
+    <message id="linkName">
+        <source>Link to %1</source>
+        <translation>Link to %1</translation>
+    </message>
+    <message id="newDocument">
+        <source>New Document</source>
+        <translation>New Document</translation>
+    </message>
+    <message id="noTemplates">
+        <source>No Templates</source>
+        <translation>No Templates</translation>
+    </message>
+    <message id="pasteInto">
+        <source>Paste into Folder</source>
+        <translation>Paste into Folder</translation>
+    </message>
+    <message id="showHiddenFiles">
+        <source>Show Hidden Files</source>
+        <translation>Show Hidden Files</translation>
+    </message>
+    <message id="sortBy">
+        <source>Sort By</source>
+        <translation>Sort By</translation>
+    </message>
+    <message id="chooseFolder">
+        <source>Choose a Folder</source>
+        <translation>Choose a Folder</translation>
+    </message>
+    <message id="propertiesTitle">
+        <source>%1 Properties</source>
+        <translation>%1 Properties</translation>
+    </message>
+    <message id="propKind">
+        <source>Kind</source>
+        <translation>Kind</translation>
+    </message>
+    <message id="propLocation">
+        <source>Location</source>
+        <translation>Location</translation>
+    </message>
+    <message id="propSize">
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
+    <message id="propSizeOnDisk">
+        <source>Size on disk</source>
+        <translation>Size on disk</translation>
+    </message>
+    <message id="propContents">
+        <source>Contents</source>
+        <translation>Contents</translation>
+    </message>
+    <message id="propCounting">
+        <source>%1, %2 (counting…)</source>
+        <translation>%1, %2 (counting…)</translation>
+    </message>
+    <message id="propTotal">
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message id="propModified">
+        <source>Modified</source>
+        <translation>Modified</translation>
+    </message>
+    <message id="propAccessed">
+        <source>Accessed</source>
+        <translation>Accessed</translation>
+    </message>
+    <message id="propChanged">
+        <source>Changed</source>
+        <translation>Changed</translation>
+    </message>
+    <message id="propCreated">
+        <source>Created</source>
+        <translation>Created</translation>
+    </message>
+    <message id="propOwner">
+        <source>Owner</source>
+        <translation>Owner</translation>
+    </message>
+    <message id="propGroup">
+        <source>Group</source>
+        <translation>Group</translation>
+    </message>
+    <message id="propOthers">
+        <source>Others</source>
+        <translation>Others</translation>
+    </message>
+    <message id="propPermissions">
+        <source>Permissions</source>
+        <translation>Permissions</translation>
+    </message>
+    <message id="propRead">
+        <source>Read</source>
+        <translation>Read</translation>
+    </message>
+    <message id="propWrite">
+        <source>Write</source>
+        <translation>Write</translation>
+    </message>
+    <message id="propExecute">
+        <source>Execute</source>
+        <translation>Execute</translation>
+    </message>
+    <message id="propApplyEnclosed">
+        <source>Apply to enclosed items</source>
+        <translation>Apply to enclosed items</translation>
+    </message>
+    <message id="propLinkTarget">
+        <source>Link target</source>
+        <translation>Link target</translation>
+    </message>
+    <message id="propVolume">
+        <source>Volume</source>
+        <translation>Volume</translation>
+    </message>
+    <message id="propOpensWith">
+        <source>Opens with</source>
+        <translation>Opens with</translation>
+    </message>
+    <message id="propChange">
+        <source>Change…</source>
+        <translation>Change…</translation>
+    </message>
+    <message id="propUnknown">
+        <source>Unknown</source>
+        <translation>Unknown</translation>
+    </message>
+    <message id="propNone">
+        <source>None</source>
+        <translation>None</translation>
+    </message>
+    <message id="propApply">
+        <source>Apply</source>
+        <translation>Apply</translation>
+    </message>
+    <message id="propClose">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="propSeveral">
+        <source>%1 Items</source>
+        <translation>%1 Items</translation>
+    </message>
+    <message id="operationPermissions">
+        <source>Change Permissions</source>
+        <translation>Change Permissions</translation>
+    </message>
     <message id="undoFileOperation">
         <source>Undo Last Operation</source>
         <translation>Undo Last Operation</translation>

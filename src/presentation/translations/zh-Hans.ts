@@ -3,6 +3,234 @@
 <TS version="2.1" language="zh_CN">
 <context>
     <name></name>
+    <message id="openWith">
+        <source>Open With</source>
+        <translation>打开方式</translation>
+    </message>
+    <message id="openWithTitle">
+        <source>Open With…</source>
+        <translation>打开方式…</translation>
+    </message>
+    <message id="otherApplication">
+        <source>Other Application…</source>
+        <translation>其他应用程序…</translation>
+    </message>
+    <message id="searchApplications">
+        <source>Search applications</source>
+        <translation>搜索应用程序</translation>
+    </message>
+    <message id="applications">
+        <source>Applications</source>
+        <translation>应用程序</translation>
+    </message>
+    <message id="lookingForApplications">
+        <source>Looking for applications…</source>
+        <translation>正在查找应用程序…</translation>
+    </message>
+    <message id="setAsDefault">
+        <source>Set as default for this type</source>
+        <translation>设为此类型的默认应用程序</translation>
+    </message>
+    <message id="runOrOpenQuestion">
+        <source>“%1” is a program. Run it, or show its contents?</source>
+        <translation>“%1”是一个程序。要运行它，还是显示其内容？</translation>
+    </message>
+    <message id="runOrOpenDetails">
+        <source>Run programs only from sources you trust.</source>
+        <translation>请只运行来源可信的程序。</translation>
+    </message>
+    <message id="runProgram">
+        <source>Run</source>
+        <translation>运行</translation>
+    </message>
+    <message id="openAsText">
+        <source>Open as Text</source>
+        <translation>以文本方式打开</translation>
+    </message>
+    <message id="openFailed">
+        <source>Could not open “%1”: %2</source>
+        <translation>无法打开“%1”：%2</translation>
+    </message>
+    <message id="openInTerminal">
+        <source>Open in Terminal</source>
+        <translation>在终端中打开</translation>
+    </message>
+    <message id="noTerminal">
+        <source>No terminal program was found. Set TERMINAL to the one you use.</source>
+        <translation>未找到终端程序。请将 TERMINAL 设置为您使用的终端。</translation>
+    </message>
+    <message id="freeSpace">
+        <source>%1 free</source>
+        <translation>可用 %1</translation>
+    </message>
+    <message id="selectionSize">
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message id="properties">
+        <source>Properties</source>
+        <translation>属性</translation>
+    </message>
+    <message id="copyTo">
+        <source>Copy To…</source>
+        <translation>复制到…</translation>
+    </message>
+    <message id="moveTo">
+        <source>Move To…</source>
+        <translation>移动到…</translation>
+    </message>
+    <message id="makeLink">
+        <source>Make Link</source>
+        <translation>创建链接</translation>
+    </message>
+    <message id="linkName">
+        <source>Link to %1</source>
+        <translation>%1 的链接</translation>
+    </message>
+    <message id="newDocument">
+        <source>New Document</source>
+        <translation>新建文档</translation>
+    </message>
+    <message id="noTemplates">
+        <source>No Templates</source>
+        <translation>没有模板</translation>
+    </message>
+    <message id="pasteInto">
+        <source>Paste into Folder</source>
+        <translation>粘贴到文件夹</translation>
+    </message>
+    <message id="showHiddenFiles">
+        <source>Show Hidden Files</source>
+        <translation>显示隐藏文件</translation>
+    </message>
+    <message id="sortBy">
+        <source>Sort By</source>
+        <translation>排序方式</translation>
+    </message>
+    <message id="chooseFolder">
+        <source>Choose a Folder</source>
+        <translation>选择文件夹</translation>
+    </message>
+    <message id="propertiesTitle">
+        <source>%1 Properties</source>
+        <translation>“%1”的属性</translation>
+    </message>
+    <message id="propKind">
+        <source>Kind</source>
+        <translation>类型</translation>
+    </message>
+    <message id="propLocation">
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+    <message id="propSize">
+        <source>Size</source>
+        <translation>大小</translation>
+    </message>
+    <message id="propSizeOnDisk">
+        <source>Size on disk</source>
+        <translation>占用空间</translation>
+    </message>
+    <message id="propContents">
+        <source>Contents</source>
+        <translation>内容</translation>
+    </message>
+    <message id="propCounting">
+        <source>%1, %2 (counting…)</source>
+        <translation>%1，%2（正在统计…）</translation>
+    </message>
+    <message id="propTotal">
+        <source>%1, %2</source>
+        <translation>%1，%2</translation>
+    </message>
+    <message id="propModified">
+        <source>Modified</source>
+        <translation>修改时间</translation>
+    </message>
+    <message id="propAccessed">
+        <source>Accessed</source>
+        <translation>访问时间</translation>
+    </message>
+    <message id="propChanged">
+        <source>Changed</source>
+        <translation>更改时间</translation>
+    </message>
+    <message id="propCreated">
+        <source>Created</source>
+        <translation>创建时间</translation>
+    </message>
+    <message id="propOwner">
+        <source>Owner</source>
+        <translation>所有者</translation>
+    </message>
+    <message id="propGroup">
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message id="propOthers">
+        <source>Others</source>
+        <translation>其他人</translation>
+    </message>
+    <message id="propPermissions">
+        <source>Permissions</source>
+        <translation>权限</translation>
+    </message>
+    <message id="propRead">
+        <source>Read</source>
+        <translation>读取</translation>
+    </message>
+    <message id="propWrite">
+        <source>Write</source>
+        <translation>写入</translation>
+    </message>
+    <message id="propExecute">
+        <source>Execute</source>
+        <translation>执行</translation>
+    </message>
+    <message id="propApplyEnclosed">
+        <source>Apply to enclosed items</source>
+        <translation>应用到其中的项目</translation>
+    </message>
+    <message id="propLinkTarget">
+        <source>Link target</source>
+        <translation>链接目标</translation>
+    </message>
+    <message id="propVolume">
+        <source>Volume</source>
+        <translation>卷</translation>
+    </message>
+    <message id="propOpensWith">
+        <source>Opens with</source>
+        <translation>打开方式</translation>
+    </message>
+    <message id="propChange">
+        <source>Change…</source>
+        <translation>更改…</translation>
+    </message>
+    <message id="propUnknown">
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message id="propNone">
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message id="propApply">
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message id="propClose">
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message id="propSeveral">
+        <source>%1 Items</source>
+        <translation>%1 个项目</translation>
+    </message>
+    <message id="operationPermissions">
+        <source>Change Permissions</source>
+        <translation>更改权限</translation>
+    </message>
     <message id="undoFileOperation">
         <source>Undo Last Operation</source>
         <translation>撤销上次操作</translation>

@@ -188,11 +188,11 @@ TEST_F(FileTableTest, ContextMenuFollowsTheSelectionRule) {
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(selectedNames(), (std::set<std::string>{"a", "b"})) << "a selected row keeps the selection";
     const QStringList all = titles(menu);
-    ASSERT_EQ(all.size(), 14);
+    ASSERT_EQ(all.size(), 12);
     EXPECT_EQ(all.front(), texts.text(TextKey::open));
     EXPECT_FALSE(all.contains(texts.text(TextKey::openInNewTab))) << "only for a single folder";
-    EXPECT_EQ(all.back(), texts.text(TextKey::settingsMenu));
-    EXPECT_EQ(titles(menu, true), (QStringList{texts.text(TextKey::preview), texts.text(TextKey::selectAll)}))
+    EXPECT_EQ(all.back(), texts.text(TextKey::properties));
+    EXPECT_EQ(titles(menu, true), QStringList{texts.text(TextKey::preview)})
         << "without the window's answer nothing else can run";
     menu->close();
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "presentation/TextKey.h"
+#include "properties/FolderTally.h"
+#include "properties/ItemFacts.h"
+#include "runtime/Lifetime.h"
+#include "runtime/WorkQueue.h"
+
+#include <QDialog>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QFormLayout;
+class QLabel;
+
+namespace dromel {
+
+// The properties of one item or the totals of several: read off the main
+// thread when the window opens; a folder's items are counted in the
+// background and the figures grow as the count goes on, until it ends or the
+// window closes (which stops it). Window-modal, opened with open(), deletes
+// itself when closed.
+class PropertiesDialog : public QDialog {
+    Q_OBJECT
+public:
+    static PropertiesDialog *show(QWidget *window, std::vector<std::string> paths);
+    ~PropertiesDialog() override;
+
+    // The contents figure ("10,001 items, 12.3 MB"), for tests.
+    QLabel *contentsLabel() const { return m_contents; }
+    const FolderTally::Tally &tally() const { return m_tally; }
+    // The owner/group/others × read/write/execute boxes, owner read first.
+    const std::vector<QCheckBox *> &permissionBoxes() const { return m_permissions; }
+    bool factsShown() const { return m_factsShown; }
+
+private:
+    PropertiesDialog(QWidget *window, std::vector<std::string> paths);
+
+    void showFacts(std::vector<ItemFacts> facts);
+    void showTally(const FolderTally::Tally &tally);
+    void addRow(QFormLayout *form, TextKey key, const QString &value);
+
+    std::vector<std::string> m_paths;
+    std::shared_ptr<std::atomic<bool>> m_cancelled;
+    FolderTally::Tally m_tally;
+    bool m_factsShown = false;
+    QFormLayout *m_form = nullptr;
+    QLabel *m_contents = nullptr;
+    std::vector<QCheckBox *> m_permissions;
+    WorkQueue m_queue;
+    Lifetime m_lifetime;
+};
+
+} // namespace dromel
