@@ -19,6 +19,8 @@ QMenu *FileContextMenu::build(QWidget *parent, const Selection &selection,
     };
     if (selection.count > 0) {
         add(TextKey::open, ListCommand::open);
+        if (selection.searchResults)
+            add(TextKey::openContainingFolder, ListCommand::openContainingFolder, selection.count == 1);
         if (selection.singleFolder)
             add(TextKey::openInNewTab, ListCommand::openInNewTab);
         add(TextKey::preview, ListCommand::preview);

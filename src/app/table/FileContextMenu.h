@@ -21,6 +21,8 @@ struct Selection {
     // Exactly one item is selected and it is a folder the browser opens.
     bool singleFolder = false;
     int rows = 0;
+    // The rows are a search's results.
+    bool searchResults = false;
 };
 
 QMenu *build(QWidget *parent, const Selection &selection, const std::function<bool(ListCommand)> &enabled,

@@ -121,7 +121,13 @@ void FileTable::render(BrowserStore::Change change) {
 void FileTable::showContent() {
     const BrowserTab &tab = m_store.current();
     QScopedValueRollback updating(m_updating, true);
+    const bool hadLocation = m_model->showsSearch();
+    m_model->setSearch(tab.search ? std::optional(tab.search->startFolder) : std::nullopt, tab.searchDetails);
     m_model->setEntries(tab.visibleEntries());
+    if (m_model->showsSearch() && !hadLocation) {
+        setColumnWidth(FileTableModel::locationColumn, kLocationWidth);
+        layoutColumns();
+    }
     showSortIndicator();
     restoreSelection(tab.selection);
     m_pendingScroll = tab.scrollOffset;
@@ -207,7 +213,7 @@ void FileTable::layoutColumns() {
     const QWidget *top = window();
     setColumnHidden(FileTableModel::kindColumn, top && top->width() < kNarrowWindow);
     int others = 0;
-    for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column)
+    for (int column = FileTableModel::kindColumn; column < m_model->columnCount(); ++column)
         if (!isColumnHidden(column))
             others += columnWidth(column);
     const int available = viewport()->width();
@@ -399,6 +405,7 @@ QMenu *FileTable::makeContextMenu(QWidget *parent) {
     selection.count = static_cast<int>(selected.size());
     selection.singleFolder = selected.size() == 1 && selected.front().isNavigable();
     selection.rows = m_model->rowCount();
+    selection.searchResults = m_model->showsSearch();
     const auto enabled = [this](ListCommand command) {
         if (command == ListCommand::preview || command == ListCommand::selectAll)
             return true;

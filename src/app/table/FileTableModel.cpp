@@ -1,5 +1,6 @@
 #include "table/FileTableModel.h"
 
+#include "core/Location.h"
 #include "shell/Icons.h"
 
 namespace dromel {
@@ -31,12 +32,36 @@ const FileEntry *FileTableModel::entryAt(int row) const {
     return m_rows[static_cast<std::size_t>(row)];
 }
 
+void FileTableModel::setSearch(std::optional<std::string> startFolder,
+                               std::shared_ptr<const SearchDetails> details) {
+    const bool columnsChange = startFolder.has_value() != m_searchStart.has_value();
+    if (columnsChange)
+        beginResetModel();
+    m_searchStart = std::move(startFolder);
+    m_searchDetails = std::move(details);
+    if (columnsChange)
+        endResetModel();
+}
+
+QString FileTableModel::locationText(const FileEntry &entry) const {
+    if (!m_searchStart)
+        return {};
+    const std::string folder = Location::parent(entry.url());
+    const std::string &start = *m_searchStart;
+    if (folder == start)
+        return QStringLiteral(".");
+    if (folder.size() > start.size() && folder.starts_with(start) &&
+        (start == "/" || folder[start.size()] == '/'))
+        return displayName(folder.substr(start == "/" ? 1 : start.size() + 1));
+    return displayName(folder);
+}
+
 void FileTableModel::setCutPaths(std::unordered_set<std::string> paths) {
     if (paths == m_cutPaths)
         return;
     m_cutPaths = std::move(paths);
     if (!m_rows.empty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 bool FileTableModel::isCut(const FileEntry &entry) const {
@@ -61,7 +86,7 @@ int FileTableModel::rowCount(const QModelIndex &parent) const {
 }
 
 int FileTableModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + (m_searchStart ? 1 : 0);
 }
 
 QVariant FileTableModel::display(const FileEntry &entry, int column) const {
@@ -78,6 +103,8 @@ QVariant FileTableModel::display(const FileEntry &entry, int column) const {
         const auto modified = entry.modified();
         return modified ? m_texts.date(*modified) : kEmDash;
     }
+    case locationColumn:
+        return locationText(entry);
     default:
         return {};
     }
@@ -85,15 +112,22 @@ QVariant FileTableModel::display(const FileEntry &entry, int column) const {
 
 QVariant FileTableModel::data(const QModelIndex &index, int role) const {
     const FileEntry *entry = entryAt(index.row());
-    if (!entry || index.column() < 0 || index.column() >= kColumns)
+    if (!entry || index.column() < 0 || index.column() >= columnCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
         return display(*entry, index.column());
     case Qt::DecorationRole:
         return index.column() == nameColumn ? QVariant(m_icons.forEntry(*entry)) : QVariant();
-    case Qt::ToolTipRole:
-        return displayName(entry->url());
+    case Qt::ToolTipRole: {
+        QString tip = displayName(entry->url());
+        if (m_searchDetails) {
+            if (const auto line = m_searchDetails->matchLines.find(entry->id());
+                line != m_searchDetails->matchLines.end())
+                tip += QStringLiteral("\n") + displayName(line->second).trimmed();
+        }
+        return tip;
+    }
     case Qt::AccessibleTextRole: {
         QString text = display(*entry, index.column()).toString();
         if (index.column() == nameColumn && isCut(*entry))
@@ -114,10 +148,10 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
 }
 
 QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
     static constexpr TextKey titles[] = {TextKey::nameColumn, TextKey::kindColumn, TextKey::sizeColumn,
-                                         TextKey::modifiedColumn};
+                                         TextKey::modifiedColumn, TextKey::locationColumn};
     switch (role) {
     case Qt::DisplayRole:
         return m_texts.text(titles[section]);

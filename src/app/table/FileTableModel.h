@@ -1,10 +1,13 @@
 #pragma once
 
 #include "core/FileEntryList.h"
+#include "core/SearchHit.h"
 #include "presentation/Localization.h"
 
 #include <QAbstractTableModel>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -20,7 +23,8 @@ class Icons;
 class FileTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { nameColumn, kindColumn, sizeColumn, modifiedColumn };
+    enum Column { nameColumn, kindColumn, sizeColumn, modifiedColumn, locationColumn };
+    // The folder columns; search results add the location.
     static constexpr int kColumns = 4;
     enum Role {
         // The entry's id (QString of its bytes, for tests and accessibility).
@@ -37,6 +41,13 @@ public:
     const FileEntryList &entries() const { return m_entries; }
     // The entry of a row, or null outside the rows.
     const FileEntry *entryAt(int row) const;
+
+    // While rows are a search's results: the folder the search started from
+    // (the location column shows each item's folder relative to it) and the
+    // matching lines (shown in the name's tooltip). Call before setEntries.
+    void setSearch(std::optional<std::string> startFolder, std::shared_ptr<const SearchDetails> details);
+    bool showsSearch() const { return m_searchStart.has_value(); }
+    QString locationText(const FileEntry &entry) const;
 
     // Paths (bytes) of the items marked as cut; repaints every row.
     void setCutPaths(std::unordered_set<std::string> paths);
@@ -63,6 +74,8 @@ private:
     // one index away whatever the chunking.
     std::vector<const FileEntry *> m_rows;
     std::unordered_set<std::string> m_cutPaths;
+    std::optional<std::string> m_searchStart;
+    std::shared_ptr<const SearchDetails> m_searchDetails;
 };
 
 } // namespace dromel

@@ -6,6 +6,8 @@
 #include "directory/ListingOrderer.h"
 #include "directory/LocalDirectoryReader.h"
 #include "presentation/Localization.h"
+#include "search/SearchBar.h"
+#include "search/SearchController.h"
 #include "shell/DesktopActions.h"
 #include "shell/DromelTheme.h"
 #include "shell/Icons.h"
@@ -150,6 +152,12 @@ void BrowserController::buildActions() {
     a.editPath = make(TextKey::editPath, {QKeySequence(Qt::CTRL | Qt::Key_L)}, &BrowserController::editPath);
     a.focusFilter =
         make(TextKey::filter, {QKeySequence(Qt::CTRL | Qt::Key_F)}, &BrowserController::focusFilter);
+    // The filter keeps Ctrl+F; searching below the folder takes the Shift form.
+    a.search = make(TextKey::search, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                    &BrowserController::beginSearch);
+    a.openContainingFolder =
+        make(TextKey::openContainingFolder, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O)},
+             [this] { runCommand(ListCommand::openContainingFolder); });
     a.refresh = make(TextKey::refresh, {QKeySequence(Qt::CTRL | Qt::Key_R)}, &BrowserController::refresh);
     a.toggleHidden =
         make(TextKey::showHidden, {QKeySequence(Qt::CTRL | Qt::Key_H)}, &BrowserController::toggleHidden);
@@ -209,6 +217,11 @@ void BrowserController::buildContent() {
     errorLayout->addWidget(m_dismissButton);
     m_errorRow->hide();
     contentLayout->addWidget(m_errorRow);
+    m_searchBar = new SearchBar(content);
+    contentLayout->addWidget(m_searchBar);
+    m_search = new SearchController(m_store, m_searchBar, this);
+    connect(m_searchBar, &SearchBar::resultsRequested, this,
+            [this] { m_table->setFocus(Qt::ShortcutFocusReason); });
 
     auto *listArea = new QWidget(content);
     auto *listLayout = new QGridLayout(listArea);
@@ -313,6 +326,7 @@ void BrowserController::installToolbar(QMainWindow *window) {
     m_toolbar->addWidget(m_pathBar);
     m_toolbar->addWidget(toolButton(m_toolEditPath));
     m_toolbar->addWidget(m_filter);
+    m_toolbar->addWidget(toolButton(m_actions.search));
     m_toolbar->addWidget(toolButton(m_actions.preview));
     m_moreButton = toolButton(m_toolMore);
     connect(m_toolMore, &QAction::triggered, this, &BrowserController::showMoreMenu);
@@ -328,6 +342,7 @@ void BrowserController::applySymbols() {
     m_actions.back->setIcon(Symbols::icon(Symbol::back, colours));
     m_actions.forward->setIcon(Symbols::icon(Symbol::forward, colours));
     m_actions.up->setIcon(Symbols::icon(Symbol::up, colours));
+    m_actions.search->setIcon(Symbols::icon(Symbol::search, colours));
     m_actions.refresh->setIcon(Symbols::icon(Symbol::refresh, colours));
     m_actions.preview->setIcon(Symbols::icon(Symbol::preview, colours));
     m_dismissButton->setIcon(Symbols::icon(Symbol::dismiss, colours));
@@ -394,6 +409,9 @@ void BrowserController::runCommand(ListCommand command) {
     case ListCommand::reveal:
         revealInFinder();
         break;
+    case ListCommand::openContainingFolder:
+        m_search->openContainingFolder();
+        break;
     case ListCommand::refresh:
         refresh();
         break;
@@ -420,7 +438,7 @@ void BrowserController::render(BrowserStore::Change change) {
         m_lastTabSignature = signature;
     }
 
-    m_actions.back->setEnabled(tab.history.back().has_value());
+    m_actions.back->setEnabled(tab.history.back().has_value() || tab.search.has_value());
     m_actions.forward->setEnabled(tab.history.forward().has_value());
     m_actions.up->setEnabled(tab.url() != "/");
     m_actions.preview->setEnabled(!tab.selection.empty());
@@ -440,6 +458,7 @@ void BrowserController::render(BrowserStore::Change change) {
     m_emptyLabel->setVisible(empty);
 
     m_table->render(change);
+    m_search->render();
     if (change == BrowserStore::Change::content)
         renderContent(tab);
     if (m_directorySidebar) {
@@ -602,6 +621,10 @@ void BrowserController::editPath() {
 void BrowserController::focusFilter() {
     m_filter->setFocus(Qt::ShortcutFocusReason);
     m_filter->selectAll();
+}
+
+void BrowserController::beginSearch() {
+    m_search->begin();
 }
 
 void BrowserController::toggleHidden() {

@@ -33,6 +33,8 @@ class Icons;
 class ListingOrderer;
 class LocalDirectoryReader;
 class PathBar;
+class SearchBar;
+class SearchController;
 class TabStrip;
 
 // The main window's content: a splitter with the sidebar pane and the content
@@ -53,6 +55,7 @@ public:
         QAction *undo, *cut, *copy, *paste, *selectAll, *copyPath;
         QAction *back, *forward, *up, *editPath, *focusFilter, *refresh, *toggleHidden;
         QAction *preferences;
+        QAction *search, *openContainingFolder;
     };
 
     // `root` is the base folder the sidebar's tree starts at.
@@ -109,6 +112,7 @@ public slots:
     void refresh();
     void editPath();
     void focusFilter();
+    void beginSearch();
     void toggleHidden();
     void dismissError();
     void preferences();
@@ -163,6 +167,8 @@ private:
     TabStrip *m_tabStrip = nullptr;
     PathBar *m_pathBar = nullptr;
     QLineEdit *m_filter = nullptr;
+    SearchBar *m_searchBar = nullptr;
+    SearchController *m_search = nullptr;
     FileTable *m_table = nullptr;
     QWidget *m_errorRow = nullptr;
     QLabel *m_errorLabel = nullptr;

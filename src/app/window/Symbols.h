@@ -11,7 +11,7 @@ namespace dromel {
 // text colours, so they read in light and dark appearance alike.
 namespace Symbols {
 
-enum class Symbol { back, forward, up, refresh, newTab, editPath, preview, more, settings, dismiss };
+enum class Symbol { back, forward, up, refresh, newTab, editPath, preview, more, settings, dismiss, search };
 
 QIcon icon(Symbol symbol, const QPalette &palette);
 
