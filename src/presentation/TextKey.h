@@ -273,7 +273,38 @@ namespace dromel {
     /* Quitting with tasks */                                                                                \
     X(quitTasksTitle)                                                                                        \
     X(quitTasksBody)                                                                                         \
-    X(quitAfterCancel)
+    X(quitAfterCancel)                                                                                       \
+    X(search)                                                                                                \
+    X(searchPlaceholder)                                                                                     \
+    X(searchContentPlaceholder)                                                                              \
+    X(searchThisFolder)                                                                                      \
+    X(searchHome)                                                                                            \
+    X(searchThisVolume)                                                                                      \
+    X(searchStart)                                                                                           \
+    X(searchNames)                                                                                           \
+    X(searchContents)                                                                                        \
+    X(searchMode)                                                                                            \
+    X(searchType)                                                                                            \
+    X(searchAnyType)                                                                                         \
+    X(searchTypeFolder)                                                                                      \
+    X(searchTypeDocument)                                                                                    \
+    X(searchTypeImage)                                                                                       \
+    X(searchTypeAudio)                                                                                       \
+    X(searchTypeVideo)                                                                                       \
+    X(searchTypeArchive)                                                                                     \
+    X(searchModified)                                                                                        \
+    X(searchAnyTime)                                                                                         \
+    X(searchPastDay)                                                                                         \
+    X(searchPastWeek)                                                                                        \
+    X(searchPastMonth)                                                                                       \
+    X(searchPastYear)                                                                                        \
+    X(searchSizeAbove)                                                                                       \
+    X(searchSizeBelow)                                                                                       \
+    X(searchOtherVolumes)                                                                                    \
+    X(searchClose)                                                                                           \
+    X(searchUnreadable)                                                                                      \
+    X(locationColumn)                                                                                        \
+    X(openContainingFolder)
 
 enum class TextKey {
 #define DROMEL_TEXT_KEY_CASE(name) name,

@@ -28,6 +28,8 @@ QMenu *FileContextMenu::build(QWidget *parent, const Selection &selection,
     };
     if (selection.count > 0) {
         add(TextKey::open, ListCommand::open);
+        if (selection.searchResults)
+            add(TextKey::openContainingFolder, ListCommand::openContainingFolder, selection.count == 1);
         if (!selection.onlyFolders)
             submenu(TextKey::openWith, ListCommand::openWith);
         if (selection.singleFolder) {

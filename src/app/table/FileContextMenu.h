@@ -26,6 +26,8 @@ struct Selection {
     bool onlyFolders = false;
     int rows = 0;
     bool hiddenShown = false;
+    // The rows are a search's results.
+    bool searchResults = false;
 };
 
 QMenu *build(QWidget *parent, const Selection &selection, const std::function<bool(ListCommand)> &enabled,

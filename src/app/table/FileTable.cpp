@@ -154,7 +154,13 @@ void FileTable::showContent() {
     const BrowserTab &tab = m_store.current();
     QScopedValueRollback updating(m_updating, true);
     m_model->setPlace(placeOf ? placeOf(tab.url()) : nullptr);
+    const bool hadLocation = m_model->showsSearch();
+    m_model->setSearch(tab.search ? std::optional(tab.search->startFolder) : std::nullopt, tab.searchDetails);
     m_model->setEntries(tab.visibleEntries());
+    if (m_model->showsSearch() && !hadLocation) {
+        setColumnWidth(FileTableModel::locationColumn, kLocationWidth);
+        layoutColumns();
+    }
     showSortIndicator();
     restoreSelection(tab.selection);
     m_pendingScroll = tab.scrollOffset;
@@ -292,7 +298,7 @@ void FileTable::layoutColumns() {
     if (top && top->width() < kNarrowWindow)
         setColumnHidden(FileTableModel::kindColumn, true);
     int others = 0;
-    for (int column = FileTableModel::kindColumn; column < FileTableModel::kColumns; ++column)
+    for (int column = FileTableModel::kindColumn; column < m_model->columnCount(); ++column)
         if (!isColumnHidden(column))
             others += columnWidth(column);
     const int available = viewport()->width();
@@ -589,6 +595,7 @@ QMenu *FileTable::makeContextMenu(QWidget *parent) {
                                         [](const FileEntry &entry) { return entry.isNavigable(); });
     selection.rows = m_model->rowCount();
     selection.hiddenShown = m_store.showHidden();
+    selection.searchResults = m_model->showsSearch();
     const auto enabled = [this](ListCommand command) {
         if (command == ListCommand::preview || command == ListCommand::selectAll)
             return true;

@@ -45,6 +45,7 @@ public:
     static constexpr int kKindWidth = 170;
     static constexpr int kSizeWidth = 90;
     static constexpr int kModifiedWidth = 150;
+    static constexpr int kLocationWidth = 220;
     static constexpr int kColumnMinimum = 70;
     // Below this window width the kind column is hidden.
     static constexpr int kNarrowWindow = 1020;

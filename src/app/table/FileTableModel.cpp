@@ -1,5 +1,6 @@
 #include "table/FileTableModel.h"
 
+#include "core/Location.h"
 #include "look/Icons.h"
 #include "look/ThumbnailLoader.h"
 
@@ -39,12 +40,36 @@ const FileEntry *FileTableModel::entryAt(int row) const {
     return m_rows[static_cast<std::size_t>(row)];
 }
 
+void FileTableModel::setSearch(std::optional<std::string> startFolder,
+                               std::shared_ptr<const SearchDetails> details) {
+    const bool columnsChange = startFolder.has_value() != m_searchStart.has_value();
+    if (columnsChange)
+        beginResetModel();
+    m_searchStart = std::move(startFolder);
+    m_searchDetails = std::move(details);
+    if (columnsChange)
+        endResetModel();
+}
+
+QString FileTableModel::locationText(const FileEntry &entry) const {
+    if (!m_searchStart)
+        return {};
+    const std::string folder = Location::parent(entry.url());
+    const std::string &start = *m_searchStart;
+    if (folder == start)
+        return QStringLiteral(".");
+    if (folder.size() > start.size() && folder.starts_with(start) &&
+        (start == "/" || folder[start.size()] == '/'))
+        return displayName(folder.substr(start == "/" ? 1 : start.size() + 1));
+    return displayName(folder);
+}
+
 void FileTableModel::setCutPaths(std::unordered_set<std::string> paths) {
     if (paths == m_cutPaths)
         return;
     m_cutPaths = std::move(paths);
     if (!m_rows.empty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 bool FileTableModel::isCut(const FileEntry &entry) const {
@@ -71,7 +96,7 @@ int FileTableModel::rowCount(const QModelIndex &parent) const {
 }
 
 int FileTableModel::columnCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + (m_searchStart ? 1 : 0);
 }
 
 QVariant FileTableModel::display(const FileEntry &entry, int column) const {
@@ -88,6 +113,8 @@ QVariant FileTableModel::display(const FileEntry &entry, int column) const {
         const auto modified = entry.modified();
         return modified ? m_texts.date(*modified) : kEmDash;
     }
+    case locationColumn:
+        return locationText(entry);
     default:
         return {};
     }
@@ -95,7 +122,7 @@ QVariant FileTableModel::display(const FileEntry &entry, int column) const {
 
 QVariant FileTableModel::data(const QModelIndex &index, int role) const {
     const FileEntry *entry = entryAt(index.row());
-    if (!entry || index.column() < 0 || index.column() >= kColumns)
+    if (!entry || index.column() < 0 || index.column() >= columnCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
@@ -110,8 +137,17 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
                 return picture;
         return m_icons.forEntry(*entry);
     }
-    case Qt::ToolTipRole:
-        return m_place && m_place->toolTip ? m_place->toolTip(*entry) : displayName(entry->url());
+    case Qt::ToolTipRole: {
+        if (m_place && m_place->toolTip)
+            return m_place->toolTip(*entry);
+        QString tip = displayName(entry->url());
+        if (m_searchDetails) {
+            if (const auto line = m_searchDetails->matchLines.find(entry->id());
+                line != m_searchDetails->matchLines.end())
+                tip += QStringLiteral("\n") + displayName(line->second).trimmed();
+        }
+        return tip;
+    }
     case Qt::AccessibleTextRole: {
         QString text = display(*entry, index.column()).toString();
         if (index.column() == nameColumn && isCut(*entry))
@@ -132,10 +168,10 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
 }
 
 QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return {};
     static constexpr TextKey titles[] = {TextKey::nameColumn, TextKey::kindColumn, TextKey::sizeColumn,
-                                         TextKey::modifiedColumn};
+                                         TextKey::modifiedColumn, TextKey::locationColumn};
     switch (role) {
     case Qt::DisplayRole:
         if (m_place && section == kindColumn)

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "core/FileEntryList.h"
+#include "core/SearchHit.h"
 #include "presentation/Localization.h"
 
 #include <QAbstractTableModel>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -24,7 +27,8 @@ class ThumbnailLoader;
 class FileTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { nameColumn, kindColumn, sizeColumn, modifiedColumn };
+    enum Column { nameColumn, kindColumn, sizeColumn, modifiedColumn, locationColumn };
+    // The folder columns; search results add the location.
     static constexpr int kColumns = 4;
     enum Role {
         // The entry's id (QString of its bytes, for tests and accessibility).
@@ -59,6 +63,13 @@ public:
     // The entry of a row, or null outside the rows.
     const FileEntry *entryAt(int row) const;
 
+    // While rows are a search's results: the folder the search started from
+    // (the location column shows each item's folder relative to it) and the
+    // matching lines (shown in the name's tooltip). Call before setEntries.
+    void setSearch(std::optional<std::string> startFolder, std::shared_ptr<const SearchDetails> details);
+    bool showsSearch() const { return m_searchStart.has_value(); }
+    QString locationText(const FileEntry &entry) const;
+
     // Paths (bytes) of the items marked as cut; repaints every row.
     void setCutPaths(std::unordered_set<std::string> paths);
     const std::unordered_set<std::string> &cutPaths() const { return m_cutPaths; }
@@ -90,6 +101,8 @@ private:
     std::vector<const FileEntry *> m_rows;
     std::unordered_set<std::string> m_cutPaths;
     const Place *m_place = nullptr;
+    std::optional<std::string> m_searchStart;
+    std::shared_ptr<const SearchDetails> m_searchDetails;
 };
 
 } // namespace dromel

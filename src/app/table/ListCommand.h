@@ -10,6 +10,7 @@ namespace dromel {
 enum class ListCommand {
     open,
     openInNewTab,
+    openContainingFolder,
     preview,
     copy,
     cut,

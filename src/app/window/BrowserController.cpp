@@ -11,6 +11,8 @@
 #include "look/MaterialHost.h"
 #include "look/ThumbnailLoader.h"
 #include "presentation/Localization.h"
+#include "search/SearchBar.h"
+#include "search/SearchController.h"
 #include "sidebar/DirectorySidebar.h"
 #include "table/FileIconView.h"
 #include "table/FileTable.h"
@@ -168,6 +170,12 @@ void BrowserController::buildActions() {
     a.editPath = make(TextKey::editPath, {QKeySequence(Qt::CTRL | Qt::Key_L)}, &BrowserController::editPath);
     a.focusFilter =
         make(TextKey::filter, {QKeySequence(Qt::CTRL | Qt::Key_F)}, &BrowserController::focusFilter);
+    // The filter keeps Ctrl+F; searching below the folder takes the Shift form.
+    a.search = make(TextKey::search, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+                    &BrowserController::beginSearch);
+    a.openContainingFolder =
+        make(TextKey::openContainingFolder, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O)},
+             [this] { runCommand(ListCommand::openContainingFolder); });
     a.refresh = make(TextKey::refresh, {QKeySequence(Qt::CTRL | Qt::Key_R)}, &BrowserController::refresh);
     a.toggleHidden =
         make(TextKey::showHidden, {QKeySequence(Qt::CTRL | Qt::Key_H)}, &BrowserController::toggleHidden);
@@ -252,6 +260,11 @@ void BrowserController::buildContent() {
     errorLayout->addWidget(m_dismissButton);
     m_errorRow->hide();
     contentLayout->addWidget(m_errorRow);
+    m_searchBar = new SearchBar(content);
+    contentLayout->addWidget(m_searchBar);
+    m_search = new SearchController(m_store, m_searchBar, this);
+    connect(m_searchBar, &SearchBar::resultsRequested, this,
+            [this] { m_table->setFocus(Qt::ShortcutFocusReason); });
 
     auto *listArea = new QWidget(content);
     auto *listLayout = new QGridLayout(listArea);
@@ -375,6 +388,7 @@ void BrowserController::installToolbar(QMainWindow *window) {
     m_toolbar->addWidget(m_pathBar);
     m_toolbar->addWidget(toolButton(m_toolEditPath));
     m_toolbar->addWidget(m_filter);
+    m_toolbar->addWidget(toolButton(m_actions.search));
     m_toolbar->addWidget(toolButton(m_actions.viewAsIcons));
     m_toolbar->addWidget(toolButton(m_actions.preview));
     m_moreButton = toolButton(m_toolMore);
@@ -391,6 +405,7 @@ void BrowserController::applySymbols() {
     m_actions.back->setIcon(Symbols::icon(Symbol::back, colours));
     m_actions.forward->setIcon(Symbols::icon(Symbol::forward, colours));
     m_actions.up->setIcon(Symbols::icon(Symbol::up, colours));
+    m_actions.search->setIcon(Symbols::icon(Symbol::search, colours));
     m_actions.refresh->setIcon(Symbols::icon(Symbol::refresh, colours));
     m_actions.preview->setIcon(Symbols::icon(Symbol::preview, colours));
     m_dismissButton->setIcon(Symbols::icon(Symbol::dismiss, colours));
@@ -471,6 +486,9 @@ void BrowserController::runCommand(ListCommand command) {
     case ListCommand::reveal:
         revealInFinder();
         break;
+    case ListCommand::openContainingFolder:
+        m_search->openContainingFolder();
+        break;
     case ListCommand::refresh:
         refresh();
         break;
@@ -500,7 +518,7 @@ void BrowserController::render(BrowserStore::Change change) {
             setShowsIcons(showsIcons());
     }
 
-    m_actions.back->setEnabled(tab.history.back().has_value());
+    m_actions.back->setEnabled(tab.history.back().has_value() || tab.search.has_value());
     m_actions.forward->setEnabled(tab.history.forward().has_value());
     m_actions.up->setEnabled(tab.url() != "/");
     m_actions.preview->setEnabled(!tab.selection.empty());
@@ -522,6 +540,7 @@ void BrowserController::render(BrowserStore::Change change) {
     m_emptyLabel->setVisible(empty);
 
     m_table->render(change);
+    m_search->render();
     if (change == BrowserStore::Change::content)
         renderContent(tab);
     if (m_directorySidebar) {
@@ -778,6 +797,10 @@ void BrowserController::editPath() {
 void BrowserController::focusFilter() {
     m_filter->setFocus(Qt::ShortcutFocusReason);
     m_filter->selectAll();
+}
+
+void BrowserController::beginSearch() {
+    m_search->begin();
 }
 
 void BrowserController::toggleHidden() {

@@ -37,6 +37,8 @@ class Icons;
 class ListingOrderer;
 class LocalDirectoryReader;
 class PathBar;
+class SearchBar;
+class SearchController;
 class TabStrip;
 class ThumbnailLoader;
 
@@ -60,6 +62,7 @@ public:
         QAction *preferences;
         // The list or the icon view (Ctrl+1, Ctrl+2), per tab.
         QAction *viewAsList, *viewAsIcons;
+        QAction *search, *openContainingFolder;
     };
 
     // `root` is the base folder the sidebar's tree starts at.
@@ -128,6 +131,7 @@ public slots:
     void refresh();
     void editPath();
     void focusFilter();
+    void beginSearch();
     void toggleHidden();
     void dismissError();
     void preferences();
@@ -192,6 +196,8 @@ private:
     TabStrip *m_tabStrip = nullptr;
     PathBar *m_pathBar = nullptr;
     QLineEdit *m_filter = nullptr;
+    SearchBar *m_searchBar = nullptr;
+    SearchController *m_search = nullptr;
     FileTable *m_table = nullptr;
     FileIconView *m_iconView = nullptr;
     // Tabs shown as icons (by id); the others as the list.

@@ -40,6 +40,8 @@ Drawing drawing(Symbol symbol) {
                                         "3.6 L4.9 4.9 M11.1 11.1 L12.4 12.4 "
                                         "M3.6 12.4 L4.9 11.1 M11.1 4.9 L12.4 3.6' " +
                                         stroke + "/><circle cx='8' cy='8' r='4.4' " + stroke + "/>";
+    static const std::string search = std::string("<circle cx='6.8' cy='6.8' r='4.3' ") + stroke +
+                                      "/><path d='M10 10 L14 14' " + stroke + "/>";
     static const std::string dismiss = std::string("<path d='M4 4 L12 12 M12 4 L4 12' ") + stroke + "/>";
     static const std::string icons = std::string("<rect x='2.5' y='2.5' width='4.5' height='4.5' rx='1' ") +
                                      stroke + "/><rect x='9' y='2.5' width='4.5' height='4.5' rx='1' " +
@@ -69,6 +71,8 @@ Drawing drawing(Symbol symbol) {
         return {"preferences-system", settings.c_str()};
     case Symbol::dismiss:
         return {"window-close", dismiss.c_str()};
+    case Symbol::search:
+        return {"edit-find", search.c_str()};
     }
     return {"", ""};
 }

@@ -1018,6 +1018,129 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
     <message id="deleteBody">
         <source>%1 (%2) will be deleted. This cannot be undone.</source>
         <translation>%1 (%2) will be deleted. This cannot be undone.</translation>
+    <message id="search">
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message id="searchPlaceholder">
+        <source>Name, or a pattern such as *.pdf</source>
+        <translation>Name, or a pattern such as *.pdf</translation>
+    </message>
+    <message id="searchContentPlaceholder">
+        <source>Text inside files</source>
+        <translation>Text inside files</translation>
+    </message>
+    <message id="searchThisFolder">
+        <source>This Folder</source>
+        <translation>This Folder</translation>
+    </message>
+    <message id="searchHome">
+        <source>Home</source>
+        <translation>Home</translation>
+    </message>
+    <message id="searchThisVolume">
+        <source>This Volume</source>
+        <translation>This Volume</translation>
+    </message>
+    <message id="searchStart">
+        <source>Search In</source>
+        <translation>Search In</translation>
+    </message>
+    <message id="searchNames">
+        <source>Names</source>
+        <translation>Names</translation>
+    </message>
+    <message id="searchContents">
+        <source>Contents</source>
+        <translation>Contents</translation>
+    </message>
+    <message id="searchMode">
+        <source>Search By</source>
+        <translation>Search By</translation>
+    </message>
+    <message id="searchType">
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message id="searchAnyType">
+        <source>Any Type</source>
+        <translation>Any Type</translation>
+    </message>
+    <message id="searchTypeFolder">
+        <source>Folders</source>
+        <translation>Folders</translation>
+    </message>
+    <message id="searchTypeDocument">
+        <source>Documents</source>
+        <translation>Documents</translation>
+    </message>
+    <message id="searchTypeImage">
+        <source>Images</source>
+        <translation>Images</translation>
+    </message>
+    <message id="searchTypeAudio">
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message id="searchTypeVideo">
+        <source>Videos</source>
+        <translation>Videos</translation>
+    </message>
+    <message id="searchTypeArchive">
+        <source>Archives</source>
+        <translation>Archives</translation>
+    </message>
+    <message id="searchModified">
+        <source>Modified</source>
+        <translation>Modified</translation>
+    </message>
+    <message id="searchAnyTime">
+        <source>Any Time</source>
+        <translation>Any Time</translation>
+    </message>
+    <message id="searchPastDay">
+        <source>Past Day</source>
+        <translation>Past Day</translation>
+    </message>
+    <message id="searchPastWeek">
+        <source>Past Week</source>
+        <translation>Past Week</translation>
+    </message>
+    <message id="searchPastMonth">
+        <source>Past Month</source>
+        <translation>Past Month</translation>
+    </message>
+    <message id="searchPastYear">
+        <source>Past Year</source>
+        <translation>Past Year</translation>
+    </message>
+    <message id="searchSizeAbove">
+        <source>Larger than (MB)</source>
+        <translation>Larger than (MB)</translation>
+    </message>
+    <message id="searchSizeBelow">
+        <source>Smaller than (MB)</source>
+        <translation>Smaller than (MB)</translation>
+    </message>
+    <message id="searchOtherVolumes">
+        <source>Other Volumes</source>
+        <translation>Other Volumes</translation>
+    </message>
+    <message id="searchClose">
+        <source>Close Search</source>
+        <translation>Close Search</translation>
+    </message>
+    <message id="searchUnreadable">
+        <source>Some folders could not be read</source>
+        <translation>Some folders could not be read</translation>
+    </message>
+    <message id="locationColumn">
+        <source>Location</source>
+        <translation>Location</translation>
+    </message>
+    <message id="openContainingFolder">
+        <source>Open Containing Folder</source>
+        <translation>Open Containing Folder</translation>
     </message>
 </context>
 </TS>

@@ -1014,6 +1014,129 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
     <message id="deleteBody">
         <source>%1 (%2) will be deleted. This cannot be undone.</source>
         <translation>%1（%2）将被删除。此操作无法撤销。</translation>
+    <message id="search">
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message id="searchPlaceholder">
+        <source>Name, or a pattern such as *.pdf</source>
+        <translation>名称，或 *.pdf 这样的模式</translation>
+    </message>
+    <message id="searchContentPlaceholder">
+        <source>Text inside files</source>
+        <translation>文件中的文字</translation>
+    </message>
+    <message id="searchThisFolder">
+        <source>This Folder</source>
+        <translation>此文件夹</translation>
+    </message>
+    <message id="searchHome">
+        <source>Home</source>
+        <translation>主文件夹</translation>
+    </message>
+    <message id="searchThisVolume">
+        <source>This Volume</source>
+        <translation>此卷</translation>
+    </message>
+    <message id="searchStart">
+        <source>Search In</source>
+        <translation>搜索位置</translation>
+    </message>
+    <message id="searchNames">
+        <source>Names</source>
+        <translation>名称</translation>
+    </message>
+    <message id="searchContents">
+        <source>Contents</source>
+        <translation>内容</translation>
+    </message>
+    <message id="searchMode">
+        <source>Search By</source>
+        <translation>搜索方式</translation>
+    </message>
+    <message id="searchType">
+        <source>Type</source>
+        <translation>类型</translation>
+    </message>
+    <message id="searchAnyType">
+        <source>Any Type</source>
+        <translation>任意类型</translation>
+    </message>
+    <message id="searchTypeFolder">
+        <source>Folders</source>
+        <translation>文件夹</translation>
+    </message>
+    <message id="searchTypeDocument">
+        <source>Documents</source>
+        <translation>文档</translation>
+    </message>
+    <message id="searchTypeImage">
+        <source>Images</source>
+        <translation>图像</translation>
+    </message>
+    <message id="searchTypeAudio">
+        <source>Audio</source>
+        <translation>音频</translation>
+    </message>
+    <message id="searchTypeVideo">
+        <source>Videos</source>
+        <translation>视频</translation>
+    </message>
+    <message id="searchTypeArchive">
+        <source>Archives</source>
+        <translation>归档文件</translation>
+    </message>
+    <message id="searchModified">
+        <source>Modified</source>
+        <translation>修改时间</translation>
+    </message>
+    <message id="searchAnyTime">
+        <source>Any Time</source>
+        <translation>任何时间</translation>
+    </message>
+    <message id="searchPastDay">
+        <source>Past Day</source>
+        <translation>过去一天</translation>
+    </message>
+    <message id="searchPastWeek">
+        <source>Past Week</source>
+        <translation>过去一周</translation>
+    </message>
+    <message id="searchPastMonth">
+        <source>Past Month</source>
+        <translation>过去一个月</translation>
+    </message>
+    <message id="searchPastYear">
+        <source>Past Year</source>
+        <translation>过去一年</translation>
+    </message>
+    <message id="searchSizeAbove">
+        <source>Larger than (MB)</source>
+        <translation>大于（MB）</translation>
+    </message>
+    <message id="searchSizeBelow">
+        <source>Smaller than (MB)</source>
+        <translation>小于（MB）</translation>
+    </message>
+    <message id="searchOtherVolumes">
+        <source>Other Volumes</source>
+        <translation>其他卷</translation>
+    </message>
+    <message id="searchClose">
+        <source>Close Search</source>
+        <translation>关闭搜索</translation>
+    </message>
+    <message id="searchUnreadable">
+        <source>Some folders could not be read</source>
+        <translation>部分文件夹无法读取</translation>
+    </message>
+    <message id="locationColumn">
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+    <message id="openContainingFolder">
+        <source>Open Containing Folder</source>
+        <translation>打开所在文件夹</translation>
     </message>
 </context>
 </TS>
