@@ -95,8 +95,9 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
         if (index.column() != nameColumn)
             return {};
         if (m_thumbnails)
+            // An icon, not a pixmap: views then fit it to their icon size.
             if (QPixmap picture = m_thumbnails->thumbnail(*entry); !picture.isNull())
-                return picture;
+                return QIcon(picture);
         return m_icons.forEntry(*entry);
     }
     case Qt::ToolTipRole:
