@@ -20,6 +20,12 @@ const QString kFallbackTheme = QStringLiteral("dromel-fallback");
 const QString kThemeRoot = QStringLiteral(":/icons");
 const QString kBundledFolder = QStringLiteral(":/icons/dromel-fallback/scalable/");
 
+// Whether the theme in use was picked by installFallback().
+bool &chosenHere() {
+    static bool chosen = false;
+    return chosen;
+}
+
 std::string pathBytes(const QString &path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -57,6 +63,12 @@ void Icons::installFallback() {
     installed = true;
     initialiseBundledIcons();
     QStringList themePaths = QIcon::themeSearchPaths();
+    // Some platform plugins (offscreen, minimal) name no theme folders: the
+    // XDG data folders' icons are where Linux keeps themes.
+    for (const QString &folder : QStandardPaths::locateAll(
+             QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory))
+        if (!themePaths.contains(folder))
+            themePaths.append(folder);
     if (!themePaths.contains(kThemeRoot))
         themePaths.append(kThemeRoot);
     QIcon::setThemeSearchPaths(themePaths);
@@ -75,7 +87,24 @@ void Icons::installFallback() {
                     QFile::exists(folder + '/' + theme + QStringLiteral("/index.theme")))
                     chosen = theme;
         QIcon::setThemeName(chosen);
+        chosenHere() = true;
     }
+}
+
+void Icons::matchPalette(bool dark) {
+    if (!chosenHere())
+        return;
+    const QString theme = QIcon::themeName();
+    const QString suffix = QStringLiteral("-dark");
+    const QString light = theme.endsWith(suffix) ? theme.chopped(suffix.size()) : theme;
+    const QString wanted = dark ? light + suffix : light;
+    if (wanted == theme)
+        return;
+    for (const QString &folder : QIcon::themeSearchPaths())
+        if (QFile::exists(folder + '/' + wanted + QStringLiteral("/index.theme"))) {
+            QIcon::setThemeName(wanted);
+            return;
+        }
 }
 
 QStringList Icons::fallbackThemes() {

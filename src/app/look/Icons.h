@@ -33,6 +33,9 @@ public:
     // The theme used when the desktop names none: the first installed of
     // these, in this order.
     static QStringList fallbackThemes();
+    // With a theme chosen here (not the desktop's), takes its dark variant on
+    // a dark palette and back, so symbolic icons stay visible.
+    static void matchPalette(bool dark);
     // A themed icon, else the bundled one; null only for a name neither has.
     static QIcon named(const QString &name);
 

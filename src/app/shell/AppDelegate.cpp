@@ -131,8 +131,10 @@ void AppDelegate::launch() {
     // "System" follows the desktop's light or dark preference where its
     // settings portal publishes one.
     auto *colorScheme = new DesktopColorScheme(QDBusConnection::sessionBus(), this);
-    connect(colorScheme, &DesktopColorScheme::changed, this,
-            [](std::optional<bool> prefersDark) { Appearance::setDesktopPreference(prefersDark); });
+    connect(colorScheme, &DesktopColorScheme::changed, this, [](std::optional<bool> prefersDark) {
+        Appearance::setDesktopPreference(prefersDark);
+        Icons::matchPalette(Appearance::isDark());
+    });
 
     if (m_options.fixtureMode)
         m_baseFolder = m_options.startFolder.value_or(Location::standardized(QDir::tempPath().toStdString()));
@@ -485,6 +487,8 @@ void AppDelegate::restoreChanged(bool checked) {
 
 void AppDelegate::applyAppearance() {
     Appearance::apply(m_presentation.appearance);
+    Icons::installFallback();
+    Icons::matchPalette(Appearance::isDark());
 }
 
 void AppDelegate::savePresentation() {

@@ -133,8 +133,9 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
         if (m_place && m_place->icon)
             return m_place->icon(*entry);
         if (m_thumbnails)
+            // An icon, not a pixmap: views then fit it to their icon size.
             if (QPixmap picture = m_thumbnails->thumbnail(*entry); !picture.isNull())
-                return picture;
+                return QIcon(picture);
         return m_icons.forEntry(*entry);
     }
     case Qt::ToolTipRole: {
