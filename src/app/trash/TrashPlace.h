@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Icons.h"
+#include "look/Icons.h"
 
 #include <QIcon>
 #include <QMimeDatabase>
