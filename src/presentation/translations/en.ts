@@ -1018,6 +1018,7 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
     <message id="deleteBody">
         <source>%1 (%2) will be deleted. This cannot be undone.</source>
         <translation>%1 (%2) will be deleted. This cannot be undone.</translation>
+    </message>
     <message id="search">
         <source>Search</source>
         <translation>Search</translation>

@@ -1014,6 +1014,7 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
     <message id="deleteBody">
         <source>%1 (%2) will be deleted. This cannot be undone.</source>
         <translation>%1（%2）将被删除。此操作无法撤销。</translation>
+    </message>
     <message id="search">
         <source>Search</source>
         <translation>搜索</translation>
