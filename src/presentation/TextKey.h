@@ -222,6 +222,10 @@ namespace dromel {
     X(taskCopyOne)                                                                                           \
     X(taskMoveOne)                                                                                           \
     X(taskTrashOne)                                                                                          \
+    X(taskRestore)                                                                                           \
+    X(taskRestoreOne)                                                                                        \
+    X(taskDelete)                                                                                            \
+    X(taskDeleteOne)                                                                                         \
     X(dismissTask)                                                                                           \
     X(showTask)                                                                                              \
     X(taskBanner)                                                                                            \

@@ -29,6 +29,10 @@ QString of(const FileOperationTask &task) {
         return l10n.format(one ? TextKey::taskMoveOne : TextKey::taskMove, items, destination);
     case FileOperationKind::trash:
         return l10n.format(one ? TextKey::taskTrashOne : TextKey::taskTrash, items);
+    case FileOperationKind::restore:
+        return l10n.format(one ? TextKey::taskRestoreOne : TextKey::taskRestore, items);
+    case FileOperationKind::deletePermanently:
+        return l10n.format(one ? TextKey::taskDeleteOne : TextKey::taskDelete, items);
     }
     return OperationText::label(task);
 }

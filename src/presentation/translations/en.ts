@@ -824,6 +824,22 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Move “%1” to %2</source>
         <translation>Move “%1” to %2</translation>
     </message>
+    <message id="taskRestore">
+        <source>Restore %1</source>
+        <translation>Restore %1</translation>
+    </message>
+    <message id="taskRestoreOne">
+        <source>Restore “%1”</source>
+        <translation>Restore “%1”</translation>
+    </message>
+    <message id="taskDelete">
+        <source>Delete %1 permanently</source>
+        <translation>Delete %1 permanently</translation>
+    </message>
+    <message id="taskDeleteOne">
+        <source>Delete “%1” permanently</source>
+        <translation>Delete “%1” permanently</translation>
+    </message>
     <message id="taskTrashOne">
         <source>Move “%1” to the Trash</source>
         <translation>Move “%1” to the Trash</translation>

@@ -821,6 +821,22 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Move “%1” to %2</source>
         <translation>将“%1”移到“%2”</translation>
     </message>
+    <message id="taskRestore">
+        <source>Restore %1</source>
+        <translation>还原%1</translation>
+    </message>
+    <message id="taskRestoreOne">
+        <source>Restore “%1”</source>
+        <translation>还原“%1”</translation>
+    </message>
+    <message id="taskDelete">
+        <source>Delete %1 permanently</source>
+        <translation>永久删除%1</translation>
+    </message>
+    <message id="taskDeleteOne">
+        <source>Delete “%1” permanently</source>
+        <translation>永久删除“%1”</translation>
+    </message>
     <message id="taskTrashOne">
         <source>Move “%1” to the Trash</source>
         <translation>将“%1”移到回收站</translation>
