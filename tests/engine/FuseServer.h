@@ -57,6 +57,13 @@ public:
     FuseServer(const FuseServer &) = delete;
     FuseServer &operator=(const FuseServer &) = delete;
 
+    // The server dies and leaves its mount behind, as a crashed sshfs does.
+    void killServer() {
+        ::kill(m_server, SIGKILL);
+        ::waitpid(m_server, nullptr, 0);
+        m_server = 0;
+    }
+
     bool mounted() const { return m_mounted; }
     const std::string &why() const { return m_why; }
     const std::string &path() const { return m_path; }

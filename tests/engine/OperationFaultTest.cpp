@@ -1,6 +1,7 @@
 // Copies from a volume whose reads fail with EIO, as a dying disk's do: the
 // kernel's own error reaches the user as a clear problem, the other items
 // are still copied, and nothing half-read appears under a user's name.
+#include "FuseServer.h"
 #include "engine/OperationService.h"
 #include "engine/OperationTestSupport.h"
 #include "support/ScopedEnv.h"
@@ -31,66 +32,11 @@ using namespace std::chrono_literals;
 namespace {
 
 // The faulty file system served by its own process on `mountPoint`.
-class FaultyVolume {
+class FaultyVolume : public test::FuseServer {
 public:
-    explicit FaultyVolume(std::string mountPoint) : m_path(std::move(mountPoint)) {
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-            m_why = "no /dev/fuse";
-            return;
-        }
-        const dev_t before = deviceOf(m_path);
-        char *arguments[] = {const_cast<char *>(DROMEL_FAULTY_VOLUME), m_path.data(), nullptr};
-        if (::posix_spawn(&m_server, DROMEL_FAULTY_VOLUME, nullptr, nullptr, arguments, environ) != 0) {
-            m_why = "cannot start the file system's server";
-            return;
-        }
-        if (!waitUntil([&] { return deviceOf(m_path) != before || !serverRunning(); }, 10s) ||
-            deviceOf(m_path) == before) {
-            m_why = "mounting a FUSE file system is not allowed here";
-            return;
-        }
-        m_mounted = true;
-    }
-    ~FaultyVolume() {
-        if (m_mounted)
-            ::umount2(m_path.c_str(), MNT_DETACH);
-        if (m_server > 0) {
-            ::kill(m_server, SIGTERM);
-            ::waitpid(m_server, nullptr, 0);
-        }
-    }
-    FaultyVolume(const FaultyVolume &) = delete;
-    FaultyVolume &operator=(const FaultyVolume &) = delete;
-
-    bool mounted() const { return m_mounted; }
-    const std::string &why() const { return m_why; }
-    // The server dies and leaves its mount behind, as a crashed sshfs does.
-    void killServer() {
-        ::kill(m_server, SIGKILL);
-        ::waitpid(m_server, nullptr, 0);
-        m_server = 0;
-    }
-    std::string path(const std::string &name) const { return m_path + "/" + name; }
-
-private:
-    static dev_t deviceOf(const std::string &path) {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
-    }
-    bool serverRunning() {
-        if (m_server <= 0)
-            return false;
-        if (::waitpid(m_server, nullptr, WNOHANG) == m_server) {
-            m_server = 0;
-            return false;
-        }
-        return true;
-    }
-
-    std::string m_path;
-    pid_t m_server = 0;
-    bool m_mounted = false;
-    std::string m_why;
+    explicit FaultyVolume(const std::string &mountPoint)
+        : FuseServer(DROMEL_FAULTY_VOLUME, mountPoint, {mountPoint}) {}
+    std::string path(const std::string &name) const { return FuseServer::path() + "/" + name; }
 };
 
 class OperationFaultTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "engine/OperationJournal.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationJournalWorker.h"
+#include "engine/OperationService.h"
 #include "runtime/MainThread.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
@@ -153,6 +154,12 @@ TEST(OperationJournalTest, TwoConnectionsWriteAtOnceAndABadRowIsKeptAside) {
     EXPECT_EQ(rowsIn(journal.path(), "operations"), 50);
     journal.save(taskIn(OperationPhase::completed));
     EXPECT_EQ(journal.load().size(), 53u) << "the journal works on";
+    OperationService service(journal.path());
+    bool started = false;
+    service.start([&] { started = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return started; }));
+    EXPECT_TRUE(service.ready()) << "file operations are not refused";
+    EXPECT_FALSE(service.startupError());
 
     const OperationJournal blocked(tree.writeFile("file") + "/operations.sqlite");
     EXPECT_THROW(blocked.save(taskIn(OperationPhase::completed)), OperationProblem);
