@@ -24,7 +24,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -293,6 +295,27 @@ TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
         ASSERT_TRUE(stored.presentation());
         EXPECT_TRUE(stored.presentation()->contains("\"language\":\"en\""));
     }
+
+    // The tab row can be kept for a single tab; the window closes with Escape or Close.
+    QCheckBox *alwaysTabs = nullptr;
+    for (QCheckBox *box : first->findChildren<QCheckBox *>())
+        if (box->text() == Localization::current().text(TextKey::alwaysShowTabs))
+            alwaysTabs = box;
+    ASSERT_NE(alwaysTabs, nullptr);
+    ASSERT_EQ(app->store()->tabs().size(), 1u);
+    EXPECT_FALSE(app->controller()->tabRow()->isVisible());
+    alwaysTabs->click();
+    EXPECT_TRUE(app->controller()->tabRow()->isVisible());
+    EXPECT_EQ(UserSettings(true).alwaysShowTabs(), true);
+    first->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    app->showPreferences();
+    const auto closeButtons = first->findChildren<QPushButton *>();
+    ASSERT_EQ(closeButtons.size(), 1);
+    closeButtons.front()->click();
+    EXPECT_FALSE(first->isVisible());
 
     // Hidden items toggled from the window are written too, and the box follows.
     app->controller()->toggleHidden();
