@@ -350,6 +350,9 @@ TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
     EXPECT_EQ(app->window()->size(), QSize(800, 672));
     EXPECT_EQ(app->journalPath(), tree.path("work/.dromel-qa/operations.sqlite"));
     EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
+    ASSERT_FALSE(app->store()->current().visibleEntries().empty());
+    EXPECT_EQ((*app->store()->current().visibleEntries().begin()).kind(), "纯文本文档")
+        << "the desktop's type names in the interface's language, whatever the locale";
     EXPECT_FALSE(app->store()->showHidden()) << "fixture runs ignore the stored settings";
     EXPECT_TRUE(app->store()->windowsKeys);
     app->showPreferences();
@@ -368,6 +371,7 @@ TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
     file.open(QIODevice::ReadOnly);
     EXPECT_EQ(file.readAll(), before) << "the file is left byte for byte";
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(tree.path("state/Dromel/window.conf"))));
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace
