@@ -53,6 +53,12 @@ write "$demo/notes.txt" 620 "2026-12-02 07:45"
 write "$demo/install.sh" 1900 "2026-11-27 12:00"
 write "$home/Documents/report.pdf" 250000 "2026-11-03 10:00"
 write "$home/Downloads/debian-12.iso" 1200000 "2026-10-20 10:00"
+# Photos for the icon view's thumbnails (made afresh: no user picture is read).
+for i in 1 2 3 4 5 6 7 8; do
+    convert -size 960x640 -seed "$i" plasma:fractal -blur 0x2 "$home/Pictures/holiday-$i.jpg"
+    touch -d "2026-08-1$i 12:00" "$home/Pictures/holiday-$i.jpg"
+done
+convert -size 800x800 xc:'#87ceeb' -fill '#ffa500' -draw 'circle 400,400 400,160' "$home/Pictures/sun.png"
 for sub in docs src tests data; do touch -d "2026-11-2$((RANDOM % 9)) 1$((RANDOM % 9)):00" "$demo/$sub"; done
 
 # Three restored tabs, the first active, with one item selected.
@@ -92,11 +98,46 @@ shoot() { # language appearance file
     echo "wrote docs/screenshots/$3"
 }
 
+# The icon view of the photos (Ctrl+2), and the window at 800 px with four tabs.
+shoot_view() { # language appearance file width keys tab-folders...
+    local language=$1 appearance=$2 file=$3 width=$4 keys=$5 tabs="" folder
+    shift 5
+    for folder in "$@"; do tabs="$tabs${tabs:+,}$(tab "$folder")"; done
+    cp "$work/state/Dromel/session.json" "$work/session.keep"
+    printf '{"schemaVersion":2,"tabs":[%s],"activeIndex":0}' "$tabs" > "$work/state/Dromel/session.json"
+    printf '[General]\npresentation.v1="{\\"schemaVersion\\":1,\\"language\\":\\"%s\\",\\"appearance\\":\\"%s\\",\\"skin\\":\\"glass\\"}"\n' \
+        "$language" "$appearance" > "$work/config/Dromel/Dromel.conf"
+    DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
+        XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" >/dev/null 2>&1 &
+    app_pid=$!
+    local window=""
+    for _ in $(seq 100); do
+        window=$(DISPLAY=$display xdotool search --onlyvisible --name ' — Dromel$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+    DISPLAY=$display xdotool windowsize "$window" "$width" 672
+    if [ -n "$keys" ]; then
+        DISPLAY=$display xdotool windowfocus --sync "$window" 2>/dev/null || true
+        DISPLAY=$display xdotool key --clearmodifiers "$keys"
+    fi
+    # The listing and the thumbnails are made in the background.
+    sleep 3
+    DISPLAY=$display import -window "$window" "$out/$file"
+    kill "$app_pid"; wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    cp "$work/session.keep" "$work/state/Dromel/session.json"
+    echo "wrote docs/screenshots/$file"
+}
+
 if [ "$pictures" = all ] || [ "$pictures" = main ]; then
     shoot en light main-light-en.png
     shoot en dark main-dark-en.png
     shoot zh-Hans light main-light-zh.png
     shoot zh-Hans dark main-dark-zh.png
+    shoot_view en light icons-light-en.png 1100 ctrl+2 "$home/Pictures" "$demo"
+    shoot_view en dark icons-dark-en.png 1100 ctrl+2 "$home/Pictures" "$demo"
+    shoot_view en light tabs-800-en.png 800 "" "$demo" "$home/Documents" "$home/Downloads" "$home/Pictures"
 fi
 [ "$pictures" != main ] || exit 0
 

@@ -131,8 +131,9 @@ bool runBounded(const std::vector<std::string> &words, std::chrono::milliseconds
 
 } // namespace
 
-ThumbnailMaker::ThumbnailMaker(std::vector<std::string> thumbnailerFolders)
-    : m_folders(std::move(thumbnailerFolders)) {}
+ThumbnailMaker::ThumbnailMaker(std::vector<std::string> thumbnailerFolders,
+                               std::chrono::milliseconds timeLimit)
+    : m_folders(std::move(thumbnailerFolders)), m_timeLimit(timeLimit) {}
 
 std::vector<std::string> ThumbnailMaker::defaultFolders() {
     std::vector<std::string> folders;
@@ -216,7 +217,7 @@ ThumbnailMaker::Result ThumbnailMaker::fromThumbnailer(const std::string &path, 
     if (fd < 0)
         return {};
     ::close(fd);
-    const bool ran = runBounded(expand(exec, path, output, side), kTimeLimit);
+    const bool ran = runBounded(expand(exec, path, output, side), m_timeLimit);
     QImage image;
     if (ran) {
         QImageReader reader(QString::fromLocal8Bit(output.c_str()));

@@ -34,7 +34,8 @@ public:
 
     // The folders that hold *.thumbnailer files; by default "thumbnailers"
     // under each of $XDG_DATA_HOME and $XDG_DATA_DIRS.
-    explicit ThumbnailMaker(std::vector<std::string> thumbnailerFolders = defaultFolders());
+    explicit ThumbnailMaker(std::vector<std::string> thumbnailerFolders = defaultFolders(),
+                            std::chrono::milliseconds timeLimit = kTimeLimit);
 
     static std::vector<std::string> defaultFolders();
 
@@ -49,6 +50,7 @@ private:
     void loadEntries() const;
 
     std::vector<std::string> m_folders;
+    std::chrono::milliseconds m_timeLimit;
     mutable std::once_flag m_loaded;
     // MIME type → the Exec line of the first entry that takes it.
     mutable std::map<std::string, std::string> m_execByType;

@@ -221,6 +221,7 @@ void AppDelegate::buildWindow() {
     m_window->setObjectName("DromelMain");
     m_window->setWindowIcon(QIcon::fromTheme(kApplicationIdentifier, QIcon(":/shell/org.dromel.Dromel.svg")));
     m_controller = new BrowserController(*m_store, m_baseFolder, m_window.get());
+    m_controller->setAlwaysShowTabs(m_defaults->alwaysShowTabs().value_or(false));
     m_controller->onPreferences = [this] { showPreferences(); };
     m_window->setCentralWidget(m_controller);
     m_window->setMinimumSize(kMinimumWindowSize);
@@ -393,6 +394,15 @@ void AppDelegate::showPreferences() {
     m_restoreControl->setEnabled(!m_options.fixtureMode);
     connect(m_restoreControl, &QCheckBox::toggled, this, &AppDelegate::restoreChanged);
     check(m_restoreControl);
+
+    auto *tabsControl = new QCheckBox(text(TextKey::alwaysShowTabs), window.get());
+    tabsControl->setChecked(m_defaults->alwaysShowTabs().value_or(false));
+    connect(tabsControl, &QCheckBox::toggled, this, [this](bool always) {
+        m_defaults->setAlwaysShowTabs(always);
+        if (m_controller)
+            m_controller->setAlwaysShowTabs(always);
+    });
+    check(tabsControl);
     note(TextKey::writeVersion);
 
     m_languageControl = new QComboBox(window.get());

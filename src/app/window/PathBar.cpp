@@ -143,6 +143,11 @@ void PathBar::fitCrumbs() {
     m_overflow->setVisible(firstShown > 0);
 }
 
+QSize PathBar::minimumSizeHint() const {
+    constexpr int kMinimumWidth = 140;
+    return {kMinimumWidth, QWidget::minimumSizeHint().height()};
+}
+
 void PathBar::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     fitCrumbs();

@@ -38,6 +38,10 @@ public:
 
     void retranslate();
 
+    // Narrow enough for an 800 px window: crumbs from the root hide into the
+    // overflow menu rather than pushing the toolbar's buttons out.
+    QSize minimumSizeHint() const override;
+
 signals:
     // A breadcrumb button was clicked.
     void folderClicked(const QByteArray &folder);

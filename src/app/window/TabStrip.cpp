@@ -35,7 +35,7 @@ TabStrip::TabStrip(QWidget *parent) : QTabBar(parent) {
     // A dragged tab asks the store to move it, so the strip's order and the
     // store's (and the saved session's) stay the same.
     setMovable(true);
-    setElideMode(Qt::ElideMiddle);
+    setElideMode(Qt::ElideRight);
     setUsesScrollButtons(true);
     setExpanding(false);
     setDocumentMode(true);

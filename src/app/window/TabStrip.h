@@ -12,7 +12,7 @@ class QToolButton;
 namespace dromel {
 
 // The browser's tabs as a QTabBar: one closable tab per store tab, titled with
-// the folder's name (elided in the middle), a folder icon and the path as its
+// the folder's name (elided at the end), a folder icon and the path as its
 // tooltip. It keeps no state of its own beyond the ids of the tabs it shows:
 // clicks become requests, and the store's answer rebuilds the strip.
 class TabStrip : public QTabBar {

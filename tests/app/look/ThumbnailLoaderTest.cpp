@@ -2,6 +2,7 @@
 // home: trusted while they match, remade when stale, written so that other
 // programs read them, failures remembered.
 #include "look/ThumbnailLoader.h"
+#include "look/ThumbnailMaker.h"
 
 #include "core/FileEntry.h"
 #include "support/TempTree.h"
@@ -190,4 +191,35 @@ TEST_F(ThumbnailLoaderTest, ItemsScrolledAwayAreDroppedBeforeTheyStart) {
     EXPECT_LE(loader.pendingCount(), 3) << "two running at most, and the one still shown";
     ASSERT_TRUE(waitUntil([&] { return loader.pendingCount() == 0; }));
     EXPECT_FALSE(load(loader, paths.back()).isNull());
+}
+
+TEST_F(ThumbnailLoaderTest, SystemThumbnailersRunAsProcessesAndAreStoppedPastTheTimeLimit) {
+    // Two thumbnailer entries as a desktop installs them: one that copies a
+    // picture to the output, one that hangs.
+    const std::string picture = writeImage("made-elsewhere.png", Qt::magenta, {64, 48});
+    tree.makeFolder("thumbnailers");
+    tree.writeFile("thumbnailers/copy.sh", "#!/bin/sh\ncp '" + picture + "' \"$2\"\n", 0755);
+    tree.writeFile("thumbnailers/hang.sh", "#!/bin/sh\nexec sleep 30\n", 0755);
+    tree.writeFile("thumbnailers/a.thumbnailer",
+                   "[Thumbnailer Entry]\nExec=" + tree.path("thumbnailers/copy.sh") +
+                       " %i %o %s\nMimeType=application/x-dromel-a;\n");
+    tree.writeFile("thumbnailers/b.thumbnailer",
+                   "[Thumbnailer Entry]\nTryExec=" + tree.path("thumbnailers/hang.sh") + "\nExec=" +
+                       tree.path("thumbnailers/hang.sh") + " %u %o\nMimeType=application/x-dromel-b;\n");
+    const std::string document = tree.writeFile("document.a", "anything");
+    const ThumbnailMaker maker({tree.path("thumbnailers")}, std::chrono::milliseconds(300));
+    EXPECT_TRUE(maker.hasThumbnailer("application/x-dromel-a"));
+    EXPECT_FALSE(maker.hasThumbnailer("application/x-dromel-c"));
+
+    const ThumbnailMaker::Result made = maker.make(document, "application/x-dromel-a", 128);
+    ASSERT_EQ(made.outcome, ThumbnailMaker::Outcome::made);
+    EXPECT_EQ(made.image.size(), QSize(64, 48));
+    EXPECT_EQ(made.image.pixelColor(10, 10), QColor(Qt::magenta));
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(maker.make(document, "application/x-dromel-b", 128).outcome, ThumbnailMaker::Outcome::failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20))
+        << "killed, not waited for";
+    EXPECT_EQ(maker.make(document, "application/x-dromel-c", 128).outcome,
+              ThumbnailMaker::Outcome::unsupported);
 }

@@ -24,7 +24,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -294,6 +296,27 @@ TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
         EXPECT_TRUE(stored.presentation()->contains("\"language\":\"en\""));
     }
 
+    // The tab row can be kept for a single tab; the window closes with Escape or Close.
+    QCheckBox *alwaysTabs = nullptr;
+    for (QCheckBox *box : first->findChildren<QCheckBox *>())
+        if (box->text() == Localization::current().text(TextKey::alwaysShowTabs))
+            alwaysTabs = box;
+    ASSERT_NE(alwaysTabs, nullptr);
+    ASSERT_EQ(app->store()->tabs().size(), 1u);
+    EXPECT_FALSE(app->controller()->tabRow()->isVisible());
+    alwaysTabs->click();
+    EXPECT_TRUE(app->controller()->tabRow()->isVisible());
+    EXPECT_EQ(UserSettings(true).alwaysShowTabs(), true);
+    first->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(first));
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    app->showPreferences();
+    const auto closeButtons = first->findChildren<QPushButton *>();
+    ASSERT_EQ(closeButtons.size(), 1);
+    closeButtons.front()->click();
+    EXPECT_FALSE(first->isVisible());
+
     // Hidden items toggled from the window are written too, and the box follows.
     app->controller()->toggleHidden();
     EXPECT_FALSE(app->hiddenControl()->isChecked());
@@ -327,6 +350,9 @@ TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
     EXPECT_EQ(app->window()->size(), QSize(800, 672));
     EXPECT_EQ(app->journalPath(), tree.path("work/.dromel-qa/operations.sqlite"));
     EXPECT_EQ(app->presentation().language, AppLanguage::simplifiedChinese);
+    ASSERT_FALSE(app->store()->current().visibleEntries().empty());
+    EXPECT_EQ((*app->store()->current().visibleEntries().begin()).kind(), "纯文本文档")
+        << "the desktop's type names in the interface's language, whatever the locale";
     EXPECT_FALSE(app->store()->showHidden()) << "fixture runs ignore the stored settings";
     EXPECT_TRUE(app->store()->windowsKeys);
     app->showPreferences();
@@ -345,6 +371,7 @@ TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {
     file.open(QIODevice::ReadOnly);
     EXPECT_EQ(file.readAll(), before) << "the file is left byte for byte";
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(tree.path("state/Dromel/window.conf"))));
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace

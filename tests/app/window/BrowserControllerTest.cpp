@@ -9,6 +9,7 @@
 #include "commands/InlineRename.h"
 #include "desktop/DesktopActions.h"
 #include "support/StoreFixture.h"
+#include "table/FileIconView.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 #include "window/PathBar.h"
@@ -292,3 +293,46 @@ TEST_F(BrowserWindow, OpeningAFileNoApplicationOpensSaysSo) {
 }
 
 } // namespace
+
+TEST_F(BrowserWindow, TabsGetTheirRowWithTwoAndAClosedTabComesBack) {
+    EXPECT_FALSE(controller->tabRow()->isVisible()) << "one tab: the path bar has the toolbar alone";
+    store->addTab(tree.path("home"));
+    EXPECT_TRUE(controller->tabRow()->isVisible());
+    const Uuid second = store->activeID();
+    QTest::keyClick(list(), Qt::Key_W, Qt::ControlModifier);
+    ASSERT_EQ(store->tabs().size(), 1u);
+    EXPECT_FALSE(controller->tabRow()->isVisible());
+    QTest::keyClick(list(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(store->tabs().size(), 2u);
+    EXPECT_EQ(store->current().url(), tree.path("home")) << "Ctrl+Shift+T reopens the closed tab's folder";
+    EXPECT_NE(store->activeID(), second);
+    EXPECT_FALSE(controller->actions().reopenTab->isEnabled()) << "nothing more to reopen";
+}
+
+TEST_F(BrowserWindow, TheIconViewSharesTheListsRowsSelectionAndKeys) {
+    FileTable &table = *controller->table();
+    QTest::keyClick(list(), Qt::Key_2, Qt::ControlModifier);
+    FileIconView *icons = controller->iconView();
+    ASSERT_TRUE(icons->isVisible());
+    EXPECT_FALSE(table.isVisible());
+    EXPECT_EQ(icons->model()->rowCount(), table.model()->rowCount());
+    icons->setFocus();
+    QTest::keyClick(icons, Qt::Key_End);
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"beta.txt"})
+        << "the same keys, the same store selection";
+    QTest::keyClicks(icons, "al");
+    EXPECT_EQ(selectedNames(), std::set<std::string>{"alpha.txt"}) << "type-ahead";
+    const int zoom = icons->zoom();
+    QTest::keyClick(icons, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_GT(icons->zoom(), zoom);
+    store->filter("beta");
+    EXPECT_TRUE(waitUntil([&] { return icons->model()->rowCount() == 1; })) << "the filter applies to both";
+    store->filter("");
+
+    store->addTab(tree.path("home"));
+    EXPECT_TRUE(table.isVisible()) << "the view is chosen per tab";
+    store->switchTab(store->tabs().front().id);
+    EXPECT_TRUE(icons->isVisible());
+    QTest::keyClick(icons, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_TRUE(table.isVisible());
+}
