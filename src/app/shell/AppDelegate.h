@@ -24,6 +24,7 @@ class BrowserController;
 class BrowserStore;
 class FileCommandController;
 class FileManagerService;
+class SingleInstance;
 class ListingOrderer;
 class LocalDirectoryReader;
 class SessionPersistence;
@@ -91,6 +92,8 @@ public slots:
 signals:
     // The window is shown and the first read was started.
     void launched();
+    // Another Dromel of this session took the folders; the event loop ends.
+    void handedOver();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -101,6 +104,8 @@ private:
     void buildWindow();
     void buildMenu();
     void startDesktopServices(FileCommandController &commands);
+    bool handedOff();
+    void openHandedFolders(const std::vector<std::string> &folders, const QString &startupId);
     void showAbout();
     bool restoreTabsSetting() const;
     void saveGeometry();
@@ -126,6 +131,7 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     BrowserController *m_controller = nullptr;
     QPointer<FileManagerService> m_fileManager;
+    QPointer<SingleInstance> m_instance;
     std::unique_ptr<QWidget> m_settingsWindow;
     QComboBox *m_languageControl = nullptr;
     QComboBox *m_appearanceControl = nullptr;
