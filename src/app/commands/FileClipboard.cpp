@@ -72,14 +72,14 @@ std::unique_ptr<QMimeData> encodeFiles(const std::vector<std::string> &paths, bo
 
 std::optional<Contents> decodeFiles(const QMimeData &data) {
     std::optional<Contents> gnome;
+    bool gnomeFromText = false;
     if (data.hasFormat(kGnomeCopiedFiles))
         gnome = gnomeForm(lines(data.data(kGnomeCopiedFiles)), 0);
     if (!gnome && data.hasFormat("text/plain")) {
         const QList<QByteArray> text = lines(data.data("text/plain"));
         if (!text.isEmpty() && text.front() == kNautilusMarker) {
             gnome = gnomeForm(text, 1);
-            if (gnome)
-                gnome->fromText = true;
+            gnomeFromText = true;
         }
     }
 
@@ -88,7 +88,7 @@ std::optional<Contents> decodeFiles(const QMimeData &data) {
         contents.paths = pathsOf(lines(data.data(kUriList)), 0);
     if (contents.paths.empty() && gnome) {
         contents.paths = gnome->paths;
-        contents.fromText = gnome->fromText;
+        contents.fromText = gnomeFromText;
     }
     if (contents.paths.empty())
         return std::nullopt;

@@ -18,6 +18,7 @@
 #include "look/Icons.h"
 #include "presentation/Localization.h"
 #include "presentation/SkinDescriptor.h"
+#include "shell/SingleInstance.h"
 #include "shell/UserSettings.h"
 #include "sidebar/DirectorySidebar.h"
 #include "table/FileTable.h"
@@ -111,6 +112,8 @@ void AppDelegate::launch() {
         return;
     m_launched = true;
     m_options = LaunchOptions::parse(m_arguments, m_environment, m_workingFolder);
+    if (handedOff())
+        return;
     m_defaults = std::make_unique<UserSettings>(!m_options.fixtureMode);
 
     if (m_options.fixtureMode) {
@@ -203,6 +206,10 @@ void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
     buildWindow();
     attachTrash();
     buildMenu();
+    if (m_instance)
+        m_instance->setOnOpen([this](const std::vector<std::string> &folders, const QString &startupId) {
+            openHandedFolders(folders, startupId);
+        });
     m_window->show();
     m_window->activateWindow();
     m_window->raise();
@@ -292,6 +299,49 @@ void AppDelegate::startDesktopServices(FileCommandController &commands) {
         return;
     m_fileManager = new FileManagerService(bus, *m_store, *m_controller, m_window.get());
     new TaskNotifier(bus, commands, m_window.get(), &commands);
+}
+
+// One Dromel per session: a launch that finds another running hands it the
+// start folder (a tab) and ends. Where no session bus runs, a socket in
+// $XDG_RUNTIME_DIR serves. Runs that stay off the desktop (offscreen, or a
+// fixture run that did not ask) never meet another instance.
+bool AppDelegate::handedOff() {
+    const bool wanted = m_options.fixtureMode ? m_options.singleInstance
+                                              : QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (!wanted)
+        return false;
+    const std::string runtime = m_environment("XDG_RUNTIME_DIR").value_or("");
+    m_instance = new SingleInstance(QDBusConnection::sessionBus(), runtime, this);
+    if (m_instance->claim())
+        return false;
+    std::vector<std::string> folders;
+    if (m_options.startFolder)
+        folders.push_back(*m_options.startFolder);
+    const QString startupId =
+        qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
+    if (!m_instance->handOff(folders, startupId)) {
+        std::fprintf(stderr, "Dromel: the running instance did not answer; starting another\n");
+        return false;
+    }
+    emit handedOver();
+    QCoreApplication::exit(0);
+    return true;
+}
+
+void AppDelegate::openHandedFolders(const std::vector<std::string> &folders, const QString &startupId) {
+    for (const std::string &folder : folders)
+        m_store->addTab(folder);
+    if (!m_window)
+        return;
+    // Wayland lets a window take the focus only with the caller's token.
+    if (!startupId.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        qputenv("XDG_ACTIVATION_TOKEN", startupId.toUtf8());
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    else
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 FileManagerService *AppDelegate::fileManagerService() const {

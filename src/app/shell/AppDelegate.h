@@ -26,6 +26,7 @@ class BrowserController;
 class BrowserStore;
 class FileCommandController;
 class FileManagerService;
+class SingleInstance;
 class ListingOrderer;
 class LocalDirectoryReader;
 class SessionPersistence;
@@ -94,6 +95,8 @@ public slots:
 signals:
     // The window is shown and the first read was started.
     void launched();
+    // Another Dromel of this session took the folders; the event loop ends.
+    void handedOver();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -106,6 +109,8 @@ private:
     void attachTrash();
     TrashPlace::Commands trashCommands() const;
     void startDesktopServices(FileCommandController &commands);
+    bool handedOff();
+    void openHandedFolders(const std::vector<std::string> &folders, const QString &startupId);
     void showAbout();
     bool restoreTabsSetting() const;
     void saveGeometry();
@@ -134,6 +139,7 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     BrowserController *m_controller = nullptr;
     QPointer<FileManagerService> m_fileManager;
+    QPointer<SingleInstance> m_instance;
     std::unique_ptr<QWidget> m_settingsWindow;
     QComboBox *m_languageControl = nullptr;
     QComboBox *m_appearanceControl = nullptr;

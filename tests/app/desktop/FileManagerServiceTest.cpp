@@ -164,6 +164,21 @@ TEST_F(FileManagerBus, RefusesWhatIsNotALocalAbsolutePath) {
     EXPECT_TRUE(window->isVisible());
 }
 
+// One call is bounded: past the cap nothing is shown and the caller is told.
+TEST_F(FileManagerBus, ACallOfTooManyItemsIsRefused) {
+    offer();
+    QStringList many;
+    for (qsizetype i = 0; i <= FileManagerService::kMaxItems; ++i)
+        many << uri(tree.path("one/item-" + std::to_string(i)));
+    const QDBusMessage reply = call("ShowItems", many);
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(reply.errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(store->tabs().size(), 1u);
+    many.removeLast();
+    EXPECT_EQ(call("ShowItems", many).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(tabFolders(), (std::vector<std::string>{tree.path("start"), tree.path("one")}));
+}
+
 TEST_F(FileManagerBus, LeavesTheNameToAFileManagerThatOwnsIt) {
     QDBusConnection other = bus.connect("other-file-manager");
     ASSERT_EQ(other.interface()->registerService(FileManagerService::kServiceName).value(),
