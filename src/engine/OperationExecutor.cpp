@@ -34,12 +34,17 @@ bool contains(const std::vector<std::string> &names, const std::string &name) {
     return false;
 }
 
-// The target is the path the item's record names; folders missing on the way
+// The target is the path the item's record names (or the same name in the
+// folder it was dropped on); folders missing on the way
 // are made when it is performed. Only a rename out of the trash is offered:
 // the nearest existing folder must be on the item's volume.
-void prepareRestore(PreparedOperation &prepared) {
+void prepareRestore(PreparedOperation &prepared, const std::optional<std::string> &droppedOn) {
     const std::string &from = *prepared.source;
-    const std::string target = TrashListing::recordOf(from).second;
+    const std::string original = TrashListing::recordOf(from).second;
+    // Dropped on a folder: there, under the name it had.
+    const std::string target =
+        droppedOn ? Location::appending(Location::standardized(*droppedOn), Location::lastComponent(original))
+                  : original;
     prepared.target = target;
     struct stat info {};
     if (::lstat(target.c_str(), &info) == 0)
@@ -108,7 +113,7 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
         return prepared;
     }
     if (kind == FileOperationKind::restore) {
-        prepareRestore(prepared);
+        prepareRestore(prepared, request.destination());
         if (undo && Location::standardized(*prepared.target) != Location::standardized(undo->original))
             throw OperationProblem(Code::targetChanged, *prepared.target, "");
         return prepared;

@@ -415,6 +415,8 @@ private:
         if (moved.identityToken() != first().identityToken())
             throw OperationProblem(Code::targetChanged, m_target, "");
         m_recovery = {m_target};
+        if (m_backup)
+            remember(m_backup->path);
         mark(OperationPhase::committing, "after-restore");
         OperationTrash::forgetRecord(source());
         if (m_backup) {

@@ -144,7 +144,7 @@ public:
 // overwritten and no half-written file under a user's name.
 void expectNothingLost(const CrashFixture &fixture) {
     const std::multimap<std::string, std::string> now = test::digestsUnder(fixture.searched());
-    std::set<std::string> known;
+    std::set<std::string> known = fixture.doomed;
     for (const auto &[path, digest] : fixture.before) {
         EXPECT_TRUE(now.count(digest)) << "lost: " << path;
         known.insert(digest);
@@ -200,12 +200,15 @@ void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request,
                     << "stage left after the clean-up: " << leftover;
         nothingLost();
     }
-    // Whatever the trash holds can be put back: its record exists.
+    // Whatever the trash holds can be put back: its record exists. (A
+    // deletion removes the record first: cut off right then, it leaves the
+    // item whole in the trash without one, never a record without its item.)
     const std::string trash = fixture.tree.path("data/Trash");
-    for (const std::string &name : test::namesIn(trash + "/files"))
-        EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
-    if (request.kind() != Kind::deletePermanently)
+    if (request.kind() != Kind::deletePermanently) {
+        for (const std::string &name : test::namesIn(trash + "/files"))
+            EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
         return;
+    }
     // A deletion leaves nothing half-deleted: the item's files are all there
     // (in the trash, or aside under the name the journal gives) or none is,
     // and no record is left without its item.

@@ -83,6 +83,19 @@ TEST_F(TrashRestoreTest, ItemsGoBackToTheirPathWithMissingFoldersMadeAndTheirRec
     EXPECT_EQ(result.undo->current, tree.path("docs/deep/album"));
     EXPECT_EQ(result.undo->original, item);
 
+    // Dragged out onto a folder: there, under the name it had.
+    tree.writeFile("note", "n");
+    const std::string note = trashed("note");
+    tree.makeFolder("elsewhere");
+    const FileOperationRequest into = requestOf(Kind::restore, {note}, tree.path("elsewhere"));
+    EXPECT_EQ(executor
+                  .perform(executor.prepare(into, note, cancel), into, ConflictChoice::keepBoth,
+                           FileOperationTask(into), cancel, nullptr)
+                  .outcome,
+              ItemOutcome::succeeded);
+    EXPECT_EQ(tree.readFile("elsewhere/note"), "n");
+    EXPECT_FALSE(existsAt(tree.path("data/Trash/info/note.trashinfo")));
+
     // Nothing outside the user's trashes, nothing without a usable record.
     tree.makeFolder("fake/files");
     tree.makeFolder("fake/info");

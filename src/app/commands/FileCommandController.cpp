@@ -391,10 +391,10 @@ void FileCommandController::trash() {
     });
 }
 
-void FileCommandController::restore(std::vector<std::string> paths) {
+void FileCommandController::restore(std::vector<std::string> paths, std::optional<std::string> folder) {
     if (!ready() || paths.empty())
         return;
-    submit(FileOperationRequest(FileOperationKind::restore, std::move(paths), std::nullopt, std::nullopt,
+    submit(FileOperationRequest(FileOperationKind::restore, std::move(paths), std::move(folder), std::nullopt,
                                 false, {}, std::nullopt));
 }
 

@@ -87,8 +87,9 @@ public:
     void rename();
     void commitRename(const std::string &path, const std::string &name, const Versions &versions);
     void trash();
-    // Puts items of the Trash back where their records say they were.
-    void restore(std::vector<std::string> paths);
+    // Puts items of the Trash back where their records say they were, or
+    // into `folder` (dragged out of the Trash) under the names they had.
+    void restore(std::vector<std::string> paths, std::optional<std::string> folder = std::nullopt);
     // The only commands that delete: each asks first in a sheet naming the
     // count and the total size and saying it cannot be undone. The selected
     // items (Shift+Delete), or the given ones (Delete Permanently and Empty

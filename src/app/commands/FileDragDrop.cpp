@@ -164,12 +164,14 @@ void FileDragDrop::startDrag() {
         paths.push_back(entry.url());
         m_draggedIDs[entry.url()] = entry.id();
     }
+    m_draggedFromPlace = m_table.fileModel().place() != nullptr;
     auto *drag = new QDrag(&m_table);
     drag->setMimeData(FileClipboard::encodeFiles(paths, false).release());
     // The outcome does not matter here: a move into this program is done by
     // the engine, and a move into another program by that program.
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
     m_draggedIDs.clear();
+    m_draggedFromPlace = false;
 }
 
 bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
@@ -196,6 +198,12 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
             std::map<std::string, std::string> expected;
             if (drop->source() == &m_table)
                 expected = m_draggedIDs;
+            // Out of the Trash into a folder: a restore there, which also
+            // removes the items' records.
+            if (drop->source() == &m_table && m_draggedFromPlace) {
+                m_commands.restore(contents->paths, *folder);
+                return true;
+            }
             QPointer<FileCommandController> commands(&m_commands);
             decide(contents->paths, *folder, drop->modifiers(),
                    [commands, paths = contents->paths, expected = std::move(expected),

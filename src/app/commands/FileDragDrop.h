@@ -81,6 +81,7 @@ private:
     FileTable &m_table;
     QWidget *m_viewport = nullptr;
     FileCommandController &m_commands;
+    bool m_draggedFromPlace = false; // the drag started in the Trash
     std::function<std::string()> m_currentFolder;
     std::vector<Target> m_targets;
     std::optional<QPoint> m_pressedAt;
