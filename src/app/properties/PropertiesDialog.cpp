@@ -1,6 +1,8 @@
 #include "properties/PropertiesDialog.h"
 
 #include "core/Location.h"
+#include "desktop/ApplicationLauncher.h"
+#include "desktop/OpenWithDialog.h"
 #include "presentation/Localization.h"
 #include "runtime/MainThread.h"
 
@@ -9,7 +11,9 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -35,6 +39,7 @@ PropertiesDialog *PropertiesDialog::show(QWidget *window, std::vector<std::strin
 
 PropertiesDialog::PropertiesDialog(QWidget *window, std::vector<std::string> paths)
     : QDialog(window), m_paths(std::move(paths)), m_cancelled(std::make_shared<std::atomic<bool>>(false)),
+      m_launcher(new ApplicationLauncher(this)),
       m_queue({QueueNames::identified("properties"), 1, QueuePriority::userInitiated}) {
     const Localization texts = Localization::current();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -157,10 +162,31 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
                                   texts.format(TextKey::freeSpace, texts.bytes(item.volumeFree)));
         addRow(m_form, TextKey::propVolume, volume);
         if (!item.folder)
-            addRow(m_form, TextKey::propOpensWith,
-                   item.opensWith.empty() ? texts.text(TextKey::propNone)
-                                          : QString::fromStdString(item.opensWith));
+            addApplicationRow(item);
     }
+}
+
+void PropertiesDialog::addApplicationRow(const ItemFacts &item) {
+    const Localization texts = Localization::current();
+    m_application = new QLabel(item.opensWith.empty() ? texts.text(TextKey::propNone)
+                                                      : QString::fromStdString(item.opensWith),
+                               this);
+    m_application->setAccessibleName(texts.text(TextKey::propOpensWith));
+    m_changeApplication = new QPushButton(texts.text(TextKey::propChange), this);
+    m_changeApplication->setAccessibleName(texts.text(TextKey::propChange));
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_application, 1);
+    row->addWidget(m_changeApplication);
+    m_form->addRow(texts.text(TextKey::propOpensWith), row);
+    connect(m_changeApplication, &QPushButton::clicked, this, [this, mimeType = item.mimeType] {
+        OpenWithDialog *chooser = OpenWithDialog::ask(this, *m_launcher, mimeType, {}, {});
+        if (chooser)
+            chooser->onChosen = [label =
+                                     QPointer<QLabel>(m_application)](const DesktopApplication &application) {
+                if (label)
+                    label->setText(QString::fromStdString(application.name));
+            };
+    });
 }
 
 void PropertiesDialog::showTally(const FolderTally::Tally &tally) {
