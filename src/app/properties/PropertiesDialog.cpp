@@ -103,7 +103,6 @@ PropertiesDialog::~PropertiesDialog() {
 void PropertiesDialog::addRow(QFormLayout *form, TextKey key, const QString &value) {
     auto *label = new QLabel(value, this);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
     label->setAccessibleName(Localization::current().text(key));
     form->addRow(Localization::current().text(key), label);
 }
@@ -127,6 +126,10 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
     m_contents->setAccessibleName(texts.text(TextKey::propContents));
     m_contents->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_form->addRow(texts.text(TextKey::propSize), m_contents);
+    m_onDisk = new QLabel(this);
+    m_onDisk->setAccessibleName(texts.text(TextKey::propSizeOnDisk));
+    m_form->addRow(texts.text(TextKey::propSizeOnDisk), m_onDisk);
+    m_singleFile = facts.size() == 1 && !facts.front().folder;
     showTally(m_tally);
     if (facts.size() == 1) {
         const ItemFacts &item = facts.front();
@@ -196,8 +199,12 @@ void PropertiesDialog::showTally(const FolderTally::Tally &tally) {
     const Localization texts = Localization::current();
     const QString items = texts.count(TextKey::items, tally.items);
     const QString size = texts.bytes(tally.bytes);
-    m_contents->setText(
-        texts.format(tally.finished ? TextKey::propTotal : TextKey::propCounting, items, size));
+    m_onDisk->setText(texts.bytes(tally.allocated));
+    if (m_singleFile)
+        m_contents->setText(size);
+    else
+        m_contents->setText(
+            texts.format(tally.finished ? TextKey::propTotal : TextKey::propCounting, items, size));
 }
 
 } // namespace dromel

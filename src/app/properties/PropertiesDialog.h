@@ -57,6 +57,9 @@ private:
     bool m_factsShown = false;
     QFormLayout *m_form = nullptr;
     QLabel *m_contents = nullptr;
+    QLabel *m_onDisk = nullptr;
+    // One item that is not a folder: its size alone, without a count.
+    bool m_singleFile = false;
     std::vector<QCheckBox *> m_permissions;
     ApplicationLauncher *m_launcher;
     QLabel *m_application = nullptr;
