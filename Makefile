@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_COMMON = -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: deps run build install test tsan core-only bench fuzz format screenshots e2e clean
+.PHONY: deps run build install deb test tsan core-only bench fuzz format screenshots e2e clean
 
 deps:
 	scripts/install-deps
@@ -28,6 +28,12 @@ install: build
 # Retakes the README's screenshots under Xvfb from a generated fixture folder.
 screenshots: build
 	scripts/screenshots.sh
+
+# A Debian package of the Release program in the top folder: dromel_<version>_amd64.deb.
+deb: deps build/release/CMakeCache.txt
+	cmake --build build/release -j $(JOBS)
+	cd build/release && cpack -G DEB
+	cp build/release/dromel_*_amd64.deb .
 
 build/test/CMakeCache.txt:
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DDROMEL_SANITIZE=address,undefined $(CMAKE_COMMON)

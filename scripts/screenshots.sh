@@ -4,7 +4,7 @@
 # window during a copy, a task under review). Runs the program under Xvfb in a
 # throwaway home (its own settings, session, journal and folders), so nothing
 # of the user's is read or changed.
-#   scripts/screenshots.sh [program] [all|main|commands|trash]
+#   scripts/screenshots.sh [program] [all|main|desktop|commands|trash|search]
 #   (default: build/release/src/app/dromel, all)
 set -euo pipefail
 
@@ -139,7 +139,54 @@ if [ "$pictures" = all ] || [ "$pictures" = main ]; then
     shoot_view en dark icons-dark-en.png 1100 ctrl+2 "$home/Pictures" "$demo"
     shoot_view en light tabs-800-en.png 800 "" "$demo" "$home/Documents" "$home/Downloads" "$home/Pictures"
 fi
-[ "$pictures" != main ] || exit 0
+# The desktop's side, in every language and appearance: the context menu of
+# the selected item, its Open With submenu (two demo applications of the
+# sandbox's own) and its properties window. Menus are windows of their own,
+# so the whole screen is taken.
+apps=$home/.local/share/applications
+mkdir -p "$apps"
+printf '[Desktop Entry]\nType=Application\nName=Document Viewer\nExec=true %%F\nIcon=x-office-document\nMimeType=application/pdf;text/plain;\n' > "$apps/viewer.desktop"
+printf '[Desktop Entry]\nType=Application\nName=Text Editor\nExec=true %%F\nIcon=accessories-text-editor\nMimeType=application/pdf;text/plain;\n' > "$apps/editor.desktop"
+update-desktop-database "$apps" 2>/dev/null || true
+shoot_desktop() { # language appearance
+    local suffix=${1%%-*}-$2
+    printf '[General]\npresentation.v1="{\\"schemaVersion\\":1,\\"language\\":\\"%s\\",\\"appearance\\":\\"%s\\",\\"skin\\":\\"glass\\"}"\n' \
+        "$1" "$2" > "$work/config/Dromel/Dromel.conf"
+    cp "$work/state/Dromel/session.json" "$work/session.keep"
+    DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state \
+        XDG_RUNTIME_DIR=$work LANG=C.UTF-8 "$program" >/dev/null 2>&1 &
+    app_pid=$!
+    local window=""
+    for _ in $(seq 100); do
+        window=$(DISPLAY=$display xdotool search --name ' — Dromel$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+    sleep 1.5
+    DISPLAY=$display xdotool windowfocus --sync "$window"
+    DISPLAY=$display xdotool key Menu
+    sleep 0.8
+    DISPLAY=$display import -window root "$out/context-menu-$suffix.png"
+    DISPLAY=$display xdotool key Down Down Right
+    sleep 0.8
+    DISPLAY=$display import -window root "$out/open-with-$suffix.png"
+    DISPLAY=$display xdotool key Escape Escape
+    sleep 0.3
+    DISPLAY=$display xdotool windowfocus --sync "$window" key alt+Return
+    sleep 1.5
+    DISPLAY=$display import -window root "$out/properties-$suffix.png"
+    kill "$app_pid"; wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    cp "$work/session.keep" "$work/state/Dromel/session.json"
+    echo "wrote docs/screenshots/{context-menu,open-with,properties}-$suffix.png"
+}
+if [ "$pictures" = all ] || [ "$pictures" = desktop ]; then
+    shoot_desktop en light
+    shoot_desktop en dark
+    shoot_desktop zh-Hans light
+    shoot_desktop zh-Hans dark
+fi
+[ "$pictures" != main ] && [ "$pictures" != desktop ] || exit 0
 
 # The Trash (light and dark): a few items trashed from around the home, one of
 # them without its record, shown in a tab of its own.

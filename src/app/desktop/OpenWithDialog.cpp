@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace dromel {
 
@@ -53,10 +54,12 @@ OpenWithDialog::OpenWithDialog(QWidget *window, ApplicationLauncher &launcher, s
     m_list->setEnabled(false);
     m_makeDefault = new QCheckBox(texts.text(TextKey::setAsDefault), this);
     m_makeDefault->setAccessibleName(texts.text(TextKey::setAsDefault));
-    m_makeDefault->setEnabled(!m_mimeType.empty());
+    m_makeDefault->setEnabled(!m_mimeType.empty() && !m_paths.empty());
+    m_makeDefault->setChecked(m_paths.empty());
 
-    m_open = new QPushButton(texts.text(TextKey::open), this);
-    m_open->setAccessibleName(texts.text(TextKey::open));
+    const TextKey action = m_paths.empty() ? TextKey::propApply : TextKey::open;
+    m_open = new QPushButton(texts.text(action), this);
+    m_open->setAccessibleName(texts.text(action));
     m_open->setDefault(true);
     m_open->setEnabled(false);
     auto *cancel = new QPushButton(texts.text(TextKey::cancel), this);
@@ -88,7 +91,8 @@ OpenWithDialog::OpenWithDialog(QWidget *window, ApplicationLauncher &launcher, s
 void OpenWithDialog::show(std::vector<DesktopApplication> applications) {
     m_list->clear();
     m_list->setEnabled(true);
-    for (const DesktopApplication &application : applications) {
+    m_applications = std::move(applications);
+    for (const DesktopApplication &application : m_applications) {
         auto *item =
             new QListWidgetItem(ApplicationIcon::of(application), QString::fromStdString(application.name));
         item->setData(kIdRole, QString::fromStdString(application.id));
@@ -126,10 +130,16 @@ void OpenWithDialog::choose() {
             if (!written && failed)
                 failed(error);
         });
-    m_launcher.launch(id, m_paths, [failed = m_failed](bool launched, const std::string &error) {
-        if (!launched && failed)
-            failed(error);
-    });
+    if (!m_paths.empty())
+        m_launcher.launch(id, m_paths, [failed = m_failed](bool launched, const std::string &error) {
+            if (!launched && failed)
+                failed(error);
+        });
+    const auto chosen =
+        std::find_if(m_applications.begin(), m_applications.end(),
+                     [&](const DesktopApplication &application) { return application.id == id; });
+    if (chosen != m_applications.end() && onChosen)
+        onChosen(*chosen);
     accept();
 }
 

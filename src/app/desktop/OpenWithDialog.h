@@ -20,7 +20,8 @@ class ApplicationLauncher;
 // "Open With…": every installed application, with its icon, narrowed as the
 // user types; Open launches the chosen one on the items, and with the box
 // checked it becomes the default for their type in the user's mimeapps.list.
-// Window-modal, opened with open(); deletes itself when closed.
+// Without items it only chooses the type's default (the box is then set and
+// fixed). Window-modal, opened with open(); deletes itself when closed.
 class OpenWithDialog : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +29,9 @@ public:
 
     static OpenWithDialog *ask(QWidget *window, ApplicationLauncher &launcher, std::string mimeType,
                                std::vector<std::string> paths, Failure failed);
+
+    // The application chosen, after the dialog closed with it.
+    std::function<void(const DesktopApplication &)> onChosen;
 
     QLineEdit *searchField() const { return m_search; }
     QListWidget *list() const { return m_list; }
@@ -44,6 +48,7 @@ private:
 
     ApplicationLauncher &m_launcher;
     std::string m_mimeType;
+    std::vector<DesktopApplication> m_applications;
     std::vector<std::string> m_paths;
     Failure m_failed;
     QLineEdit *m_search = nullptr;

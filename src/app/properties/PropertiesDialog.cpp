@@ -1,6 +1,8 @@
 #include "properties/PropertiesDialog.h"
 
 #include "core/Location.h"
+#include "desktop/ApplicationLauncher.h"
+#include "desktop/OpenWithDialog.h"
 #include "presentation/Localization.h"
 #include "runtime/MainThread.h"
 
@@ -9,7 +11,9 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -35,6 +39,7 @@ PropertiesDialog *PropertiesDialog::show(QWidget *window, std::vector<std::strin
 
 PropertiesDialog::PropertiesDialog(QWidget *window, std::vector<std::string> paths)
     : QDialog(window), m_paths(std::move(paths)), m_cancelled(std::make_shared<std::atomic<bool>>(false)),
+      m_launcher(new ApplicationLauncher(this)),
       m_queue({QueueNames::identified("properties"), 1, QueuePriority::userInitiated}) {
     const Localization texts = Localization::current();
     setAttribute(Qt::WA_DeleteOnClose);
@@ -98,7 +103,6 @@ PropertiesDialog::~PropertiesDialog() {
 void PropertiesDialog::addRow(QFormLayout *form, TextKey key, const QString &value) {
     auto *label = new QLabel(value, this);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
     label->setAccessibleName(Localization::current().text(key));
     form->addRow(Localization::current().text(key), label);
 }
@@ -122,6 +126,10 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
     m_contents->setAccessibleName(texts.text(TextKey::propContents));
     m_contents->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_form->addRow(texts.text(TextKey::propSize), m_contents);
+    m_onDisk = new QLabel(this);
+    m_onDisk->setAccessibleName(texts.text(TextKey::propSizeOnDisk));
+    m_form->addRow(texts.text(TextKey::propSizeOnDisk), m_onDisk);
+    m_singleFile = facts.size() == 1 && !facts.front().folder;
     showTally(m_tally);
     if (facts.size() == 1) {
         const ItemFacts &item = facts.front();
@@ -157,10 +165,31 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
                                   texts.format(TextKey::freeSpace, texts.bytes(item.volumeFree)));
         addRow(m_form, TextKey::propVolume, volume);
         if (!item.folder)
-            addRow(m_form, TextKey::propOpensWith,
-                   item.opensWith.empty() ? texts.text(TextKey::propNone)
-                                          : QString::fromStdString(item.opensWith));
+            addApplicationRow(item);
     }
+}
+
+void PropertiesDialog::addApplicationRow(const ItemFacts &item) {
+    const Localization texts = Localization::current();
+    m_application = new QLabel(item.opensWith.empty() ? texts.text(TextKey::propNone)
+                                                      : QString::fromStdString(item.opensWith),
+                               this);
+    m_application->setAccessibleName(texts.text(TextKey::propOpensWith));
+    m_changeApplication = new QPushButton(texts.text(TextKey::propChange), this);
+    m_changeApplication->setAccessibleName(texts.text(TextKey::propChange));
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_application, 1);
+    row->addWidget(m_changeApplication);
+    m_form->addRow(texts.text(TextKey::propOpensWith), row);
+    connect(m_changeApplication, &QPushButton::clicked, this, [this, mimeType = item.mimeType] {
+        OpenWithDialog *chooser = OpenWithDialog::ask(this, *m_launcher, mimeType, {}, {});
+        if (chooser)
+            chooser->onChosen = [label =
+                                     QPointer<QLabel>(m_application)](const DesktopApplication &application) {
+                if (label)
+                    label->setText(QString::fromStdString(application.name));
+            };
+    });
 }
 
 void PropertiesDialog::showTally(const FolderTally::Tally &tally) {
@@ -170,8 +199,12 @@ void PropertiesDialog::showTally(const FolderTally::Tally &tally) {
     const Localization texts = Localization::current();
     const QString items = texts.count(TextKey::items, tally.items);
     const QString size = texts.bytes(tally.bytes);
-    m_contents->setText(
-        texts.format(tally.finished ? TextKey::propTotal : TextKey::propCounting, items, size));
+    m_onDisk->setText(texts.bytes(tally.allocated));
+    if (m_singleFile)
+        m_contents->setText(size);
+    else
+        m_contents->setText(
+            texts.format(tally.finished ? TextKey::propTotal : TextKey::propCounting, items, size));
 }
 
 } // namespace dromel

@@ -14,10 +14,13 @@
 #include <vector>
 
 class QCheckBox;
+class QPushButton;
 class QFormLayout;
 class QLabel;
 
 namespace dromel {
+
+class ApplicationLauncher;
 
 // The properties of one item or the totals of several: read off the main
 // thread when the window opens; a folder's items are counted in the
@@ -36,12 +39,16 @@ public:
     // The owner/group/others × read/write/execute boxes, owner read first.
     const std::vector<QCheckBox *> &permissionBoxes() const { return m_permissions; }
     bool factsShown() const { return m_factsShown; }
+    // "Change…" beside the default application (one file only).
+    QPushButton *changeApplicationButton() const { return m_changeApplication; }
+    QLabel *applicationLabel() const { return m_application; }
 
 private:
     PropertiesDialog(QWidget *window, std::vector<std::string> paths);
 
     void showFacts(std::vector<ItemFacts> facts);
     void showTally(const FolderTally::Tally &tally);
+    void addApplicationRow(const ItemFacts &item);
     void addRow(QFormLayout *form, TextKey key, const QString &value);
 
     std::vector<std::string> m_paths;
@@ -50,7 +57,13 @@ private:
     bool m_factsShown = false;
     QFormLayout *m_form = nullptr;
     QLabel *m_contents = nullptr;
+    QLabel *m_onDisk = nullptr;
+    // One item that is not a folder: its size alone, without a count.
+    bool m_singleFile = false;
     std::vector<QCheckBox *> m_permissions;
+    ApplicationLauncher *m_launcher;
+    QLabel *m_application = nullptr;
+    QPushButton *m_changeApplication = nullptr;
     WorkQueue m_queue;
     Lifetime m_lifetime;
 };

@@ -3,13 +3,20 @@
 // window stops the count.
 #include "properties/PropertiesDialog.h"
 
+#include "desktop/ApplicationDatabase.h"
+#include "desktop/OpenWithDialog.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 
+#include "../desktop/DesktopHome.h"
+
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,6 +25,8 @@ using namespace dromel;
 using namespace dromel::test;
 
 namespace {
+
+const DesktopHome kHome;
 
 std::string run(const QString &command) {
     QProcess shell;
@@ -97,6 +106,19 @@ TEST(PropertiesDialogTest, FileShowsItsModeAndSeveralItemsTheirTotals) {
         bits += box->isChecked() ? '1' : '0';
     EXPECT_EQ(bits, "110100000");
     EXPECT_EQ(single->tally().bytes, 12);
+
+    // The default application is changed from here, for the whole type.
+    EXPECT_EQ(single->applicationLabel()->text(), "Recorder List");
+    single->changeApplicationButton()->click();
+    OpenWithDialog *chooser = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (chooser = single->findChild<OpenWithDialog *>()) != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] { return chooser->list()->isEnabled(); }));
+    chooser->searchField()->setText("Single");
+    chooser->openButton()->click();
+    EXPECT_TRUE(waitUntil([&] { return single->applicationLabel()->text() == "Recorder Single"; }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return ApplicationDatabase::defaultFor("text/plain")->id == "recorder-single.desktop"; }));
+    EXPECT_TRUE(kHome.launches().empty());
     single->close();
 
     PropertiesDialog *several = PropertiesDialog::show(&window, {file, tree.path("folder")});
