@@ -40,6 +40,11 @@ QSpinBox *makeSize(QWidget *parent, TextKey name) {
     spin->setPrefix(text(name) + QStringLiteral(" "));
     spin->setSpecialValueText(text(name) + QStringLiteral(" \u2014"));
     spin->setAccessibleName(text(name));
+    // The spin box sizes itself by its value text and forgets the special one.
+    const QFontMetrics metrics(spin->font());
+    spin->setMinimumWidth(std::max(metrics.horizontalAdvance(spin->specialValueText()),
+                                   metrics.horizontalAdvance(spin->prefix() + "9999")) +
+                          30);
     return spin;
 }
 

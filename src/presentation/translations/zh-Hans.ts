@@ -680,12 +680,12 @@ Size: %5, modified %6</source>
         <translation>过去一年</translation>
     </message>
     <message id="searchSizeAbove">
-        <source>Larger than (MB)</source>
-        <translation>大于（MB）</translation>
+        <source>Over (MB)</source>
+        <translation>大于 MB</translation>
     </message>
     <message id="searchSizeBelow">
-        <source>Smaller than (MB)</source>
-        <translation>小于（MB）</translation>
+        <source>Under (MB)</source>
+        <translation>小于 MB</translation>
     </message>
     <message id="searchOtherVolumes">
         <source>Other Volumes</source>
