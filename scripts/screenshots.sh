@@ -130,6 +130,23 @@ shoot_view() { # language appearance file width keys tab-folders...
     echo "wrote docs/screenshots/$file"
 }
 
+# Search results: a tab restored with its search finds the results again.
+search_session() { # mode text
+    printf '{"schemaVersion":2,"tabs":[{"history":["%s"],"historyIndex":0,"filter":"","sort":{"column":"name","ascending":true},"selection":[],"scrollOffset":0,"search":{"text":"%s","mode":"%s","startFolder":"%s","crossVolumes":false,"type":"any"}}],"activeIndex":0}' \
+        "$home" "$2" "$1" "$home" > "$work/state/Dromel/session.json"
+}
+if [ "$pictures" = search ] || [ "$pictures" = all ]; then
+    cp "$work/state/Dromel/session.json" "$work/session.tabs"
+    search_session name '*.pdf'
+    shoot en light search-name-light-en.png
+    shoot zh-Hans dark search-name-dark-zh.png
+    search_session content 'plain text'
+    shoot en dark search-content-dark-en.png
+    shoot zh-Hans light search-content-light-zh.png
+    cp "$work/session.tabs" "$work/state/Dromel/session.json"
+fi
+[ "$pictures" != search ] || exit 0
+
 if [ "$pictures" = all ] || [ "$pictures" = main ]; then
     shoot en light main-light-en.png
     shoot en dark main-dark-en.png

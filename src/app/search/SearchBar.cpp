@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QToolButton>
@@ -40,6 +41,11 @@ QSpinBox *makeSize(QWidget *parent, TextKey name) {
     spin->setPrefix(text(name) + QStringLiteral(" "));
     spin->setSpecialValueText(text(name) + QStringLiteral(" \u2014"));
     spin->setAccessibleName(text(name));
+    // The spin box sizes itself by its value text and forgets the special one.
+    const QFontMetrics metrics(spin->font());
+    spin->setMinimumWidth(std::max(metrics.horizontalAdvance(spin->specialValueText()),
+                                   metrics.horizontalAdvance(spin->prefix() + "9999")) +
+                          30);
     return spin;
 }
 
@@ -73,6 +79,12 @@ SearchBar::SearchBar(QWidget *parent) : QWidget(parent) {
     m_below = makeSize(this, TextKey::searchSizeBelow);
     m_otherVolumes = new QCheckBox(text(TextKey::searchOtherVolumes), this);
     m_otherVolumes->setAccessibleName(text(TextKey::searchOtherVolumes));
+    m_unreadable = new QLabel(text(TextKey::searchUnreadable), this);
+    m_unreadable->setAccessibleName(text(TextKey::searchUnreadable));
+    QPalette warning = m_unreadable->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xd0, 0x2c, 0x2c));
+    m_unreadable->setPalette(warning);
+    m_unreadable->hide();
     m_close = new QToolButton(this);
     m_close->setText(QStringLiteral("\u2715"));
     m_close->setToolTip(text(TextKey::searchClose));
@@ -160,6 +172,11 @@ void SearchBar::present(const SearchQuery &query, Start start) {
     const QSignalBlocker blockVolumes(m_otherVolumes);
     m_otherVolumes->setChecked(query.crossVolumes);
     show();
+}
+
+void SearchBar::setUnreadable(const QStringList &folders) {
+    m_unreadable->setVisible(!folders.isEmpty());
+    m_unreadable->setToolTip(folders.join(QLatin1Char('\n')));
 }
 
 void SearchBar::focusQuery() {

@@ -2,6 +2,7 @@
 
 #include "core/SearchQuery.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <optional>
@@ -9,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 class QToolButton;
@@ -31,6 +33,8 @@ public:
     // Shows `query` in the fields (a restored or switched-to tab's search).
     void present(const SearchQuery &query, Start start);
     void focusQuery();
+    // Folders the search could not read (none hides the notice).
+    void setUnreadable(const QStringList &folders);
     QLineEdit *queryField() const { return m_query; }
 
 signals:
@@ -53,6 +57,7 @@ private:
     QSpinBox *m_above;
     QSpinBox *m_below;
     QCheckBox *m_otherVolumes;
+    QLabel *m_unreadable;
     QToolButton *m_close;
 };
 

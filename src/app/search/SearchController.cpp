@@ -116,6 +116,11 @@ void SearchController::render() {
             m_bar->present(*tab.search, startOf(*tab.search));
         }
         m_searched = tab.id;
+        QStringList unreadable;
+        if (tab.searchDetails)
+            for (const std::string &folder : tab.searchDetails->unreadable)
+                unreadable << QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size()));
+        m_bar->setUnreadable(unreadable);
     } else if (m_openFor != tab.id || m_searched == tab.id) {
         // Another tab, or this tab left its search (back, or a folder opened).
         m_openFor.reset();

@@ -1132,12 +1132,12 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <translation>Past Year</translation>
     </message>
     <message id="searchSizeAbove">
-        <source>Larger than (MB)</source>
-        <translation>Larger than (MB)</translation>
+        <source>Over (MB)</source>
+        <translation>Over (MB)</translation>
     </message>
     <message id="searchSizeBelow">
-        <source>Smaller than (MB)</source>
-        <translation>Smaller than (MB)</translation>
+        <source>Under (MB)</source>
+        <translation>Under (MB)</translation>
     </message>
     <message id="searchOtherVolumes">
         <source>Other Volumes</source>

@@ -1128,12 +1128,12 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <translation>过去一年</translation>
     </message>
     <message id="searchSizeAbove">
-        <source>Larger than (MB)</source>
-        <translation>大于（MB）</translation>
+        <source>Over (MB)</source>
+        <translation>大于 MB</translation>
     </message>
     <message id="searchSizeBelow">
-        <source>Smaller than (MB)</source>
-        <translation>小于（MB）</translation>
+        <source>Under (MB)</source>
+        <translation>小于 MB</translation>
     </message>
     <message id="searchOtherVolumes">
         <source>Other Volumes</source>
