@@ -512,7 +512,9 @@ TEST(OperationCrashTest, CancelledOrFailedAtEveryStepLeavesNoStageUnlessListed) 
                 if (!prepareVolume(fixture, scenario.volume))
                     break;
                 const FileOperationRequest request = scenario.setup(fixture);
-                fixture.snapshot();
+                fixture.snapshot(request.kind() == Kind::deletePermanently
+                                     ? std::optional(request.sources().front())
+                                     : std::nullopt);
                 OperationService service(fixture.tree.path("state/operations.sqlite"));
                 service.setCheckpointForTesting([&](const std::string &step) {
                     if (step != label)
