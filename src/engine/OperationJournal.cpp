@@ -26,9 +26,9 @@ constexpr const char *kPrepare = "PRAGMA synchronous=EXTRA; CREATE TABLE IF NOT 
 // row) and whether it was left for review; rows this version cannot decode
 // are kept in a table of their own, whole.
 constexpr const char *kUpgrade =
-    "BEGIN IMMEDIATE; ALTER TABLE operations ADD COLUMN finished INTEGER; ALTER TABLE operations ADD COLUMN "
+    "ALTER TABLE operations ADD COLUMN finished INTEGER; ALTER TABLE operations ADD COLUMN "
     "review INTEGER NOT NULL DEFAULT 0; CREATE TABLE IF NOT EXISTS unreadable (id TEXT PRIMARY KEY, payload "
-    "BLOB NOT NULL); PRAGMA user_version=1; COMMIT;";
+    "BLOB NOT NULL); PRAGMA user_version=1;";
 constexpr int kBusyTimeoutMilliseconds = 3000;
 
 OperationProblem journalProblem(const std::string &path, std::string detail = {}) {
@@ -70,8 +70,19 @@ void execute(sqlite3 *db, const char *sql, const std::string &path) {
 int userVersion(sqlite3 *db, const std::string &path);
 
 void upgrade(sqlite3 *db, const std::string &path) {
-    if (userVersion(db, path) < 1)
-        execute(db, kUpgrade, path);
+    if (userVersion(db, path) >= 1)
+        return;
+    // Another connection may upgrade between the look and the write lock, so
+    // look again holding it.
+    execute(db, "BEGIN IMMEDIATE;", path);
+    try {
+        if (userVersion(db, path) < 1)
+            execute(db, kUpgrade, path);
+        execute(db, "COMMIT;", path);
+    } catch (...) {
+        ::sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 // Opens and prepares the database, runs `body`, closes it whatever happens.

@@ -205,7 +205,6 @@ namespace dromel {
     X(moreItems)                                                                                             \
     X(nameUndisplayable)                                                                                     \
     X(nameTooLong)                                                                                           \
-    X(noApplication)                                                                                         \
     X(replaceFolderNote)                                                                                     \
     /* Operation panel */                                                                                    \
     X(operationSummary)                                                                                      \

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "runtime/Lifetime.h"
-
 #include <QObject>
 
 #include <functional>
@@ -12,26 +10,16 @@ class QUrl;
 
 namespace dromel {
 
-// The desktop's services for items: open with the default application, show
-// in the desktop's file manager, copy paths as text. Paths are raw bytes; they
+// The desktop's services for items: show in the desktop's file manager, copy paths as text. Paths are raw bytes; they
 // reach the desktop as percent-encoded file URLs, so no name is altered.
 // Main thread only.
 class DesktopActions : public QObject {
     Q_OBJECT
 public:
     using Opener = std::function<bool(const QUrl &)>;
-    enum class OpenFailure { noApplication, notStarted };
-    using Failure = std::function<void(const std::string &path, OpenFailure why)>;
 
     explicit DesktopActions(QObject *parent = nullptr);
 
-    // Opens `path` with the desktop's default application; `failed` runs when
-    // no installed application opens its type or the desktop could not be
-    // asked. The type is learnt from the name and the first bytes, read off
-    // the main thread.
-    void open(const std::string &path, Failure failed);
-    // The MIME type of the item and whether some application opens it.
-    static bool applicationOpens(const std::string &path);
     // Asks the desktop's file manager (org.freedesktop.FileManager1) to show
     // the items selected in their folder; without one, opens the folder that
     // holds the first item (or `folder` itself when there are no items).
@@ -51,7 +39,6 @@ private:
 
     Opener m_opener;
     bool m_useFileManagerService = true;
-    Lifetime m_lifetime;
 };
 
 } // namespace dromel

@@ -764,10 +764,6 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>The name is too long: %1 bytes. A name can have at most %2 bytes.</source>
         <translation>The name is too long: %1 bytes. A name can have at most %2 bytes.</translation>
     </message>
-    <message id="noApplication">
-        <source>No application is set to open this type of file: %1</source>
-        <translation>No application is set to open this type of file: %1</translation>
-    </message>
     <message id="replaceFolderNote">
         <source>This item cannot replace the existing one. Keep Both gives the new item a free name.</source>
         <translation>This item cannot replace the existing one. Keep Both gives the new item a free name.</translation>

@@ -761,10 +761,6 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>The name is too long: %1 bytes. A name can have at most %2 bytes.</source>
         <translation>名称太长：%1 字节。名称最多可有 %2 字节。</translation>
     </message>
-    <message id="noApplication">
-        <source>No application is set to open this type of file: %1</source>
-        <translation>没有可打开此类文件的应用程序：%1</translation>
-    </message>
     <message id="replaceFolderNote">
         <source>This item cannot replace the existing one. Keep Both gives the new item a free name.</source>
         <translation>此项目无法替换现有项目。“保留两者”会为新项目另取可用名称。</translation>

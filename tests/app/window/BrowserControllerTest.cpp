@@ -259,39 +259,6 @@ TEST_F(BrowserWindow, RenameKeepsTheBytesItCannotShow) {
     EXPECT_EQ(commands->service().tasks().size(), 1u);
 }
 
-// Opening asks the desktop's application database, read from the XDG folders.
-TEST_F(BrowserWindow, OpeningAFileNoApplicationOpensSaysSo) {
-    const std::string share = tree.makeFolder("share/applications");
-    tree.writeFile("share/applications/dromel-test-viewer.desktop",
-                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\nMimeType=text/plain;\n");
-    tree.writeFile("share/applications/mimeinfo.cache",
-                   "[MIME Cache]\ntext/plain=dromel-test-viewer.desktop;\n");
-    ScopedEnv dataDirs("XDG_DATA_DIRS", tree.path("share"));
-    ScopedEnv noUserData("XDG_DATA_HOME", tree.makeFolder("empty-data"));
-    ScopedEnv configHome("XDG_CONFIG_HOME", tree.makeFolder("empty-config"));
-    ScopedEnv configDirs("XDG_CONFIG_DIRS", tree.makeFolder("empty-config-dirs"));
-    std::vector<QUrl> opened;
-    controller->desktop().setOpenerForTesting([&](const QUrl &url) {
-        opened.push_back(url);
-        return true;
-    });
-    tree.writeFile("Downloads/blob.dromel-unknown", std::string("\x00\x01\x02\xFF", 4));
-    ASSERT_TRUE(shows({"gamma", "alpha.txt", "beta.txt", "blob.dromel-unknown"}));
-
-    select({"blob.dromel-unknown"});
-    controller->openSelected();
-    ASSERT_TRUE(waitUntil([&] { return controller->errorRow()->isVisible(); }));
-    EXPECT_EQ(
-        controller->errorLabel()->text(),
-        Localization::current().format(TextKey::noApplication, tree.path("Downloads/blob.dromel-unknown")));
-    EXPECT_TRUE(opened.empty());
-
-    select({"alpha.txt"});
-    controller->openSelected();
-    ASSERT_TRUE(waitUntil([&] { return opened.size() == 1; }));
-    EXPECT_EQ(opened.front().toLocalFile().toStdString(), tree.path("Downloads/alpha.txt"));
-}
-
 } // namespace
 
 TEST_F(BrowserWindow, TabsGetTheirRowWithTwoAndAClosedTabComesBack) {

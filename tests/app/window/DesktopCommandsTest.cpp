@@ -160,9 +160,14 @@ TEST_F(DesktopCommandsTest, NewDocumentCopiesTheTemplateThroughTheEngineAndAsksW
     EXPECT_EQ(tree.readFile("work/Text Document.txt"), "template\n");
     EXPECT_GE(journalRows("Text Document"), 1);
 
-    // Again: the name is taken, so the clash sheet asks.
+    // Again: the name is taken, so the clash sheet asks. (The new document
+    // is selected; the empty space's menu is the one without a selection.)
+    ASSERT_TRUE(waitUntil([&] { return store->selected().size() == 1; }));
+    controller->table()->clearSelection();
+    ASSERT_TRUE(waitUntil([&] { return store->selected().empty(); }));
     const std::unique_ptr<QMenu> again = menu();
     QMenu *more = submenu(*again, "New Document");
+    ASSERT_NE(more, nullptr);
     ASSERT_TRUE(waitUntil([&] { return entry(*more, "Text Document") != nullptr; }));
     entry(*more, "Text Document")->trigger();
     EXPECT_TRUE(waitUntil([&] { return commands->openQuestion() != nullptr; }));
