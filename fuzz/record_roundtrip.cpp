@@ -47,12 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
 
     const FileUndoRelocation undo{Uuid::random(), path(field[2]), path(field[3]), field[4]};
-    const FileOperationRequest request(static_cast<FileOperationKind>(size % 5),
+    const FileOperationRequest request(static_cast<FileOperationKind>(size % 7),
                                        {path(field[2]), path(field[0])}, path(field[3]), field[1],
                                        size % 2 == 0, {{path(field[2]), field[4]}}, undo);
     FileOperationTask task(request);
-    task.results.push_back(FileOperationResult{
-        path(field[0]), path(field[1]), ItemOutcome::failed, problem, {path(field[4])}, undo});
+    task.results.push_back(FileOperationResult{path(field[0]),
+                                               path(field[1]),
+                                               ItemOutcome::failed,
+                                               problem,
+                                               {path(field[4])},
+                                               undo,
+                                               {path(field[1])}});
     task.recoveryPaths = {path(field[3])};
     if (FileOperationTask::decode(task.encoded()) != task)
         std::abort();

@@ -85,7 +85,7 @@ bool makeFolders(const std::string &path) {
 bool writeAtomically(const std::string &folder, const std::string &file, const QByteArray &bytes) {
     if (bytes.isEmpty() || !makeFolders(folder))
         return false;
-    std::string staging = folder + "/.dromel-thumbnail-XXXXXX";
+    std::string staging = folder + "/.dromel-thumbnail-" + std::string(6, 'X'); // mkstemp's template
     const int fd = ::mkstemp(staging.data()); // mode 0600, as the standard wants
     if (fd < 0)
         return false;

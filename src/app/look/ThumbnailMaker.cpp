@@ -211,8 +211,8 @@ ThumbnailMaker::Result ThumbnailMaker::fromImage(const std::string &path, int si
 ThumbnailMaker::Result ThumbnailMaker::fromThumbnailer(const std::string &path, const std::string &exec,
                                                        int side) const {
     const char *temporary = std::getenv("TMPDIR");
-    std::string output =
-        std::string(temporary && temporary[0] ? temporary : "/tmp") + "/.dromel-thumbnail-XXXXXX.png";
+    std::string output = std::string(temporary && temporary[0] ? temporary : "/tmp") + "/.dromel-thumbnail-" +
+                         std::string(6, 'X') + ".png";
     const int fd = ::mkstemps(output.data(), 4);
     if (fd < 0)
         return {};
