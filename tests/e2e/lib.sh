@@ -84,14 +84,21 @@ make_sandbox() {
     mkdir -p "$FIX"
 }
 
-# A private X server; the display number is the one it found free.
+# A private X server on a random display number: runs that took display :0
+# just after another run's server had left it often saw the program fail to
+# connect, while xdotool could.
 start_x() {
-    local file=$WORK/display
-    Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$file" >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    wait_for "the X server" test -s "$file"
-    DISPLAY=:$(head -n 1 "$file")
-    export DISPLAY
+    local n
+    for n in $(shuf -i 200-899 -n 50); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        XVFB_PID=$!
+        DISPLAY=:$n
+        export DISPLAY
+        break
+    done
+    [[ -n $XVFB_PID ]] || fail "no free display"
+    wait_for "the X server" test -S "/tmp/.X11-unix/X${DISPLAY#:}"
     wait_for "the X server to answer" xdotool getdisplaygeometry >/dev/null
 }
 
