@@ -2,8 +2,8 @@
 
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
+#include "desktop/DesktopInspection.h"
 #include "runtime/MainThread.h"
-#include "runtime/QueueNames.h"
 #include "runtime/WorkQueue.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
@@ -28,17 +28,11 @@ std::optional<dev_t> deviceOf(const std::string &path) {
     return info.st_dev;
 }
 
-// Never destroyed: a lookup stuck on a dead mount must not hold up the exit.
-WorkQueue &lookups() {
-    static WorkQueue *queue = new WorkQueue(QueueNames::desktopInspection());
-    return *queue;
-}
-
 // dropMoves off the main thread; `done` runs on it with the answer.
 void decide(std::vector<std::string> sources, std::string folder, Qt::KeyboardModifiers modifiers,
             std::function<void(bool)> done) {
-    lookups().async([sources = std::move(sources), folder = std::move(folder), modifiers,
-                     done = std::move(done)]() mutable {
+    desktopInspection().async([sources = std::move(sources), folder = std::move(folder), modifiers,
+                               done = std::move(done)]() mutable {
         const bool move = FileDragDrop::dropMoves(sources, folder, modifiers);
         MainThread::post([done = std::move(done), move] { done(move); });
     });

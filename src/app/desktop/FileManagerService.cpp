@@ -1,8 +1,8 @@
 #include "desktop/FileManagerService.h"
 
 #include "core/Location.h"
+#include "desktop/DesktopInspection.h"
 #include "runtime/MainThread.h"
-#include "runtime/QueueNames.h"
 #include "runtime/WorkQueue.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
@@ -22,15 +22,7 @@
 
 namespace dromel {
 
-namespace {
-
-// Never destroyed: a stat stuck on a dead mount must not hold up the exit.
-WorkQueue &inspection() {
-    static WorkQueue *queue = new WorkQueue(QueueNames::desktopInspection());
-    return *queue;
-}
-
-} // namespace
+namespace {} // namespace
 
 FileManagerService::FileManagerService(QDBusConnection bus, BrowserStore &store, BrowserController &window,
                                        QObject *parent)
@@ -115,7 +107,7 @@ void FileManagerService::ShowFolders(const QStringList &uris, const QString &sta
             if (call)
                 m_bus.send(call->createReply());
         });
-    inspection().async([paths = std::move(paths), shown = std::move(shown)]() mutable {
+    desktopInspection().async([paths = std::move(paths), shown = std::move(shown)]() mutable {
         std::vector<bool> isFile;
         isFile.reserve(paths.size());
         for (const std::string &path : paths) {
