@@ -72,7 +72,7 @@ printf '{"schemaVersion":2,"tabs":[%s,%s,%s],"activeIndex":0}' \
     "$(tab "$demo" "$selected")" "$(tab "$home/Documents")" "$(tab "$home/Downloads")" > "$work/state/Dromel/session.json"
 
 display=:$((200 + RANDOM % 700))
-Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 

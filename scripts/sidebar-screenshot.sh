@@ -40,7 +40,7 @@ else
 fi
 
 display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 

@@ -84,14 +84,14 @@ make_sandbox() {
     mkdir -p "$FIX"
 }
 
-# A private X server on a random display number: runs that took display :0
-# just after another run's server had left it often saw the program fail to
-# connect, while xdotool could.
+# A private X server on a random display number, kept from resetting: an X
+# server resets when its last client leaves, and a program connecting during
+# that reset (just after xdotool's probe left) fails to start.
 start_x() {
     local n
     for n in $(shuf -i 200-899 -n 50); do
         [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1400x900x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
         XVFB_PID=$!
         DISPLAY=:$n
         export DISPLAY
