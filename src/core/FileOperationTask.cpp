@@ -19,6 +19,8 @@ Json FileOperationTask::toJson() const {
             encodedStages.push_back(stage.toJson());
         json["stages"] = std::move(encodedStages);
     }
+    if (cleanedUp)
+        json["cleanedUp"] = true;
     return json;
 }
 
@@ -37,6 +39,8 @@ FileOperationTask FileOperationTask::fromJson(const Json &json) {
     if (json.contains("stages"))
         for (const Json &item : json::requireArray(json, "stages"))
             task.stages.push_back(OperationStage::fromJson(item));
+    if (json.contains("cleanedUp"))
+        task.cleanedUp = json::requireBool(json, "cleanedUp");
     return task;
 }
 

@@ -25,6 +25,9 @@ struct FileOperationTask {
     // Stages made and not yet published or removed: what a crash leaves
     // that the task's review may clean up.
     std::vector<OperationStage> stages;
+    // A task in review whose leftover stages were cleaned up: reviewed, kept
+    // and pruned like a finished task, no longer calling for the user.
+    bool cleanedUp = false;
     // Not from the journal's JSON: a row this version could not read, kept
     // aside; only its id is known.
     bool unreadable = false;

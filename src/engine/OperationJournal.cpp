@@ -137,20 +137,6 @@ bool bindText(sqlite3_stmt *statement, int index, const std::string &text) {
                                SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-// The place of a task this version could not read: its id, the task shown
-// as unreadable, the row itself kept elsewhere.
-FileOperationTask unreadableTask(const std::string &id) {
-    Json request =
-        FileOperationRequest(FileOperationKind::copy, {}, std::nullopt, std::nullopt, false, {}, std::nullopt)
-            .toJson();
-    if (Uuid::parse(id))
-        request["id"] = id;
-    FileOperationTask task(FileOperationRequest::fromJson(request));
-    task.phase = OperationPhase::needsReview;
-    task.unreadable = true;
-    return task;
-}
-
 std::string utcStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -189,6 +175,20 @@ std::string OperationJournal::defaultPath() {
     return StatePaths::stateFolder() + "/operations.sqlite";
 }
 
+// The place of a task this version could not read: its id, the task shown
+// as unreadable, the row itself kept elsewhere.
+FileOperationTask OperationJournal::unreadableTask(const std::string &id) {
+    Json request =
+        FileOperationRequest(FileOperationKind::copy, {}, std::nullopt, std::nullopt, false, {}, std::nullopt)
+            .toJson();
+    if (Uuid::parse(id))
+        request["id"] = id;
+    FileOperationTask task(FileOperationRequest::fromJson(request));
+    task.phase = OperationPhase::needsReview;
+    task.unreadable = true;
+    return task;
+}
+
 void OperationJournal::save(const FileOperationTask &task) const {
     const std::string payload = task.encoded(); // an encoding error opens nothing
     const std::string id = task.id().text();
@@ -201,7 +201,8 @@ void OperationJournal::save(const FileOperationTask &task) const {
                                 SQLITE_TRANSIENT) != SQLITE_OK ||
             (finished ? ::sqlite3_bind_int64(statement.get(), 3, now())
                       : ::sqlite3_bind_null(statement.get(), 3)) != SQLITE_OK ||
-            ::sqlite3_bind_int(statement.get(), 4, task.phase == OperationPhase::needsReview) != SQLITE_OK ||
+            ::sqlite3_bind_int(statement.get(), 4,
+                               task.phase == OperationPhase::needsReview && !task.cleanedUp) != SQLITE_OK ||
             ::sqlite3_step(statement.get()) != SQLITE_DONE)
             fail(db, m_path, true);
         return 0;
@@ -262,7 +263,7 @@ std::vector<FileOperationTask> OperationJournal::load() const {
                 cause.problem = OperationProblem(OperationProblem::Code::interrupted, "", "");
                 task.results.push_back(std::move(cause));
                 tasks.push_back(std::move(task));
-            } else if (task.phase == OperationPhase::needsReview) {
+            } else if (task.phase == OperationPhase::needsReview && !task.cleanedUp) {
                 tasks.push_back(std::move(task));
             } else if (finished++ < kFinishedKept) {
                 tasks.push_back(std::move(task));

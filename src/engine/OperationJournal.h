@@ -58,6 +58,10 @@ public:
     // never deleted, and loading starts again on a fresh journal.
     OperationJournalLoad loadForStart() const;
 
+    // How a row this version cannot decode is shown: its id, in review,
+    // marked unreadable.
+    static FileOperationTask unreadableTask(const std::string &id);
+
 private:
     void prune(sqlite3 *db, std::int64_t at) const;
     void setRowAside(sqlite3 *db, const std::string &id) const;

@@ -103,6 +103,8 @@ const FileOperationTask *OperationService::task(const Uuid &id) const {
 }
 
 bool OperationService::busy() const {
+    if (m_readOnly)
+        return false; // what runs, runs in the process that holds the journal
     if (m_pendingWrites > 0)
         return true;
     return std::any_of(m_tasks.begin(), m_tasks.end(),

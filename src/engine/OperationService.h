@@ -75,6 +75,14 @@ public:
     // startupError() while a fresh one lets work go on (ready() true); a
     // journal that cannot be read at all refuses every task of this run.
     void start(std::function<void()> done = {});
+    // Instead of start, where another process holds the journal: lists its
+    // tasks as that process last wrote them, reading the journal read-only
+    // and never writing it. Every command that would change a task or the
+    // disk is refused (submit, cancel, retry, clean-up, dismiss, undo);
+    // ready() stays false. Called again, it reads the journal again. `done`
+    // runs once the tasks are in.
+    void startReadOnly(std::function<void()> done = {});
+    bool readOnly() const { return m_readOnly; }
     // Admits the request through the journal and queues it. `done` gets the
     // request's id once its admission write is done, or nothing when it was
     // refused (not ready, a known id, no sources but for createDirectory) or
@@ -175,6 +183,7 @@ private:
     std::vector<FileOperationTask> m_tasks;
     bool m_ready = false;
     bool m_starting = false;
+    bool m_readOnly = false;
     std::optional<OperationProblem> m_startupError;
     std::vector<std::function<void()>> m_startWaiters;
     bool m_draining = false;

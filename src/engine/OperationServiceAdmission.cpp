@@ -27,7 +27,7 @@ bool saveToJournal(const OperationJournal &journal, const FileOperationTask &tas
 
 void OperationService::start(std::function<void()> done) {
     MainThread::assertCurrent("OperationService::start");
-    if (m_ready || m_startupError) {
+    if (m_ready || m_startupError || m_readOnly) {
         if (done)
             MainThread::post(m_lifetime.guard(std::move(done)));
         return;
@@ -140,8 +140,8 @@ void OperationService::failAdmission(const Uuid &id, const OperationProblem &pro
 void OperationService::cancel(Uuid id) {
     MainThread::assertCurrent("OperationService::cancel");
     FileOperationTask *task = find(id);
-    if (!task || isTerminal(task->phase) || task->phase == OperationPhase::cancelling)
-        return; // asked already
+    if (m_readOnly || !task || isTerminal(task->phase) || task->phase == OperationPhase::cancelling)
+        return; // asked already, or another process runs it
     if (const auto flag = m_cancellations.find(id); flag != m_cancellations.end())
         flag->second->cancel();
     const bool wasQueued = task->phase == OperationPhase::queued;

@@ -11,7 +11,7 @@ namespace dromel {
 
 bool OperationService::canCleanUp(const Uuid &id) const {
     const FileOperationTask *found = task(id);
-    return found && found->phase == OperationPhase::needsReview && !found->stages.empty();
+    return !m_readOnly && found && found->phase == OperationPhase::needsReview && !found->stages.empty();
 }
 
 void OperationService::cleanUp(Uuid id, CleanedUp done) {
@@ -38,6 +38,8 @@ void OperationService::cleanUp(Uuid id, CleanedUp done) {
             std::erase_if(after.recoveryPaths, [&](const std::string &path) {
                 return std::find(removed.begin(), removed.end(), path) != removed.end();
             });
+            // Nothing of the task's own is left: the review is done.
+            after.cleanedUp = after.stages.empty();
             journal.save(after);
             return std::pair(std::move(after), removed.size());
         },

@@ -11,7 +11,7 @@ void OperationService::dismiss(Uuid id, std::function<void(bool)> done) {
     MainThread::assertCurrent("OperationService::dismiss");
     const auto found = std::find_if(m_tasks.begin(), m_tasks.end(),
                                     [&](const FileOperationTask &task) { return task.id() == id; });
-    if (found == m_tasks.end() || !isTerminal(found->phase)) {
+    if (m_readOnly || found == m_tasks.end() || !isTerminal(found->phase)) {
         if (done)
             done(false);
         return;

@@ -49,7 +49,7 @@ bool OperationService::canUndo() const {
 
 void OperationService::undoLast(Submitted done) {
     MainThread::assertCurrent("OperationService::undoLast");
-    if (busy() || m_undoHistory.empty() || !m_undoHistory.back().receipt) {
+    if (m_readOnly || busy() || m_undoHistory.empty() || !m_undoHistory.back().receipt) {
         if (done)
             MainThread::post(m_lifetime.guard([done] { done(std::nullopt); }));
         return;
@@ -80,7 +80,8 @@ void OperationService::retry(Uuid id, Submitted done) {
         if (done)
             MainThread::post(m_lifetime.guard([done] { done(std::nullopt); }));
     };
-    if (!old || !isTerminal(old->phase) || old->phase == OperationPhase::completed || old->request.undo())
+    if (m_readOnly || !old || !isTerminal(old->phase) || old->phase == OperationPhase::completed ||
+        old->request.undo())
         return refuse();
     std::vector<std::string> left;
     for (const std::string &source : old->request.sources()) {

@@ -1,9 +1,11 @@
 #include "engine/OperationJournal.h"
 #include "core/OperationProblem.h"
+#include "engine/OperationJournalReader.h"
 #include "engine/OperationJournalWorker.h"
 #include "engine/OperationService.h"
 #include "runtime/MainThread.h"
 #include "support/Checks.h"
+#include "support/Listing.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
@@ -12,6 +14,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <thread>
@@ -223,4 +226,70 @@ TEST(OperationJournalTest, ADamagedJournalIsMovedAsideAndAFreshOneTakesItsPlace)
     ASSERT_TRUE(third.problem);
     EXPECT_NE(third.problem->path(), aside);
     EXPECT_EQ(tree.readFile(aside.substr(tree.root().size() + 1)), damaged);
+}
+
+// What another process sees of a journal it could not lock: every task as
+// last written, and not one byte of the journal changed, not even by what a
+// load of the holder would do (interrupted marks, rows set aside, pruning).
+TEST(OperationJournalTest, AReaderOfAHeldJournalListsItsTasksAndNeverWritesIt) {
+    test::TempTree tree;
+    const OperationJournal journal(tree.path("Dromel/operations.sqlite"));
+    const FileOperationTask done = taskIn(OperationPhase::completed, "/a");
+    FileOperationTask review = taskIn(OperationPhase::needsReview, "/b");
+    review.stages.push_back(OperationStage{tree.path("Dromel/.dromel-copy-x"), 1, 2, 0, 3});
+    const FileOperationTask running = taskIn(OperationPhase::copying, "/c");
+    for (const FileOperationTask &task : {done, review, running})
+        journal.save(task);
+    insertRows(journal.path(), {{"X", "{bad", 0, false}});
+    const std::string bytes = tree.readFile("Dromel/operations.sqlite");
+    struct stat before {};
+    ASSERT_EQ(::stat(journal.path().c_str(), &before), 0);
+
+    const OperationJournalLoad read = OperationJournalReader(journal.path()).load();
+    EXPECT_FALSE(read.problem);
+    ASSERT_EQ(read.tasks.size(), 4u);
+    EXPECT_TRUE(read.tasks[0].unreadable);
+    EXPECT_EQ(read.tasks[1], running) << "still running over there, not interrupted";
+    EXPECT_EQ(read.tasks[2], review);
+    EXPECT_EQ(read.tasks[3], done);
+
+    OperationService service(journal.path());
+    bool started = false;
+    service.startReadOnly([&] { started = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return started; }));
+    EXPECT_TRUE(service.readOnly());
+    EXPECT_FALSE(service.ready());
+    EXPECT_FALSE(service.busy()) << "nothing of this process runs: quitting asks nothing";
+    ASSERT_EQ(service.tasks().size(), 4u);
+    std::vector<std::string> refused;
+    const auto refusal = [&](const char *what) {
+        return [&refused, what](auto answer) {
+            if (!answer)
+                refused.push_back(what);
+        };
+    };
+    service.submit(FileOperationRequest(FileOperationKind::createDirectory, {}, tree.path("Dromel"), "N",
+                                        false, {}, std::nullopt),
+                   refusal("submit"));
+    service.retry(review.id(), refusal("retry"));
+    service.cleanUp(review.id(), refusal("clean up"));
+    service.dismiss(done.id(), refusal("dismiss"));
+    service.cancel(running.id());
+    ASSERT_TRUE(test::waitUntil([&] { return refused.size() == 4; }));
+    EXPECT_EQ(service.task(running.id())->phase, OperationPhase::copying) << "not ours to cancel";
+    EXPECT_EQ(service.tasks().size(), 4u);
+
+    EXPECT_EQ(tree.readFile("Dromel/operations.sqlite"), bytes);
+    struct stat after {};
+    ASSERT_EQ(::stat(journal.path().c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(test::namesStartingWith(tree.path("Dromel"), "o"),
+              (std::vector<std::string>{"operations.sqlite"}))
+        << "no rollback journal, nothing beside it";
+
+    const OperationJournalLoad none = OperationJournalReader(tree.path("none/operations.sqlite")).load();
+    EXPECT_TRUE(none.tasks.empty());
+    EXPECT_FALSE(none.problem) << "a journal not made yet has no tasks";
+    EXPECT_NE(::access(tree.path("none").c_str(), F_OK), 0);
 }
