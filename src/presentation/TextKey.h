@@ -213,6 +213,9 @@ namespace dromel {
     X(operationResult)                                                                                       \
     X(noTasks)                                                                                               \
     X(journalInUse)                                                                                          \
+    X(journalReadOnly)                                                                                       \
+    X(journalInUseRefused)                                                                                   \
+    X(taskCleanedUp)                                                                                         \
     X(taskCopy)                                                                                              \
     X(taskMove)                                                                                              \
     X(taskRename)                                                                                            \

@@ -99,11 +99,14 @@ FileCommandController::FileCommandController(BrowserStore &store, std::string jo
             &FileCommandController::clipboardChangedElsewhere);
 
     installCallbacks();
-    // Without the lock the service is never started, so it never writes.
-    if (m_journalLock->held())
+    // Without the lock the service only reads: it lists the other process's
+    // tasks and never writes the journal nor runs anything.
+    if (m_journalLock->held()) {
         m_service->start();
-    else
+    } else {
+        m_service->startReadOnly();
         m_banner->showNotice(l10n.text(TextKey::journalInUse));
+    }
 }
 
 FileCommandController::~FileCommandController() {
@@ -144,8 +147,22 @@ bool FileCommandController::journalInUse() const {
     return !m_journalLock->held();
 }
 
+bool FileCommandController::readyOrRefuse() {
+    if (ready())
+        return true;
+    if (m_window && journalInUse()) {
+        // Said every time, in the error row and in the notice row, which the
+        // user may have closed: a command must never vanish without a word.
+        const Localization l10n = Localization::current();
+        showText(l10n.text(TextKey::journalInUseRefused));
+        if (m_banner)
+            m_banner->showNotice(l10n.text(TextKey::journalInUse));
+    }
+    return false;
+}
+
 bool FileCommandController::canPaste() const {
-    return ready() && m_clipboard->files().has_value();
+    return (ready() || journalInUse()) && m_clipboard->files().has_value();
 }
 
 std::string FileCommandController::currentFolder() const {
@@ -155,7 +172,7 @@ std::string FileCommandController::currentFolder() const {
 // ---- Clipboard ----------------------------------------------------------
 
 void FileCommandController::cut() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     const std::vector<FileEntry> entries = m_store.selected();
     if (entries.empty())
@@ -202,7 +219,7 @@ void FileCommandController::copyPath() {
 }
 
 void FileCommandController::paste(const std::optional<std::string> &into) {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     if (m_cutChange != -1 && m_clipboard->changeCount() != m_cutChange)
         clearCut();
@@ -313,7 +330,7 @@ void FileCommandController::clipboardChangedElsewhere() {
 // ---- Folder, rename, trash, undo ----------------------------------------
 
 void FileCommandController::newFolder() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     const std::string folder = currentFolder();
     NewFolderDialog::ask(m_window, [this, alive = m_lifetime.weak(), folder](const QString &text) {
@@ -332,7 +349,7 @@ void FileCommandController::newFolder() {
 }
 
 void FileCommandController::rename() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     const std::vector<FileEntry> entries = m_store.selected();
     if (entries.size() != 1)
@@ -380,7 +397,7 @@ void FileCommandController::submitRename(const std::string &path, const std::str
 }
 
 void FileCommandController::trash() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     const std::vector<FileEntry> entries = m_store.selected();
     if (entries.empty())
@@ -392,14 +409,14 @@ void FileCommandController::trash() {
 }
 
 void FileCommandController::restore(std::vector<std::string> paths, std::optional<std::string> folder) {
-    if (!ready() || paths.empty())
+    if (paths.empty() || !readyOrRefuse())
         return;
     submit(FileOperationRequest(FileOperationKind::restore, std::move(paths), std::move(folder), std::nullopt,
                                 false, {}, std::nullopt));
 }
 
 void FileCommandController::deletePermanently() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     const std::vector<FileEntry> entries = m_store.selected();
     if (entries.empty())
@@ -411,7 +428,7 @@ void FileCommandController::deletePermanently() {
 }
 
 void FileCommandController::deletePermanently(std::vector<std::string> paths, bool emptying) {
-    if (ready() && !paths.empty())
+    if (!paths.empty() && readyOrRefuse())
         askDelete(std::move(paths), {}, emptying);
 }
 
@@ -469,7 +486,7 @@ void FileCommandController::askTrash(std::vector<std::string> paths, Versions ve
 }
 
 void FileCommandController::undo() {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     if (m_service->canUndo()) {
         m_service->undoLast();
@@ -485,6 +502,8 @@ void FileCommandController::undo() {
 }
 
 void FileCommandController::showTasks() {
+    if (journalInUse())
+        m_service->startReadOnly(); // the other process's tasks as they are now
     m_unseenFailures.clear();
     renderButton();
     if (m_banner && m_banner->taskID())
@@ -501,7 +520,7 @@ void FileCommandController::openTask(const Uuid &id) {
 void FileCommandController::drop(std::vector<std::string> paths,
                                  std::map<std::string, std::string> expectedIDs, const std::string &folder,
                                  bool move) {
-    if (!ready())
+    if (!readyOrRefuse())
         return;
     if (move) {
         // Moving an item into the folder it is in changes nothing.
@@ -596,9 +615,13 @@ void FileCommandController::serviceChanged() {
         }
     }
     m_panel->update();
-    // A dismissed task is no longer told of.
-    std::erase_if(m_unseenFailures, [&](const Uuid &id) { return !m_service->task(id); });
-    if (m_banner && m_banner->taskID() && !m_service->task(*m_banner->taskID()))
+    // A dismissed or cleaned-up task is no longer told of.
+    const auto settled = [&](const Uuid &id) {
+        const FileOperationTask *task = m_service->task(id);
+        return !task || !TaskBanner::needsAttention(*task);
+    };
+    std::erase_if(m_unseenFailures, settled);
+    if (m_banner && m_banner->taskID() && settled(*m_banner->taskID()))
         m_banner->forget(*m_banner->taskID());
     renderButton();
     emit stateChanged();

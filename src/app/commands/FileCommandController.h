@@ -61,7 +61,9 @@ public:
     // The row that tells of a task that failed or needs review, hidden until
     // one does. Parented to the window; the window places it.
     TaskBanner *banner() const { return m_banner; }
-    // Another process holds the journal: no task runs from this window.
+    // Another process holds the journal: no task runs from this window, the
+    // operations window shows that process's tasks read-only, and every file
+    // command is refused with a message.
     bool journalInUse() const;
 
     // Hooks to the window's pieces, all optional.
@@ -99,7 +101,9 @@ public:
     void undo();
     void showTasks();
 
-    // Whether commands that start tasks may run, and whether paste has files.
+    // Whether commands that start tasks may run, and whether paste has files
+    // (also while the journal is in use elsewhere, so that paste is refused
+    // with a word rather than greyed without one).
     bool ready() const;
     bool canPaste() const;
     const std::unordered_set<std::string> &cutPaths() const { return m_cutPaths; }
@@ -126,6 +130,9 @@ private:
     struct CutPreparation;
 
     void installCallbacks();
+    // ready(); else, while another process holds the journal, says that the
+    // command is refused and why.
+    bool readyOrRefuse();
     void submit(FileOperationRequest request);
     void clearCut();
     void setCut(std::vector<std::string> paths, long long change);

@@ -73,7 +73,9 @@ bool canRun(const FileCommandController &commands, ListCommand command) {
     case ListCommand::operations:
         return true;
     default:
-        return commands.ready();
+        // While another process holds the journal the command stays
+        // reachable and is refused with the reason.
+        return commands.ready() || commands.journalInUse();
     }
 }
 
@@ -109,7 +111,7 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     const BrowserController::Actions &actions = window.actions();
 
     auto updateActions = [commands, &actions] {
-        const bool ready = commands->ready();
+        const bool ready = commands->ready() || commands->journalInUse();
         for (QAction *action : {actions.newFolder, actions.rename, actions.trash})
             action->setEnabled(ready);
         actions.operations->setEnabled(true);

@@ -178,8 +178,17 @@ bool FileDragDrop::dragEvent(const Target &target, QEvent *event) {
             m_hover.reset();
         const auto contents = drop->mimeData() ? FileClipboard::decodeFiles(*drop->mimeData()) : std::nullopt;
         const auto folder = target.folderAt(drop->position().toPoint());
-        if (!contents || !folder || !m_commands.ready()) {
+        if (!contents || !folder || (!m_commands.ready() && !m_commands.journalInUse())) {
             drop->ignore();
+            return true;
+        }
+        if (!m_commands.ready()) {
+            // Another process holds the journal: the drop is taken only to be
+            // refused with the reason, never done.
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            if (event->type() == QEvent::Drop)
+                m_commands.drop(contents->paths, {}, *folder, false);
             return true;
         }
         // What the drop tells its source is the hover's answer; what is done

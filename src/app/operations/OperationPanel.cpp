@@ -52,6 +52,10 @@ void OperationPanel::build() {
     window->resize(kInitialSize);
     window->setMinimumSize(kMinimumSize);
 
+    m_notice = new QLabel(l10n.text(TextKey::journalReadOnly), window);
+    m_notice->setWordWrap(true);
+    m_notice->setAccessibleName(l10n.text(TextKey::journalReadOnly));
+    m_notice->setVisible(false);
     m_picker = new QComboBox(window);
     m_picker->setAccessibleName(l10n.text(TextKey::operations));
     m_summary = new QLabel(window);
@@ -94,6 +98,7 @@ void OperationPanel::build() {
     auto *stack = new QVBoxLayout(window);
     stack->setSpacing(12);
     stack->setContentsMargins(16, 16, 16, 16);
+    stack->addWidget(m_notice);
     stack->addWidget(m_picker);
     stack->addWidget(m_summary);
     stack->addWidget(m_progress);
@@ -151,7 +156,7 @@ void OperationPanel::update() {
     QStringList titles;
     for (const FileOperationTask &task : tasks) {
         ids << QString::fromStdString(task.id().text());
-        titles << TaskTitle::of(task) + QStringLiteral(" \u2014 ") + OperationText::phase(task.phase);
+        titles << TaskTitle::of(task) + QStringLiteral(" \u2014 ") + OperationText::phase(task);
     }
 
     QStringList shown;
@@ -179,6 +184,8 @@ void OperationPanel::update() {
 
 void OperationPanel::render() {
     const Localization l10n = Localization::current();
+    const bool readOnly = m_service.readOnly();
+    m_notice->setVisible(readOnly);
     m_undoButton->setEnabled(m_service.canUndo());
     TextKey tip = TextKey::undoEmpty;
     if (m_service.busy())
@@ -224,6 +231,9 @@ void OperationPanel::render() {
     m_retryButton->setEnabled(terminal && task->phase != OperationPhase::completed && !task->request.undo() &&
                               !retrying(task->id()));
     m_dismissButton->setEnabled(terminal);
+    if (readOnly) // the tasks belong to the process that holds the journal
+        for (QPushButton *button : {m_cancelButton, m_retryButton, m_cleanUpButton, m_dismissButton})
+            button->setEnabled(false);
     renderDetail();
 }
 

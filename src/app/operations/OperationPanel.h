@@ -61,6 +61,8 @@ public:
     QTextBrowser *detail() const { return m_detail; }
     QProgressBar *progress() const { return m_progress; }
     QLabel *summary() const { return m_summary; }
+    // Says that another process holds the journal; shown only then.
+    QLabel *notice() const { return m_notice; }
     QLabel *bytes() const { return m_bytes; }
     QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *retryButton() const { return m_retryButton; }
@@ -84,6 +86,7 @@ private:
 
     OperationService &m_service;
     QPointer<QWidget> m_window;
+    QLabel *m_notice = nullptr;
     QComboBox *m_picker = nullptr;
     QLabel *m_summary = nullptr;
     QProgressBar *m_progress = nullptr;

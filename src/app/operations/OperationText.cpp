@@ -30,6 +30,12 @@ QString phase(OperationPhase value) {
     return keyedText("phase", rawValue(value));
 }
 
+QString phase(const FileOperationTask &task) {
+    if (task.phase == OperationPhase::needsReview && task.cleanedUp)
+        return Localization::current().text(TextKey::taskCleanedUp);
+    return phase(task.phase);
+}
+
 QString outcome(ItemOutcome value) {
     return keyedText("outcome", rawValue(value));
 }
@@ -58,7 +64,7 @@ QString summary(const FileOperationTask &task) {
     const qint64 total = std::max<qint64>(1, qint64(task.request.sources().size()));
     const qint64 remaining = std::max<qint64>(0, total - succeeded - skipped - failed);
     const Localization l10n = Localization::current();
-    return l10n.format(TextKey::operationSummary, phase(task.phase), l10n.count(TextKey::items, succeeded),
+    return l10n.format(TextKey::operationSummary, phase(task), l10n.count(TextKey::items, succeeded),
                        l10n.count(TextKey::items, skipped), l10n.count(TextKey::items, failed),
                        l10n.count(TextKey::items, remaining));
 }

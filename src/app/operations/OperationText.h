@@ -17,6 +17,9 @@
 namespace dromel::OperationText {
 
 QString phase(OperationPhase phase);
+// The task's phase as the user sees it: a task in review whose leftovers
+// were cleaned up says so instead.
+QString phase(const FileOperationTask &task);
 QString outcome(ItemOutcome outcome);
 // The code's text, then the path and the detail, each on its own line when
 // not empty.

@@ -74,7 +74,8 @@ TaskBanner::TaskBanner(QWidget *parent) : QWidget(parent) {
 }
 
 bool TaskBanner::needsAttention(const FileOperationTask &task) {
-    if (task.phase == OperationPhase::failed || task.phase == OperationPhase::needsReview)
+    if (task.phase == OperationPhase::failed ||
+        (task.phase == OperationPhase::needsReview && !task.cleanedUp))
         return true;
     return task.phase == OperationPhase::partial &&
            std::any_of(task.results.begin(), task.results.end(), [](const FileOperationResult &result) {
@@ -86,7 +87,7 @@ void TaskBanner::showTask(const FileOperationTask &task) {
     const Localization l10n = Localization::current();
     m_task = task.id();
     const QString text =
-        l10n.format(TextKey::taskBanner, TaskTitle::of(task), OperationText::phase(task.phase), reason(task));
+        l10n.format(TextKey::taskBanner, TaskTitle::of(task), OperationText::phase(task), reason(task));
     m_label->setText(text);
     m_label->setToolTip(text);
     m_open->show();

@@ -792,6 +792,18 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</source>
         <translation>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</translation>
     </message>
+    <message id="journalReadOnly">
+        <source>Another Dromel process holds this operations journal. Its tasks are shown as that process last wrote them; from this window they can be followed, not changed.</source>
+        <translation>Another Dromel process holds this operations journal. Its tasks are shown as that process last wrote them; from this window they can be followed, not changed.</translation>
+    </message>
+    <message id="journalInUseRefused">
+        <source>Not done: another Dromel process holds the operations journal, so file operations are off in this window. Use the other window.</source>
+        <translation>Not done: another Dromel process holds the operations journal, so file operations are off in this window. Use the other window.</translation>
+    </message>
+    <message id="taskCleanedUp">
+        <source>Cleaned up</source>
+        <translation>Cleaned up</translation>
+    </message>
     <message id="taskCopy">
         <source>Copy %1 to %2</source>
         <translation>Copy %1 to %2</translation>

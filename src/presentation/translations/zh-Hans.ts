@@ -789,6 +789,18 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Another Dromel is running tasks on this operations journal. File operations are off in this window; use the other window.</source>
         <translation>另一个 Dromel 正在使用此操作日志运行任务。此窗口中的文件操作已关闭；请使用另一个窗口。</translation>
     </message>
+    <message id="journalReadOnly">
+        <source>Another Dromel process holds this operations journal. Its tasks are shown as that process last wrote them; from this window they can be followed, not changed.</source>
+        <translation>另一个 Dromel 进程正在使用此操作日志。这里按该进程最后写入的内容显示其任务；在此窗口中只能查看，不能更改。</translation>
+    </message>
+    <message id="journalInUseRefused">
+        <source>Not done: another Dromel process holds the operations journal, so file operations are off in this window. Use the other window.</source>
+        <translation>未执行：另一个 Dromel 进程正在使用操作日志，因此此窗口中的文件操作已关闭。请使用另一个窗口。</translation>
+    </message>
+    <message id="taskCleanedUp">
+        <source>Cleaned up</source>
+        <translation>已清理</translation>
+    </message>
     <message id="taskCopy">
         <source>Copy %1 to %2</source>
         <translation>将%1复制到“%2”</translation>

@@ -11,10 +11,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace dromel;
@@ -286,6 +289,38 @@ TEST_F(FileCommandControllerTest, RenameWithAndWithoutExtensionChange) {
     EXPECT_TRUE(exists(tree.path("a/uno.md")));
 }
 
+// Names up to 255 bytes, without a space to wrap at, in both languages: the
+// extension question keeps each name's start and end and fits the screen.
+TEST_F(FileCommandControllerTest, TheExtensionQuestionFitsTheScreenWhateverTheNames) {
+    const std::string ascii = std::string(240, 'x') + "-end.txt";
+    std::string wide;
+    while (wide.size() < 240)
+        wide += "\xE6\x96\x87"; // a CJK character, three bytes, twice as wide
+    wide += ".txt";
+    tree.writeFile("a/" + ascii, "1");
+    tree.writeFile("a/" + wide, "2");
+    ASSERT_TRUE(waitUntil([&] { return store->current().entries().size() == 4; }));
+    const QRect screen = window->screen()->availableGeometry();
+    for (const std::string &name : {ascii, wide}) {
+        SCOPED_TRACE(name.substr(0, 12));
+        const std::string path = tree.path("a/" + name);
+        const std::string renamed = name.substr(0, name.size() - 4) + ".md";
+        commands->commitRename(path, renamed, {});
+        QMessageBox *ask = waitForSheet();
+        ASSERT_TRUE(ask);
+        ASSERT_TRUE(waitUntil([&] { return ask->isVisible() && ask->width() > 0; }));
+        EXPECT_LE(ask->frameGeometry().width(), screen.width());
+        EXPECT_LE(ask->frameGeometry().height(), screen.height());
+        const QString body = ask->informativeText();
+        EXPECT_TRUE(body.contains(QStringLiteral("\u2026"))) << body.toStdString();
+        EXPECT_TRUE(body.contains(QString::fromStdString(name.substr(name.size() - 10)))) << "its end shows";
+        EXPECT_TRUE(body.contains(QStringLiteral(".md"))) << "so does the new extension";
+        press(ask, TextKey::cancel);
+        ASSERT_TRUE(waitUntil([&] { return sheet() == nullptr; }));
+    }
+    EXPECT_TRUE(service().tasks().empty());
+}
+
 TEST_F(FileCommandControllerTest, TrashAsksWithTheCount) {
     select({"one.txt", "two.txt"});
     commands->trash();
@@ -369,15 +404,77 @@ TEST_F(FileCommandControllerTest, APasteFromPlainTextAsksFirst) {
     EXPECT_EQ(tree.readFile("b/one.txt"), "1");
 }
 
-// A second window on the same journal runs no task: the first one holds it.
-TEST_F(FileCommandControllerTest, ASecondControllerOnTheJournalIsReadOnly) {
+// A second process on the same journal: the first holds its lock. The second
+// lists the first one's tasks as written, changes nothing (not one byte of
+// the journal) and refuses every file command with the reason.
+TEST_F(FileCommandControllerTest, ASecondControllerOnTheJournalShowsItsTasksReadOnly) {
     EXPECT_FALSE(commands->journalInUse());
+    select({"one.txt"});
+    commands->copy();
+    ASSERT_TRUE(visit(tree.path("b")));
+    commands->paste();
+    ASSERT_TRUE(allFinished(1));
+    // The first process is copying something else right now.
+    FileOperationTask running(FileOperationRequest(FileOperationKind::copy, {tree.path("a/two.txt")},
+                                                   tree.path("b"), std::nullopt, false, {}, std::nullopt));
+    running.phase = OperationPhase::copying;
+    service().journal().save(running);
+    const std::string journal = "state/operations.sqlite";
+    const std::string bytes = tree.readFile(journal);
+
     QWidget other;
+    other.resize(800, 600);
     other.show();
-    FileCommandController second(*store, tree.path("state/operations.sqlite"), &other);
+    FileCommandController second(*store, tree.path(journal), &other);
     EXPECT_TRUE(second.journalInUse());
     EXPECT_FALSE(second.ready());
-    ASSERT_TRUE(second.banner());
+    ASSERT_TRUE(waitUntil([&] { return second.service().tasks().size() == 2; }));
+    EXPECT_TRUE(second.service().readOnly());
+    EXPECT_EQ(second.service().tasks()[0].phase, OperationPhase::copying) << "not marked interrupted";
+    EXPECT_EQ(second.service().tasks()[1].phase, OperationPhase::completed);
     EXPECT_TRUE(second.banner()->isVisible());
     EXPECT_EQ(second.banner()->label()->text(), dromel::test::text(TextKey::journalInUse));
+
+    // The operations window lists them, says why they cannot be changed, and
+    // offers nothing that would change them.
+    second.showTasks();
+    OperationPanel &panel = second.panel();
+    ASSERT_TRUE(waitUntil([&] { return panel.picker()->count() == 2; }));
+    EXPECT_TRUE(panel.notice()->isVisible());
+    EXPECT_EQ(panel.notice()->text(), dromel::test::text(TextKey::journalReadOnly));
+    for (int row = 0; row < 2; ++row) {
+        panel.picker()->setCurrentIndex(row);
+        emit panel.picker()->activated(row);
+        for (QPushButton *button : {panel.cancelButton(), panel.retryButton(), panel.undoButton(),
+                                    panel.cleanUpButton(), panel.dismissButton()})
+            EXPECT_FALSE(button->isEnabled()) << row << " " << button->text().toStdString();
+    }
+    EXPECT_FALSE(commands->panel().notice()->isVisible()) << "the holder's window is not read-only";
+
+    // Every file command is refused, each time with the reason.
+    const QString refused = dromel::test::text(TextKey::journalInUseRefused);
+    const auto refusedNow = [&](const char *what, const std::function<void()> &command) {
+        store->dismissError();
+        second.banner()->closeButton()->click();
+        command();
+        EXPECT_EQ(QString::fromStdString(errorText()), refused) << what;
+        EXPECT_TRUE(second.banner()->isVisible()) << what;
+    };
+    ASSERT_TRUE(visit(tree.path("a")));
+    select({"two.txt"});
+    commands->copy();
+    ASSERT_TRUE(second.canPaste()) << "paste is offered, to be refused with a word";
+    refusedNow("paste", [&] { second.paste(tree.path("b")); });
+    refusedNow("trash", [&] { second.trash(); });
+    refusedNow("rename", [&] { second.rename(); });
+    refusedNow("cut", [&] { second.cut(); });
+    refusedNow("new folder", [&] { second.newFolder(); });
+    refusedNow("delete", [&] { second.deletePermanently(); });
+    refusedNow("drop", [&] { second.drop({tree.path("a/two.txt")}, {}, tree.path("b"), true); });
+    refusedNow("undo", [&] { second.undo(); });
+    EXPECT_EQ(sheet(), nullptr);
+    EXPECT_FALSE(exists(tree.path("b/two.txt")));
+    EXPECT_TRUE(exists(tree.path("a/two.txt")));
+    EXPECT_EQ(service().tasks().size(), 1u);
+    EXPECT_EQ(tree.readFile(journal), bytes) << "the journal was only read";
 }

@@ -3,6 +3,7 @@
 #include "engine/OperationJournal.h"
 #include "engine/OperationService.h"
 #include "operations/OperationText.h"
+#include "operations/TaskBanner.h"
 #include "presentation/Localization.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -133,6 +134,16 @@ TEST_F(OperationPanelTest, InterruptedTaskShowsEveryRecoveryPathOpenable) {
     ASSERT_TRUE(waitUntil([&] { return ::access(odd.c_str(), F_OK) != 0 && !service->busy(); }));
     EXPECT_FALSE(panel.cleanUpButton()->isEnabled());
     EXPECT_FALSE(panel.detail()->toPlainText().contains(".dromel-copy-caf"));
+    // Reviewed now: it says so, no longer "Needs review", also after a
+    // restart, and it can be dismissed.
+    const QString cleaned = text(TextKey::taskCleanedUp);
+    EXPECT_EQ(panel.picker()->currentText(), "Copy 2 items to dst \u2014 " + cleaned);
+    EXPECT_TRUE(panel.summary()->text().startsWith(cleaned)) << panel.summary()->text().toStdString();
+    EXPECT_TRUE(panel.dismissButton()->isEnabled());
+    EXPECT_FALSE(TaskBanner::needsAttention(*service->task(interrupted.id())));
+    const auto reloaded = OperationJournal(journalPath).load();
+    ASSERT_EQ(reloaded.size(), 1u);
+    EXPECT_EQ(OperationText::phase(reloaded.front()), cleaned);
 
     // Retry resubmits only what was not done, and the new task is listed
     // first and shown; the old one cannot be retried twice meanwhile.
