@@ -3,6 +3,7 @@
 #include "commands/FileCommandController.h"
 #include "core/Version.h"
 #include "operations/OperationText.h"
+#include "operations/TaskTitle.h"
 
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -20,6 +21,8 @@ TaskNotifier::TaskNotifier(QDBusConnection bus, FileCommandController &commands,
 }
 
 void TaskNotifier::tasksChanged() {
+    if (m_commands.journalInUse())
+        return; // the tasks shown are another process's, which tells of them
     const auto now = std::chrono::steady_clock::now();
     std::set<Uuid> listed;
     for (const FileOperationTask &task : m_commands.service().tasks()) {
@@ -49,7 +52,7 @@ void TaskNotifier::notify(const FileOperationTask &task) {
     QVariantMap hints;
     hints.insert("desktop-entry", QString::fromLatin1(kApplicationIdentifier));
     call << QString::fromLatin1(kApplicationName) << uint(0) << QString::fromLatin1(kApplicationIdentifier)
-         << OperationText::label(task) << OperationText::summary(task) << QStringList() << hints << int(-1);
+         << TaskTitle::of(task) << OperationText::summary(task) << QStringList() << hints << int(-1);
     // No reply is awaited: the window must not wait for the desktop.
     m_bus.send(call);
 }

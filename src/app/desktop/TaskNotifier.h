@@ -17,10 +17,10 @@ namespace dromel {
 class FileCommandController;
 
 // Tells the desktop (org.freedesktop.Notifications) when a long task ends
-// while the window is not active, so a copy left to run in the background is
-// not forgotten. A task counts from the first time it is seen unfinished;
-// tasks brought back finished from the journal never notify. The call is
-// fire-and-forget: a desktop without a notification server loses nothing.
+// while the window is not active, titled as the operations window titles it, so a copy left to run in the
+// background is not forgotten. A task counts from the first time it is seen unfinished; tasks brought back
+// finished from the journal never notify. The call is fire-and-forget: a desktop without a notification
+// server loses nothing.
 //
 // Main thread only. The file commands must outlive the notifier; the window
 // is held weakly.

@@ -4,6 +4,7 @@
 #include "desktop/TaskNotifier.h"
 
 #include "operations/OperationText.h"
+#include "operations/TaskTitle.h"
 
 #include "../commands/CommandFixture.h"
 #include "../shell/PrivateBus.h"
@@ -98,8 +99,10 @@ TEST_F(TaskNotices, ALongTaskEndingWhileTheWindowIsInactiveIsAnnounced) {
     const FakeNotifications::Notice &notice = server.notices.front();
     EXPECT_EQ(notice.application, "Dromel");
     EXPECT_EQ(notice.icon, "org.dromel.Dromel");
-    EXPECT_EQ(notice.summary, "c.txt");
-    EXPECT_EQ(notice.summary, OperationText::label(newest()));
+    // Titled as the operations window titles the task: verb, item, where to.
+    EXPECT_EQ(notice.summary, "\u5C06\u201C"
+                              "c.txt\u201D\u590D\u5236\u5230\u201Cto\u201D");
+    EXPECT_EQ(notice.summary, TaskTitle::of(newest()));
     EXPECT_EQ(notice.body, OperationText::summary(newest()));
     EXPECT_EQ(notice.hints.value("desktop-entry").toString(), "org.dromel.Dromel");
     EXPECT_EQ(notice.timeout, -1);
