@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,10 @@ constexpr std::uint32_t kItemEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE | IN_MODIFY;
 constexpr std::uint32_t kSelfEvents = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 constexpr std::uint32_t kStructureEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+// How long watch() waits for its watches to be made before it lets them be
+// made alone.
+constexpr std::chrono::milliseconds kWatchWait{50};
 
 bool isInside(const std::string &path, const std::string &ancestor) {
     if (ancestor == "/")
@@ -57,16 +63,17 @@ public:
     ~State() { stop(); }
 
     // Watches are added and removed one by one: a folder that stays in the
-    // set keeps its watch, so nothing can have been missed for it.
-    void watch(const std::set<std::string> &folders) {
+    // set keeps its watch, so nothing can have been missed for it. Returns
+    // the folders new to the set.
+    std::set<std::string> watch(const std::set<std::string> &folders) {
         std::set<std::string> normalized;
         for (const std::string &folder : folders)
             normalized.insert(Location::standardized(folder));
         if (normalized == m_urls)
-            return;
+            return {};
         if (normalized.empty()) {
             stop();
-            return;
+            return {};
         }
         std::set<std::string> added;
         for (const std::string &url : normalized)
@@ -95,6 +102,15 @@ public:
                 startFallback();
         }
         if (m_options.reportNewlyWatched && !added.empty())
+            m_onChange(added);
+        return added;
+    }
+
+    // The caller of watch() stopped waiting before `added` were watched: a
+    // read it started meanwhile may have missed a change, so they are
+    // reported whatever the options say.
+    void reportLate(const std::set<std::string> &added) {
+        if (!m_options.reportNewlyWatched && !added.empty())
             m_onChange(added);
     }
 
@@ -312,7 +328,32 @@ DirectoryMonitor::~DirectoryMonitor() {
 }
 
 void DirectoryMonitor::watch(std::set<std::string> folders) {
-    m_queue->sync([this, &folders] { m_state->watch(folders); });
+    // Normally a hop of microseconds. A folder on a volume that stopped
+    // answering holds the queue in path lookups, and the caller (the main
+    // thread) must not wait for it: after the bound the watch goes on alone
+    // and reports its new folders once they are watched.
+    struct Handshake {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool abandoned = false;
+    };
+    auto handshake = std::make_shared<Handshake>();
+    m_queue->async([state = m_state, folders = std::move(folders), handshake] {
+        const std::set<std::string> added = state->watch(folders);
+        bool late = false;
+        {
+            std::lock_guard lock(handshake->mutex);
+            handshake->done = true;
+            late = handshake->abandoned;
+            handshake->finished.notify_one();
+        }
+        if (late)
+            state->reportLate(added);
+    });
+    std::unique_lock lock(handshake->mutex);
+    if (!handshake->finished.wait_for(lock, kWatchWait, [&] { return handshake->done; }))
+        handshake->abandoned = true;
 }
 
 void DirectoryMonitor::stop() {

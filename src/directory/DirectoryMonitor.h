@@ -41,9 +41,12 @@ public:
     DirectoryMonitor(const DirectoryMonitor &) = delete;
     DirectoryMonitor &operator=(const DirectoryMonitor &) = delete;
 
-    // From any thread; blocks until the new folders are watched (one hop to
+    // From any thread; waits until the new folders are watched (one hop to
     // the monitor's queue), so a read started afterwards misses no change.
-    // An unchanged set (after standardizing) is ignored.
+    // The wait is bounded (a folder on a volume that stopped answering can
+    // hold the watch for as long as it is dead): past the bound the new
+    // folders are watched later and then reported as if changed. An
+    // unchanged set (after standardizing) is ignored.
     void watch(std::set<std::string> folders);
     void stop();
 

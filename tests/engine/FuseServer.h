@@ -50,6 +50,7 @@ public:
         if (m_mounted)
             ::umount2(m_path.c_str(), MNT_DETACH);
         if (m_server > 0) {
+            ::kill(m_server, SIGCONT); // a stopped server would never end
             ::kill(m_server, SIGTERM);
             ::waitpid(m_server, nullptr, 0);
         }
@@ -63,6 +64,11 @@ public:
         ::waitpid(m_server, nullptr, 0);
         m_server = 0;
     }
+
+    // The server stops answering, as a network volume whose server went
+    // away: every call that needs it blocks until it is resumed.
+    void stopServer() { ::kill(m_server, SIGSTOP); }
+    void resumeServer() { ::kill(m_server, SIGCONT); }
 
     bool mounted() const { return m_mounted; }
     const std::string &why() const { return m_why; }
