@@ -484,6 +484,17 @@ void FileCommandController::undo() {
         showText(l10n.text(TextKey::undoEmpty));
 }
 
+void FileCommandController::redo() {
+    if (!ready())
+        return;
+    if (m_service->canRedo()) {
+        m_service->redoLast();
+        return;
+    }
+    const Localization l10n = Localization::current();
+    showText(l10n.text(m_service->busy() ? TextKey::undoBusy : TextKey::redoEmpty));
+}
+
 void FileCommandController::showTasks() {
     m_unseenFailures.clear();
     renderButton();
