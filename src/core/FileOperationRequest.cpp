@@ -28,6 +28,11 @@ FileOperationRequest::FileOperationRequest(FileOperationKind kind, std::vector<s
 }
 
 const FileUndoRelocation *FileOperationRequest::undoReceiptFor(const std::string &source) const {
+    // The sources of a reverse are its receipts' paths as they stand: a plain
+    // comparison finds them without standardizing every receipt per item.
+    for (const FileUndoRelocation &receipt : m_undoReceipts)
+        if (receipt.current == source)
+            return &receipt;
     const std::string wanted = Location::standardized(source);
     for (const FileUndoRelocation &receipt : m_undoReceipts)
         if (Location::standardized(receipt.current) == wanted)

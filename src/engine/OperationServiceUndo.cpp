@@ -42,6 +42,11 @@ void trim(std::vector<OperationService::UndoEntry> &history) {
                       history.begin() + static_cast<long>(history.size() - OperationService::kUndoLimit));
 }
 
+// Asked on every change the window renders: no request is built for it.
+bool reversible(const OperationService::UndoEntry &entry) {
+    return !entry.isBarrier() && UndoReversal::reverseKind(entry.kind);
+}
+
 bool wasInterrupted(const FileOperationTask &task) {
     if (task.phase != OperationPhase::needsReview || task.results.empty())
         return false;
@@ -127,13 +132,13 @@ bool OperationService::canRedo() const {
 }
 
 const OperationService::UndoEntry *OperationService::nextUndo() const {
-    if (m_undoHistory.empty() || !UndoReversal::requestFor(m_undoHistory.back()))
+    if (m_undoHistory.empty() || !reversible(m_undoHistory.back()))
         return nullptr;
     return &m_undoHistory.back();
 }
 
 const OperationService::UndoEntry *OperationService::nextRedo() const {
-    if (m_redoHistory.empty() || !UndoReversal::requestFor(m_redoHistory.back()))
+    if (m_redoHistory.empty() || !reversible(m_redoHistory.back()))
         return nullptr;
     return &m_redoHistory.back();
 }
