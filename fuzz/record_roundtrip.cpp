@@ -46,10 +46,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (OperationProblem::fromJson(Json::parse(problem.toJson().dump())) != problem)
         std::abort();
 
-    const FileUndoRelocation undo{Uuid::random(), path(field[2]), path(field[3]), field[4]};
-    const FileOperationRequest request(static_cast<FileOperationKind>(size % 7),
-                                       {path(field[2]), path(field[0])}, path(field[3]), field[1],
-                                       size % 2 == 0, {{path(field[2]), field[4]}}, undo);
+    const FileUndoRelocation undo{Uuid::random(), path(field[2]), path(field[3]), field[4],
+                                  size % 3 == 0 ? std::nullopt : std::optional<std::string>("0a1b")};
+    const FileUndoRelocation other{undo.operationID, path(field[0]), path(field[1]), field[1], std::nullopt};
+    const FileOperationRequest request =
+        size % 4 == 3
+            ? FileOperationRequest(static_cast<FileOperationKind>(size % 7), {path(field[2]), path(field[0])},
+                                   path(field[3]), field[1], std::vector<FileUndoRelocation>{undo, other})
+            : FileOperationRequest(static_cast<FileOperationKind>(size % 7), {path(field[2]), path(field[0])},
+                                   path(field[3]), field[1], size % 2 == 0, {{path(field[2]), field[4]}},
+                                   undo);
     FileOperationTask task(request);
     task.results.push_back(FileOperationResult{path(field[0]),
                                                path(field[1]),

@@ -12,7 +12,33 @@ FileOperationRequest::FileOperationRequest(FileOperationKind kind, std::vector<s
     : m_id(Uuid::random()), m_kind(kind), m_sources(std::move(sources)),
       m_destination(std::move(destination)), m_name(std::move(name)),
       m_sourceVersions(std::move(sourceVersions)), m_allowLimitedMetadata(allowLimitedMetadata),
-      m_undo(std::move(undo)) {}
+      m_undo(std::move(undo)) {
+    if (m_undo)
+        m_undoReceipts.push_back(*m_undo);
+}
+
+FileOperationRequest::FileOperationRequest(FileOperationKind kind, std::vector<std::string> sources,
+                                           std::optional<std::string> destination,
+                                           std::optional<std::string> name,
+                                           std::vector<FileUndoRelocation> receipts)
+    : m_id(Uuid::random()), m_kind(kind), m_sources(std::move(sources)),
+      m_destination(std::move(destination)), m_name(std::move(name)), m_undoReceipts(std::move(receipts)) {
+    if (!m_undoReceipts.empty())
+        m_undo = m_undoReceipts.front();
+}
+
+const FileUndoRelocation *FileOperationRequest::undoReceiptFor(const std::string &source) const {
+    // The sources of a reverse are its receipts' paths as they stand: a plain
+    // comparison finds them without standardizing every receipt per item.
+    for (const FileUndoRelocation &receipt : m_undoReceipts)
+        if (receipt.current == source)
+            return &receipt;
+    const std::string wanted = Location::standardized(source);
+    for (const FileUndoRelocation &receipt : m_undoReceipts)
+        if (Location::standardized(receipt.current) == wanted)
+            return &receipt;
+    return nullptr;
+}
 
 // A typed name is UTF-8, but an undo request restores a name taken from disk,
 // which may not be. Such a name, and any name starting with "/" (invalid, but
@@ -58,6 +84,13 @@ Json FileOperationRequest::toJson() const {
     json["allowLimitedMetadata"] = m_allowLimitedMetadata;
     if (m_undo)
         json["undo"] = m_undo->toJson();
+    // The first alone is what a single item's reverse always wrote.
+    if (m_undoReceipts.size() > 1) {
+        Json receipts = Json::array();
+        for (const FileUndoRelocation &receipt : m_undoReceipts)
+            receipts.push_back(receipt.toJson());
+        json["undoReceipts"] = std::move(receipts);
+    }
     return json;
 }
 
@@ -79,6 +112,17 @@ FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
     request.m_allowLimitedMetadata = json::requireBool(json, "allowLimitedMetadata");
     if (json.contains("undo") && !json.at("undo").is_null())
         request.m_undo = FileUndoRelocation::fromJson(json.at("undo"));
+    if (json.contains("undoReceipts")) {
+        const Json &receipts = json.at("undoReceipts");
+        if (!receipts.is_array() || receipts.empty() || !request.m_undo)
+            throw JsonDecodeError("Invalid receipts", "undoReceipts");
+        for (const Json &receipt : receipts)
+            request.m_undoReceipts.push_back(FileUndoRelocation::fromJson(receipt));
+        if (!(request.m_undoReceipts.front() == *request.m_undo))
+            throw JsonDecodeError("Invalid receipts", "undoReceipts");
+    } else if (request.m_undo) {
+        request.m_undoReceipts.push_back(*request.m_undo);
+    }
     return request;
 }
 

@@ -21,6 +21,11 @@ public:
                          std::optional<std::string> destination, std::optional<std::string> name,
                          bool allowLimitedMetadata, std::map<std::string, std::string> sourceVersions,
                          std::optional<FileUndoRelocation> undo);
+    // The reverse of a command: one receipt per source, naming the item to
+    // act on and where it goes back to.
+    FileOperationRequest(FileOperationKind kind, std::vector<std::string> sources,
+                         std::optional<std::string> destination, std::optional<std::string> name,
+                         std::vector<FileUndoRelocation> receipts);
 
     const Uuid &id() const { return m_id; }
     FileOperationKind kind() const { return m_kind; }
@@ -31,7 +36,11 @@ public:
     const std::map<std::string, std::string> &sourceVersions() const { return m_sourceVersions; }
     bool allowLimitedMetadata() const { return m_allowLimitedMetadata; }
     void setAllowLimitedMetadata(bool allow) { m_allowLimitedMetadata = allow; }
+    // The first receipt of a reverse; absent for a command of the user's.
     const std::optional<FileUndoRelocation> &undo() const { return m_undo; }
+    const std::vector<FileUndoRelocation> &undoReceipts() const { return m_undoReceipts; }
+    // The receipt of the item at `source` (compared standardized).
+    const FileUndoRelocation *undoReceiptFor(const std::string &source) const;
 
     // A "sourceVersions" key that is not UTF-8 is written as the path's file
     // URL, which no absolute path can be mistaken for, and read back exactly;
@@ -52,6 +61,7 @@ private:
     std::map<std::string, std::string> m_sourceVersions;
     bool m_allowLimitedMetadata = false;
     std::optional<FileUndoRelocation> m_undo;
+    std::vector<FileUndoRelocation> m_undoReceipts;
 };
 
 } // namespace dromel

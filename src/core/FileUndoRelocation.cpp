@@ -10,6 +10,8 @@ Json FileUndoRelocation::toJson() const {
     json["current"] = Location::fileURL(current, false);
     json["original"] = Location::fileURL(original, false);
     json["identity"] = json::encodedBytes(identity);
+    if (version)
+        json["version"] = *version;
     return json;
 }
 
@@ -17,7 +19,8 @@ FileUndoRelocation FileUndoRelocation::fromJson(const Json &json) {
     json::expectObject(json, "undo");
     return FileUndoRelocation{json::requireUuid(json, "operationID"), json::requireURLPath(json, "current"),
                               json::requireURLPath(json, "original"),
-                              json::decodedBytes(json::requireString(json, "identity"), "identity")};
+                              json::decodedBytes(json::requireString(json, "identity"), "identity"),
+                              json::optionalString(json, "version")};
 }
 
 } // namespace dromel

@@ -8,6 +8,7 @@
 #include "engine/TrashListing.h"
 #include "engine/detail/FolderNames.h"
 #include "engine/detail/StampOf.h"
+#include "engine/detail/UndoVersion.h"
 
 #include <sys/stat.h>
 
@@ -64,14 +65,16 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
                                              const std::optional<std::string> &source,
                                              const OperationCancellation &cancel) const {
     checkCancellation(cancel);
-    const std::optional<FileUndoRelocation> &undo = request.undo();
+    const bool reversing = !request.undoReceipts().empty();
+    // Each item of a reverse acts on what its own receipt names, and only then.
+    const FileUndoRelocation *undo = reversing && source ? request.undoReceiptFor(*source) : nullptr;
     const FileOperationKind kind = request.kind();
     const bool reversible = kind == FileOperationKind::rename || kind == FileOperationKind::move ||
                             kind == FileOperationKind::trash || kind == FileOperationKind::restore;
-    if (undo && (!reversible || request.sources().size() != 1))
+    if (reversing && (!reversible || !undo))
         throw OperationProblem(Code::unsupported, "", "");
     if (request.name())
-        FileName::validate(*request.name(), undo.has_value());
+        FileName::validate(*request.name(), reversing);
 
     PreparedOperation prepared;
     if (kind == FileOperationKind::createDirectory) {
@@ -98,7 +101,8 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     prepared.records = OperationFS::manifest(from, cancel, hashed);
     const ObjectStamp &first = prepared.records.front().stamp;
     if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
-                 first.identityToken() != undo->identity))
+                 first.identityToken() != undo->identity ||
+                 (undo->version && detail::undoVersion(prepared.records) != *undo->version)))
         throw OperationProblem(Code::sourceChanged, from, "");
     if (kind == FileOperationKind::trash) {
         // Trashing an item of the trash would hide it under a record of its
@@ -119,15 +123,19 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
         return prepared;
     }
 
+    // A reverse goes back exactly where its receipt says the item was.
     std::string parent;
-    if (kind == FileOperationKind::rename)
+    if (undo)
+        parent = Location::parent(Location::standardized(undo->original));
+    else if (kind == FileOperationKind::rename)
         parent = Location::parent(Location::standardized(from));
     else if (request.destination())
         parent = Location::standardized(*request.destination());
     else
         throw OperationProblem(Code::unsupported, "", "");
     const std::string target =
-        Location::appending(parent, request.name() ? *request.name() : Location::lastComponent(from));
+        undo ? Location::standardized(undo->original)
+             : Location::appending(parent, request.name() ? *request.name() : Location::lastComponent(from));
     prepared.target = target;
     // The volume is the one the folder really is on, reached through links.
     const std::string volume = OperationFS::realFolder(parent);
@@ -165,12 +173,15 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     prepared.atomic = publish == OperationFS::ExclusivePublish::rename ||
                       (publish == OperationFS::ExclusivePublish::link && !first.isDirectory());
     if (undo) {
-        if (Location::standardized(target) != Location::standardized(undo->original) || !prepared.atomic)
-            throw OperationProblem(Code::unsupported, target, "");
-        if (OperationFS::folderDevice(volume) != first.device)
+        // Never over anything: only where publishing cannot replace, and not
+        // where something took the name since.
+        if (!prepared.atomic)
             throw OperationProblem(Code::unsupported, target, "");
         if (prepared.existing && !ontoSelf)
             throw OperationProblem(Code::targetChanged, target, "");
+        // Back across volumes by copying, keeping what that volume keeps.
+        if (OperationFS::folderDevice(volume) != first.device)
+            prepared.keepsMetadata = OperationFS::keepsPosixMetadata(volume);
     } else {
         // A rename within the volume keeps everything; only a copy can lose
         // metadata on a volume that cannot hold it.

@@ -21,6 +21,7 @@
 #include "engine/TrashListing.h"
 #include "engine/detail/CopiedMetadata.h"
 #include "engine/detail/MetadataTransfer.h"
+#include "engine/detail/UndoVersion.h"
 
 #include <sys/stat.h>
 
@@ -289,6 +290,14 @@ private:
         return result;
     }
 
+    // What a reverse needs of the item now at `now`: `root` is its stamp after
+    // its last rename, `records` the rest of it as this route left it.
+    FileUndoRelocation receipt(const std::string &now, const std::string &was, const ObjectStamp &root,
+                               const TreeManifest &records) const {
+        return FileUndoRelocation{m_request.id(), now, was, root.identityToken(),
+                                  detail::undoVersion(root, records)};
+    }
+
     FileOperationResult create() {
         if (m_target.empty())
             throw OperationProblem(Code::invalidName, "", "");
@@ -314,8 +323,9 @@ private:
             FileName::validate(name, true);
             m_target = Location::appending(Location::parent(wanted), name);
         }
+        const ObjectStamp made = OperationFS::stamp(m_target);
         mark(OperationPhase::committing, "after-create");
-        return success(std::nullopt);
+        return success(std::nullopt, receipt(m_target, m_target, made, {}));
     }
 
     FileOperationResult trash() {
@@ -324,7 +334,8 @@ private:
         mark(OperationPhase::committing, "before-trash");
         unchangedSource();
         const std::string location = moveToTrash(source());
-        if (!sameObject(OperationFS::stamp(location), first())) {
+        const ObjectStamp trashed = OperationFS::stamp(location);
+        if (!sameObject(trashed, first())) {
             remember(location);
             throw OperationProblem(Code::sourceChanged, location, "");
         }
@@ -332,10 +343,7 @@ private:
         mark(OperationPhase::committing, "after-trash");
         m_target = location;
         m_resultRecovery = {location};
-        std::optional<FileUndoRelocation> receipt;
-        if (!m_request.undo() && first().born > 0)
-            receipt = FileUndoRelocation{m_request.id(), location, source(), first().identityToken()};
-        return success(source(), std::move(receipt));
+        return success(source(), receipt(location, source(), trashed, m_prepared.records));
     }
 
     // Deletion for good. For an item in a trash its record goes first, then
@@ -428,10 +436,7 @@ private:
             m_resultRecovery.push_back(location);
         }
         mark(OperationPhase::committing, "after-record");
-        std::optional<FileUndoRelocation> receipt;
-        if (!m_request.undo() && moved.born > 0)
-            receipt = FileUndoRelocation{m_request.id(), m_target, source(), moved.identityToken()};
-        return success(source(), std::move(receipt));
+        return success(source(), receipt(m_target, source(), moved, m_prepared.records));
     }
 
     FileOperationResult relocate() {
@@ -459,11 +464,8 @@ private:
         // link anew; link() itself guarantees it is the same object.
         if (moved.identityToken() != first().identityToken() && !(linked && sameButForPlace(moved, first())))
             throw OperationProblem(Code::targetChanged, m_target, "");
-        std::optional<FileUndoRelocation> receipt;
-        if (!m_request.undo() && moved.born > 0)
-            receipt = FileUndoRelocation{m_request.id(), m_target, source(), moved.identityToken()};
         mark(OperationPhase::committing, "after-move");
-        return success(source(), std::move(receipt));
+        return success(source(), receipt(m_target, source(), moved, m_prepared.records));
     }
 
     // The volume cannot rename exclusively and sees both spellings as one
@@ -545,6 +547,7 @@ private:
             publish(stage);
         m_stage.reset();
         m_targetMade = true;
+        const ObjectStamp published = OperationFS::stamp(m_target);
         mark(OperationPhase::committing, "after-publish");
 
         if (m_backup) {
@@ -558,7 +561,7 @@ private:
             mark(OperationPhase::committing, "after-backup-trash");
         }
         if (m_request.kind() == FileOperationKind::copy)
-            return success(source());
+            return success(source(), receipt(m_target, source(), published, staged));
 
         // A move or rename by copying: the source goes to the trash once the
         // published copy is known to hold exactly its content.
@@ -571,7 +574,7 @@ private:
         remember(location);
         m_resultRecovery.push_back(location);
         mark(OperationPhase::committing, "after-source-trash");
-        return success(source());
+        return success(source(), receipt(m_target, source(), published, staged));
     }
 
     // The stage's manifest, checked against the source's; the source is

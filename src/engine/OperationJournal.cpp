@@ -29,6 +29,10 @@ constexpr const char *kUpgrade =
     "ALTER TABLE operations ADD COLUMN finished INTEGER; ALTER TABLE operations ADD COLUMN "
     "review INTEGER NOT NULL DEFAULT 0; CREATE TABLE IF NOT EXISTS unreadable (id TEXT PRIMARY KEY, payload "
     "BLOB NOT NULL); PRAGMA user_version=1;";
+// Version 2: the undo and redo histories, one row, so they outlive the run.
+constexpr const char *kUpgrade2 = "CREATE TABLE IF NOT EXISTS undo_history (slot INTEGER PRIMARY KEY CHECK "
+                                  "(slot = 0), payload BLOB NOT NULL); PRAGMA user_version=2;";
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMilliseconds = 3000;
 
 OperationProblem journalProblem(const std::string &path, std::string detail = {}) {
@@ -70,14 +74,17 @@ void execute(sqlite3 *db, const char *sql, const std::string &path) {
 int userVersion(sqlite3 *db, const std::string &path);
 
 void upgrade(sqlite3 *db, const std::string &path) {
-    if (userVersion(db, path) >= 1)
+    if (userVersion(db, path) >= kSchemaVersion)
         return;
     // Another connection may upgrade between the look and the write lock, so
     // look again holding it.
     execute(db, "BEGIN IMMEDIATE;", path);
     try {
-        if (userVersion(db, path) < 1)
+        const int version = userVersion(db, path);
+        if (version < 1)
             execute(db, kUpgrade, path);
+        if (version < 2)
+            execute(db, kUpgrade2, path);
         execute(db, "COMMIT;", path);
     } catch (...) {
         ::sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
@@ -218,6 +225,32 @@ void OperationJournal::remove(const Uuid &id) const {
             ::sqlite3_step(statement.get()) != SQLITE_DONE)
             fail(db, m_path, true);
         return 0;
+    });
+}
+
+void OperationJournal::saveUndoHistory(const std::string &payload) const {
+    withDatabase(m_path, [&](sqlite3 *db) {
+        const Statement statement =
+            prepare(db, "INSERT OR REPLACE INTO undo_history(slot,payload) VALUES(0,?);", m_path);
+        if (::sqlite3_bind_blob(statement.get(), 1, payload.data(), static_cast<int>(payload.size()),
+                                SQLITE_TRANSIENT) != SQLITE_OK ||
+            ::sqlite3_step(statement.get()) != SQLITE_DONE)
+            fail(db, m_path, true);
+        return 0;
+    });
+}
+
+std::optional<std::string> OperationJournal::undoHistory() const {
+    return withDatabase(m_path, [&](sqlite3 *db) -> std::optional<std::string> {
+        const Statement statement = prepare(db, "SELECT payload FROM undo_history WHERE slot = 0;", m_path);
+        const int step = ::sqlite3_step(statement.get());
+        if (step == SQLITE_DONE)
+            return std::nullopt;
+        if (step != SQLITE_ROW)
+            fail(db, m_path, false);
+        const void *bytes = ::sqlite3_column_blob(statement.get(), 0);
+        return std::string(static_cast<const char *>(bytes),
+                           static_cast<std::size_t>(::sqlite3_column_bytes(statement.get(), 0)));
     });
 }
 

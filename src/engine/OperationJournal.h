@@ -50,6 +50,11 @@ public:
     // decode (a newer version's task) is moved whole into a side table and
     // comes back, then and later, as an unreadable task with its id.
     std::vector<FileOperationTask> load() const;
+    // Keeps the service's undo and redo histories (encoded) in place of the
+    // last ones. Throws like save.
+    void saveUndoHistory(const std::string &payload) const;
+    // What saveUndoHistory last kept, if anything. Throws like save.
+    std::optional<std::string> undoHistory() const;
     // The rows set aside as unreadable, as they were written.
     std::vector<std::string> unreadablePayloads() const;
     // load() for the start of the program, which must go on whatever the

@@ -9,6 +9,7 @@
 #include "engine/OperationCancellation.h"
 #include "engine/OperationExecutor.h"
 #include "engine/OperationJournal.h"
+#include "engine/UndoEntry.h"
 #include "runtime/Lifetime.h"
 
 #include <functional>
@@ -52,15 +53,8 @@ public:
     using Versions = std::map<std::string, std::string>;
     using VersionsOutcome = std::variant<Versions, OperationProblem>;
 
-    // One finished task in the undo history; without a receipt it is a
-    // barrier that nothing older can be undone across.
-    struct UndoEntry {
-        Uuid id;
-        std::optional<FileUndoRelocation> receipt;
-        // What the task did: a trash is undone by a restore and a restore by
-        // a trash, a rename or move by its reverse.
-        FileOperationKind kind = FileOperationKind::rename;
-    };
+    using UndoEntry = dromel::UndoEntry;
+    // Of each history, undo and redo.
     static constexpr std::size_t kUndoLimit = 20;
 
     explicit OperationService(std::string journalPath, BeforeAdmission beforeAdmission = {});
@@ -105,11 +99,20 @@ public:
     // Takes a finished or reviewed task off the list and out of the journal,
     // for good. `done` gets whether it went; a failed delete puts it back.
     void dismiss(Uuid id, std::function<void(bool)> done = {});
-    // Submits the reverse of the last undoable task.
+    // Submits the reverse of the last undoable task. Both histories are kept
+    // in the journal, so they go on after a restart on the same journal.
     void undoLast(Submitted done = {});
     bool canUndo() const;
     bool hasUndoHistory() const { return !m_undoHistory.empty(); }
     const std::vector<UndoEntry> &undoHistory() const { return m_undoHistory; }
+    // Submits the reverse of the last completed undo. A new command of the
+    // user's clears what could be redone.
+    void redoLast(Submitted done = {});
+    bool canRedo() const;
+    const std::vector<UndoEntry> &redoHistory() const { return m_redoHistory; }
+    // What undoLast and redoLast would reverse now, for naming the commands.
+    const UndoEntry *nextUndo() const;
+    const UndoEntry *nextRedo() const;
 
     // True while a journal write of submit or cancel is pending or a task is
     // not final.
@@ -176,6 +179,12 @@ private:
     OperationProblem journalProblem(const std::exception_ptr &error) const;
     void progress(const Uuid &id, OperationPhase phase, std::int64_t done, std::int64_t total);
     void recordUndo(const FileOperationTask &task);
+    void recordReverse(const FileOperationTask &task);
+    void submitReverse(std::vector<UndoEntry> &history, Submitted done);
+    // Takes the histories the journal kept; a task cut off since may have
+    // changed what they name, so it becomes a barrier.
+    void adoptUndoHistory(const std::optional<std::string> &payload);
+    void saveUndoHistory();
 
     OperationJournal m_journal;
     BeforeAdmission m_beforeAdmission;
@@ -192,6 +201,7 @@ private:
     // Admissions in flight, with what waits for each to end (early cancels).
     std::map<Uuid, std::vector<std::function<void()>>> m_admissions;
     std::vector<UndoEntry> m_undoHistory;
+    std::vector<UndoEntry> m_redoHistory;
     std::unordered_map<Uuid, std::shared_ptr<OperationCancellation>> m_cancellations;
     std::unique_ptr<Execution> m_execution; // the one task executing
     std::vector<std::function<void()>> m_idleWaiters;

@@ -38,16 +38,30 @@ void OperationService::start(std::function<void()> done) {
         return;
     m_starting = true;
     const OperationJournal journal = m_journal;
-    OperationJournalWorker::run<OperationJournalLoad>(
-        [journal] { return journal.loadForStart(); },
-        m_lifetime.guard([this](std::variant<OperationJournalLoad, OperationProblem> outcome) {
-            if (auto *load = std::get_if<OperationJournalLoad>(&outcome)) {
+    using Loaded = std::pair<OperationJournalLoad, std::optional<std::string>>;
+    OperationJournalWorker::run<Loaded>(
+        [journal] {
+            Loaded loaded{journal.loadForStart(), std::nullopt};
+            if (!loaded.first.problem) {
+                try {
+                    loaded.second = journal.undoHistory();
+                } catch (const std::exception &) {
+                    // Without it, only this run's commands can be undone.
+                }
+            }
+            return loaded;
+        },
+        m_lifetime.guard([this](std::variant<Loaded, OperationProblem> outcome) {
+            if (auto *loaded = std::get_if<Loaded>(&outcome)) {
+                OperationJournalLoad *load = &loaded->first;
                 m_startupError = load->problem;
                 // A damaged journal was moved aside and a fresh one started:
                 // reported, and operations go on. A journal that cannot be
                 // read at all refuses every task of this run.
                 m_ready = !load->problem || load->problem->path() != m_journal.path();
                 m_tasks = std::move(load->tasks);
+                if (m_ready)
+                    adoptUndoHistory(loaded->second);
             } else {
                 m_startupError = std::get<OperationProblem>(outcome);
             }

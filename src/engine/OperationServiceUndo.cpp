@@ -3,7 +3,9 @@
 #include "core/Location.h"
 #include "engine/FileOperationWorker.h"
 #include "engine/OperationFS.h"
+#include "engine/OperationJournalWorker.h"
 #include "engine/OperationService.h"
+#include "engine/UndoReversal.h"
 #include "runtime/MainThread.h"
 
 #include <algorithm>
@@ -12,65 +14,210 @@ namespace dromel {
 
 using Code = OperationProblem::Code;
 
-void OperationService::recordUndo(const FileOperationTask &task) {
-    if (const std::optional<FileUndoRelocation> &undone = task.request.undo()) {
-        // An undo task settles the entry it was made from, and only that one.
-        if (m_undoHistory.empty() || m_undoHistory.back().id != undone->operationID)
-            return;
-        if (task.phase == OperationPhase::needsReview)
-            m_undoHistory.back().receipt.reset(); // it may have half happened
-        else if (task.phase == OperationPhase::completed && task.results.size() == 1 &&
-                 task.results.front().outcome == ItemOutcome::succeeded)
-            m_undoHistory.pop_back();
-        return;
+namespace {
+
+bool sameFile(const std::string &a, const std::string &b) {
+    return Location::standardized(a) == Location::standardized(b);
+}
+
+// The receipts of the items that succeeded; `complete` tells whether every
+// one of them left a receipt.
+std::vector<FileUndoRelocation> receiptsOf(const FileOperationTask &task, bool &complete) {
+    std::vector<FileUndoRelocation> receipts;
+    complete = true;
+    for (const FileOperationResult &result : task.results) {
+        if (result.outcome != ItemOutcome::succeeded)
+            continue;
+        if (result.undo)
+            receipts.push_back(*result.undo);
+        else
+            complete = false;
     }
-    const bool succeeded =
-        std::any_of(task.results.begin(), task.results.end(), [](const FileOperationResult &result) {
+    return receipts;
+}
+
+void trim(std::vector<OperationService::UndoEntry> &history) {
+    if (history.size() > OperationService::kUndoLimit)
+        history.erase(history.begin(),
+                      history.begin() + static_cast<long>(history.size() - OperationService::kUndoLimit));
+}
+
+// Asked on every change the window renders: no request is built for it.
+bool reversible(const OperationService::UndoEntry &entry) {
+    return !entry.isBarrier() && UndoReversal::reverseKind(entry.kind);
+}
+
+bool wasInterrupted(const FileOperationTask &task) {
+    if (task.phase != OperationPhase::needsReview || task.results.empty())
+        return false;
+    const FileOperationResult &last = task.results.back();
+    return !last.source && last.problem && last.problem->code() == Code::interrupted;
+}
+
+} // namespace
+
+void OperationService::recordUndo(const FileOperationTask &task) {
+    if (task.request.undo())
+        return recordReverse(task);
+    const auto succeeded = static_cast<std::size_t>(
+        std::count_if(task.results.begin(), task.results.end(), [](const FileOperationResult &result) {
             return result.outcome == ItemOutcome::succeeded;
-        });
-    if (succeeded) {
-        UndoEntry entry{task.id(), std::nullopt, task.request.kind()};
-        if (task.phase == OperationPhase::completed && task.results.size() == 1)
-            entry.receipt = task.results.front().undo;
+        }));
+    const FileOperationKind kind = task.request.kind();
+    if (succeeded > 0) {
+        UndoEntry entry{task.id(), {}, kind, kind, succeeded};
+        bool complete = false;
+        std::vector<FileUndoRelocation> receipts = receiptsOf(task, complete);
+        // Only a command that did all it set out to do is reversed whole; a
+        // partial one or one left for review is a barrier.
+        if (task.phase == OperationPhase::completed && complete)
+            entry.receipts = std::move(receipts);
         m_undoHistory.push_back(std::move(entry));
     } else if (task.phase == OperationPhase::needsReview) {
-        m_undoHistory.push_back(UndoEntry{task.id(), std::nullopt, task.request.kind()});
+        m_undoHistory.push_back(UndoEntry{task.id(), {}, kind, kind, 0});
     } else {
-        return; // nothing changed on disk: an older undo stays possible
+        return; // nothing changed on disk: an older undo or redo stays possible
     }
-    if (m_undoHistory.size() > kUndoLimit)
-        m_undoHistory.erase(m_undoHistory.begin(),
-                            m_undoHistory.begin() + static_cast<long>(m_undoHistory.size() - kUndoLimit));
+    m_redoHistory.clear(); // what was undone cannot come back over a new change
+    trim(m_undoHistory);
+    saveUndoHistory();
+}
+
+// An undo moves what it reversed to the redo history, a redo back to the undo
+// history; what it could not reverse stays where it was, to be tried again.
+void OperationService::recordReverse(const FileOperationTask &task) {
+    const Uuid &of = task.request.undo()->operationID;
+    const bool undoing = !m_undoHistory.empty() && m_undoHistory.back().id == of;
+    const bool redoing = !undoing && !m_redoHistory.empty() && m_redoHistory.back().id == of;
+    if (!undoing && !redoing)
+        return;
+    std::vector<UndoEntry> &from = undoing ? m_undoHistory : m_redoHistory;
+    std::vector<UndoEntry> &to = undoing ? m_redoHistory : m_undoHistory;
+    if (task.phase == OperationPhase::needsReview) {
+        from.back().receipts.clear(); // it may have half happened
+        saveUndoHistory();
+        return;
+    }
+    bool complete = false;
+    std::vector<FileUndoRelocation> reversed = receiptsOf(task, complete);
+    std::vector<FileUndoRelocation> left;
+    for (const FileUndoRelocation &receipt : from.back().receipts) {
+        const bool done = std::any_of(task.results.begin(), task.results.end(), [&](const auto &result) {
+            return result.outcome == ItemOutcome::succeeded && result.source &&
+                   sameFile(*result.source, receipt.current);
+        });
+        if (!done)
+            left.push_back(receipt);
+    }
+    if (left.size() == from.back().receipts.size())
+        return; // nothing happened: the user may try again
+    const FileOperationKind command = from.back().command;
+    const std::size_t count = from.back().receipts.size() - left.size();
+    if (left.empty())
+        from.pop_back();
+    else
+        from.back().receipts = std::move(left);
+    to.push_back(UndoEntry{task.id(), complete ? std::move(reversed) : std::vector<FileUndoRelocation>{},
+                           task.request.kind(), command, count});
+    trim(to);
+    saveUndoHistory();
 }
 
 bool OperationService::canUndo() const {
-    return m_pendingWrites == 0 && !busy() && !m_undoHistory.empty() && m_undoHistory.back().receipt;
+    return m_pendingWrites == 0 && !busy() && nextUndo();
+}
+
+bool OperationService::canRedo() const {
+    return m_pendingWrites == 0 && !busy() && nextRedo();
+}
+
+const OperationService::UndoEntry *OperationService::nextUndo() const {
+    if (m_undoHistory.empty() || !reversible(m_undoHistory.back()))
+        return nullptr;
+    return &m_undoHistory.back();
+}
+
+const OperationService::UndoEntry *OperationService::nextRedo() const {
+    if (m_redoHistory.empty() || !reversible(m_redoHistory.back()))
+        return nullptr;
+    return &m_redoHistory.back();
 }
 
 void OperationService::undoLast(Submitted done) {
     MainThread::assertCurrent("OperationService::undoLast");
-    if (m_readOnly || busy() || m_undoHistory.empty() || !m_undoHistory.back().receipt) {
+    submitReverse(m_undoHistory, std::move(done));
+}
+
+void OperationService::redoLast(Submitted done) {
+    MainThread::assertCurrent("OperationService::redoLast");
+    submitReverse(m_redoHistory, std::move(done));
+}
+
+void OperationService::submitReverse(std::vector<UndoEntry> &history, Submitted done) {
+    std::optional<FileOperationRequest> request;
+    if (!m_readOnly && !busy() && !history.empty())
+        request = UndoReversal::requestFor(history.back());
+    if (!request) {
         if (done)
             MainThread::post(m_lifetime.guard([done] { done(std::nullopt); }));
         return;
     }
-    const FileUndoRelocation receipt = *m_undoHistory.back().receipt;
-    const FileOperationKind kind = m_undoHistory.back().kind;
-    if (kind == FileOperationKind::trash || kind == FileOperationKind::restore) {
-        const FileOperationKind reverse =
-            kind == FileOperationKind::trash ? FileOperationKind::restore : FileOperationKind::trash;
-        submit(
-            FileOperationRequest(reverse, {receipt.current}, std::nullopt, std::nullopt, false, {}, receipt),
-            std::move(done));
-        return;
+    // The entry stays until the reverse has completed (see recordReverse).
+    submit(std::move(*request), std::move(done));
+}
+
+void OperationService::adoptUndoHistory(const std::optional<std::string> &payload) {
+    if (payload) {
+        try {
+            UndoHistory history = UndoHistory::decode(*payload);
+            m_undoHistory = std::move(history.undo);
+            m_redoHistory = std::move(history.redo);
+        } catch (const std::exception &) {
+            // Unreadable (a newer version's): the histories start empty.
+        }
     }
-    const std::string original = Location::standardized(receipt.original);
-    const bool sameFolder =
-        Location::parent(Location::standardized(receipt.current)) == Location::parent(original);
-    submit(FileOperationRequest(sameFolder ? FileOperationKind::rename : FileOperationKind::move,
-                                {receipt.current}, Location::parent(original),
-                                Location::lastComponent(original), false, {}, receipt),
-           std::move(done));
+    const auto known = [this](const Uuid &id) {
+        for (const auto *history : {&m_undoHistory, &m_redoHistory})
+            for (const UndoEntry &entry : *history)
+                if (entry.id == id)
+                    return true;
+        return false;
+    };
+    bool changed = false;
+    // Newest last, as they ran.
+    for (auto task = m_tasks.rbegin(); task != m_tasks.rend(); ++task) {
+        if (!wasInterrupted(*task))
+            continue;
+        if (const std::optional<FileUndoRelocation> &of = task->request.undo()) {
+            for (auto *history : {&m_undoHistory, &m_redoHistory})
+                if (!history->empty() && history->back().id == of->operationID &&
+                    !history->back().isBarrier()) {
+                    history->back().receipts.clear();
+                    changed = true;
+                }
+        } else if (!known(task->id())) {
+            m_undoHistory.push_back(UndoEntry{task->id(), {}, task->request.kind(), task->request.kind(), 0});
+            m_redoHistory.clear();
+            trim(m_undoHistory);
+            changed = true;
+        }
+    }
+    if (changed)
+        saveUndoHistory();
+}
+
+void OperationService::saveUndoHistory() {
+    // On the journal's own queue, in order: the start of a later service on
+    // this journal reads it after every write made before.
+    const OperationJournal journal = m_journal;
+    OperationJournalWorker::run<bool>(
+        [journal, payload = UndoHistory{m_undoHistory, m_redoHistory}.encoded()] {
+            journal.saveUndoHistory(payload);
+            return true;
+        },
+        [](std::variant<bool, OperationProblem>) {
+            // A history that could not be kept only ends with this run.
+        });
 }
 
 void OperationService::retry(Uuid id, Submitted done) {

@@ -77,6 +77,16 @@ namespace dromel {
     X(undoBusy)                                                                                              \
     X(undoScope)                                                                                             \
     X(undoTask)                                                                                              \
+    X(redo)                                                                                                  \
+    X(redoEmpty)                                                                                             \
+    X(undoNamed)                                                                                             \
+    X(redoNamed)                                                                                             \
+    X(commandCopy)                                                                                           \
+    X(commandMove)                                                                                           \
+    X(commandRename)                                                                                         \
+    X(commandTrash)                                                                                          \
+    X(commandRestore)                                                                                        \
+    X(commandNewFolder)                                                                                      \
     /* Settings window and menu */                                                                           \
     X(settings)                                                                                              \
     X(settingsMenu)                                                                                          \

@@ -9,7 +9,8 @@ using namespace dromel;
 namespace {
 
 FileUndoRelocation receipt() {
-    return FileUndoRelocation{Uuid::random(), "/home/u/new", "/home/u/old", "64769:12:32768:1700000000:5"};
+    return FileUndoRelocation{Uuid::random(), "/home/u/new", "/home/u/old", "64769:12:32768:1700000000:5",
+                              "9f86d081884c7d65"};
 }
 
 FileOperationTask fullTask() {
@@ -105,4 +106,25 @@ TEST(FileOperationTaskTest, HostileNamesReadBackAsThemselvesAndMalformedTasksAre
     }
     EXPECT_NE(decodeError(std::string(100000, '[')), "decoded");
     EXPECT_NE(decodeError("{\"request\":\"\xFF\"}"), "decoded");
+}
+
+TEST(FileOperationTaskTest, AReverseOfSeveralItemsKeepsEachReceiptAndFindsItBySource) {
+    FileUndoRelocation first = receipt();
+    FileUndoRelocation second{first.operationID, "/home/u/dst/caf\xE9", "/home/u/src/caf\xE9", "1:2:3:4:5",
+                              std::nullopt};
+    const FileOperationRequest request(FileOperationKind::move, {first.current, second.current}, "/home/u",
+                                       std::nullopt, {first, second});
+    EXPECT_EQ(request.undo(), first);
+    ASSERT_NE(request.undoReceiptFor("/home/u/dst/./caf\xE9"), nullptr);
+    EXPECT_EQ(*request.undoReceiptFor("/home/u/dst/caf\xE9"), second);
+    EXPECT_EQ(request.undoReceiptFor("/home/u/elsewhere"), nullptr);
+    FileOperationTask task(request);
+    EXPECT_EQ(FileOperationTask::decode(task.encoded()), task);
+
+    // The list must begin with the receipt an older reader takes alone.
+    Json json = task.toJson();
+    json["request"]["undoReceipts"] = Json::array({second.toJson(), first.toJson()});
+    EXPECT_NE(decodeError(json.dump()), "decoded");
+    json["request"].erase("undo");
+    EXPECT_NE(decodeError(json.dump()), "decoded");
 }

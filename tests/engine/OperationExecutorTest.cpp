@@ -159,7 +159,7 @@ TEST_F(OperationExecutorTest, BadNamesDescendantsHardLinksAndStaleVersionsAreRef
     EXPECT_EQ(run(fresh, a).outcome, ItemOutcome::succeeded);
 }
 
-TEST_F(OperationExecutorTest, SameVolumeMoveLeavesAReceiptAndItsUndoDoesNot) {
+TEST_F(OperationExecutorTest, SameVolumeMoveAndItsReverseLeaveReceipts) {
     const std::string file = tree.writeFile("src/\xFF name", "bytes");
     const FileOperationResult result = run(requestOf(Kind::move, {file}, tree.path("dst")), file);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded);
@@ -174,7 +174,8 @@ TEST_F(OperationExecutorTest, SameVolumeMoveLeavesAReceiptAndItsUndoDoesNot) {
                                     result.undo);
     const FileOperationResult back = run(undo, moved);
     EXPECT_EQ(back.outcome, ItemOutcome::succeeded);
-    EXPECT_FALSE(back.undo) << "an undo leaves no receipt";
+    ASSERT_TRUE(back.undo) << "a reverse leaves the receipt its redo needs";
+    EXPECT_EQ(back.undo->current, file);
     EXPECT_EQ(tree.readFile("src/\xFF name"), "bytes");
 
     // An undo never acts on another object, nor over one.
@@ -379,7 +380,9 @@ TEST_F(OperationExecutorTest, AMoveToAnotherVolumeTrashesItsSourceOnlyOnceTheCop
     tree.makeSymlink("src/album/link", "a");
     const FileOperationResult result = run(requestOf(Kind::move, {folder}, other), folder);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded) << whatOf(result);
-    EXPECT_FALSE(result.undo) << "no receipt for a move by copying";
+    ASSERT_TRUE(result.undo);
+    EXPECT_EQ(result.undo->current, tree.path("other/album"));
+    EXPECT_EQ(result.undo->identity, OperationFS::stamp(tree.path("other/album")).identityToken());
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy", "before-publish", "after-publish",
                               "before-source-trash", "after-source-trash"}));
     EXPECT_EQ(tree.readFile("other/album/a"), "aaa");

@@ -293,3 +293,39 @@ TEST(OperationJournalTest, AReaderOfAHeldJournalListsItsTasksAndNeverWritesIt) {
     EXPECT_FALSE(none.problem) << "a journal not made yet has no tasks";
     EXPECT_NE(::access(tree.path("none").c_str(), F_OK), 0);
 }
+
+TEST(OperationJournalTest, AVersionOneJournalIsUpgradedAndKeepsItsTasksAndTheUndoHistory) {
+    test::TempTree tree;
+    const std::string path = tree.path("state/operations.sqlite");
+    tree.makeFolder("state");
+    // The journal as the previous version left it.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE operations (id TEXT PRIMARY KEY, payload BLOB NOT NULL, finished "
+                           "INTEGER, review INTEGER NOT NULL DEFAULT 0); CREATE TABLE unreadable (id TEXT "
+                           "PRIMARY KEY, payload BLOB NOT NULL); PRAGMA user_version=1;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const FileOperationTask old = taskIn(OperationPhase::completed);
+    insertRows(path, {{old.id().text(), old.encoded(), std::time(nullptr), false}});
+
+    const OperationJournal journal(path);
+    EXPECT_EQ(journal.undoHistory(), std::nullopt) << "nothing kept yet";
+    const std::vector<FileOperationTask> tasks = journal.load();
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks.front(), old);
+    journal.saveUndoHistory("first");
+    journal.saveUndoHistory("second");
+    EXPECT_EQ(journal.undoHistory(), "second") << "one history, replaced";
+    EXPECT_EQ(rowsIn(path, "undo_history"), 1);
+
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt *version = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version;", -1, &version, nullptr);
+    ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(version, 0), 2);
+    sqlite3_finalize(version);
+    sqlite3_close(db);
+}

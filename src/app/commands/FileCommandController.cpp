@@ -501,6 +501,17 @@ void FileCommandController::undo() {
         showText(l10n.text(TextKey::undoEmpty));
 }
 
+void FileCommandController::redo() {
+    if (!ready())
+        return;
+    if (m_service->canRedo()) {
+        m_service->redoLast();
+        return;
+    }
+    const Localization l10n = Localization::current();
+    showText(l10n.text(m_service->busy() ? TextKey::undoBusy : TextKey::redoEmpty));
+}
+
 void FileCommandController::showTasks() {
     if (journalInUse())
         m_service->startReadOnly(); // the other process's tasks as they are now

@@ -99,6 +99,8 @@ public:
     void deletePermanently();
     void deletePermanently(std::vector<std::string> paths, bool emptying);
     void undo();
+    // Does again what the last undo reversed.
+    void redo();
     void showTasks();
 
     // Whether commands that start tasks may run, and whether paste has files

@@ -4,8 +4,10 @@
 #include "commands/FileCommandController.h"
 #include "commands/FileDragDrop.h"
 #include "commands/InlineRename.h"
+#include "commands/UndoMenuText.h"
 #include "core/Location.h"
 #include "engine/OperationService.h"
+#include "presentation/Localization.h"
 #include "sidebar/DirectorySidebar.h"
 #include "sidebar/SidebarModel.h"
 #include "table/FileTable.h"
@@ -41,6 +43,9 @@ void run(FileCommandController &commands, ListCommand command) {
     case ListCommand::undo:
         commands.undo();
         break;
+    case ListCommand::redo:
+        commands.redo();
+        break;
     case ListCommand::rename:
         commands.rename();
         break;
@@ -70,6 +75,8 @@ bool canRun(const FileCommandController &commands, ListCommand command) {
         return commands.canPaste();
     case ListCommand::undo:
         return commands.ready() && commands.service().canUndo();
+    case ListCommand::redo:
+        return commands.ready() && commands.service().canRedo();
     case ListCommand::operations:
         return true;
     default:
@@ -118,6 +125,22 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     };
     QObject::connect(commands, &FileCommandController::stateChanged, &window, updateActions);
     updateActions();
+    // The Edit menu names what undo and redo would reverse; a focused text
+    // field has them for its own text.
+    auto updateUndo = [commands, &actions] {
+        const bool text = textHasFocus();
+        const bool ready = commands->ready();
+        const Localization l10n = Localization::current();
+        actions.undo->setText(ready && !text ? UndoMenuText::undo(commands->service())
+                                             : l10n.text(TextKey::undo));
+        actions.redo->setText(ready && !text ? UndoMenuText::redo(commands->service())
+                                             : l10n.text(TextKey::redo));
+        actions.undo->setEnabled(text || (ready && commands->service().canUndo()));
+        actions.redo->setEnabled(text || (ready && commands->service().canRedo()));
+    };
+    QObject::connect(commands, &FileCommandController::stateChanged, &window, updateUndo);
+    QObject::connect(qApp, &QApplication::focusChanged, commands, updateUndo);
+    updateUndo();
     // A finished task changed these folders: the sidebar's tree reloads them
     // as the store's tabs do.
     commands->onFoldersChanged = [sidebar = QPointer<DirectorySidebar>(window.directorySidebar())](
@@ -138,6 +161,7 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     // The edit entries serve a focused text field first (the window's own
     // handler), the file list otherwise.
     const std::pair<QAction *, ListCommand> edits[] = {{actions.undo, ListCommand::undo},
+                                                       {actions.redo, ListCommand::redo},
                                                        {actions.cut, ListCommand::cut},
                                                        {actions.copy, ListCommand::copy},
                                                        {actions.paste, ListCommand::paste}};

@@ -365,8 +365,8 @@ void AppDelegate::buildMenu() {
     connect(quit, &QAction::triggered, m_window.get(), &QWidget::close);
 
     QMenu *edit = bar->addMenu(text(TextKey::editMenu));
-    edit->addActions(
-        {actions.undo, actions.cut, actions.copy, actions.paste, actions.selectAll, actions.copyPath});
+    edit->addActions({actions.undo, actions.redo, actions.cut, actions.copy, actions.paste, actions.selectAll,
+                      actions.copyPath});
 
     QMenu *go = bar->addMenu(text(TextKey::goMenu));
     go->addActions(

@@ -16,6 +16,7 @@ enum class ListCommand {
     cut,
     paste,
     undo,
+    redo,
     rename,
     trash,
     deletePermanently,
@@ -56,6 +57,7 @@ constexpr bool isFileCommand(ListCommand command) {
     case ListCommand::cut:
     case ListCommand::paste:
     case ListCommand::undo:
+    case ListCommand::redo:
     case ListCommand::rename:
     case ListCommand::trash:
     case ListCommand::deletePermanently:

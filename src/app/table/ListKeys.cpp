@@ -37,7 +37,10 @@ std::optional<ListCommand> ListKeys::command(const QKeyEvent &event, bool window
     case Qt::Key_A:
         return ListCommand::selectAll;
     case Qt::Key_Z:
-        return shift ? std::nullopt : std::optional(ListCommand::undo);
+        return shift ? ListCommand::redo : ListCommand::undo;
+    case Qt::Key_Y:
+        // Redo's key on the other desktop; GNOME and KDE take Ctrl+Shift+Z.
+        return windowsKeys && !shift ? std::optional(ListCommand::redo) : std::nullopt;
     case Qt::Key_X:
         return ListCommand::cut;
     case Qt::Key_V:

@@ -138,6 +138,10 @@ void BrowserController::buildActions() {
         if (QLineEdit *field = focusedLineEdit())
             field->undo();
     });
+    a.redo = make(TextKey::redo, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, [this] {
+        if (QLineEdit *field = focusedLineEdit())
+            field->redo();
+    });
     a.cut = make(TextKey::cut, {QKeySequence::Cut}, [this] {
         if (QLineEdit *field = focusedLineEdit())
             field->cut();
@@ -845,8 +849,13 @@ void BrowserController::setFileCommands(FileCommandController *commands) {
 void BrowserController::updateEditActions() {
     // Without the file commands, copy/cut/paste/undo only serve text fields.
     const bool textField = focusedLineEdit() != nullptr;
-    for (QAction *action : {m_actions.undo, m_actions.cut, m_actions.copy, m_actions.paste})
+    for (QAction *action : {m_actions.cut, m_actions.copy, m_actions.paste})
         action->setEnabled(textField || m_fileCommands);
+    // With the file commands, undo and redo follow what the service can
+    // reverse (FileCommandsBinding).
+    if (!m_fileCommands)
+        for (QAction *action : {m_actions.undo, m_actions.redo})
+            action->setEnabled(textField);
     m_actions.selectAll->setEnabled(textField || m_table->fileModel().rowCount() > 0);
 }
 

@@ -57,7 +57,7 @@ public:
         // File commands: disabled until the file commands exist.
         QAction *newFolder, *rename, *trash, *operations;
         // Edit commands act on the focused text field, else on the list.
-        QAction *undo, *cut, *copy, *paste, *selectAll, *copyPath;
+        QAction *undo, *redo, *cut, *copy, *paste, *selectAll, *copyPath;
         QAction *back, *forward, *up, *editPath, *focusFilter, *refresh, *toggleHidden;
         QAction *preferences;
         // The list or the icon view (Ctrl+1, Ctrl+2), per tab.

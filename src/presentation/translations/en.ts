@@ -248,12 +248,64 @@
         <translation>Undo is available once the running operations have finished.</translation>
     </message>
     <message id="undoScope">
-        <source>Undoes the last rename or move of a single item within one volume.</source>
-        <translation>Undoes the last rename or move of a single item within one volume.</translation>
+        <source>Undoes the last command; an item changed since is left as it is.</source>
+        <translation>Undoes the last command; an item changed since is left as it is.</translation>
     </message>
     <message id="undoTask">
         <source>Undo “%1”</source>
         <translation>Undo “%1”</translation>
+    </message>
+    <message id="redo">
+        <source>Redo</source>
+        <translation>Redo</translation>
+    </message>
+    <message id="redoEmpty">
+        <source>There is nothing to redo.</source>
+        <translation>There is nothing to redo.</translation>
+    </message>
+    <message id="undoNamed">
+        <source>Undo %1</source>
+        <translation>Undo %1</translation>
+    </message>
+    <message id="redoNamed">
+        <source>Redo %1</source>
+        <translation>Redo %1</translation>
+    </message>
+    <message id="commandCopy" numerus="yes">
+        <source>Copy %Ln Items</source>
+        <translation>
+            <numerusform>Copy %Ln Item</numerusform>
+            <numerusform>Copy %Ln Items</numerusform>
+        </translation>
+    </message>
+    <message id="commandMove" numerus="yes">
+        <source>Move %Ln Items</source>
+        <translation>
+            <numerusform>Move %Ln Item</numerusform>
+            <numerusform>Move %Ln Items</numerusform>
+        </translation>
+    </message>
+    <message id="commandRename">
+        <source>Rename</source>
+        <translation>Rename</translation>
+    </message>
+    <message id="commandTrash" numerus="yes">
+        <source>Trash %Ln Items</source>
+        <translation>
+            <numerusform>Trash %Ln Item</numerusform>
+            <numerusform>Trash %Ln Items</numerusform>
+        </translation>
+    </message>
+    <message id="commandRestore" numerus="yes">
+        <source>Restore %Ln Items</source>
+        <translation>
+            <numerusform>Restore %Ln Item</numerusform>
+            <numerusform>Restore %Ln Items</numerusform>
+        </translation>
+    </message>
+    <message id="commandNewFolder">
+        <source>New Folder</source>
+        <translation>New Folder</translation>
     </message>
     <message id="settings">
         <source>Settings</source>

@@ -248,12 +248,60 @@
         <translation>正在进行的操作完成后才能撤销。</translation>
     </message>
     <message id="undoScope">
-        <source>Undoes the last rename or move of a single item within one volume.</source>
-        <translation>撤销同一卷内对单个项目的最近一次重命名或移动。</translation>
+        <source>Undoes the last command; an item changed since is left as it is.</source>
+        <translation>撤销上一个命令；之后被更改过的项目保持不变。</translation>
     </message>
     <message id="undoTask">
         <source>Undo “%1”</source>
         <translation>撤销“%1”</translation>
+    </message>
+    <message id="redo">
+        <source>Redo</source>
+        <translation>重做</translation>
+    </message>
+    <message id="redoEmpty">
+        <source>There is nothing to redo.</source>
+        <translation>没有可重做的操作。</translation>
+    </message>
+    <message id="undoNamed">
+        <source>Undo %1</source>
+        <translation>撤销%1</translation>
+    </message>
+    <message id="redoNamed">
+        <source>Redo %1</source>
+        <translation>重做%1</translation>
+    </message>
+    <message id="commandCopy" numerus="yes">
+        <source>Copy %Ln Items</source>
+        <translation>
+            <numerusform>复制（%Ln 个项目）</numerusform>
+        </translation>
+    </message>
+    <message id="commandMove" numerus="yes">
+        <source>Move %Ln Items</source>
+        <translation>
+            <numerusform>移动（%Ln 个项目）</numerusform>
+        </translation>
+    </message>
+    <message id="commandRename">
+        <source>Rename</source>
+        <translation>重命名</translation>
+    </message>
+    <message id="commandTrash" numerus="yes">
+        <source>Trash %Ln Items</source>
+        <translation>
+            <numerusform>移到回收站（%Ln 个项目）</numerusform>
+        </translation>
+    </message>
+    <message id="commandRestore" numerus="yes">
+        <source>Restore %Ln Items</source>
+        <translation>
+            <numerusform>还原（%Ln 个项目）</numerusform>
+        </translation>
+    </message>
+    <message id="commandNewFolder">
+        <source>New Folder</source>
+        <translation>新建文件夹</translation>
     </message>
     <message id="settings">
         <source>Settings</source>

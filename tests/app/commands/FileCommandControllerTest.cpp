@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace dromel;
 using namespace dromel::test;
 
@@ -357,7 +359,7 @@ TEST_F(FileCommandControllerTest, UndoOfARenameAndWhyNot) {
     EXPECT_TRUE(exists(tree.path("a/one.txt")));
     EXPECT_FALSE(exists(tree.path("a/first.txt")));
 
-    // A copy of two items is a barrier: there is history but nothing to undo.
+    // A copy of two items: both copies go to the trash, and come back on redo.
     ASSERT_TRUE(shows({"one.txt", "two.txt"}));
     select({"one.txt", "two.txt"});
     commands->copy();
@@ -365,7 +367,22 @@ TEST_F(FileCommandControllerTest, UndoOfARenameAndWhyNot) {
     commands->paste();
     ASSERT_TRUE(allFinished(3));
     commands->undo();
-    EXPECT_EQ(errorText(), text(TextKey::undoUnavailable).toStdString());
+    ASSERT_TRUE(allFinished(4));
+    EXPECT_FALSE(exists(tree.path("b/one.txt")));
+    EXPECT_TRUE(exists(tree.path("a/one.txt")));
+    commands->redo();
+    ASSERT_TRUE(allFinished(5));
+    EXPECT_TRUE(exists(tree.path("b/two.txt")));
+    commands->redo();
+    EXPECT_EQ(errorText(), text(TextKey::redoEmpty).toStdString());
+
+    // Changed since: kept, and the undo says why.
+    std::ofstream(tree.path("b/one.txt"), std::ios::app) << "more";
+    std::ofstream(tree.path("b/two.txt"), std::ios::app) << "more";
+    commands->undo();
+    ASSERT_TRUE(allFinished(6));
+    EXPECT_EQ(newest().phase, OperationPhase::failed);
+    EXPECT_TRUE(exists(tree.path("b/one.txt")));
 }
 
 TEST_F(FileCommandControllerTest, ADropWhoseListedIdentityChangedIsRefused) {

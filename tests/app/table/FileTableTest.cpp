@@ -131,13 +131,16 @@ TEST_F(FileTableTest, ListKeysFollowTheWindowsKeysSetting) {
         key(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
         key(Qt::Key_N, Qt::ControlModifier);
         key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        key(Qt::Key_Y, Qt::ControlModifier);
         key(Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
         key(Qt::Key_Return, Qt::AltModifier);
-        EXPECT_EQ((Commands{ListCommand::copy, ListCommand::cut, ListCommand::paste, ListCommand::undo,
-                            ListCommand::open, ListCommand::newFolder}),
-                  takeCommands())
-            << "Ctrl plays Command's part whatever the setting; Ctrl+N, Ctrl+Shift+Z and Ctrl+Alt are left "
-               "alone";
+        Commands expected{ListCommand::copy, ListCommand::cut,       ListCommand::paste, ListCommand::undo,
+                          ListCommand::open, ListCommand::newFolder, ListCommand::redo};
+        if (windowsKeys)
+            expected.push_back(ListCommand::redo);
+        EXPECT_EQ(expected, takeCommands())
+            << "Ctrl plays Command's part whatever the setting; Ctrl+Shift+Z redoes, Ctrl+Y only with "
+               "the setting; Ctrl+N and Ctrl+Alt are left alone";
     }
 
     key(Qt::Key_A, Qt::ControlModifier);
