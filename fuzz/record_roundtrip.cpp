@@ -47,9 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
 
     const FileUndoRelocation undo{Uuid::random(), path(field[2]), path(field[3]), field[4]};
-    const FileOperationRequest request(static_cast<FileOperationKind>(size % 7),
-                                       {path(field[2]), path(field[0])}, path(field[3]), field[1],
-                                       size % 2 == 0, {{path(field[2]), field[4]}}, undo);
+    FileOperationRequest request(static_cast<FileOperationKind>(size % 9), {path(field[2]), path(field[0])},
+                                 path(field[3]), field[1], size % 2 == 0, {{path(field[2]), field[4]}}, undo);
+    const ModeReceipt mode{path(field[1]), static_cast<std::uint32_t>(size % 07777), field[4]};
+    if (size % 3 == 0)
+        request.setPermissions(PermissionChange{static_cast<std::uint32_t>(size % 0777),
+                                                static_cast<std::uint32_t>(size / 7 % 0777),
+                                                size % 2 == 0,
+                                                {mode}});
     FileOperationTask task(request);
     task.results.push_back(FileOperationResult{path(field[0]),
                                                path(field[1]),
@@ -57,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                                problem,
                                                {path(field[4])},
                                                undo,
-                                               {path(field[1])}});
+                                               {path(field[1])},
+                                               {mode}});
     task.recoveryPaths = {path(field[3])};
     if (FileOperationTask::decode(task.encoded()) != task)
         std::abort();

@@ -58,6 +58,8 @@ Json FileOperationRequest::toJson() const {
     json["allowLimitedMetadata"] = m_allowLimitedMetadata;
     if (m_undo)
         json["undo"] = m_undo->toJson();
+    if (m_permissions)
+        json["permissions"] = m_permissions->toJson();
     return json;
 }
 
@@ -79,6 +81,8 @@ FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
     request.m_allowLimitedMetadata = json::requireBool(json, "allowLimitedMetadata");
     if (json.contains("undo") && !json.at("undo").is_null())
         request.m_undo = FileUndoRelocation::fromJson(json.at("undo"));
+    if (json.contains("permissions") && !json.at("permissions").is_null())
+        request.m_permissions = PermissionChange::fromJson(json.at("permissions"));
     return request;
 }
 

@@ -3,6 +3,7 @@
 #include "core/FileOperationKind.h"
 #include "core/FileUndoRelocation.h"
 #include "core/JsonSupport.h"
+#include "core/PermissionChange.h"
 #include "core/Uuid.h"
 
 #include <map>
@@ -32,6 +33,9 @@ public:
     bool allowLimitedMetadata() const { return m_allowLimitedMetadata; }
     void setAllowLimitedMetadata(bool allow) { m_allowLimitedMetadata = allow; }
     const std::optional<FileUndoRelocation> &undo() const { return m_undo; }
+    // What a changePermissions request sets (or, for its undo, puts back).
+    const std::optional<PermissionChange> &permissions() const { return m_permissions; }
+    void setPermissions(PermissionChange change) { m_permissions = std::move(change); }
 
     // A "sourceVersions" key that is not UTF-8 is written as the path's file
     // URL, which no absolute path can be mistaken for, and read back exactly;
@@ -52,6 +56,7 @@ private:
     std::map<std::string, std::string> m_sourceVersions;
     bool m_allowLimitedMetadata = false;
     std::optional<FileUndoRelocation> m_undo;
+    std::optional<PermissionChange> m_permissions;
 };
 
 } // namespace dromel

@@ -168,6 +168,7 @@ private:
     OperationProblem journalProblem(const std::exception_ptr &error) const;
     void progress(const Uuid &id, OperationPhase phase, std::int64_t done, std::int64_t total);
     void recordUndo(const FileOperationTask &task);
+    void undoModesOrLink(const FileUndoRelocation &receipt, FileOperationKind kind, Submitted done);
 
     OperationJournal m_journal;
     BeforeAdmission m_beforeAdmission;

@@ -30,7 +30,8 @@ void OperationService::recordUndo(const FileOperationTask &task) {
         });
     if (succeeded) {
         UndoEntry entry{task.id(), std::nullopt, task.request.kind()};
-        if (task.phase == OperationPhase::completed && task.results.size() == 1)
+        if (task.phase == OperationPhase::completed &&
+            (task.results.size() == 1 || entry.kind == FileOperationKind::changePermissions))
             entry.receipt = task.results.front().undo;
         m_undoHistory.push_back(std::move(entry));
     } else if (task.phase == OperationPhase::needsReview) {
@@ -56,6 +57,8 @@ void OperationService::undoLast(Submitted done) {
     }
     const FileUndoRelocation receipt = *m_undoHistory.back().receipt;
     const FileOperationKind kind = m_undoHistory.back().kind;
+    if (kind == FileOperationKind::changePermissions || kind == FileOperationKind::makeLink)
+        return undoModesOrLink(receipt, kind, std::move(done));
     if (kind == FileOperationKind::trash || kind == FileOperationKind::restore) {
         const FileOperationKind reverse =
             kind == FileOperationKind::trash ? FileOperationKind::restore : FileOperationKind::trash;
