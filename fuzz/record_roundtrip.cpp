@@ -49,13 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const FileUndoRelocation undo{Uuid::random(), path(field[2]), path(field[3]), field[4],
                                   size % 3 == 0 ? std::nullopt : std::optional<std::string>("0a1b")};
     const FileUndoRelocation other{undo.operationID, path(field[0]), path(field[1]), field[1], std::nullopt};
-    const FileOperationRequest request =
-        size % 4 == 3
-            ? FileOperationRequest(static_cast<FileOperationKind>(size % 7), {path(field[2]), path(field[0])},
-                                   path(field[3]), field[1], std::vector<FileUndoRelocation>{undo, other})
-            : FileOperationRequest(static_cast<FileOperationKind>(size % 7), {path(field[2]), path(field[0])},
-                                   path(field[3]), field[1], size % 2 == 0, {{path(field[2]), field[4]}},
-                                   undo);
+    const auto kind = static_cast<FileOperationKind>(size % 9);
+    FileOperationRequest request =
+        size % 4 == 3 ? FileOperationRequest(kind, {path(field[2]), path(field[0])}, path(field[3]), field[1],
+                                             std::vector<FileUndoRelocation>{undo, other})
+                      : FileOperationRequest(kind, {path(field[2]), path(field[0])}, path(field[3]), field[1],
+                                             size % 2 == 0, {{path(field[2]), field[4]}}, undo);
+    const ModeReceipt mode{path(field[1]), static_cast<std::uint32_t>(size % 07777), field[4]};
+    if (size % 5 == 0)
+        request.setPermissions(PermissionChange{static_cast<std::uint32_t>(size % 0777),
+                                                static_cast<std::uint32_t>(size / 7 % 0777),
+                                                size % 2 == 0,
+                                                {mode}});
     FileOperationTask task(request);
     task.results.push_back(FileOperationResult{path(field[0]),
                                                path(field[1]),
@@ -63,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                                problem,
                                                {path(field[4])},
                                                undo,
-                                               {path(field[1])}});
+                                               {path(field[1])},
+                                               {mode}});
     task.recoveryPaths = {path(field[3])};
     if (FileOperationTask::decode(task.encoded()) != task)
         std::abort();

@@ -187,7 +187,11 @@ shoot_desktop() { # language appearance
     DISPLAY=$display xdotool key Down Down Right
     sleep 0.8
     DISPLAY=$display import -window root "$out/open-with-$suffix.png"
-    DISPLAY=$display xdotool key Escape Escape
+    # Other Application…, the submenu's last entry: the searchable list.
+    DISPLAY=$display xdotool key Up Return
+    sleep 1.5
+    DISPLAY=$display import -window root "$out/open-with-dialog-$suffix.png"
+    DISPLAY=$display xdotool key Escape
     sleep 0.3
     DISPLAY=$display xdotool windowfocus --sync "$window" key alt+Return
     sleep 1.5
@@ -195,7 +199,7 @@ shoot_desktop() { # language appearance
     kill "$app_pid"; wait "$app_pid" 2>/dev/null || true
     app_pid=""
     cp "$work/session.keep" "$work/state/Dromel/session.json"
-    echo "wrote docs/screenshots/{context-menu,open-with,properties}-$suffix.png"
+    echo "wrote docs/screenshots/{context-menu,open-with,open-with-dialog,properties}-$suffix.png"
 }
 if [ "$pictures" = all ] || [ "$pictures" = desktop ]; then
     shoot_desktop en light

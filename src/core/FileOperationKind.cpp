@@ -9,7 +9,9 @@ static constexpr auto kRawValues = detail::rawValues<FileOperationKind>(
     std::pair{FileOperationKind::rename, "rename"}, std::pair{FileOperationKind::copy, "copy"},
     std::pair{FileOperationKind::move, "move"}, std::pair{FileOperationKind::trash, "trash"},
     std::pair{FileOperationKind::restore, "restore"},
-    std::pair{FileOperationKind::deletePermanently, "deletePermanently"});
+    std::pair{FileOperationKind::deletePermanently, "deletePermanently"},
+    std::pair{FileOperationKind::changePermissions, "changePermissions"},
+    std::pair{FileOperationKind::makeLink, "makeLink"});
 
 std::string_view rawValue(FileOperationKind value) {
     return kRawValues.text(value);

@@ -91,6 +91,8 @@ Json FileOperationRequest::toJson() const {
             receipts.push_back(receipt.toJson());
         json["undoReceipts"] = std::move(receipts);
     }
+    if (m_permissions)
+        json["permissions"] = m_permissions->toJson();
     return json;
 }
 
@@ -123,6 +125,8 @@ FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
     } else if (request.m_undo) {
         request.m_undoReceipts.push_back(*request.m_undo);
     }
+    if (json.contains("permissions") && !json.at("permissions").is_null())
+        request.m_permissions = PermissionChange::fromJson(json.at("permissions"));
     return request;
 }
 

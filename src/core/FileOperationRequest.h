@@ -3,6 +3,7 @@
 #include "core/FileOperationKind.h"
 #include "core/FileUndoRelocation.h"
 #include "core/JsonSupport.h"
+#include "core/PermissionChange.h"
 #include "core/Uuid.h"
 
 #include <map>
@@ -41,6 +42,9 @@ public:
     const std::vector<FileUndoRelocation> &undoReceipts() const { return m_undoReceipts; }
     // The receipt of the item at `source` (compared standardized).
     const FileUndoRelocation *undoReceiptFor(const std::string &source) const;
+    // What a changePermissions request sets (or, for its undo, puts back).
+    const std::optional<PermissionChange> &permissions() const { return m_permissions; }
+    void setPermissions(PermissionChange change) { m_permissions = std::move(change); }
 
     // A "sourceVersions" key that is not UTF-8 is written as the path's file
     // URL, which no absolute path can be mistaken for, and read back exactly;
@@ -62,6 +66,7 @@ private:
     bool m_allowLimitedMetadata = false;
     std::optional<FileUndoRelocation> m_undo;
     std::vector<FileUndoRelocation> m_undoReceipts;
+    std::optional<PermissionChange> m_permissions;
 };
 
 } // namespace dromel

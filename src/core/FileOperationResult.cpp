@@ -18,6 +18,12 @@ Json FileOperationResult::toJson() const {
         json["undo"] = undo->toJson();
     if (!removedStages.empty())
         json["removedStages"] = json::urlArray(removedStages);
+    if (!modes.empty()) {
+        Json array = Json::array();
+        for (const ModeReceipt &receipt : modes)
+            array.push_back(receipt.toJson());
+        json["modes"] = std::move(array);
+    }
     return json;
 }
 
@@ -37,6 +43,9 @@ FileOperationResult FileOperationResult::fromJson(const Json &json) {
         result.undo = FileUndoRelocation::fromJson(json.at("undo"));
     if (json.contains("removedStages"))
         result.removedStages = json::requireURLPathArray(json, "removedStages");
+    if (json.contains("modes"))
+        for (const Json &item : json::requireArray(json, "modes"))
+            result.modes.push_back(ModeReceipt::fromJson(item));
     return result;
 }
 

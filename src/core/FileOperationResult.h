@@ -4,6 +4,7 @@
 #include "core/ItemOutcome.h"
 #include "core/JsonSupport.h"
 #include "core/OperationProblem.h"
+#include "core/PermissionChange.h"
 
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ struct FileOperationResult {
     std::optional<FileUndoRelocation> undo;
     // Unpublished stages of a cancelled or failed item that were removed.
     std::vector<std::string> removedStages;
+    // A permission change's old modes, for its undo.
+    std::vector<ModeReceipt> modes;
 
     Json toJson() const;
     static FileOperationResult fromJson(const Json &json);

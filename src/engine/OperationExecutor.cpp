@@ -5,6 +5,7 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/OperationFS.h"
+#include "engine/OperationPermissions.h"
 #include "engine/TrashListing.h"
 #include "engine/detail/FolderNames.h"
 #include "engine/detail/StampOf.h"
@@ -59,6 +60,27 @@ void prepareRestore(PreparedOperation &prepared, const std::optional<std::string
         throw OperationProblem(Code::unsupported, target, "");
 }
 
+// A link is made beside nothing it could replace unasked: what holds its
+// name is a clash like any other. Only the source's own stamp is taken.
+void prepareLink(PreparedOperation &prepared, const FileOperationRequest &request) {
+    if (!request.destination())
+        throw OperationProblem(Code::unsupported, "", "");
+    const std::string &from = *prepared.source;
+    TreeRecord record;
+    record.stamp = OperationFS::stamp(from);
+    prepared.records = {std::move(record)};
+    const std::string parent = Location::standardized(*request.destination());
+    const std::string target =
+        Location::appending(parent, request.name() ? *request.name() : Location::lastComponent(from));
+    prepared.target = target;
+    const std::string volume = OperationFS::realFolder(parent);
+    OperationFS::requireLocal(volume);
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0)
+        prepared.existing = OperationFS::stamp(target);
+    prepared.atomic = OperationFS::supportsExclusiveRename(volume);
+}
+
 } // namespace
 
 PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request,
@@ -70,7 +92,8 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     const FileUndoRelocation *undo = reversing && source ? request.undoReceiptFor(*source) : nullptr;
     const FileOperationKind kind = request.kind();
     const bool reversible = kind == FileOperationKind::rename || kind == FileOperationKind::move ||
-                            kind == FileOperationKind::trash || kind == FileOperationKind::restore;
+                            kind == FileOperationKind::trash || kind == FileOperationKind::restore ||
+                            kind == FileOperationKind::changePermissions;
     if (reversing && (!reversible || !undo))
         throw OperationProblem(Code::unsupported, "", "");
     if (request.name())
@@ -90,11 +113,26 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     if (!source)
         throw OperationProblem(Code::unsupported, "", "");
     const std::string &from = *source;
+    if (kind == FileOperationKind::changePermissions && (!request.permissions() || request.name()))
+        throw OperationProblem(Code::unsupported, from, "");
+    if (kind == FileOperationKind::changePermissions && !request.permissions()->restores.empty()) {
+        // An undo: each old mode is checked against its own version when put back.
+        prepared.source = from;
+        return prepared;
+    }
     OperationFS::requireLocal(from);
     const auto version = request.sourceVersions().find(from);
     if (version != request.sourceVersions().end() && OperationFS::stamp(from).token() != version->second)
         throw OperationProblem(Code::sourceChanged, from, "");
     prepared.source = from;
+    if (kind == FileOperationKind::changePermissions) {
+        prepared.records = OperationPermissions::records(from, *request.permissions(), cancel);
+        return prepared;
+    }
+    if (kind == FileOperationKind::makeLink) {
+        prepareLink(prepared, request);
+        return prepared;
+    }
     // A restore is a rename and a deletion reads nothing: the stamps tell
     // whether the item changed.
     const bool hashed = kind != FileOperationKind::restore && kind != FileOperationKind::deletePermanently;

@@ -16,6 +16,7 @@
 #include "engine/OperationCopy.h"
 #include "engine/OperationErase.h"
 #include "engine/OperationFS.h"
+#include "engine/OperationPermissions.h"
 #include "engine/OperationStages.h"
 #include "engine/OperationTrash.h"
 #include "engine/TrashListing.h"
@@ -24,6 +25,7 @@
 #include "engine/detail/UndoVersion.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <exception>
@@ -192,6 +194,10 @@ private:
             return restore(replacing);
         if (kind == FileOperationKind::deletePermanently)
             return erase();
+        if (kind == FileOperationKind::changePermissions)
+            return permissions();
+        if (kind == FileOperationKind::makeLink)
+            return link(replacing);
         const bool relocating = kind == FileOperationKind::rename || kind == FileOperationKind::move;
         if (relocating && !replacing && m_prepared.atomic &&
             OperationFS::folderDevice(Location::parent(m_target)) == first().device)
@@ -439,6 +445,85 @@ private:
         return success(source(), receipt(m_target, source(), moved, m_prepared.records));
     }
 
+    // An undo of several items carries the old modes of all of them; each
+    // item puts back only its own and those of what it encloses.
+    static std::vector<ModeReceipt> restoresOf(const PermissionChange &change, const std::string &item) {
+        const std::string root = Location::standardized(item);
+        std::vector<ModeReceipt> own;
+        for (const ModeReceipt &receipt : change.restores) {
+            const std::string path = Location::standardized(receipt.path);
+            if (path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                                 (root.back() == '/' || path[root.size()] == '/')))
+                own.push_back(receipt);
+        }
+        return own;
+    }
+
+    // One journal step around the whole change: a crash leaves modes that
+    // are each either old or new, and the item named for review.
+    FileOperationResult permissions() {
+        const PermissionChange &change = *m_request.permissions();
+        m_recovery = {source()};
+        mark(OperationPhase::committing, "before-permissions");
+        std::vector<std::string> left;
+        if (change.restores.empty())
+            OperationPermissions::apply(source(), m_prepared.records, change, m_cancel, m_modes);
+        else
+            left = OperationPermissions::restore(restoresOf(change, source()), m_cancel);
+        m_recovery.clear(); // every mode is as wanted, or as the user left it
+        mark(OperationPhase::committing, "after-permissions");
+        if (!left.empty())
+            throw OperationProblem(Code::sourceChanged, left.front(), "");
+        // Every change gets a receipt, one that changed nothing too: a task
+        // of several items is undone as a whole.
+        std::optional<FileUndoRelocation> receipt;
+        if (!m_request.undo())
+            receipt = FileUndoRelocation{m_request.id(), source(), source(), first().identityToken()};
+        FileOperationResult result = success(source(), std::move(receipt));
+        result.modes = m_modes;
+        return result;
+    }
+
+    // symlink() never replaces what holds the name, so the link is made in
+    // place; a replaced item is moved aside first and trashed after.
+    FileOperationResult link(bool replacing) {
+        if (replacing) {
+            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
+            requireExisting();
+            remember(backup);
+            mark(OperationPhase::committing, "before-backup");
+            requireExisting();
+            OperationFS::renameExclusive(m_target, backup);
+            m_backup = Backup{backup, OperationFS::stamp(backup)};
+            mark(OperationPhase::committing, "after-backup");
+        }
+        remember(m_target);
+        mark(OperationPhase::committing, "before-link");
+        checkCancellation(m_cancel);
+        if (::symlink(Location::standardized(source()).c_str(), m_target.c_str()) != 0) {
+            const int error = errno;
+            if (error == EEXIST)
+                throw OperationProblem(Code::targetChanged, m_target, "");
+            throw OperationProblem::fromErrno(error, m_target);
+        }
+        m_targetMade = true;
+        const ObjectStamp made = OperationFS::stamp(m_target);
+        mark(OperationPhase::committing, "after-link");
+        if (m_backup) {
+            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
+                throw OperationProblem(Code::targetChanged, m_backup->path, "");
+            const std::string location = moveToTrash(m_backup->path, m_target);
+            m_backup.reset();
+            remember(location);
+            m_resultRecovery.push_back(location);
+            mark(OperationPhase::committing, "after-backup-trash");
+        }
+        std::optional<FileUndoRelocation> receipt;
+        if (!m_request.undo() && made.born > 0)
+            receipt = FileUndoRelocation{m_request.id(), m_target, source(), made.identityToken()};
+        return success(source(), std::move(receipt));
+    }
+
     FileOperationResult relocate() {
         unchangedSource();
         m_recovery = {source(), m_target};
@@ -631,6 +716,7 @@ private:
             result.destination = m_target;
         result.outcome = outcome;
         result.problem = std::move(problem);
+        result.modes = m_modes;
         // An unpublished stage is this task's scratch, not the user's.
         if (m_stage && OperationStages::removeIfOwn(*m_stage))
             result.removedStages.push_back(m_stage->path);
@@ -659,6 +745,7 @@ private:
     std::optional<Backup> m_backup;            // the replaced item, moved aside
     std::optional<OperationStage> m_stage;     // made, not yet published
     bool m_targetMade = false;                 // what is at m_target is this item's
+    std::vector<ModeReceipt> m_modes;          // old modes of what a permission change changed
 };
 
 } // namespace

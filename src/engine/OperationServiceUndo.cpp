@@ -162,6 +162,20 @@ void OperationService::submitReverse(std::vector<UndoEntry> &history, Submitted 
             MainThread::post(m_lifetime.guard([done] { done(std::nullopt); }));
         return;
     }
+    if (request->kind() == FileOperationKind::changePermissions) {
+        // The old modes come from the task itself, so a dismissed one has
+        // nothing left to undo with.
+        const FileOperationTask *changed = task(history.back().id);
+        if (!changed) {
+            if (done)
+                MainThread::post(m_lifetime.guard([done] { done(std::nullopt); }));
+            return;
+        }
+        PermissionChange back;
+        for (const FileOperationResult &result : changed->results)
+            back.restores.insert(back.restores.end(), result.modes.begin(), result.modes.end());
+        request->setPermissions(std::move(back));
+    }
     // The entry stays until the reverse has completed (see recordReverse).
     submit(std::move(*request), std::move(done));
 }

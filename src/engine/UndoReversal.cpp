@@ -11,7 +11,10 @@ std::optional<FileOperationKind> reverseKind(FileOperationKind done) {
     case FileOperationKind::restore:
     case FileOperationKind::copy:
     case FileOperationKind::createDirectory:
+    case FileOperationKind::makeLink:
         return FileOperationKind::trash; // what appeared goes to the trash
+    case FileOperationKind::changePermissions:
+        return FileOperationKind::changePermissions; // the old modes put back
     case FileOperationKind::rename:
     case FileOperationKind::move:
         return FileOperationKind::move; // back where it was, across volumes too

@@ -238,6 +238,10 @@ namespace dromel {
     X(taskRestoreOne)                                                                                        \
     X(taskDelete)                                                                                            \
     X(taskDeleteOne)                                                                                         \
+    X(taskPermissions)                                                                                       \
+    X(taskPermissionsOne)                                                                                    \
+    X(taskLinkOne)                                                                                           \
+    X(taskLink)                                                                                              \
     X(dismissTask)                                                                                           \
     X(showTask)                                                                                              \
     X(taskBanner)                                                                                            \

@@ -27,6 +27,7 @@ FileOperationTask fullTask() {
                                                std::nullopt,
                                                {"/home/u/.local/share/Trash/files/x"},
                                                receipt(),
+                                               {},
                                                {}});
     task.results.push_back(FileOperationResult{
         "/home/u/caf\xE9",
@@ -35,7 +36,8 @@ FileOperationTask fullTask() {
         OperationProblem(OperationProblem::Code::sourceChanged, "/home/u/cafe", "changed"),
         {},
         std::nullopt,
-        {"/home/u/dest/.dromel-copy-2"}});
+        {"/home/u/dest/.dromel-copy-2"},
+        {ModeReceipt{"/home/u/caf\xE9", 0640, "2049:77:33188"}}});
     task.recoveryPaths = {"/home/u/dest/.dromel-copy-1"};
     task.stages = {OperationStage{"/home/u/dest/.dromel-copy-1", 2049, 77, 1000, 1'700'000'000}};
     return task;

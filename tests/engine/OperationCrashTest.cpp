@@ -282,6 +282,15 @@ std::vector<Scenario> scenarios() {
         });
     add("delete outside the trash", {"before-delete", "after-stage", "after-delete"},
         [album](CrashFixture &f) { return requestOf(Kind::deletePermanently, {album(f)}, std::nullopt); });
+    add("make link", {"before-link", "after-link"}, [](CrashFixture &f) {
+        return requestOf(Kind::makeLink, {f.tree.writeFile("src/target", "t")}, f.tree.path("dst"),
+                         "Link to target");
+    });
+    add("permissions of a tree", {"before-permissions", "after-permissions"}, [album](CrashFixture &f) {
+        FileOperationRequest request = requestOf(Kind::changePermissions, {album(f)}, std::nullopt);
+        request.setPermissions(PermissionChange{0077, 0, true, {}});
+        return request;
+    });
     add("same-volume move", {"before-move", "after-move"},
         [album](CrashFixture &f) { return requestOf(Kind::move, {album(f)}, f.tree.path("dst")); });
     add("same-volume rename", {"before-move", "after-move"}, [](CrashFixture &f) {

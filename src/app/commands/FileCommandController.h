@@ -98,6 +98,10 @@ public:
     // Trash in the Trash).
     void deletePermanently();
     void deletePermanently(std::vector<std::string> paths, bool emptying);
+    // A symbolic link to each selected item beside it, named "Link to …".
+    void makeLink();
+    // Sets permission bits of `paths` through the engine (undoable).
+    void changePermissions(std::vector<std::string> paths, PermissionChange change);
     void undo();
     // Does again what the last undo reversed.
     void redo();

@@ -61,6 +61,9 @@ void run(FileCommandController &commands, ListCommand command) {
     case ListCommand::operations:
         commands.showTasks();
         break;
+    case ListCommand::makeLink:
+        commands.makeLink();
+        break;
     default:
         break;
     }

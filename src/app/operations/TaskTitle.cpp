@@ -33,6 +33,10 @@ QString of(const FileOperationTask &task) {
         return l10n.format(one ? TextKey::taskRestoreOne : TextKey::taskRestore, items);
     case FileOperationKind::deletePermanently:
         return l10n.format(one ? TextKey::taskDeleteOne : TextKey::taskDelete, items);
+    case FileOperationKind::changePermissions:
+        return l10n.format(one ? TextKey::taskPermissionsOne : TextKey::taskPermissions, items);
+    case FileOperationKind::makeLink:
+        return l10n.format(one ? TextKey::taskLinkOne : TextKey::taskLink, items, destination);
     }
     return OperationText::label(task);
 }

@@ -140,25 +140,7 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
                item.created ? texts.date(*item.created) : texts.text(TextKey::propUnknown));
         addRow(m_form, TextKey::propOwner, QString::fromStdString(item.ownerName));
         addRow(m_form, TextKey::propGroup, QString::fromStdString(item.groupName));
-        auto *grid = new QGridLayout;
-        const TextKey columns[] = {TextKey::propRead, TextKey::propWrite, TextKey::propExecute};
-        const TextKey rows[] = {TextKey::propOwner, TextKey::propGroup, TextKey::propOthers};
-        for (int column = 0; column < 3; ++column)
-            grid->addWidget(new QLabel(texts.text(columns[column]), this), 0, column + 1);
-        for (int row = 0; row < 3; ++row) {
-            grid->addWidget(new QLabel(texts.text(rows[row]), this), row + 1, 0);
-            for (int column = 0; column < 3; ++column) {
-                auto *box = new QCheckBox(this);
-                const unsigned bit = 0400u >> (row * 3 + column);
-                box->setChecked(item.mode & bit);
-                box->setAccessibleName(texts.text(rows[row]) + QLatin1Char(' ') +
-                                       texts.text(columns[column]));
-                box->setEnabled(false);
-                grid->addWidget(box, row + 1, column + 1);
-                m_permissions.push_back(box);
-            }
-        }
-        m_form->addRow(texts.text(TextKey::propPermissions), grid);
+        addPermissions(item);
         QString volume = shown(item.volume);
         if (item.volumeFree >= 0)
             volume = texts.format(TextKey::propTotal, volume,
@@ -167,6 +149,70 @@ void PropertiesDialog::showFacts(std::vector<ItemFacts> facts) {
         if (!item.folder)
             addApplicationRow(item);
     }
+}
+
+void PropertiesDialog::addPermissions(const ItemFacts &item) {
+    const Localization texts = Localization::current();
+    // chmod is the owner's (or root's); a link has no mode of its own.
+    const bool editable = !item.link && (::geteuid() == 0 || item.owner == ::geteuid());
+    m_mode = item.mode & 0777u;
+    auto *grid = new QGridLayout;
+    const TextKey columns[] = {TextKey::propRead, TextKey::propWrite, TextKey::propExecute};
+    const TextKey rows[] = {TextKey::propOwner, TextKey::propGroup, TextKey::propOthers};
+    for (int column = 0; column < 3; ++column)
+        grid->addWidget(new QLabel(texts.text(columns[column]), this), 0, column + 1, Qt::AlignHCenter);
+    const auto edited = [this] {
+        if (m_applyPermissions)
+            m_applyPermissions->setEnabled(true);
+    };
+    for (int row = 0; row < 3; ++row) {
+        grid->addWidget(new QLabel(texts.text(rows[row]), this), row + 1, 0);
+        for (int column = 0; column < 3; ++column) {
+            auto *box = new QCheckBox(this);
+            const unsigned bit = 0400u >> (row * 3 + column);
+            box->setChecked(item.mode & bit);
+            box->setAccessibleName(texts.text(rows[row]) + QLatin1Char(' ') + texts.text(columns[column]));
+            box->setEnabled(editable);
+            connect(box, &QCheckBox::toggled, this, edited);
+            grid->addWidget(box, row + 1, column + 1, Qt::AlignHCenter);
+            m_permissions.push_back(box);
+        }
+    }
+    auto *field = new QVBoxLayout;
+    field->addLayout(grid);
+    auto *actions = new QHBoxLayout;
+    if (item.folder) {
+        m_enclosed = new QCheckBox(texts.text(TextKey::propApplyEnclosed), this);
+        m_enclosed->setAccessibleName(texts.text(TextKey::propApplyEnclosed));
+        m_enclosed->setEnabled(editable);
+        connect(m_enclosed, &QCheckBox::toggled, this, edited);
+        actions->addWidget(m_enclosed);
+    }
+    actions->addStretch();
+    m_applyPermissions = new QPushButton(texts.text(TextKey::propApply), this);
+    m_applyPermissions->setAccessibleName(texts.text(TextKey::propApply));
+    m_applyPermissions->setEnabled(false);
+    m_applyPermissions->setVisible(editable);
+    connect(m_applyPermissions, &QPushButton::clicked, this, &PropertiesDialog::applyPermissions);
+    actions->addWidget(m_applyPermissions);
+    field->addLayout(actions);
+    m_form->addRow(texts.text(TextKey::propPermissions), field);
+}
+
+// The bits the user changed; with "apply to enclosed items" the whole shown
+// mode, so everything inside ends up alike (files keep their execute bits).
+void PropertiesDialog::applyPermissions() {
+    unsigned bits = 0;
+    for (std::size_t index = 0; index < m_permissions.size(); ++index)
+        if (m_permissions[index]->isChecked())
+            bits |= 0400u >> index;
+    const bool enclosed = m_enclosed && m_enclosed->isChecked();
+    const unsigned mask = enclosed ? 0777u : (bits ^ m_mode);
+    m_applyPermissions->setEnabled(false);
+    if (mask == 0 || !onChangePermissions)
+        return;
+    m_mode = bits;
+    onChangePermissions(m_paths, PermissionChange{mask, bits, enclosed, {}});
 }
 
 void PropertiesDialog::addApplicationRow(const ItemFacts &item) {

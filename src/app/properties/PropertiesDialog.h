@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PermissionChange.h"
 #include "presentation/TextKey.h"
 #include "properties/FolderTally.h"
 #include "properties/ItemFacts.h"
@@ -9,6 +10,7 @@
 #include <QDialog>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +44,13 @@ public:
     // "Change…" beside the default application (one file only).
     QPushButton *changeApplicationButton() const { return m_changeApplication; }
     QLabel *applicationLabel() const { return m_application; }
+    // "Apply to enclosed items" (folders only) and the permissions' Apply.
+    QCheckBox *enclosedBox() const { return m_enclosed; }
+    QPushButton *applyPermissionsButton() const { return m_applyPermissions; }
+
+    // Asked to change the item's permissions; the boxes are editable where
+    // the user owns the item and it is no link.
+    std::function<void(std::vector<std::string> paths, PermissionChange change)> onChangePermissions;
 
 private:
     PropertiesDialog(QWidget *window, std::vector<std::string> paths);
@@ -50,6 +59,8 @@ private:
     void showTally(const FolderTally::Tally &tally);
     void addApplicationRow(const ItemFacts &item);
     void addRow(QFormLayout *form, TextKey key, const QString &value);
+    void addPermissions(const ItemFacts &item);
+    void applyPermissions();
 
     std::vector<std::string> m_paths;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
@@ -61,6 +72,9 @@ private:
     // One item that is not a folder: its size alone, without a count.
     bool m_singleFile = false;
     std::vector<QCheckBox *> m_permissions;
+    unsigned m_mode = 0; // as last shown or applied
+    QCheckBox *m_enclosed = nullptr;
+    QPushButton *m_applyPermissions = nullptr;
     ApplicationLauncher *m_launcher;
     QLabel *m_application = nullptr;
     QPushButton *m_changeApplication = nullptr;

@@ -44,6 +44,7 @@ QMenu *FileContextMenu::build(QWidget *parent, const Selection &selection,
             add(TextKey::pasteInto, ListCommand::pasteInto);
         add(TextKey::copyTo, ListCommand::copyTo);
         add(TextKey::moveTo, ListCommand::moveTo);
+        add(TextKey::makeLink, ListCommand::makeLink);
         menu->addSeparator();
         add(TextKey::rename, ListCommand::rename, selection.count == 1);
         add(TextKey::trash, ListCommand::trash);

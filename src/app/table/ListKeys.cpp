@@ -51,6 +51,8 @@ std::optional<ListCommand> ListKeys::command(const QKeyEvent &event, bool window
         return ListCommand::copy;
     case Qt::Key_O:
         return ListCommand::open;
+    case Qt::Key_M: // Nautilus's Make Link
+        return shift ? std::nullopt : std::optional(ListCommand::makeLink);
     default:
         return std::nullopt;
     }

@@ -317,7 +317,14 @@ void DesktopCommands::showProperties() {
 }
 
 void DesktopCommands::showProperties(std::vector<std::string> paths) {
-    PropertiesDialog::show(m_window.window(), std::move(paths));
+    PropertiesDialog *dialog = PropertiesDialog::show(m_window.window(), std::move(paths));
+    if (!dialog)
+        return;
+    dialog->onChangePermissions = [window = QPointer<BrowserController>(&m_window)](
+                                      std::vector<std::string> items, PermissionChange change) {
+        if (window && window->fileCommands())
+            window->fileCommands()->changePermissions(std::move(items), std::move(change));
+    };
 }
 
 } // namespace dromel

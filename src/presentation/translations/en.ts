@@ -900,6 +900,22 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Delete “%1” permanently</source>
         <translation>Delete “%1” permanently</translation>
     </message>
+    <message id="taskPermissions">
+        <source>Change the permissions of %1</source>
+        <translation>Change the permissions of %1</translation>
+    </message>
+    <message id="taskPermissionsOne">
+        <source>Change the permissions of “%1”</source>
+        <translation>Change the permissions of “%1”</translation>
+    </message>
+    <message id="taskLinkOne">
+        <source>Make a link to “%1” in %2</source>
+        <translation>Make a link to “%1” in %2</translation>
+    </message>
+    <message id="taskLink">
+        <source>Make links to %1 in %2</source>
+        <translation>Make links to %1 in %2</translation>
+    </message>
     <message id="taskTrashOne">
         <source>Move “%1” to the Trash</source>
         <translation>Move “%1” to the Trash</translation>

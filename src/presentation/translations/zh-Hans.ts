@@ -893,6 +893,22 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Delete “%1” permanently</source>
         <translation>永久删除“%1”</translation>
     </message>
+    <message id="taskPermissions">
+        <source>Change the permissions of %1</source>
+        <translation>更改%1的权限</translation>
+    </message>
+    <message id="taskPermissionsOne">
+        <source>Change the permissions of “%1”</source>
+        <translation>更改“%1”的权限</translation>
+    </message>
+    <message id="taskLinkOne">
+        <source>Make a link to “%1” in %2</source>
+        <translation>在“%2”中创建指向“%1”的链接</translation>
+    </message>
+    <message id="taskLink">
+        <source>Make links to %1 in %2</source>
+        <translation>在“%2”中创建指向%1的链接</translation>
+    </message>
     <message id="taskTrashOne">
         <source>Move “%1” to the Trash</source>
         <translation>将“%1”移到回收站</translation>

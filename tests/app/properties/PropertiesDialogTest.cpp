@@ -130,3 +130,35 @@ TEST(PropertiesDialogTest, FileShowsItsModeAndSeveralItemsTheirTotals) {
     EXPECT_EQ(several->tally().bytes, 12 + 3 + std::stoll(folderSize));
     several->close();
 }
+
+TEST(PropertiesDialogTest, PermissionsAskForTheChangedBitsOrTheWholeModeForEnclosedItems) {
+    TempTree tree;
+    tree.makeFolder("folder", 0750);
+    const std::string link = tree.makeSymlink("alias", tree.path("folder"));
+    QWidget window;
+    std::vector<PermissionChange> asked;
+    PropertiesDialog *folder = PropertiesDialog::show(&window, {tree.path("folder")});
+    folder->onChangePermissions = [&](std::vector<std::string> paths, PermissionChange change) {
+        EXPECT_EQ(paths, std::vector<std::string>{tree.path("folder")});
+        asked.push_back(change);
+    };
+    ASSERT_TRUE(waitUntil([&] { return folder->factsShown(); }));
+    ASSERT_NE(folder->enclosedBox(), nullptr);
+    folder->permissionBoxes()[5]->click(); // group execute off
+    folder->applyPermissionsButton()->click();
+    folder->permissionBoxes()[6]->click(); // others read on
+    folder->enclosedBox()->click();
+    folder->applyPermissionsButton()->click();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], (PermissionChange{0010, 0740, false, {}}));
+    EXPECT_EQ(asked[1], (PermissionChange{0777, 0744, true, {}}));
+    folder->close();
+
+    // A link has no mode of its own to change.
+    PropertiesDialog *alias = PropertiesDialog::show(&window, {link});
+    ASSERT_TRUE(waitUntil([&] { return alias->factsShown(); }));
+    for (QCheckBox *box : alias->permissionBoxes())
+        EXPECT_FALSE(box->isEnabled());
+    EXPECT_TRUE(alias->applyPermissionsButton()->isHidden());
+    alias->close();
+}

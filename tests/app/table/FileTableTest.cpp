@@ -126,7 +126,7 @@ TEST_F(FileTableTest, ListKeysFollowTheWindowsKeysSetting) {
 
     for (bool windowsKeys : {true, false}) {
         store->windowsKeys = windowsKeys;
-        for (int pressed : {Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_Z, Qt::Key_O})
+        for (int pressed : {Qt::Key_C, Qt::Key_X, Qt::Key_V, Qt::Key_Z, Qt::Key_O, Qt::Key_M})
             key(pressed, Qt::ControlModifier);
         key(Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
         key(Qt::Key_N, Qt::ControlModifier);
@@ -134,13 +134,14 @@ TEST_F(FileTableTest, ListKeysFollowTheWindowsKeysSetting) {
         key(Qt::Key_Y, Qt::ControlModifier);
         key(Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
         key(Qt::Key_Return, Qt::AltModifier);
-        Commands expected{ListCommand::copy, ListCommand::cut,       ListCommand::paste, ListCommand::undo,
-                          ListCommand::open, ListCommand::newFolder, ListCommand::redo};
+        Commands expected{ListCommand::copy,     ListCommand::cut,       ListCommand::paste,
+                          ListCommand::undo,     ListCommand::open,      ListCommand::makeLink,
+                          ListCommand::newFolder, ListCommand::redo};
         if (windowsKeys)
             expected.push_back(ListCommand::redo);
         EXPECT_EQ(expected, takeCommands())
-            << "Ctrl plays Command's part whatever the setting; Ctrl+Shift+Z redoes, Ctrl+Y only with "
-               "the setting; Ctrl+N and Ctrl+Alt are left alone";
+            << "Ctrl plays Command's part whatever the setting; Ctrl+M makes a link; Ctrl+Shift+Z redoes, "
+               "Ctrl+Y only with the setting; Ctrl+N and Ctrl+Alt are left alone";
     }
 
     key(Qt::Key_A, Qt::ControlModifier);
@@ -191,7 +192,7 @@ TEST_F(FileTableTest, ContextMenuFollowsTheSelectionRule) {
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(selectedNames(), (std::set<std::string>{"a", "b"})) << "a selected row keeps the selection";
     const QStringList all = titles(menu);
-    ASSERT_EQ(all.size(), 12);
+    ASSERT_EQ(all.size(), 13);
     EXPECT_EQ(all.front(), texts.text(TextKey::open));
     EXPECT_FALSE(all.contains(texts.text(TextKey::openInNewTab))) << "only for a single folder";
     EXPECT_EQ(all.back(), texts.text(TextKey::properties));

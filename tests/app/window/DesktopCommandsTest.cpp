@@ -6,6 +6,7 @@
 
 #include "commands/FileCommandController.h"
 #include "commands/FileCommandsBinding.h"
+#include "properties/PropertiesDialog.h"
 #include "support/StoreFixture.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
@@ -13,11 +14,13 @@
 
 #include "../desktop/DesktopHome.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace dromel;
@@ -127,8 +130,8 @@ TEST_F(DesktopCommandsTest, ItemMenuFollowsThePeersAndOpenWithLaunchesTheChosenA
     select("notes.txt");
     const std::unique_ptr<QMenu> items = menu();
     EXPECT_EQ(texts(*items), QStringList({"Open", "Open With", "Preview", "|", "Cut", "Copy", "Copy To…",
-                                          "Move To…", "|", "Rename", "Move to Trash", "|", "Copy Path",
-                                          "Show in File Manager", "|", "Properties"}))
+                                          "Move To…", "Make Link", "|", "Rename", "Move to Trash", "|",
+                                          "Copy Path", "Show in File Manager", "|", "Properties"}))
         << texts(*items).join(", ").toStdString();
     QMenu *openWith = submenu(*items, "Open With");
     ASSERT_NE(openWith, nullptr);
@@ -215,4 +218,44 @@ TEST_F(DesktopCommandsTest, TerminalStartsInTheFolderAndStatusShowsFreeSpaceAndS
         << controller->statusLabel()->text().toStdString();
     EXPECT_TRUE(controller->statusLabel()->text().contains("1 selected (11 bytes)"))
         << controller->statusLabel()->text().toStdString();
+}
+
+TEST_F(DesktopCommandsTest, MakeLinkAndPermissionsGoThroughTheEngineAndAreUndone) {
+    open();
+    select("notes.txt");
+    const std::string notes = tree.path("work/notes.txt");
+    entry(*menu(), "Make Link")->trigger();
+    ASSERT_TRUE(finished(1));
+    char target[4096] = {};
+    ASSERT_GT(::readlink(tree.path("work/Link to notes.txt").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), notes);
+    EXPECT_GE(journalRows("makeLink"), 1);
+
+    // The item's properties: others may write, then undo.
+    select("notes.txt");
+    controller->desktopCommands().run(ListCommand::properties);
+    PropertiesDialog *dialog = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        dialog = window->findChild<PropertiesDialog *>();
+        return dialog && dialog->factsShown();
+    }));
+    EXPECT_EQ(dialog->enclosedBox(), nullptr) << "a file encloses nothing";
+    ASSERT_FALSE(dialog->applyPermissionsButton()->isEnabled());
+    dialog->permissionBoxes()[7]->click();
+    dialog->applyPermissionsButton()->click();
+    ASSERT_TRUE(finished(2));
+    struct stat info {};
+    ASSERT_EQ(::stat(notes.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0646u);
+    EXPECT_GE(journalRows("changePermissions"), 1);
+    dialog->close();
+    commands->undo();
+    ASSERT_TRUE(finished(3));
+    ASSERT_EQ(::stat(notes.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    // A name taken: the clash sheet asks.
+    select("notes.txt");
+    entry(*menu(), "Make Link")->trigger();
+    EXPECT_TRUE(waitUntil([&] { return commands->openQuestion() != nullptr; }));
 }
