@@ -478,7 +478,7 @@ private:
         // of several items is undone as a whole.
         std::optional<FileUndoRelocation> receipt;
         if (!m_request.undo())
-            receipt = FileUndoRelocation{m_request.id(), source(), source(), first().identityToken()};
+            receipt = FileUndoRelocation{m_request.id(), source(), source(), first().identityToken(), std::nullopt};
         FileOperationResult result = success(source(), std::move(receipt));
         result.modes = m_modes;
         return result;
@@ -520,7 +520,7 @@ private:
         }
         std::optional<FileUndoRelocation> receipt;
         if (!m_request.undo() && made.born > 0)
-            receipt = FileUndoRelocation{m_request.id(), m_target, source(), made.identityToken()};
+            receipt = this->receipt(m_target, source(), made, TreeManifest{});
         return success(source(), std::move(receipt));
     }
 
