@@ -10,6 +10,7 @@ shopt -s nullglob
 E2E_TIMEOUT=${E2E_TIMEOUT:-20}
 E2E_NAME=$(basename "$0" .sh)
 PID=
+OTHER_PIDS=() # more programs a run started, ended with it
 XVFB_PID=
 WID=
 WORK=
@@ -31,6 +32,11 @@ e2e_finish() {
     local status=$?
     trap - ERR
     stop_program
+    local other
+    for other in "${OTHER_PIDS[@]}"; do
+        kill -KILL "$other" 2>/dev/null || true
+        wait "$other" 2>/dev/null || true
+    done
     if [[ -n $XVFB_PID ]]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
