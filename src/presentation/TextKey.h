@@ -306,6 +306,7 @@ namespace dromel {
     X(searchOtherVolumes)                                                                                    \
     X(searchClose)                                                                                           \
     X(searchUnreadable)                                                                                      \
+    X(searchContentLimit)                                                                                    \
     X(locationColumn)                                                                                        \
     X(openContainingFolder)
 
