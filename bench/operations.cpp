@@ -1,11 +1,19 @@
 // Operation tasks end to end through the service (admission, preparation
 // manifests, copy, verification, journal writes, publish), side by side with
-// the manual pipelines they replace, median of three runs each:
-//   1 GiB file copy   vs  cp --reflink=never + sync + openssl dgst -sha256 of both sides
-//   10,000 x 4 KiB    vs  cp -a + sync  (and the same with both sides hashed)
+// the peers' copies and the manual pipelines they replace, interleaved (who
+// goes first turns round), median of five runs each, processor time beside
+// wall time, the load average printed before and after:
+//   1 GiB file copy   vs  gio copy, cp --reflink=never, rsync, kioclient5 copy
+//                         (each + sync), and cp + sync + sha256 of both sides
+//   10,000 x 4 KiB    vs  cp -a, rsync -a, kioclient5 copy (each + sync), and
+//                         cp -a + sync + sha256 of both sides
 //   tree move to another volume  vs  mv + sync
 //   a same-volume rename task's latency
-// followed by where the time goes: one hashing pass, one journal write.
+// followed by where the time goes: the engine's own count of bytes hashed
+// and copied per task and between journalled steps (passes over the data),
+// one hashing pass, one journal write. kioclient5 is used where it is
+// installed (package kde-cli-tools) and runs without a display.
+#include "engine/DataPasses.h"
 #include "engine/OperationFS.h"
 #include "engine/OperationJournal.h"
 #include "engine/OperationService.h"
@@ -39,7 +47,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kRoot = fs::temp_directory_path() / "dromel-bench-operations";
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 constexpr int kTreeFiles = 10'000;
 
 double elapsed(Clock::time_point start) {
@@ -76,13 +84,35 @@ double timed(const std::function<void()> &work) {
     return took;
 }
 
-// Runs `work` timed and files its wall and processor seconds under `key`.
+// Runs `work` timed and files its wall and processor seconds, and the bytes
+// the engine hashed and copied meanwhile, under `key`.
 std::map<std::string, std::vector<double>> seconds;
 std::map<std::string, std::vector<double>> cpu;
+std::map<std::string, std::vector<DataPasses::Totals>> passes;
 
 void measure(const std::string &key, const std::function<void()> &work) {
+    const DataPasses::Totals before = DataPasses::totals();
     seconds[key].push_back(timed(work));
     cpu[key].push_back(lastCpu);
+    passes[key].push_back(DataPasses::totals() - before);
+}
+
+std::string loadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+bool runsHeadless(const char *tool) {
+    return std::system(("command -v " + std::string(tool) + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+// KIO's client as Dolphin copies, without a display or questions.
+std::string kioCopy(const std::string &from, const std::string &to) {
+    return "QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*.debug=false' kioclient5 --noninteractive copy "
+           "'file://" +
+           from + "' 'file://" + to + "' > /dev/null 2>&1";
 }
 
 double median(std::vector<double> values) {
@@ -147,17 +177,29 @@ public:
             std::fprintf(stderr, "the journal did not load\n");
     }
 
-    // Submits and waits for the final phase; returns it. The time between
-    // journalled steps is added to `steps` under "previous -> label".
+    struct Step {
+        double seconds = 0;
+        DataPasses::Totals bytes;
+    };
+    struct Mark {
+        std::string label;
+        Clock::time_point at;
+        DataPasses::Totals bytes;
+    };
+
+    // Submits and waits for the final phase; returns it. The time and the
+    // bytes hashed and copied between journalled steps are added to `steps`
+    // under "previous -> label".
     OperationPhase run(FileOperationRequest request) {
         QEventLoop loop;
-        auto last = std::make_shared<std::pair<std::string, Clock::time_point>>("submit", Clock::now());
+        auto last = std::make_shared<Mark>(Mark{"submit", Clock::now(), DataPasses::totals()});
         m_service.setCheckpointForTesting([this, last](const std::string &label) {
-            const auto now = Clock::now();
+            const Mark now{label, Clock::now(), DataPasses::totals()};
             std::lock_guard lock(m_stepsMutex);
-            m_steps[last->first + " -> " + label] +=
-                std::chrono::duration<double>(now - last->second).count();
-            *last = {label, now};
+            Step &step = m_steps[last->label + " -> " + label];
+            step.seconds += std::chrono::duration<double>(now.at - last->at).count();
+            step.bytes = step.bytes + (now.bytes - last->bytes);
+            *last = now;
         });
         OperationPhase phase = OperationPhase::failed;
         m_service.onCompletion = [&](const FileOperationTask &task) {
@@ -169,14 +211,16 @@ public:
                 loop.quit();
         });
         loop.exec();
-        m_steps[last->first + " -> final"] += elapsed(last->second);
+        Step &step = m_steps[last->label + " -> final"];
+        step.seconds += elapsed(last->at);
+        step.bytes = step.bytes + (DataPasses::totals() - last->bytes);
         if (phase != OperationPhase::completed)
             std::fprintf(stderr, "task ended %d\n", static_cast<int>(phase));
         return phase;
     }
 
-    // Seconds between journalled steps, summed since the last call.
-    std::map<std::string, double> takeSteps() {
+    // Steps summed since the last call.
+    std::map<std::string, Step> takeSteps() {
         std::lock_guard lock(m_stepsMutex);
         return std::exchange(m_steps, {});
     }
@@ -184,7 +228,7 @@ public:
 private:
     OperationService m_service;
     std::mutex m_stepsMutex;
-    std::map<std::string, double> m_steps;
+    std::map<std::string, Step> m_steps;
 };
 
 FileOperationRequest request(FileOperationKind kind, std::vector<std::string> sources,
@@ -254,12 +298,17 @@ int main(int argc, char **argv) {
         });
         std::printf("one task alone: %.2f s\n", took);
         for (const auto &[step, total] : runner.takeSteps())
-            std::printf("  %-44s %8.2f\n", step.c_str(), total);
+            std::printf("  %-44s %8.2f s  hashed %.3f GiB  copied %.3f GiB\n", step.c_str(), total.seconds,
+                        total.bytes.hashed / double(1 << 30), total.bytes.copied / double(1 << 30));
         fs::remove_all(out);
         return 0;
     }
     const auto wanted = [&only](const char *part) { return only.empty() || only == part; };
-    std::map<std::string, std::map<std::string, double>> steps;
+    std::map<std::string, std::map<std::string, Runner::Step>> steps;
+    const std::string loadBefore = loadAverage();
+    const bool gio = runsHeadless("gio");
+    const bool rsync = runsHeadless("rsync");
+    const bool kio = runsHeadless("kioclient5");
     // Who goes first alternates from round to round: neither side always
     // meets the caches the other one left.
     const auto inTurn = [](int run, std::vector<std::function<void()>> sides) {
@@ -268,43 +317,82 @@ int main(int argc, char **argv) {
             side();
     };
     for (int run = 0; run < kRuns && wanted("big"); ++run) {
-        inTurn(run, {[&] {
-                         measure("big manual", [&] {
-                             const fs::path target = fresh(out, "cp") / "big.bin";
-                             shell("cp --reflink=never '" + big + "' '" + target.string() +
-                                   "' && sync && openssl dgst -sha256 '" + big + "' '" + target.string() +
-                                   "' > /dev/null");
-                         });
-                     },
-                     [&] {
-                         measure("big task", [&] {
-                             runner.run(request(FileOperationKind::copy, {big}, fresh(out, "task").string()));
-                         });
-                     }});
+        std::vector<std::function<void()>> sides{
+            [&] {
+                measure("big manual", [&] {
+                    const fs::path target = fresh(out, "cph") / "big.bin";
+                    shell("cp --reflink=never '" + big + "' '" + target.string() +
+                          "' && sync && openssl dgst -sha256 '" + big + "' '" + target.string() +
+                          "' > /dev/null");
+                });
+            },
+            [&] {
+                measure("big cp", [&] {
+                    shell("cp --reflink=never '" + big + "' '" + (fresh(out, "cp") / "big.bin").string() +
+                          "' && sync");
+                });
+            },
+            [&] {
+                measure("big task", [&] {
+                    runner.run(request(FileOperationKind::copy, {big}, fresh(out, "task").string()));
+                });
+            }};
+        if (gio)
+            sides.push_back([&] {
+                measure("big gio", [&] {
+                    shell("gio copy '" + big + "' '" + (fresh(out, "gio") / "big.bin").string() +
+                          "' && sync");
+                });
+            });
+        if (rsync)
+            sides.push_back([&] {
+                measure("big rsync", [&] {
+                    shell("rsync '" + big + "' '" + (fresh(out, "rsync") / "big.bin").string() + "' && sync");
+                });
+            });
+        if (kio)
+            sides.push_back([&] {
+                measure("big kio",
+                        [&] { shell(kioCopy(big, (fresh(out, "kio") / "big.bin").string()) + " ; sync"); });
+            });
+        inTurn(run, sides);
         fs::remove_all(out);
         fs::create_directories(out);
     }
     steps["1 GiB copy task"] = runner.takeSteps();
     for (int run = 0; run < kRuns && wanted("tree"); ++run) {
-        inTurn(run,
-               {[&] {
-                    measure("tree cp", [&] {
-                        shell("cp -a '" + tree + "' '" + (fresh(out, "cp") / "tree").string() + "' && sync");
-                    });
-                },
-                [&] {
-                    measure("tree cp hashed", [&] {
-                        const fs::path target = fresh(out, "cph") / "tree";
-                        shell("cp -a '" + tree + "' '" + target.string() + "' && sync && find '" + tree +
-                              "' '" + target.string() +
-                              "' -type f -print0 | xargs -0 openssl dgst -sha256 > /dev/null");
-                    });
-                },
-                [&] {
-                    measure("tree task", [&] {
-                        runner.run(request(FileOperationKind::copy, {tree}, fresh(out, "task").string()));
-                    });
-                }});
+        std::vector<std::function<void()>> sides{
+            [&] {
+                measure("tree cp", [&] {
+                    shell("cp -a '" + tree + "' '" + (fresh(out, "cp") / "tree").string() + "' && sync");
+                });
+            },
+            [&] {
+                measure("tree cp hashed", [&] {
+                    const fs::path target = fresh(out, "cph") / "tree";
+                    shell("cp -a '" + tree + "' '" + target.string() + "' && sync && find '" + tree + "' '" +
+                          target.string() + "' -type f -print0 | xargs -0 openssl dgst -sha256 > /dev/null");
+                });
+            },
+            [&] {
+                measure("tree task", [&] {
+                    runner.run(request(FileOperationKind::copy, {tree}, fresh(out, "task").string()));
+                });
+            }};
+        if (rsync)
+            sides.push_back([&] {
+                measure("tree rsync", [&] {
+                    shell("rsync -a '" + tree + "' '" + fresh(out, "rsync").string() + "/' && sync");
+                });
+            });
+        if (kio)
+            sides.push_back([&] {
+                measure("tree kio",
+                        [&] { shell(kioCopy(tree, (fresh(out, "kio") / "tree").string()) + " ; sync"); });
+            });
+        inTurn(run, sides);
+        fs::remove_all(out);
+        fs::create_directories(out);
     }
     steps["tree copy task"] = runner.takeSteps();
     if (wanted("move")) {
@@ -353,11 +441,38 @@ int main(int argc, char **argv) {
     }
     const double treeHash = timed([&] { OperationFS::manifest(tree, never, true); });
 
-    std::printf("\nmedian of %d runs, side by side\n", kRuns);
+    std::printf("\nmedian of %d runs, side by side, interleaved; load average %s before, %s after\n", kRuns,
+                loadBefore.c_str(), loadAverage().c_str());
+    row("copy task, 1 GiB file", "big task", "big gio", "gio copy + sync");
+    row("copy task, 1 GiB file", "big task", "big kio", "kioclient5 copy + sync");
+    row("copy task, 1 GiB file", "big task", "big cp", "cp --reflink=never + sync");
+    row("copy task, 1 GiB file", "big task", "big rsync", "rsync + sync");
     row("copy task, 1 GiB file", "big task", "big manual",
         "cp --reflink=never + sync + sha256 of both sides");
+    row("copy task, 10,000 x 4 KiB", "tree task", "tree kio", "kioclient5 copy + sync");
     row("copy task, 10,000 x 4 KiB", "tree task", "tree cp", "cp -a + sync");
+    row("copy task, 10,000 x 4 KiB", "tree task", "tree rsync", "rsync -a + sync");
     row("copy task, 10,000 x 4 KiB", "tree task", "tree cp hashed", "cp -a + sync + sha256 of both sides");
+    if (!gio)
+        std::printf("gio copy: not installed\n");
+    std::printf("gio copy: copies single files only (no recursive copy in this GLib), so no tree figure\n");
+    if (!rsync)
+        std::printf("rsync: not installed\n");
+    if (!kio)
+        std::printf("kioclient5: not installed (package kde-cli-tools), no KIO figures\n");
+    // Passes over the data: the engine's bytes hashed and copied per task,
+    // divided by the data the task carries.
+    const auto printPasses = [](const char *what, const std::string &key, double bytes) {
+        if (passes[key].empty())
+            return;
+        const DataPasses::Totals &last = passes[key].back();
+        std::printf("%-34s passes over the data: %.2f (hashed %.2f, copied %.2f)\n", what,
+                    double(last.hashed + last.copied) / bytes, double(last.hashed) / bytes,
+                    double(last.copied) / bytes);
+    };
+    printPasses("copy task, 1 GiB file", "big task", double(1ull << 30));
+    printPasses("copy task, 10,000 x 4 KiB", "tree task", double(kTreeFiles) * 4096);
+    printPasses("move task to another volume", "move task", double(kTreeFiles) * 4096);
     row("move task to another volume", "move task", "move mv", "mv + sync");
     if (!seconds["rename"].empty())
         std::printf("rename task latency (submit to completion, median of 21): %.1f ms\n",
@@ -369,9 +484,11 @@ int main(int argc, char **argv) {
     for (const auto &[task, between] : steps) {
         if (between.empty())
             continue;
-        std::printf("\n%s, seconds between journalled steps (sum of %d runs):\n", task.c_str(), kRuns);
+        std::printf("\n%s, between journalled steps (sum of %d runs): seconds, GiB hashed, GiB copied\n",
+                    task.c_str(), kRuns);
         for (const auto &[step, total] : between)
-            std::printf("  %-44s %8.2f\n", step.c_str(), total);
+            std::printf("  %-44s %8.2f %8.3f %8.3f\n", step.c_str(), total.seconds,
+                        total.bytes.hashed / double(1 << 30), total.bytes.copied / double(1 << 30));
     }
     std::fflush(stdout);
     fs::remove_all(out);

@@ -241,6 +241,9 @@ void BrowserStore::navigate(std::string url, Navigation mode, std::optional<Uuid
     cancelSort(id);
     tab->search.reset();
     tab->searchDetails.reset();
+    // A folder has no location column to show the order by.
+    if (tab->sort.column == SortColumn::location)
+        tab->sort.column = SortColumn::name;
     if (!Location::isAbsolute(url)) {
         refuseNavigation(id, url);
         return;

@@ -112,6 +112,7 @@ public:
     void endSearch();
     // Content search skips larger files.
     void setContentSizeLimit(std::int64_t bytes) { m_searching.contentSizeLimit = bytes; }
+    std::int64_t contentSizeLimit() const { return m_searching.contentSizeLimit; }
 
     void select(std::set<std::string> ids);
     void filter(std::string text);

@@ -1,5 +1,6 @@
 #include "core/FileSort.h"
 
+#include "core/Location.h"
 #include "core/detail/BrowseCollation.h"
 
 #include <algorithm>
@@ -34,29 +35,62 @@ int compareNameKeys(const SortItem &a, const SortItem &b) {
     return std::strcmp(a.key + 16, b.key + 16);
 }
 
-// Kinds are few: they are ranked once, so comparing two kinds is comparing two numbers.
-std::vector<std::int64_t> kindRanks(const std::vector<const FileEntry *> &entries) {
-    std::unordered_map<const std::string *, std::int64_t> byText;
-    std::vector<std::pair<std::string, const std::string *>> keyed;
-    std::vector<char> key;
-    for (const FileEntry *entry : entries) {
-        if (byText.try_emplace(&entry->kind(), 0).second) {
-            key.clear();
-            detail::appendSortKey(entry->kind(), key);
-            keyed.emplace_back(std::string(key.data(), std::strlen(key.data())), &entry->kind());
+// Distinct texts are ranked once by their collation keys, so comparing two
+// entries' texts is comparing two numbers.
+template <typename Key> class TextRanks {
+public:
+    void add(Key key, std::string_view text) {
+        if (m_byKey.try_emplace(key, 0).second) {
+            m_scratch.clear();
+            detail::appendSortKey(text, m_scratch);
+            m_keyed.emplace_back(std::string(m_scratch.data(), std::strlen(m_scratch.data())), key);
         }
     }
-    std::sort(keyed.begin(), keyed.end());
-    std::int64_t rank = 0;
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        if (i > 0 && keyed[i].first != keyed[i - 1].first)
-            ++rank;
-        byText[keyed[i].second] = rank;
+    // Call once, after every add().
+    void rank() {
+        std::sort(m_keyed.begin(), m_keyed.end());
+        std::int64_t rank = 0;
+        for (std::size_t i = 0; i < m_keyed.size(); ++i) {
+            if (i > 0 && m_keyed[i].first != m_keyed[i - 1].first)
+                ++rank;
+            m_byKey[m_keyed[i].second] = rank;
+        }
     }
-    std::vector<std::int64_t> ranks(entries.size());
+    std::int64_t of(const Key &key) const { return m_byKey.at(key); }
+
+private:
+    std::unordered_map<Key, std::int64_t> m_byKey;
+    std::vector<std::pair<std::string, Key>> m_keyed;
+    std::vector<char> m_scratch;
+};
+
+// Kinds are few and their texts shared, so they are told apart by address.
+std::vector<std::int64_t> kindRanks(const std::vector<const FileEntry *> &entries) {
+    TextRanks<const std::string *> ranks;
+    for (const FileEntry *entry : entries)
+        ranks.add(&entry->kind(), entry->kind());
+    ranks.rank();
+    std::vector<std::int64_t> values(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
-        ranks[i] = byText[&entries[i]->kind()];
-    return ranks;
+        values[i] = ranks.of(&entries[i]->kind());
+    return values;
+}
+
+// The folder each entry is in, collated as names are; the start of a search
+// is a prefix of every result's folder, so it sorts first.
+std::vector<std::int64_t> folderRanks(const std::vector<const FileEntry *> &entries) {
+    std::vector<std::string> folders;
+    folders.reserve(entries.size());
+    TextRanks<std::string> ranks;
+    for (const FileEntry *entry : entries) {
+        folders.push_back(Location::parent(entry->url()));
+        ranks.add(folders.back(), folders.back());
+    }
+    ranks.rank();
+    std::vector<std::int64_t> values(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        values[i] = ranks.of(folders[i]);
+    return values;
 }
 
 std::vector<std::int64_t> columnValues(SortColumn column, const std::vector<const FileEntry *> &entries) {
@@ -66,6 +100,9 @@ std::vector<std::int64_t> columnValues(SortColumn column, const std::vector<cons
         break;
     case SortColumn::kind:
         values = kindRanks(entries);
+        break;
+    case SortColumn::location:
+        values = folderRanks(entries);
         break;
     case SortColumn::size:
         values.reserve(entries.size());

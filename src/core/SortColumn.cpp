@@ -19,6 +19,8 @@ std::string rawValue(SortColumn column) {
         return "size";
     case SortColumn::modified:
         return "modified";
+    case SortColumn::location:
+        return "location";
     }
     return "name";
 }

@@ -7,10 +7,11 @@
 
 namespace dromel {
 
-enum class SortColumn { name, kind, size, modified };
+// `location` orders search results by the folder each was found in.
+enum class SortColumn { name, kind, size, modified, location };
 
-inline constexpr std::array<SortColumn, 4> kAllSortColumns{SortColumn::name, SortColumn::kind,
-                                                           SortColumn::size, SortColumn::modified};
+inline constexpr std::array<SortColumn, 5> kAllSortColumns{
+    SortColumn::name, SortColumn::kind, SortColumn::size, SortColumn::modified, SortColumn::location};
 
 std::optional<SortColumn> sortColumnFromRawValue(std::string_view raw);
 std::string rawValue(SortColumn column);

@@ -42,18 +42,18 @@ private:
             return;
         std::vector<FileEntry> entries;
         entries.reserve(hits.size());
-        std::shared_ptr<SearchDetails> details;
+        SearchDetails::MatchLines lines;
         for (SearchHit &hit : hits) {
-            if (!hit.matchLine.empty()) {
-                // Copied on write: earlier snapshots keep the lines they had.
-                if (!details)
-                    details = std::make_shared<SearchDetails>(*m_details);
-                details->matchLines.emplace(hit.entry.id(), std::move(hit.matchLine));
-            }
+            if (!hit.matchLine.empty())
+                lines.emplace(hit.entry.id(), std::move(hit.matchLine));
             entries.push_back(std::move(hit.entry));
         }
-        if (details)
+        if (!lines.empty()) {
+            // Earlier snapshots keep their details; the parts are shared.
+            auto details = std::make_shared<SearchDetails>(*m_details);
+            details->addMatchLines(std::move(lines));
             m_details = std::move(details);
+        }
         m_entries = m_entries.appending(std::move(entries));
         m_onSnapshot({m_entries, false, m_details});
     }

@@ -21,7 +21,7 @@ public:
                                              DirectoryReading::FinishHandler onFinish);
 
     // Content search skips files larger than this.
-    std::int64_t contentSizeLimit = std::int64_t{64} << 20;
+    std::int64_t contentSizeLimit = SearchOptions::kDefaultContentSizeLimit;
 
 private:
     SearchWalker m_walker;

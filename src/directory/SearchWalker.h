@@ -18,11 +18,13 @@ class SearchState;
 }
 
 struct SearchOptions {
+    static constexpr std::int64_t kDefaultContentSizeLimit = std::int64_t{64} << 20;
+
     bool showHidden = false;
     // Threads reading folders (and files) side by side; 0 picks by the machine.
     int threads = 0;
     // Content search skips larger files.
-    std::int64_t contentSizeLimit = std::int64_t{64} << 20;
+    std::int64_t contentSizeLimit = kDefaultContentSizeLimit;
     // Called on a walking thread before each folder is read.
     std::function<void(const std::string &folder)> onFolderForTesting;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Location.h"
 #include "core/OperationProblem.h"
+#include "engine/DataPasses.h"
 #include "engine/OperationFS.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/MetadataTransfer.h"
@@ -74,6 +75,7 @@ public:
                 break;
             offset += count;
             m_copied += count;
+            DataPasses::addCopied(count);
             advanced(offset);
         }
         return offset - start;

@@ -3,6 +3,7 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "core/Uuid.h"
+#include "engine/DataPasses.h"
 #include "engine/detail/FileSystemType.h"
 #include "engine/detail/MetadataTransfer.h"
 #include "engine/detail/StampOf.h"
@@ -115,6 +116,7 @@ std::string digest(int fd, const OperationCancellation &cancel, std::int64_t siz
             throw OperationProblem::fromErrno(errno, "read");
         }
         EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(count));
+        DataPasses::addHashed(count);
         offset += count;
     }
     unsigned char bytes[EVP_MAX_MD_SIZE];

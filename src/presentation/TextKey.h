@@ -323,6 +323,7 @@ namespace dromel {
     X(searchOtherVolumes)                                                                                    \
     X(searchClose)                                                                                           \
     X(searchUnreadable)                                                                                      \
+    X(searchContentLimit)                                                                                    \
     X(locationColumn)                                                                                        \
     X(openContainingFolder)
 

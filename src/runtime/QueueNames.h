@@ -41,8 +41,11 @@ inline QueueConfig volumeReader() {
 inline QueueConfig volumeEvents() {
     return {"Dromel.volume-events", 1, QueuePriority::utility};
 }
+// The user's own copies and moves run at the program's normal priority:
+// niced, they lost to every other program copying on a busy machine. Work
+// nobody waits for (thumbnails, folder tallies) stays below them.
 inline QueueConfig operations() {
-    return {identified("operations"), 1, QueuePriority::utility};
+    return {identified("operations"), 1, QueuePriority::userInitiated};
 }
 inline QueueConfig operationInspection() {
     return {identified("operation-inspection"), 2, QueuePriority::userInitiated};

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <utility>
 
@@ -14,8 +15,20 @@ namespace dromel {
 namespace {
 
 constexpr auto kIdleExpiry = std::chrono::seconds(30);
-// Per-thread nice value of utility queues (Linux applies it to the thread).
+// Per-thread nice value of utility queues above the process's own (Linux
+// applies it to the thread).
 constexpr int kUtilityNice = 5;
+
+// A new thread inherits the nice value of the thread that made it, which may
+// be a utility queue's: each queue's threads set their own from the process's.
+void takeQueuePriority(QueuePriority priority) {
+    errno = 0;
+    const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    if (errno != 0)
+        return;
+    const int wanted = priority == QueuePriority::userInitiated ? base : std::min(base + kUtilityNice, 19);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), wanted);
+}
 
 } // namespace
 
@@ -63,8 +76,7 @@ void WorkQueue::async(std::function<void()> job) {
 
 void WorkQueue::work() {
     detail::nameCurrentThread(m_config.label);
-    if (m_config.priority != QueuePriority::userInitiated)
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kUtilityNice);
+    takeQueuePriority(m_config.priority);
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (m_jobs.empty()) {

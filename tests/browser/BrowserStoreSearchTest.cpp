@@ -61,8 +61,9 @@ TEST_F(BrowserStoreSearchTest, ResultsReplaceTheFolderAndBackReturnsToIt) {
     ASSERT_TRUE(settled());
     ASSERT_TRUE(store->current().searchDetails);
     std::set<std::string> lines;
-    for (const auto &[id, line] : store->current().searchDetails->matchLines)
-        lines.insert(line);
+    for (const FileEntry &entry : store->current().visibleEntries())
+        if (const std::string *line = store->current().searchDetails->matchLine(entry.id()))
+            lines.insert(*line);
     EXPECT_EQ(lines, (std::set<std::string>{"the needle here", "Needle too"}));
 
     store->goBack();

@@ -65,6 +65,22 @@ TEST(FileSortTest, SizeAndDateColumnsWithAbsentValues) {
               (Names{"none", "old", "new"}));
 }
 
+// Search results: by the folder each was found in, collated as names are
+// (so "Sub2" before "sub10"), ties by name in the same direction.
+TEST(FileSortTest, LocationColumnOrdersByFolderThenName) {
+    const auto at = [](const std::string &folder, const std::string &name) {
+        return FileEntry("id-" + folder + name, folder + "/" + name, name, false, false, false, 1,
+                         std::nullopt, "Document");
+    };
+    const std::vector<FileEntry> found{at("/s/sub10", "a"), at("/s", "z"),       at("/s/Sub2", "b"),
+                                       at("/s/sub10", "B"), at("/s/Ã©tÃ©", "c"), at("/s", "y")};
+    EXPECT_EQ(test::namesOf(FileSort{SortColumn::location, true}.apply(found, "")),
+              (Names{"y", "z", "c", "b", "a", "B"}));
+    EXPECT_EQ(test::namesOf(FileSort{SortColumn::location, false}.apply(found, "")),
+              (Names{"B", "a", "b", "c", "z", "y"}));
+    EXPECT_EQ(sortColumnFromRawValue("location"), SortColumn::location);
+}
+
 TEST(FileSortTest, FilterIgnoresCaseAndDiacriticsButNotBlanks) {
     const std::string cafe = "Caf\xC3\xA9 Menu", strasse = "Stra\u00DFe";
     const std::vector<FileEntry> entries{file(cafe), file("cafe"), file(" lead"), file(strasse),

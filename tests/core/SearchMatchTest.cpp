@@ -1,11 +1,13 @@
 // How a search's text meets names and contents, and how a query is kept.
 #include "core/NameMatch.h"
+#include "core/SearchHit.h"
 #include "core/SearchQuery.h"
 #include "core/TextSearch.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace dromel;
 
@@ -76,4 +78,29 @@ TEST(SearchMatchTest, AQueryKeepsItsFieldsThroughJson) {
     EXPECT_THROW(SearchQuery::fromJson(broken), JsonDecodeError);
     query.startFolder = "/bad\xff";
     EXPECT_THROW((void)query.toJson(), JsonEncodeError);
+}
+
+// Snapshots of a growing content search share their lines: an earlier one
+// keeps what it had, lookups find lines in merged and unmerged parts alike,
+// and the parts stay few.
+TEST(SearchDetailsTest, BatchesOfLinesAreSharedNotCopied) {
+    SearchDetails details;
+    std::vector<SearchDetails> snapshots;
+    int next = 0;
+    for (int batch = 0; batch < 60; ++batch) {
+        SearchDetails::MatchLines lines;
+        for (int i = 0; i < (batch % 3 == 0 ? 1500 : 70); ++i, ++next)
+            lines.emplace("id" + std::to_string(next), "line " + std::to_string(next));
+        details.addMatchLines(std::move(lines));
+        snapshots.push_back(details);
+    }
+    EXPECT_EQ(details.matchLineCount(), static_cast<std::size_t>(next));
+    EXPECT_LE(details.matchLineParts.size(), 2u * static_cast<std::size_t>(next) / 4096 + 2);
+    for (int id = 0; id < next; id += 97)
+        ASSERT_NE(details.matchLine("id" + std::to_string(id)), nullptr) << id;
+    EXPECT_EQ(*details.matchLine("id4242"), "line 4242");
+    EXPECT_EQ(details.matchLine("id" + std::to_string(next)), nullptr);
+    EXPECT_EQ(snapshots.front().matchLineCount(), 1500u);
+    EXPECT_EQ(snapshots.front().matchLine("id1500"), nullptr);
+    EXPECT_EQ(*snapshots.front().matchLine("id1499"), "line 1499");
 }

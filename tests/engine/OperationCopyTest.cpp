@@ -2,6 +2,7 @@
 #include "RewriteOnFirstUse.h"
 #include "ScratchVolume.h"
 #include "core/OperationProblem.h"
+#include "engine/DataPasses.h"
 #include "engine/OperationFS.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
@@ -23,6 +24,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 using namespace dromel;
@@ -256,6 +258,38 @@ TEST(OperationCopyTest, SparseFilesKeepTheirHolesAndTheirDigest) {
         EXPECT_EQ(manifestOf(copy)[0].digest, records[1].digest);
         EXPECT_EQ(statOf(copy).st_size, 64 << 20);
     }
+}
+
+// The engine's own count of its passes over the data, which the benchmark
+// reports: a lone file is copied once and hashed on both sides; a tree's
+// files are hashed once more (the copy, against the manifest), or not at
+// all here when the caller hashes the copy anyway.
+TEST(OperationCopyTest, PassesOverTheDataAreCounted) {
+    test::TempTree tree;
+    const std::int64_t size = 3 << 20;
+    tree.makeFolder("src");
+    const std::string source =
+        tree.writeFile("src/data.bin", std::string(static_cast<std::size_t>(size), 'd'));
+    const auto during = [](const std::function<void()> &work) {
+        const DataPasses::Totals before = DataPasses::totals();
+        work();
+        return DataPasses::totals() - before;
+    };
+    DataPasses::Totals counted =
+        during([&] { OperationCopy::file(source, tree.path("one"), false, kNotCancelled, {}); });
+    EXPECT_EQ(counted.copied, size);
+    EXPECT_EQ(counted.hashed, 2 * size);
+    const TreeManifest records = manifestOf(tree.path("src"));
+    counted = during(
+        [&] { OperationCopy::tree(tree.path("src"), tree.path("t1"), records, false, kNotCancelled, {}); });
+    EXPECT_EQ(counted.copied, size);
+    EXPECT_EQ(counted.hashed, size);
+    counted = during([&] {
+        OperationCopy::tree(tree.path("src"), tree.path("t2"), records, false, kNotCancelled, {},
+                            OperationCopy::Verify::byCaller);
+    });
+    EXPECT_EQ(counted.copied, size);
+    EXPECT_EQ(counted.hashed, 0);
 }
 
 TEST(OperationCopyTest, ATreeCopyIsCheckedAgainstTheManifestNotTheLiveSource) {

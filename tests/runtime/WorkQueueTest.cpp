@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 using namespace dromel;
@@ -65,4 +69,36 @@ TEST(WorkQueueTest, DestructionWaitsForRunningJobsAndDropsWaitingOnes) {
     EXPECT_TRUE(finished);
     EXPECT_EQ(later, 0);
     EXPECT_EQ(dropped.use_count(), 1) << "dropped jobs are released";
+}
+
+namespace {
+
+int threadNice() {
+    errno = 0;
+    return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+}
+
+} // namespace
+
+// The user's copies run at the process's own priority, background work below
+// it, even when the operations thread is first made by a background thread.
+TEST(WorkQueueTest, OperationsRunAtTheProcessPriorityAndBackgroundWorkBelowIt) {
+    const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    WorkQueue operations(QueueNames::operations());
+    WorkQueue background({"test-background", 1, QueuePriority::utility});
+    std::atomic<int> operationsNice = 100, backgroundNice = -100, startedFromBackground = 100;
+    operations.async([&] { operationsNice = threadNice(); });
+    ASSERT_TRUE(operations.waitForIdle(5000));
+    background.async([&] { backgroundNice = threadNice(); });
+    ASSERT_TRUE(background.waitForIdle(5000));
+    EXPECT_EQ(operationsNice, base);
+    EXPECT_GT(backgroundNice, base);
+
+    WorkQueue later(QueueNames::operations());
+    background.async([&] { later.async([&] { startedFromBackground = threadNice(); }); });
+    ASSERT_TRUE(background.waitForIdle(5000));
+    ASSERT_TRUE(later.waitForIdle(5000));
+    if (::geteuid() == 0) { // lowering a nice value needs the privilege
+        EXPECT_EQ(startedFromBackground, base);
+    }
 }

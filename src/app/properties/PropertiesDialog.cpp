@@ -40,7 +40,8 @@ PropertiesDialog *PropertiesDialog::show(QWidget *window, std::vector<std::strin
 PropertiesDialog::PropertiesDialog(QWidget *window, std::vector<std::string> paths)
     : QDialog(window), m_paths(std::move(paths)), m_cancelled(std::make_shared<std::atomic<bool>>(false)),
       m_launcher(new ApplicationLauncher(this)),
-      m_queue({QueueNames::identified("properties"), 1, QueuePriority::userInitiated}) {
+      // A folder's tally may read a whole tree: it gives way to the user's copies.
+      m_queue({QueueNames::identified("properties"), 1, QueuePriority::utility}) {
     const Localization texts = Localization::current();
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);

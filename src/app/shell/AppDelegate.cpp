@@ -47,6 +47,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -187,6 +188,8 @@ void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
 
     m_store->setShowHidden(m_options.fixtureMode ? false : m_defaults->showHidden().value_or(false));
     m_store->windowsKeys = m_options.fixtureMode ? true : m_defaults->windowsKeys().value_or(true);
+    if (const auto megabytes = m_defaults->contentSearchLimit())
+        m_store->setContentSizeLimit(std::int64_t{*megabytes} << 20);
 
     QPointer<AppDelegate> self(this);
     const bool saving = m_options.fixtureMode || m_defaults->restoreTabs().value_or(true);
@@ -478,6 +481,25 @@ void AppDelegate::showPreferences() {
     connect(m_skinControl, &QComboBox::activated, this, &AppDelegate::skinChanged);
     row(TextKey::skin, m_skinControl);
     note(TextKey::restartLanguage);
+
+    m_contentLimitControl = new QSpinBox(window.get());
+    m_contentLimitControl->setRange(1, 1 << 20);
+    m_contentLimitControl->setValue(m_store
+                                        ? static_cast<int>(m_store->contentSizeLimit() >> 20)
+                                        : static_cast<int>(SearchOptions::kDefaultContentSizeLimit >> 20));
+    {
+        auto *label = new QLabel(text(TextKey::searchContentLimit), window.get());
+        label->setBuddy(m_contentLimitControl);
+        m_contentLimitControl->setAccessibleName(label->text());
+        const int at = grid->rowCount();
+        grid->addWidget(label, at, 0, Qt::AlignLeading | Qt::AlignVCenter);
+        grid->addWidget(m_contentLimitControl, at, 1);
+    }
+    connect(m_contentLimitControl, &QSpinBox::valueChanged, this, [this](int megabytes) {
+        m_defaults->setContentSearchLimit(megabytes);
+        if (m_store)
+            m_store->setContentSizeLimit(std::int64_t{megabytes} << 20);
+    });
 
     grid->setRowStretch(grid->rowCount(), 1);
     auto *buttons = new QDialogButtonBox(window.get());

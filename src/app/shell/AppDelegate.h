@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QMainWindow;
 class QWidget;
 
@@ -79,6 +80,7 @@ public:
     QCheckBox *hiddenControl() const { return m_hiddenControl; }
     QCheckBox *keysControl() const { return m_keysControl; }
     QCheckBox *restoreControl() const { return m_restoreControl; }
+    QSpinBox *contentLimitControl() const { return m_contentLimitControl; }
 
     // True to quit now; false when quitting waits for the final session save
     // (the window then closes by itself once the save is on disk).
@@ -147,6 +149,7 @@ private:
     QCheckBox *m_hiddenControl = nullptr;
     QCheckBox *m_keysControl = nullptr;
     QCheckBox *m_restoreControl = nullptr;
+    QSpinBox *m_contentLimitControl = nullptr;
 
     bool m_launched = false;
     // The final session save is under way / done: the next close goes through.

@@ -47,6 +47,21 @@ void UserSettings::setBool(const char *key, bool value) {
         m_settings->setValue(key, value);
 }
 
+std::optional<int> UserSettings::contentSearchLimit() const {
+    if (!m_settings || !m_settings->contains("contentSearchLimitMB"))
+        return std::nullopt;
+    bool ok = false;
+    const int megabytes = m_settings->value("contentSearchLimitMB").toString().toInt(&ok);
+    if (!ok || megabytes < 1)
+        return std::nullopt;
+    return megabytes;
+}
+
+void UserSettings::setContentSearchLimit(int megabytes) {
+    if (m_settings)
+        m_settings->setValue("contentSearchLimitMB", megabytes);
+}
+
 std::optional<QByteArray> UserSettings::presentation() const {
     if (!m_settings || !m_settings->contains("presentation.v1"))
         return std::nullopt;

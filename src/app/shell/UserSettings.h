@@ -10,8 +10,8 @@ class QSettings;
 namespace dromel {
 
 // The user's choices, in $XDG_CONFIG_HOME/Dromel/Dromel.conf (INI), under
-// the keys "restoreTabs", "showHidden", "windowsKeys", "alwaysShowTabs" and
-// "presentation.v1". A disabled instance (fixture runs) reads nothing and
+// the keys "restoreTabs", "showHidden", "windowsKeys", "alwaysShowTabs",
+// "contentSearchLimitMB" and "presentation.v1". A disabled instance (fixture runs) reads nothing and
 // writes nothing: every getter answers "absent" and every setter is ignored.
 // Main thread only. Writes reach the disk when Qt syncs or on destruction.
 class UserSettings {
@@ -30,12 +30,15 @@ public:
     std::optional<bool> showHidden() const { return boolValue("showHidden"); }
     std::optional<bool> windowsKeys() const { return boolValue("windowsKeys"); }
     std::optional<bool> alwaysShowTabs() const { return boolValue("alwaysShowTabs"); }
+    // Megabytes; nothing when absent or not a whole number from 1 up.
+    std::optional<int> contentSearchLimit() const;
     std::optional<QByteArray> presentation() const;
 
     void setRestoreTabs(bool value) { setBool("restoreTabs", value); }
     void setShowHidden(bool value) { setBool("showHidden", value); }
     void setWindowsKeys(bool value) { setBool("windowsKeys", value); }
     void setAlwaysShowTabs(bool value) { setBool("alwaysShowTabs", value); }
+    void setContentSearchLimit(int megabytes);
     // No data removes the key (an encoding failure stores nothing).
     void setPresentation(const std::optional<QByteArray> &json);
     void sync();

@@ -27,7 +27,7 @@ namespace dromel {
 namespace {
 
 constexpr SortColumn kColumnSorts[] = {SortColumn::name, SortColumn::kind, SortColumn::size,
-                                       SortColumn::modified};
+                                       SortColumn::modified, SortColumn::location};
 
 int sectionOf(SortColumn column) {
     const auto *found = std::find(std::begin(kColumnSorts), std::end(kColumnSorts), column);
@@ -279,7 +279,7 @@ void FileTable::scrolled(int value) {
 }
 
 void FileTable::headerClicked(int section) {
-    if (section < 0 || section >= FileTableModel::kColumns)
+    if (section < 0 || section >= m_model->columnCount())
         return;
     const FileSort current = m_store.current().sort;
     const SortColumn column = kColumnSorts[section];

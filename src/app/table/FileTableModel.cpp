@@ -143,9 +143,8 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const {
             return m_place->toolTip(*entry);
         QString tip = displayName(entry->url());
         if (m_searchDetails) {
-            if (const auto line = m_searchDetails->matchLines.find(entry->id());
-                line != m_searchDetails->matchLines.end())
-                tip += QStringLiteral("\n") + displayName(line->second).trimmed();
+            if (const std::string *line = m_searchDetails->matchLine(entry->id()))
+                tip += QStringLiteral("\n") + displayName(*line).trimmed();
         }
         return tip;
     }

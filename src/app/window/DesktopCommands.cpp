@@ -239,8 +239,11 @@ void DesktopCommands::fillSortBy(QMenu *menu) {
     const std::pair<SortColumn, TextKey> columns[] = {{SortColumn::name, TextKey::nameColumn},
                                                       {SortColumn::kind, TextKey::kindColumn},
                                                       {SortColumn::size, TextKey::sizeColumn},
-                                                      {SortColumn::modified, TextKey::modifiedColumn}};
+                                                      {SortColumn::modified, TextKey::modifiedColumn},
+                                                      {SortColumn::location, TextKey::locationColumn}};
     for (const auto &[column, key] : columns) {
+        if (column == SortColumn::location && !m_store.current().search)
+            continue;
         QAction *action = menu->addAction(texts.text(key));
         action->setCheckable(true);
         action->setChecked(current.column == column);

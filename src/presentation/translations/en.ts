@@ -1219,6 +1219,10 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Other Volumes</source>
         <translation>Other Volumes</translation>
     </message>
+    <message id="searchContentLimit">
+        <source>Content search skips files over (MB)</source>
+        <translation>Content search skips files over (MB)</translation>
+    </message>
     <message id="searchClose">
         <source>Close Search</source>
         <translation>Close Search</translation>

@@ -1211,6 +1211,10 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Other Volumes</source>
         <translation>其他卷</translation>
     </message>
+    <message id="searchContentLimit">
+        <source>Content search skips files over (MB)</source>
+        <translation>内容搜索跳过大于此值的文件（MB）</translation>
+    </message>
     <message id="searchClose">
         <source>Close Search</source>
         <translation>关闭搜索</translation>

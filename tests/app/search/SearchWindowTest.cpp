@@ -7,10 +7,16 @@
 #include "table/FileTableModel.h"
 #include "window/BrowserController.h"
 
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTest>
 #include <QToolButton>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace dromel;
 using namespace dromel::test;
@@ -58,6 +64,64 @@ protected:
 };
 
 } // namespace
+
+// First in the file: the child is forked before any window made threads.
+namespace {
+
+// Runs in a child without privileges: the results of the rest arrive and the
+// row names the folder that could not be read.
+int showUnreadableNotice(const std::string &start, const std::string &locked) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+        return 77;
+    LocalDirectoryReader reader;
+    ListingOrderer orderer;
+    BrowserStore store({start}, 0, reader, orderer);
+    QMainWindow window;
+    auto *controller = new BrowserController(store, start, &window);
+    window.setCentralWidget(controller);
+    controller->installToolbar(&window);
+    window.resize(1000, 700);
+    window.show();
+    SearchQuery query;
+    query.text = "notes";
+    query.startFolder = start;
+    store.search(query);
+    if (!waitUntil([&] { return !store.current().loading && store.current().visibleEntries().size() == 1; },
+                   std::chrono::seconds(60)))
+        return 1;
+    QLabel *notice = nullptr;
+    for (QLabel *label : window.findChildren<QLabel *>())
+        if (label->accessibleName() == text(TextKey::searchUnreadable))
+            notice = label;
+    if (!notice || !waitUntil([&] { return notice->isVisible(); }))
+        return 2;
+    return notice->toolTip() == QString::fromStdString(locked) ? 0 : 3;
+}
+
+} // namespace
+
+TEST(SearchWindowUnreadable, TheRowNamesAFolderThatCouldNotBeRead) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to drop privileges in a child";
+    useEnglish();
+    TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    tree.makeFolder("open");
+    tree.writeFile("open/notes.txt", "");
+    const std::string locked = tree.makeFolder("locked", 0700);
+    tree.writeFile("locked/notes.txt", "");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(showUnreadableNotice(tree.root(), locked));
+    int status = 0;
+    ASSERT_TRUE(
+        waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, std::chrono::seconds(90)));
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "could not drop privileges to nobody";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 results, 2 no notice, 3 wrong folder named";
+}
 
 TEST_F(SearchWindow, ResultsShowTheirLocationAndLineAndOpenTheirFolder) {
     ASSERT_NE(bar, nullptr);
@@ -120,4 +184,39 @@ TEST_F(SearchWindow, AContentSearchShowsTheLineAndClosingReturnsToTheFolder) {
     EXPECT_TRUE(shows({"sub", "report-old.md", "other.txt"}));
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(store->current().url(), tree.path("top"));
+}
+
+TEST_F(SearchWindow, TheLocationHeaderOrdersResultsByFolderBothWays) {
+    tree.makeFolder("top/sub/deeper");
+    tree.writeFile("top/sub/deeper/a report.txt", "");
+    SearchQuery query = bar->query(tree.path("top"));
+    query.text = "report";
+    bar->present(query, SearchBar::Start::thisFolder);
+    emit bar->submitted();
+    ASSERT_TRUE(shows({"Report 2024.txt", "report-old.md", "a report.txt"}));
+    ASSERT_TRUE(settled());
+    const auto names = [&] {
+        std::vector<std::string> listed;
+        for (int row = 0; row < model().rowCount(); ++row)
+            listed.push_back(model().entryAt(row)->name());
+        return listed;
+    };
+    QHeaderView *header = controller->table()->horizontalHeader();
+    const auto clickLocation = [&] {
+        const int x = header->sectionViewportPosition(FileTableModel::locationColumn) + 10;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    clickLocation();
+    EXPECT_EQ(store->current().sort, (FileSort{SortColumn::location, true}));
+    ASSERT_TRUE(waitUntil([&] { return !store->current().arranging; }));
+    EXPECT_EQ(names(), (std::vector<std::string>{"report-old.md", "Report 2024.txt", "a report.txt"}));
+    EXPECT_EQ(header->sortIndicatorSection(), FileTableModel::locationColumn);
+    clickLocation();
+    ASSERT_TRUE(waitUntil([&] { return !store->current().arranging; }));
+    EXPECT_EQ(names(), (std::vector<std::string>{"a report.txt", "Report 2024.txt", "report-old.md"}));
+
+    // A folder has no location column: leaving the search sorts by name.
+    QTest::keyClick(window.get(), Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(store->current().sort.column, SortColumn::name);
 }

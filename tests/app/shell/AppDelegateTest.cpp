@@ -26,6 +26,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -283,6 +284,11 @@ TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
     EXPECT_TRUE(app->store()->showHidden());
     ASSERT_TRUE(waitUntil([&] { return app->store()->current().entries().size() == 3; }));
 
+    ASSERT_EQ(app->contentLimitControl()->value(), 64);
+    app->contentLimitControl()->setValue(5);
+    EXPECT_EQ(app->store()->contentSizeLimit(), 5 << 20);
+    EXPECT_EQ(UserSettings(true).contentSearchLimit(), 5);
+
     app->keysControl()->click();
     EXPECT_FALSE(app->store()->windowsKeys);
     app->restoreControl()->click();
@@ -326,6 +332,7 @@ TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
     auto again = launch({});
     EXPECT_FALSE(again->store()->showHidden());
     EXPECT_FALSE(again->store()->windowsKeys);
+    EXPECT_EQ(again->store()->contentSizeLimit(), 5 << 20);
     EXPECT_EQ(again->presentation().language, AppLanguage::english);
 }
 
