@@ -8,6 +8,7 @@
 #include "engine/OperationService.h"
 #include "sidebar/DirectorySidebar.h"
 #include "sidebar/SidebarModel.h"
+#include "table/FileIconView.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
 #include "window/PlaceTitles.h"
@@ -171,6 +172,7 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
                                 });
         };
         auto *dragDrop = new FileDragDrop(*table, *commands, [&store] { return store.current().url(); });
+        dragDrop->addView(window.iconView());
         if (TabStrip *tabs = window.tabStrip())
             dragDrop->addDropTarget(
                 tabs, [tabs, &store](QPoint point) { return tabFolderAt(*tabs, store, point); });

@@ -79,6 +79,8 @@ public:
     QCheckBox *hiddenControl() const { return m_hiddenControl; }
     QCheckBox *keysControl() const { return m_keysControl; }
     QCheckBox *restoreControl() const { return m_restoreControl; }
+    QComboBox *thumbnailControl() const { return m_thumbnailControl; }
+    QCheckBox *networkThumbnailControl() const { return m_networkThumbnailControl; }
 
     // True to quit now; false when quitting waits for the final session save
     // (the window then closes by itself once the save is on disk).
@@ -91,6 +93,8 @@ public slots:
     void hiddenChanged(bool checked);
     void keysChanged(bool checked);
     void restoreChanged(bool checked);
+    // The thumbnail size limit (an item of thumbnailControl) or the network switch.
+    void thumbnailsChanged();
 
 signals:
     // The window is shown and the first read was started.
@@ -105,6 +109,7 @@ private:
     void launch();
     void finishLaunch(std::optional<BrowserSession> session);
     void buildWindow();
+    void applyThumbnailSettings();
     void buildMenu();
     void attachTrash();
     TrashPlace::Commands trashCommands() const;
@@ -147,6 +152,8 @@ private:
     QCheckBox *m_hiddenControl = nullptr;
     QCheckBox *m_keysControl = nullptr;
     QCheckBox *m_restoreControl = nullptr;
+    QComboBox *m_thumbnailControl = nullptr;
+    QCheckBox *m_networkThumbnailControl = nullptr;
 
     bool m_launched = false;
     // The final session save is under way / done: the next close goes through.
