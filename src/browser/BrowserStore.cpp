@@ -168,6 +168,24 @@ void BrowserStore::closeTab(Uuid id) {
     loadIfEmpty(m_activeID);
 }
 
+void BrowserStore::reopenTab(const TabSession &saved) {
+    confined("BrowserStore::reopenTab");
+    if (!saved.valid())
+        return;
+    if (m_tabs.size() >= kMaximumTabs) {
+        active().error = BrowserIssue::tooManyTabs();
+        (void)notify(Change::chrome);
+        return;
+    }
+    m_tabs.push_back(saved.restore());
+    const Uuid id = m_tabs.back().id;
+    m_restoredSelections[id] = saved.selection;
+    m_activeID = id;
+    if (!notify(Change::content) || !notifySession())
+        return;
+    loadIfEmpty(id);
+}
+
 void BrowserStore::switchTab(Uuid id) {
     confined("BrowserStore::switchTab");
     if (id == m_activeID || positionOf(id) < 0)
@@ -480,6 +498,19 @@ void BrowserStore::saveScroll(double offset) {
     if (tab.scrollOffset == value)
         return;
     tab.scrollOffset = value;
+    (void)notifySession();
+}
+
+void BrowserStore::setView(TabViewMode mode, int iconZoom) {
+    confined("BrowserStore::setView");
+    BrowserTab &tab = active();
+    const int zoom = std::clamp(iconZoom, 0, TabSession::kMaxIconZoom);
+    if (tab.viewMode == mode && tab.iconZoom == zoom)
+        return;
+    tab.viewMode = mode;
+    tab.iconZoom = zoom;
+    if (!notify(Change::chrome))
+        return;
     (void)notifySession();
 }
 

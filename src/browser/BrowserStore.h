@@ -88,6 +88,9 @@ public:
     // Ids and values are taken by copy: a caller may pass a reference into the
     // store's own state (store.current().id), which these operations change.
     void closeTab(Uuid id);
+    // Opens a closed tab again, with its history, filter, sort, view and
+    // selection, as the active tab. `saved` must be valid.
+    void reopenTab(const TabSession &saved);
     void switchTab(Uuid id);
     void nextTab(bool reverse);
     // Puts the tab at `position` (clamped to the last place), the others
@@ -118,6 +121,8 @@ public:
     void filter(std::string text);
     void sort(FileSort sort);
     void saveScroll(double offset);
+    // The active tab's view; `iconZoom` 0 is the icon view's default size.
+    void setView(TabViewMode mode, int iconZoom);
     void setShowHidden(bool value);
     // Folders that changed on disk: idle tabs showing one are refreshed, loading
     // tabs are refreshed once their read ends.

@@ -7,6 +7,7 @@
 #include "core/NavigationHistory.h"
 #include "core/SearchHit.h"
 #include "core/SearchQuery.h"
+#include "core/TabViewMode.h"
 #include "core/Uuid.h"
 
 #include <memory>
@@ -37,6 +38,9 @@ public:
     // folder stays the history's current location.
     std::optional<SearchQuery> search;
     std::shared_ptr<const SearchDetails> searchDetails;
+    TabViewMode viewMode = TabViewMode::list;
+    // The icon view's icon side in pixels; 0 leaves the view's default.
+    int iconZoom = 0;
 
     const std::string &url() const { return history.current(); }
     const FileEntryList &entries() const { return m_entries; }

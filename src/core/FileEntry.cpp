@@ -66,8 +66,9 @@ FileEntry::FileEntry(std::string id, std::string path, std::string name, bool is
 FileEntry FileEntry::listed(std::shared_ptr<const std::string> folder, std::string name, std::uint64_t device,
                             std::uint64_t inode, bool isDirectory, bool isPackage, bool isSymbolicLink,
                             std::optional<std::int64_t> size, std::optional<FileTime> modified,
-                            std::shared_ptr<const std::string> kind) {
+                            std::shared_ptr<const std::string> kind, bool isUnreadable) {
     auto data = makeData(std::move(name), isDirectory, isPackage, isSymbolicLink, size, modified);
+    data->isUnreadable = isUnreadable;
     data->folder = std::move(folder);
     data->kind = kind ? std::move(kind) : internKind("File");
     data->device = device;
@@ -147,8 +148,8 @@ bool operator==(const FileEntry &a, const FileEntry &b) {
     const FileEntry::Data &x = *a.m_data;
     const FileEntry::Data &y = *b.m_data;
     if (!(x.name == y.name && x.isDirectory == y.isDirectory && x.isPackage == y.isPackage &&
-          x.isSymbolicLink == y.isSymbolicLink && a.size() == b.size() && a.modified() == b.modified() &&
-          (x.kind == y.kind || *x.kind == *y.kind)))
+          x.isSymbolicLink == y.isSymbolicLink && x.isUnreadable == y.isUnreadable && a.size() == b.size() &&
+          a.modified() == b.modified() && (x.kind == y.kind || *x.kind == *y.kind)))
         return false;
     // Two listed entries (the common case: a refresh compared with the list it
     // replaces) have equal ids and paths exactly when these parts are equal;

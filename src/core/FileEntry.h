@@ -29,7 +29,7 @@ public:
     static FileEntry listed(std::shared_ptr<const std::string> folder, std::string name, std::uint64_t device,
                             std::uint64_t inode, bool isDirectory, bool isPackage, bool isSymbolicLink,
                             std::optional<std::int64_t> size, std::optional<FileTime> modified,
-                            std::shared_ptr<const std::string> kind);
+                            std::shared_ptr<const std::string> kind, bool isUnreadable = false);
 
     // A shared copy of a kind text; equal texts share one allocation.
     static std::shared_ptr<const std::string> internKind(std::string_view kind);
@@ -48,6 +48,9 @@ public:
     std::optional<FileTime> modified() const;
     const std::string &kind() const { return *m_data->kind; }
     bool isNavigable() const { return m_data->isDirectory && !m_data->isPackage; }
+    // A folder whose contents this user may not list (no read or search
+    // permission), as the reader saw it.
+    bool isUnreadable() const { return m_data->isUnreadable; }
 
     // The name folded for the name filter, or null when the name is ASCII (then
     // folding is lower-casing and is done on the fly).
@@ -85,6 +88,7 @@ private:
         bool isDirectory : 1 = false;
         bool isPackage : 1 = false;
         bool isSymbolicLink : 1 = false;
+        bool isUnreadable : 1 = false;
         ~Data();
     };
     static std::shared_ptr<Data> makeData(std::string name, bool isDirectory, bool isPackage,

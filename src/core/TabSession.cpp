@@ -55,7 +55,7 @@ TabSession::TabSession(std::vector<std::string> paths, std::int64_t index, std::
 
 TabSession::TabSession(const BrowserTab &tab)
     : filter(tab.filter()), sort(tab.sort), selection(tab.selection), scrollOffset(tab.scrollOffset),
-      search(tab.search) {
+      search(tab.search), viewMode(tab.viewMode), iconZoom(tab.iconZoom) {
     const auto count = static_cast<std::int64_t>(tab.history.locations.size());
     const auto index = static_cast<std::int64_t>(tab.history.index);
     const auto limit = static_cast<std::int64_t>(kMaxHistory);
@@ -73,6 +73,8 @@ bool TabSession::valid() const {
     for (const std::string &path : history)
         if (!path.starts_with('/') || path.find('\0') != std::string::npos)
             return false;
+    if (iconZoom < 0 || iconZoom > kMaxIconZoom)
+        return false;
     return std::isfinite(scrollOffset) && scrollOffset >= 0;
 }
 
@@ -84,6 +86,8 @@ BrowserTab TabSession::restore() const {
     tab.sort = sort;
     tab.scrollOffset = scrollOffset;
     tab.search = search;
+    tab.viewMode = viewMode;
+    tab.iconZoom = iconZoom;
     return tab;
 }
 
@@ -117,6 +121,8 @@ Json TabSession::toJson() const {
     json["sort"] = sort.toJson();
     json["selection"] = std::move(selected);
     json["scrollOffset"] = scrollOffset;
+    json["viewMode"] = rawValue(viewMode);
+    json["iconZoom"] = iconZoom;
     // The query only: results are found again. A query JSON cannot hold is
     // not kept.
     if (search) {
@@ -143,6 +149,15 @@ TabSession TabSession::fromJson(const Json &json) {
         tab.selection.insert(*decoded);
     }
     tab.scrollOffset = json::requireDouble(json, "scrollOffset");
+    // A mode a later version added reads as the list rather than losing
+    // every tab.
+    if (const auto mode = json::optionalString(json, "viewMode"))
+        tab.viewMode = tabViewModeFromRawValue(*mode).value_or(TabViewMode::list);
+    if (const auto zoom = json::optionalInt(json, "iconZoom")) {
+        if (*zoom < 0 || *zoom > kMaxIconZoom)
+            throw JsonDecodeError("Invalid icon size", "iconZoom");
+        tab.iconZoom = static_cast<int>(*zoom);
+    }
     if (json.contains("search"))
         tab.search = SearchQuery::fromJson(json::requireObject(json, "search"));
     return tab;

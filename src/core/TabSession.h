@@ -4,6 +4,7 @@
 #include "core/FileSort.h"
 #include "core/JsonSupport.h"
 #include "core/SearchQuery.h"
+#include "core/TabViewMode.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,7 @@ namespace dromel {
 // for those that are not UTF-8.
 struct TabSession {
     static constexpr std::size_t kMaxHistory = 100;
+    static constexpr int kMaxIconZoom = 4096;
 
     std::vector<std::string> history;
     std::int64_t historyIndex = 0;
@@ -26,6 +28,10 @@ struct TabSession {
     double scrollOffset = 0;
     // A search the tab showed; found again on restore.
     std::optional<SearchQuery> search;
+    // Absent from sessions written before the icon view: they read as the
+    // list at the default size.
+    TabViewMode viewMode = TabViewMode::list;
+    int iconZoom = 0;
 
     TabSession() = default;
     TabSession(std::vector<std::string> history, std::int64_t historyIndex, std::string filter, FileSort sort,

@@ -171,6 +171,10 @@ namespace dromel {
     X(duplicateTab)                                                                                          \
     X(reopenClosedTab)                                                                                       \
     X(alwaysShowTabs)                                                                                        \
+    X(thumbnails)                                                                                            \
+    X(thumbnailsOff)                                                                                         \
+    X(thumbnailsUpTo)                                                                                        \
+    X(networkThumbnails)                                                                                     \
     X(closeWindow)                                                                                           \
     X(columnsMenu)                                                                                           \
     X(viewAsList)                                                                                            \

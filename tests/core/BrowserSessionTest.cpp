@@ -115,3 +115,29 @@ TEST(BrowserSessionTest, PathsThatAreNotUtf8StayOutOfTheWrittenWindow) {
     EXPECT_EQ(written.activeIndex, 0);
     EXPECT_THROW(BrowserSession({lost}, 0).toJson(), JsonEncodeError);
 }
+
+TEST(BrowserSessionTest, ViewModeAndZoomTravelWithTheTab) {
+    BrowserTab live = tabWithHistory(2, 1);
+    live.viewMode = TabViewMode::icons;
+    live.iconZoom = 160;
+    const BrowserSession session({TabSession(live), TabSession(tabWithHistory(1, 0))}, 0);
+    const BrowserSession back = BrowserSession::decode(session.encoded());
+    EXPECT_EQ(back, session);
+    const BrowserTab restored = back.tabs[0].restore();
+    EXPECT_EQ(restored.viewMode, TabViewMode::icons);
+    EXPECT_EQ(restored.iconZoom, 160);
+    EXPECT_EQ(back.tabs[1].viewMode, TabViewMode::list);
+
+    // Sessions written before the icon view, and a mode a later version may add.
+    const std::string old =
+        R"({"history":["/a"],"historyIndex":0,"filter":"","sort":{"column":"name","ascending":true},"selection":[],"scrollOffset":0)";
+    const auto tab = [&](const std::string &extra) {
+        return TabSession::fromJson(Json::parse(old + extra + "}"));
+    };
+    EXPECT_EQ(tab("").viewMode, TabViewMode::list);
+    EXPECT_EQ(tab("").iconZoom, 0);
+    EXPECT_EQ(tab(R"(,"viewMode":"columns")").viewMode, TabViewMode::list);
+    EXPECT_THROW(tab(R"(,"viewMode":2)"), JsonDecodeError);
+    EXPECT_THROW(tab(R"(,"iconZoom":-1)"), JsonDecodeError);
+    EXPECT_THROW(tab(R"(,"iconZoom":"big")"), JsonDecodeError);
+}

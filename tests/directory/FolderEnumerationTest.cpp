@@ -3,13 +3,21 @@
 // cumulative snapshots, and a cancelled read stops both threads at once.
 #include "directory/detail/FolderEnumeration.h"
 #include "core/detail/BrowseCollation.h"
+#include "directory/detail/EntryMaker.h"
+#include "directory/detail/FolderNames.h"
 #include "runtime/Cancellation.h"
 #include "support/Listing.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -116,4 +124,48 @@ TEST(FolderEnumerationTest, ACancelledReadOfALargeFolderStopsBothThreadsAtTheNex
                   tree.root(), false, *cancellation, [](const FileEntryList &, bool) {}, [&] { ++examined; }),
               std::make_error_code(std::errc::operation_canceled));
     EXPECT_EQ(examined.load(), 0u);
+}
+
+// As root every folder opens; the answer must be the user's own, so the
+// reader runs in a child that has become nobody.
+TEST(FolderEnumerationTest, FoldersTheUserCannotOpenAreMarked) {
+    test::TempTree tree;
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    tree.makeFolder("open");
+    tree.makeFolder("locked");
+    tree.makeFolder("search-only");
+    tree.writeFile("file.txt", "x");
+    ASSERT_EQ(::chmod(tree.path("locked").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(tree.path("search-only").c_str(), 0711), 0);
+    ASSERT_EQ(::chmod(tree.path("file.txt").c_str(), 0600), 0);
+
+    const auto unreadableNames = [&] {
+        std::set<std::string> names;
+        const int fd = ::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return names;
+        struct statx own {};
+        ::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &own);
+        detail::EntryMaker maker(fd, own, tree.root());
+        for (const char *name : {"open", "locked", "search-only", "file.txt"}) {
+            detail::FolderItem item{name, 0, DT_UNKNOWN};
+            if (const auto entry = maker.make(std::move(item)); entry && entry->isUnreadable())
+                names.insert(entry->name());
+        }
+        ::close(fd);
+        return names;
+    };
+    EXPECT_TRUE(unreadableNames().empty()) << "root opens everything";
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(10);
+        ::_exit(unreadableNames() == std::set<std::string>{"locked", "search-only"} ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 setuid, 11 marks";
 }

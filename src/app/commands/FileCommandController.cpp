@@ -91,6 +91,7 @@ FileCommandController::FileCommandController(BrowserStore &store, std::string jo
     m_button->setFont(caption);
     m_button->setFocusPolicy(Qt::NoFocus);
     connect(m_button, &QPushButton::clicked, this, &FileCommandController::showTasks);
+    reserveButtonWidth();
     m_banner = new TaskBanner(window);
     m_banner->onOpen = m_lifetime.guard([this](const Uuid &id) { openTask(id); });
 
@@ -657,6 +658,28 @@ void FileCommandController::renderButton() {
     m_button->setText(title);
     m_button->setIcon(marked ? m_button->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
     m_button->setAccessibleDescription(marked ? title : QString());
+}
+
+void FileCommandController::reserveButtonWidth() {
+    const Localization l10n = Localization::current();
+    const QString title = l10n.text(TextKey::operations);
+    const QString separator = QStringLiteral(" \u00B7 ");
+    QStringList texts;
+    for (int raw = 0; raw <= static_cast<int>(OperationPhase::needsReview); ++raw)
+        if (const auto phase = static_cast<OperationPhase>(raw); !isTerminal(phase))
+            texts << title + separator + OperationText::phase(phase);
+    int widest = 0;
+    for (const QString &each : texts) {
+        m_button->setText(each);
+        widest = std::max(widest, m_button->sizeHint().width());
+    }
+    // A failure count comes with the warning mark.
+    m_button->setIcon(m_button->style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    m_button->setText(title + separator + l10n.count(TextKey::failedTasks, qint64(999)));
+    widest = std::max(widest, m_button->sizeHint().width());
+    m_button->setIcon(QIcon());
+    m_button->setText(title);
+    m_button->setFixedWidth(widest);
 }
 
 void FileCommandController::taskCompleted(const FileOperationTask &task) {

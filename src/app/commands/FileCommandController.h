@@ -158,6 +158,9 @@ private:
 
     void serviceChanged();
     void renderButton();
+    // Fixes the button's width to its widest text, so the toolbar never
+    // reflows while tasks run.
+    void reserveButtonWidth();
     void openTask(const Uuid &id);
     void taskCompleted(const FileOperationTask &task);
     void resolveConflict(const FileConflict &conflict, OperationService::Answer answer);

@@ -10,6 +10,7 @@
 #include "presentation/Localization.h"
 #include "sidebar/DirectorySidebar.h"
 #include "sidebar/SidebarModel.h"
+#include "table/FileIconView.h"
 #include "table/FileTable.h"
 #include "window/BrowserController.h"
 #include "window/PlaceTitles.h"
@@ -200,6 +201,7 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
                                 });
         };
         auto *dragDrop = new FileDragDrop(*table, *commands, [&store] { return store.current().url(); });
+        dragDrop->addView(window.iconView());
         if (TabStrip *tabs = window.tabStrip())
             dragDrop->addDropTarget(
                 tabs, [tabs, &store](QPoint point) { return tabFolderAt(*tabs, store, point); });

@@ -8,6 +8,7 @@
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -47,8 +48,21 @@ FileDragDrop::FileDragDrop(FileTable &table, FileCommandController &commands,
     // before it narrows the selection, so the whole selection can be dragged.
     m_table.setDragEnabled(true);
     m_table.setDragDropMode(QAbstractItemView::DragDrop);
-    m_viewport = m_table.viewport();
-    addDropTarget(m_viewport, [this](QPoint point) { return tableFolderAt(point); });
+    addView(&m_table);
+}
+
+void FileDragDrop::addView(QAbstractItemView *view) {
+    if (!view)
+        return;
+    // The icon view's own item moves stay off (static grid); the drag is ours.
+    view->setDragEnabled(true);
+    m_sources.push_back(Source{view, view, view->viewport()});
+    QPointer<QObject> alive(view);
+    addDropTarget(view->viewport(), [this, alive, view](QPoint point) -> std::optional<std::string> {
+        if (!alive)
+            return std::nullopt;
+        return folderAt(*view, point);
+    });
 }
 
 void FileDragDrop::addDropTarget(QWidget *widget,
@@ -93,11 +107,18 @@ bool FileDragDrop::hoverMoves(const std::vector<std::string> &sources, const std
     return m_hover->move.value_or(false);
 }
 
-std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
+int FileDragDrop::rowAt(QAbstractItemView &view, QPoint point) const {
+    // The table's rows span its width; an icon covers only its cell.
+    if (&view == &m_table)
+        return m_table.rowAt(point.y());
+    return view.indexAt(point).row();
+}
+
+std::optional<std::string> FileDragDrop::folderAt(QAbstractItemView &view, QPoint point) const {
     // A place such as the Trash is not a folder to drop into.
     if (m_table.fileModel().place())
         return std::nullopt;
-    const int row = m_table.rowAt(point.y());
+    const int row = rowAt(view, point);
     if (row >= 0) {
         if (const FileEntry *entry = m_table.fileModel().entryAt(row); entry && entry->isNavigable())
             return entry->url();
@@ -108,22 +129,37 @@ std::optional<std::string> FileDragDrop::tableFolderAt(QPoint point) const {
 bool FileDragDrop::eventFilter(QObject *watched, QEvent *event) {
     // Events also arrive while the table is being destroyed: compare with
     // the viewport recorded when it was alive, and touch nothing otherwise.
-    if (watched == m_viewport && tableMouse(event))
-        return true;
+    const QEvent::Type type = event->type();
+    const bool mouse =
+        type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+    for (const Source &source : m_sources)
+        if (mouse && watched == source.viewport && source.alive && viewMouse(*source.view, event))
+            return true;
     for (const Target &target : m_targets)
         if (target.widget == watched)
             return dragEvent(target, event);
     return false;
 }
 
-bool FileDragDrop::tableMouse(QEvent *event) {
+bool FileDragDrop::viewMouse(QAbstractItemView &view, QEvent *event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        const int row = m_table.rowAt(mouse->position().toPoint().y());
+        const int row = rowAt(view, mouse->position().toPoint());
         m_pressedAt.reset();
+        m_narrowOnRelease.reset();
         if (mouse->button() == Qt::LeftButton && row >= 0)
             m_pressedAt = mouse->position().toPoint();
+        // The icon view narrows a selection on the press even with dragging
+        // on; a press on a selected icon waits for the release instead, as
+        // the table does, so the whole selection can be dragged.
+        const QModelIndex pressed = view.indexAt(mouse->position().toPoint());
+        if (m_pressedAt && &view != &m_table && mouse->modifiers() == Qt::NoModifier &&
+            view.selectionModel()->isSelected(pressed)) {
+            m_narrowOnRelease = row;
+            view.selectionModel()->setCurrentIndex(pressed, QItemSelectionModel::NoUpdate);
+            return true;
+        }
         return false;
     }
     case QEvent::MouseMove: {
@@ -134,14 +170,18 @@ bool FileDragDrop::tableMouse(QEvent *event) {
             QApplication::startDragDistance())
             return false;
         m_pressedAt.reset();
-        const int row = m_table.rowAt(mouse->position().toPoint().y());
+        m_narrowOnRelease.reset();
+        const int row = rowAt(view, mouse->position().toPoint());
         if (row >= 0 && !m_table.selectionModel()->isRowSelected(row, {}))
             m_table.selectRow(row);
         startDrag();
         return true;
     }
     case QEvent::MouseButtonRelease:
+        if (m_pressedAt && m_narrowOnRelease)
+            m_table.selectRow(*m_narrowOnRelease);
         m_pressedAt.reset();
+        m_narrowOnRelease.reset();
         return false;
     default:
         return false;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class QAbstractItemView;
 class QDropEvent;
 class QWidget;
 
@@ -43,6 +44,10 @@ public:
     // `folderAt` names the folder under a point, or nothing where a drop
     // cannot land.
     void addDropTarget(QWidget *widget, std::function<std::optional<std::string>(QPoint)> folderAt);
+    // Another view of the table's rows (the icon view): drags start from it
+    // and drops land on its folder items as on the table's rows. It shares
+    // the table's model and selection model, and outlives nothing here.
+    void addView(QAbstractItemView *view);
 
     // Move or copy for a drop of `sources` into `folder` with these keys held.
     // Looks the items up (it blocks on a slow volume): off the main thread only.
@@ -71,20 +76,30 @@ private:
         std::optional<bool> move;
     };
 
-    bool tableMouse(QEvent *event);
+    // Events also arrive while a view is being destroyed, when it is no
+    // longer a view: `alive` says whether it is still there, and `view` is
+    // used only for mouse events, which a dying view does not get.
+    struct Source {
+        QPointer<QObject> alive;
+        QAbstractItemView *view;
+        QWidget *viewport; // compared only
+    };
+    bool viewMouse(QAbstractItemView &view, QEvent *event);
+    int rowAt(QAbstractItemView &view, QPoint point) const;
+    std::optional<std::string> folderAt(QAbstractItemView &view, QPoint point) const;
     void startDrag();
     bool dragEvent(const Target &target, QEvent *event);
     bool hoverMoves(const std::vector<std::string> &sources, const std::string &folder,
                     Qt::KeyboardModifiers modifiers);
-    std::optional<std::string> tableFolderAt(QPoint point) const;
 
     FileTable &m_table;
-    QWidget *m_viewport = nullptr;
+    std::vector<Source> m_sources;
     FileCommandController &m_commands;
     bool m_draggedFromPlace = false; // the drag started in the Trash
     std::function<std::string()> m_currentFolder;
     std::vector<Target> m_targets;
     std::optional<QPoint> m_pressedAt;
+    std::optional<int> m_narrowOnRelease; // the row a click without a drag selects alone
     // The listed identities of what this table is dragging, so a drop back
     // into the program checks that each item is still the one listed.
     std::map<std::string, std::string> m_draggedIDs;

@@ -134,6 +134,8 @@ QIcon Icons::forEntry(const FileEntry &entry) {
         key += QStringLiteral("|link");
     else if (mounted)
         key += QStringLiteral("|mount");
+    else if (entry.isUnreadable())
+        key += QStringLiteral("|locked");
     if (const QIcon *cached = m_cache.object(key))
         return *cached;
     QIcon icon = baseIcon(entry, special);
@@ -141,6 +143,8 @@ QIcon Icons::forEntry(const FileEntry &entry) {
         icon = withEmblem(icon, {"emblem-symbolic-link"});
     else if (mounted)
         icon = withEmblem(icon, {"emblem-mounted", "drive-harddisk"});
+    else if (entry.isUnreadable())
+        icon = withEmblem(icon, {"emblem-unreadable", "emblem-locked"});
     m_cache.insert(key, new QIcon(icon));
     return icon;
 }

@@ -41,7 +41,8 @@ public:
 
     // The icon of a listed item: the folder icon (or the icon of a well-known
     // folder such as Downloads), else the icon of its MIME type; links carry
-    // the link emblem, mount points the mounted one.
+    // the link emblem, mount points the mounted one, folders the user may not
+    // open the unreadable one.
     QIcon forEntry(const FileEntry &entry);
     // Folders (path bytes) where a volume is mounted.
     void setMountPoints(std::unordered_set<std::string> paths);

@@ -143,6 +143,18 @@ void ThumbnailLoader::setEnabled(bool enabled) {
             m_asked.erase(request.key);
         m_pending.clear();
     }
+    emit ready();
+}
+
+void ThumbnailLoader::setLimits(std::int64_t maximum, bool network) {
+    if (maximum == maximumFileSize && network == networkVolumes)
+        return;
+    maximumFileSize = maximum;
+    networkVolumes = network;
+    // Failures are kept in the cache's fail/ folder, so asking again costs
+    // them a lookup only.
+    m_without.clear();
+    emit ready();
 }
 
 void ThumbnailLoader::startMore() {

@@ -47,6 +47,9 @@ public:
     // Drops queued items whose path (bytes) is not in `paths`.
     void keepOnly(const std::unordered_set<std::string> &paths);
     void setEnabled(bool enabled);
+    // Items left without a picture under the old limits are asked again, and
+    // the views repaint.
+    void setLimits(std::int64_t maximumFileSize, bool networkVolumes);
     bool isEnabled() const { return m_enabled; }
     int side() const { return m_side; }
     int pendingCount() const { return static_cast<int>(m_pending.size()) + m_running; }

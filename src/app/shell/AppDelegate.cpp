@@ -53,7 +53,10 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 // Resources of a static library are registered by hand.
 static void registerShellResources() {
@@ -72,6 +75,15 @@ constexpr QSize kWindowSize(1200, 780);
 constexpr QSize kCompactWindowSize(800, 672);
 constexpr QSize kMinimumWindowSize(800, 560);
 constexpr QSize kSettingsSize(480, 390);
+
+// The thumbnail size limits offered, in MB; 0 is off. 64 MB, the default, is
+// what the peers use.
+constexpr int kThumbnailLimitsMB[] = {0, 16, 64, 256, 1024};
+constexpr int kDefaultThumbnailLimitMB = 64;
+
+int thumbnailLimit(const UserSettings &settings) {
+    return settings.thumbnailLimitMB().value_or(kDefaultThumbnailLimitMB);
+}
 
 // Window geometry is state, not a setting: it lives beside the session.
 QString geometryFile() {
@@ -222,6 +234,28 @@ void AppDelegate::finishLaunch(std::optional<BrowserSession> session) {
     emit launched();
 }
 
+void AppDelegate::applyThumbnailSettings() {
+    if (!m_controller)
+        return;
+    const int limit = thumbnailLimit(*m_defaults);
+    m_controller->setThumbnailPolicy(limit > 0, std::int64_t(limit) * 1024 * 1024,
+                                     m_defaults->networkThumbnails().value_or(false));
+}
+
+void AppDelegate::thumbnailsChanged() {
+    if (m_thumbnailControl)
+        m_defaults->setThumbnailLimitMB(m_thumbnailControl->currentData().toInt());
+    if (m_networkThumbnailControl)
+        m_defaults->setNetworkThumbnails(m_networkThumbnailControl->isChecked());
+    if (!m_controller)
+        return;
+    // A fixture run keeps no settings: the window takes the controls' state.
+    const int limit =
+        m_thumbnailControl ? m_thumbnailControl->currentData().toInt() : thumbnailLimit(*m_defaults);
+    const bool network = m_networkThumbnailControl && m_networkThumbnailControl->isChecked();
+    m_controller->setThumbnailPolicy(limit > 0, std::int64_t(limit) * 1024 * 1024, network);
+}
+
 bool AppDelegate::restoreTabsSetting() const {
     return m_defaults->restoreTabs().value_or(true);
 }
@@ -232,6 +266,7 @@ void AppDelegate::buildWindow() {
     m_window->setWindowIcon(QIcon::fromTheme(kApplicationIdentifier, QIcon(":/shell/org.dromel.Dromel.svg")));
     m_controller = new BrowserController(*m_store, m_baseFolder, m_window.get());
     m_controller->setAlwaysShowTabs(m_defaults->alwaysShowTabs().value_or(false));
+    applyThumbnailSettings();
     m_controller->onPreferences = [this] { showPreferences(); };
     m_window->setCentralWidget(m_controller);
     m_window->setMinimumSize(kMinimumWindowSize);
@@ -456,7 +491,27 @@ void AppDelegate::showPreferences() {
             m_controller->setAlwaysShowTabs(always);
     });
     check(tabsControl);
+
+    m_networkThumbnailControl = new QCheckBox(text(TextKey::networkThumbnails), window.get());
+    m_networkThumbnailControl->setChecked(m_defaults->networkThumbnails().value_or(false));
+    connect(m_networkThumbnailControl, &QCheckBox::toggled, this, &AppDelegate::thumbnailsChanged);
+    check(m_networkThumbnailControl);
     note(TextKey::writeVersion);
+
+    m_thumbnailControl = new QComboBox(window.get());
+    const int limit = thumbnailLimit(*m_defaults);
+    std::vector<int> choices(std::begin(kThumbnailLimitsMB), std::end(kThumbnailLimitsMB));
+    if (std::find(choices.begin(), choices.end(), limit) == choices.end())
+        choices.insert(std::upper_bound(choices.begin(), choices.end(), limit), limit);
+    for (int megabytes : choices) {
+        m_thumbnailControl->addItem(megabytes == 0 ? text(TextKey::thumbnailsOff)
+                                                   : text(TextKey::thumbnailsUpTo).arg(megabytes),
+                                    megabytes);
+        if (megabytes == limit)
+            m_thumbnailControl->setCurrentIndex(m_thumbnailControl->count() - 1);
+    }
+    connect(m_thumbnailControl, &QComboBox::activated, this, &AppDelegate::thumbnailsChanged);
+    row(TextKey::thumbnails, m_thumbnailControl);
 
     m_languageControl = new QComboBox(window.get());
     for (AppLanguage language : kAllAppLanguages)

@@ -81,6 +81,8 @@ public:
     QCheckBox *keysControl() const { return m_keysControl; }
     QCheckBox *restoreControl() const { return m_restoreControl; }
     QSpinBox *contentLimitControl() const { return m_contentLimitControl; }
+    QComboBox *thumbnailControl() const { return m_thumbnailControl; }
+    QCheckBox *networkThumbnailControl() const { return m_networkThumbnailControl; }
 
     // True to quit now; false when quitting waits for the final session save
     // (the window then closes by itself once the save is on disk).
@@ -93,6 +95,8 @@ public slots:
     void hiddenChanged(bool checked);
     void keysChanged(bool checked);
     void restoreChanged(bool checked);
+    // The thumbnail size limit (an item of thumbnailControl) or the network switch.
+    void thumbnailsChanged();
 
 signals:
     // The window is shown and the first read was started.
@@ -107,6 +111,7 @@ private:
     void launch();
     void finishLaunch(std::optional<BrowserSession> session);
     void buildWindow();
+    void applyThumbnailSettings();
     void buildMenu();
     void attachTrash();
     TrashPlace::Commands trashCommands() const;
@@ -150,6 +155,8 @@ private:
     QCheckBox *m_keysControl = nullptr;
     QCheckBox *m_restoreControl = nullptr;
     QSpinBox *m_contentLimitControl = nullptr;
+    QComboBox *m_thumbnailControl = nullptr;
+    QCheckBox *m_networkThumbnailControl = nullptr;
 
     bool m_launched = false;
     // The final session save is under way / done: the next close goes through.

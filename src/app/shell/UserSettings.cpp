@@ -62,6 +62,21 @@ void UserSettings::setContentSearchLimit(int megabytes) {
         m_settings->setValue("contentSearchLimitMB", megabytes);
 }
 
+std::optional<int> UserSettings::thumbnailLimitMB() const {
+    if (!m_settings || !m_settings->contains("thumbnailLimitMB"))
+        return std::nullopt;
+    bool number = false;
+    const int megabytes = m_settings->value("thumbnailLimitMB").toString().toInt(&number);
+    if (!number || megabytes < 0)
+        return std::nullopt;
+    return megabytes;
+}
+
+void UserSettings::setThumbnailLimitMB(int megabytes) {
+    if (m_settings)
+        m_settings->setValue("thumbnailLimitMB", megabytes);
+}
+
 std::optional<QByteArray> UserSettings::presentation() const {
     if (!m_settings || !m_settings->contains("presentation.v1"))
         return std::nullopt;

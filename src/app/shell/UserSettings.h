@@ -11,9 +11,9 @@ namespace dromel {
 
 // The user's choices, in $XDG_CONFIG_HOME/Dromel/Dromel.conf (INI), under
 // the keys "restoreTabs", "showHidden", "windowsKeys", "alwaysShowTabs",
-// "contentSearchLimitMB" and "presentation.v1". A disabled instance (fixture runs) reads nothing and
-// writes nothing: every getter answers "absent" and every setter is ignored.
-// Main thread only. Writes reach the disk when Qt syncs or on destruction.
+// "contentSearchLimitMB", "thumbnailLimitMB", "networkThumbnails" and "presentation.v1". A disabled
+// instance (fixture runs) reads nothing and writes nothing: every getter answers "absent" and every setter
+// is ignored. Main thread only. Writes reach the disk when Qt syncs or on destruction.
 class UserSettings {
 public:
     // The file's location is taken from the environment now, not cached by Qt.
@@ -32,6 +32,10 @@ public:
     std::optional<bool> alwaysShowTabs() const { return boolValue("alwaysShowTabs"); }
     // Megabytes; nothing when absent or not a whole number from 1 up.
     std::optional<int> contentSearchLimit() const;
+    std::optional<bool> networkThumbnails() const { return boolValue("networkThumbnails"); }
+    // The largest file given a thumbnail, in MB; 0 turns thumbnails off.
+    // Nothing when absent or not a whole number from 0 up.
+    std::optional<int> thumbnailLimitMB() const;
     std::optional<QByteArray> presentation() const;
 
     void setRestoreTabs(bool value) { setBool("restoreTabs", value); }
@@ -39,6 +43,8 @@ public:
     void setWindowsKeys(bool value) { setBool("windowsKeys", value); }
     void setAlwaysShowTabs(bool value) { setBool("alwaysShowTabs", value); }
     void setContentSearchLimit(int megabytes);
+    void setNetworkThumbnails(bool value) { setBool("networkThumbnails", value); }
+    void setThumbnailLimitMB(int megabytes);
     // No data removes the key (an encoding failure stores nothing).
     void setPresentation(const std::optional<QByteArray> &json);
     void sync();

@@ -503,6 +503,17 @@ void DirectorySidebar::reveal(const std::string &folder) {
                 return;
             }
     }
+    // The system volume's row is selected for "/" itself but never opened by
+    // a reveal: walking it down to a folder elsewhere would fill the sidebar
+    // with the whole system's tree.
+    if (target == "/") {
+        for (const auto &volume : *m_volumes->children)
+            if (volume->url == target) {
+                m_reveal = Reveal{m_revealGeneration, target, volume->weak_from_this(), false};
+                finishReveal(volume.get());
+                return;
+            }
+    }
     Node *start = revealStart(target);
     if (!start) {
         m_reveal.reset();
@@ -521,7 +532,8 @@ SidebarNode *DirectorySidebar::revealStart(const std::string &target) const {
     Node *best = nullptr;
     std::vector<Node *> rows{m_home};
     for (const auto &volume : *m_volumes->children)
-        rows.push_back(volume.get());
+        if (volume->url != "/")
+            rows.push_back(volume.get());
     for (Node *row : rows)
         if (leadsTo(*row->url, target) && (!best || row->url->size() > best->url->size()))
             best = row;

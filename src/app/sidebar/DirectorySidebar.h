@@ -62,7 +62,8 @@ public:
     void setShowHidden(bool show);
 
     // Expands the tree down to `folder` and selects its row, loading each
-    // level once; never calls onNavigate. A newer reveal supersedes it.
+    // level once; never calls onNavigate. A newer reveal supersedes it. The
+    // walk starts at home or a mounted volume, never at the system volume.
     void reveal(const std::string &folder);
     // Reloads the shown folders among `folders`; with none, every expanded
     // folder, and the volumes are listed again.

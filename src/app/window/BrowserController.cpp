@@ -196,19 +196,30 @@ void BrowserController::buildActions() {
 }
 
 bool BrowserController::showsIcons() const {
-    return m_iconTabs.contains(m_store.activeID().text());
+    return m_store.current().viewMode == TabViewMode::icons;
 }
 
 void BrowserController::setShowsIcons(bool icons) {
-    if (icons)
-        m_iconTabs.insert(m_store.activeID().text());
-    else
-        m_iconTabs.erase(m_store.activeID().text());
+    m_store.setView(icons ? TabViewMode::icons : TabViewMode::list, m_store.current().iconZoom);
+}
+
+void BrowserController::applyView(const BrowserTab &tab) {
+    const bool icons = tab.viewMode == TabViewMode::icons;
+    const int zoom = tab.iconZoom > 0 ? tab.iconZoom : FileIconView::kDefaultIcon;
+    if (m_iconView->zoom() != zoom) {
+        m_applyingView = true;
+        m_iconView->setZoom(zoom);
+        m_applyingView = false;
+    }
+    m_actions.viewAsIcons->setChecked(icons);
+    if (m_toolViewIcons)
+        m_toolViewIcons->setChecked(icons);
+    if (icons == m_iconView->isVisibleTo(this) && icons != m_table->isVisibleTo(this))
+        return;
     const bool focused = m_table->hasFocus() || m_iconView->hasFocus();
     m_table->fileModel().setThumbnails(icons ? m_iconThumbnails.get() : m_thumbnails.get());
     m_iconView->setVisible(icons);
     m_table->setVisible(!icons);
-    m_actions.viewAsIcons->setChecked(icons);
     if (focused)
         (icons ? static_cast<QWidget *>(m_iconView) : m_table)->setFocus(Qt::OtherFocusReason);
     if (icons && m_table->currentIndex().isValid())
@@ -280,6 +291,10 @@ void BrowserController::buildContent() {
     m_iconView = new FileIconView(*m_table, listArea);
     m_iconView->setThumbnails(m_iconThumbnails.get());
     m_iconView->hide();
+    connect(m_iconView, &FileIconView::zoomChanged, this, [this](int side) {
+        if (!m_applyingView)
+            m_store.setView(m_store.current().viewMode, side);
+    });
     listLayout->addWidget(m_iconView, 0, 0);
     m_emptyLabel = new QLabel(listArea);
     m_emptyLabel->setAlignment(Qt::AlignCenter);
@@ -383,6 +398,10 @@ void BrowserController::installToolbar(QMainWindow *window) {
     connect(m_toolEditPath, &QAction::triggered, this, &BrowserController::editPath);
     m_toolMore = new QAction(text(TextKey::more), this);
     m_toolSettings = new QAction(text(TextKey::settings), this);
+    m_toolViewIcons = new QAction(text(TextKey::viewAsIcons), this);
+    m_toolViewIcons->setCheckable(true);
+    m_toolViewIcons->setChecked(showsIcons());
+    connect(m_toolViewIcons, &QAction::triggered, this, [this](bool checked) { setShowsIcons(checked); });
     connect(m_toolSettings, &QAction::triggered, this, &BrowserController::preferences);
 
     for (QAction *action : {m_actions.back, m_actions.forward, m_actions.up, m_actions.refresh})
@@ -393,7 +412,7 @@ void BrowserController::installToolbar(QMainWindow *window) {
     m_toolbar->addWidget(toolButton(m_toolEditPath));
     m_toolbar->addWidget(m_filter);
     m_toolbar->addWidget(toolButton(m_actions.search));
-    m_toolbar->addWidget(toolButton(m_actions.viewAsIcons));
+    m_toolbar->addWidget(toolButton(m_toolViewIcons));
     m_toolbar->addWidget(toolButton(m_actions.preview));
     m_moreButton = toolButton(m_toolMore);
     connect(m_toolMore, &QAction::triggered, this, &BrowserController::showMoreMenu);
@@ -420,6 +439,7 @@ void BrowserController::applySymbols() {
     m_toolMore->setIcon(Symbols::icon(Symbol::more, colours));
     m_toolSettings->setIcon(Symbols::icon(Symbol::settings, colours));
     m_actions.viewAsIcons->setIcon(Symbols::icon(Symbol::icons, colours));
+    m_toolViewIcons->setIcon(m_actions.viewAsIcons->icon());
 }
 
 void BrowserController::buildSidebar() {
@@ -518,9 +538,8 @@ void BrowserController::render(BrowserStore::Change change) {
         m_tabStrip->showTabs(m_store.tabs(), m_store.activeID());
         m_lastTabSignature = signature;
         m_tabRow->setVisible(m_store.tabs().size() >= 2 || m_alwaysShowTabs);
-        if (showsIcons() != m_iconView->isVisibleTo(this))
-            setShowsIcons(showsIcons());
     }
+    applyView(tab);
 
     m_actions.back->setEnabled(tab.history.back().has_value() || tab.search.has_value());
     m_actions.forward->setEnabled(tab.history.forward().has_value());
@@ -664,15 +683,15 @@ void BrowserController::closeTab() {
 
 void BrowserController::closeTabRemembered(Uuid id) {
     constexpr std::size_t kRemembered = 20;
-    const std::size_t before = m_store.tabs().size();
-    std::string folder;
-    for (const BrowserTab &tab : m_store.tabs())
-        if (tab.id == id)
-            folder = tab.url();
+    const BrowserSession before = m_store.session();
+    std::optional<TabSession> closed;
+    for (std::size_t i = 0; i < m_store.tabs().size() && i < before.tabs.size(); ++i)
+        if (m_store.tabs()[i].id == id)
+            closed = before.tabs[i];
     m_store.closeTab(id);
-    if (folder.empty() || m_store.tabs().size() == before)
+    if (!closed || m_store.tabs().size() == before.tabs.size())
         return;
-    m_closedTabs.push_back(folder);
+    m_closedTabs.push_back(std::move(*closed));
     if (m_closedTabs.size() > kRemembered)
         m_closedTabs.erase(m_closedTabs.begin());
     m_actions.reopenTab->setEnabled(true);
@@ -681,10 +700,10 @@ void BrowserController::closeTabRemembered(Uuid id) {
 void BrowserController::reopenClosedTab() {
     if (m_closedTabs.empty())
         return;
-    const std::string folder = m_closedTabs.back();
+    const TabSession saved = m_closedTabs.back();
     m_closedTabs.pop_back();
     m_actions.reopenTab->setEnabled(!m_closedTabs.empty());
-    m_store.addTab(folder);
+    m_store.reopenTab(saved);
 }
 
 void BrowserController::showTabMenu(Uuid id, QPoint at) {
@@ -910,6 +929,15 @@ void BrowserController::resizeEvent(QResizeEvent *event) {
 }
 
 void BrowserController::adaptToWidth() {}
+
+void BrowserController::setThumbnailPolicy(bool enabled, std::int64_t maximumFileSize, bool networkVolumes) {
+    for (ThumbnailLoader *loader : {m_thumbnails.get(), m_iconThumbnails.get()}) {
+        loader->setLimits(maximumFileSize, networkVolumes);
+        loader->setEnabled(enabled);
+    }
+    m_table->viewport()->update();
+    m_iconView->viewport()->update();
+}
 
 void BrowserController::setAlwaysShowTabs(bool always) {
     m_alwaysShowTabs = always;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/BrowserStore.h"
+#include "core/TabSession.h"
 #include "core/Uuid.h"
 #include "table/ListCommand.h"
 
@@ -103,6 +104,11 @@ public:
     // The row that holds the tabs; shown with two tabs or more, or always.
     QWidget *tabRow() const { return m_tabRow; }
     void setAlwaysShowTabs(bool always);
+    // Thumbnails in both views: off, or for files up to `maximumFileSize`
+    // bytes, on network volumes only when `networkVolumes`.
+    void setThumbnailPolicy(bool enabled, std::int64_t maximumFileSize, bool networkVolumes);
+    ThumbnailLoader &listThumbnails() const { return *m_thumbnails; }
+    ThumbnailLoader &iconThumbnails() const { return *m_iconThumbnails; }
     QLineEdit *filterField() const { return m_filter; }
     QLabel *statusLabel() const { return m_status; }
     QWidget *errorRow() const { return m_errorRow; }
@@ -118,7 +124,7 @@ public:
 public slots:
     void newTab();
     void closeTab();
-    // Opens the most recently closed tab again, on the folder it showed.
+    // Opens the most recently closed tab again, with its history.
     void reopenClosedTab();
     void openSelected();
     void openInNewTab();
@@ -156,12 +162,14 @@ private:
     void askFreeSpace(const BrowserTab &tab);
     void renderError(const BrowserTab &tab);
     void renderContent(const BrowserTab &tab);
+    // Shows the list or the icon view, at the zoom, the active tab keeps.
+    void applyView(const BrowserTab &tab);
     void adaptToWidth();
 
     void runCommand(ListCommand command);
     static bool canRun(ListCommand command);
     void showMoreMenu();
-    // Closes a tab, remembering its folder for reopenClosedTab.
+    // Closes a tab, remembering it for reopenClosedTab.
     void closeTabRemembered(Uuid id);
     void showTabMenu(Uuid id, QPoint at);
     void pathSubmitted(const QString &text);
@@ -200,8 +208,9 @@ private:
     SearchController *m_search = nullptr;
     FileTable *m_table = nullptr;
     FileIconView *m_iconView = nullptr;
-    // Tabs shown as icons (by id); the others as the list.
-    std::set<std::string> m_iconTabs;
+    // Set while the views take the active tab's mode and zoom, so the zoom
+    // they report back is not mistaken for the user's.
+    bool m_applyingView = false;
     QWidget *m_errorRow = nullptr;
     QLabel *m_errorLabel = nullptr;
     QToolButton *m_dismissButton = nullptr;
@@ -213,10 +222,12 @@ private:
     QAction *m_toolEditPath = nullptr;
     QAction *m_toolMore = nullptr;
     QAction *m_toolSettings = nullptr;
+    // The toolbar's view switch: a toggle, where Ctrl+2 always means icons.
+    QAction *m_toolViewIcons = nullptr;
 
     bool m_updating = false;
     bool m_alwaysShowTabs = false;
-    std::vector<std::string> m_closedTabs; // folders, the latest last
+    std::vector<TabSession> m_closedTabs; // the latest last
     std::string m_lastTabSignature;
     std::optional<Uuid> m_renderedTab;
 };

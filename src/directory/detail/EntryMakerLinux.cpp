@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -62,9 +63,14 @@ std::optional<FileEntry> EntryMaker::make(FolderItem &&item) {
     if (info.stx_mask & STATX_MTIME)
         modified = timeOf(info.stx_mtime);
     const auto kind = isDirectory ? m_kinds.folderKind() : m_kinds.fileKind(item.name);
+    // The kernel's own answer for this process (ACLs, capabilities and all),
+    // asked only of folders: one call each, none for files.
+    const bool unreadable = isDirectory &&
+                            ::faccessat(m_folderFd, item.name.c_str(), R_OK | X_OK, AT_EACCESS) != 0 &&
+                            errno == EACCES;
     return FileEntry::listed(m_folderPath, std::move(item.name),
                              makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino, isDirectory,
-                             false, isLink, size, modified, kind);
+                             false, isLink, size, modified, kind, unreadable);
 }
 
 } // namespace dromel::detail

@@ -611,6 +611,22 @@
         <source>Always show the tab bar</source>
         <translation>Always show the tab bar</translation>
     </message>
+    <message id="thumbnails">
+        <source>Thumbnails</source>
+        <translation>Thumbnails</translation>
+    </message>
+    <message id="thumbnailsOff">
+        <source>Off</source>
+        <translation>Off</translation>
+    </message>
+    <message id="thumbnailsUpTo">
+        <source>Files up to %1 MB</source>
+        <translation>Files up to %1 MB</translation>
+    </message>
+    <message id="networkThumbnails">
+        <source>Thumbnails for files on network volumes</source>
+        <translation>Thumbnails for files on network volumes</translation>
+    </message>
     <message id="closeWindow">
         <source>Close</source>
         <translation>Close</translation>

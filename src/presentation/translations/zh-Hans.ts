@@ -607,6 +607,22 @@
         <source>Always show the tab bar</source>
         <translation>始终显示标签栏</translation>
     </message>
+    <message id="thumbnails">
+        <source>Thumbnails</source>
+        <translation>缩略图</translation>
+    </message>
+    <message id="thumbnailsOff">
+        <source>Off</source>
+        <translation>关闭</translation>
+    </message>
+    <message id="thumbnailsUpTo">
+        <source>Files up to %1 MB</source>
+        <translation>不超过 %1 MB 的文件</translation>
+    </message>
+    <message id="networkThumbnails">
+        <source>Thumbnails for files on network volumes</source>
+        <translation>为网络卷上的文件生成缩略图</translation>
+    </message>
     <message id="closeWindow">
         <source>Close</source>
         <translation>关闭</translation>

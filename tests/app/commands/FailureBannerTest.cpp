@@ -62,6 +62,13 @@ protected:
         EXPECT_TRUE(commands->button()->text().endsWith(
             Localization::current().count(TextKey::failedTasks, qint64(unseen))));
         EXPECT_FALSE(commands->button()->icon().isNull());
+        expectFixedButton();
+    }
+    // The toolbar does not reflow: the button keeps one width its texts fit in.
+    void expectFixedButton() const {
+        const QPushButton &button = *commands->button();
+        EXPECT_EQ(button.minimumWidth(), button.maximumWidth());
+        EXPECT_GE(button.minimumWidth(), button.sizeHint().width()) << button.text().toStdString();
     }
 };
 
@@ -117,4 +124,5 @@ TEST_F(FailureBannerTest, EachFailureShowsInTheWindowAndOpensItsTask) {
     EXPECT_EQ(commands->panel().selectedID(), newest().id());
     EXPECT_EQ(commands->button()->text(), text(TextKey::operations));
     EXPECT_TRUE(commands->button()->icon().isNull());
+    expectFixedButton();
 }

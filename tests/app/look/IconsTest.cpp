@@ -113,4 +113,13 @@ TEST_F(IconsTest, AnInstalledThemeGivesEachTypeItsOwnIcon) {
     const QImage mounted = render(icons.forEntry(folder("/data/disk")));
     EXPECT_NE(mounted, plain) << "a mount point carries an emblem";
     EXPECT_EQ(mounted.copy(16, 0, 16, 16), plain.copy(16, 0, 16, 16)) << "in the lower left quarter only";
+
+    const auto listed = [](bool unreadable) {
+        return FileEntry::listed(std::make_shared<const std::string>("/data"), "private", 1, 2, true, false,
+                                 false, std::nullopt, std::nullopt, nullptr, unreadable);
+    };
+    const QImage open = render(icons.forEntry(listed(false)));
+    const QImage locked = render(icons.forEntry(listed(true)));
+    EXPECT_NE(locked, open) << "a folder the user cannot open carries an emblem";
+    EXPECT_EQ(render(icons.forEntry(listed(false))), open) << "cached apart";
 }

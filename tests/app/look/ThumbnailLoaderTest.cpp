@@ -5,6 +5,7 @@
 #include "look/ThumbnailMaker.h"
 
 #include "core/FileEntry.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 #include "support/WaitUntil.h"
 
@@ -14,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace dromel;
 using namespace dromel::test;
@@ -191,6 +195,31 @@ TEST_F(ThumbnailLoaderTest, ItemsScrolledAwayAreDroppedBeforeTheyStart) {
     EXPECT_LE(loader.pendingCount(), 3) << "two running at most, and the one still shown";
     ASSERT_TRUE(waitUntil([&] { return loader.pendingCount() == 0; }));
     EXPECT_FALSE(load(loader, paths.back()).isNull());
+}
+
+// The thumbnailer notes the network it sees; a name on PATH is found there.
+TEST_F(ThumbnailLoaderTest, SystemThumbnailersRunWithoutTheNetwork) {
+    const std::string picture = writeImage("made-elsewhere.png", Qt::cyan, {32, 32});
+    tree.makeFolder("bin");
+    tree.writeFile("bin/net-probe",
+                   "#!/bin/sh\nreadlink /proc/self/ns/net > '" + tree.path("seen") + "'\ncp '" + picture +
+                       "' \"$2\"\n",
+                   0755);
+    tree.makeFolder("thumbnailers");
+    tree.writeFile("thumbnailers/probe.thumbnailer",
+                   "[Thumbnailer Entry]\nExec=net-probe %i %o\nMimeType=application/x-dromel-probe;\n");
+    const char *path = std::getenv("PATH");
+    ScopedEnv searched("PATH", tree.path("bin") + ":" + (path ? path : "/usr/bin:/bin"));
+    const ThumbnailMaker maker({tree.path("thumbnailers")});
+    ASSERT_EQ(maker.make(tree.writeFile("x.probe", "x"), "application/x-dromel-probe", 64).outcome,
+              ThumbnailMaker::Outcome::made);
+    std::ifstream seen(tree.path("seen"));
+    std::string theirs;
+    std::getline(seen, theirs);
+    std::array<char, 64> ours{};
+    ASSERT_GT(::readlink("/proc/self/ns/net", ours.data(), ours.size() - 1), 0);
+    EXPECT_FALSE(theirs.empty());
+    EXPECT_NE(theirs, std::string(ours.data())) << "a network namespace of its own";
 }
 
 TEST_F(ThumbnailLoaderTest, SystemThumbnailersRunAsProcessesAndAreStoppedPastTheTimeLimit) {

@@ -7,6 +7,7 @@
 #include "browser/SessionPersistence.h"
 #include "browser/SessionStore.h"
 #include "core/FileEntry.h"
+#include "look/ThumbnailLoader.h"
 #include "presentation/Localization.h"
 #include "shell/LaunchOptions.h"
 #include "shell/UserSettings.h"
@@ -31,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 using namespace dromel;
 using dromel::test::ScopedEnv;
@@ -334,6 +336,39 @@ TEST_F(AppDelegateLaunch, SettingsWindowSwitchesLiveAndNormalRunsWriteEachKey) {
     EXPECT_FALSE(again->store()->windowsKeys);
     EXPECT_EQ(again->store()->contentSizeLimit(), 5 << 20);
     EXPECT_EQ(again->presentation().language, AppLanguage::english);
+}
+
+TEST_F(AppDelegateLaunch, ThumbnailSettingsReachBothViewsAndAreKept) {
+    auto app = launch({});
+    const auto policy = [&app](bool icons) {
+        const ThumbnailLoader &loader =
+            icons ? app->controller()->iconThumbnails() : app->controller()->listThumbnails();
+        return std::tuple(loader.isEnabled(), loader.maximumFileSize / (1024 * 1024), loader.networkVolumes);
+    };
+    EXPECT_EQ(policy(false), std::tuple(true, 64, false)) << "on, 64 MB, not on network volumes";
+    app->showPreferences();
+    QComboBox *sizes = app->thumbnailControl();
+    ASSERT_NE(sizes, nullptr);
+    EXPECT_EQ(sizes->currentData().toInt(), 64);
+    EXPECT_EQ(sizes->accessibleName(), Localization::current().text(TextKey::thumbnails));
+    const auto choose = [sizes](int megabytes) {
+        const int index = sizes->findData(megabytes);
+        ASSERT_GE(index, 0) << megabytes;
+        sizes->setCurrentIndex(index);
+        emit sizes->activated(index);
+    };
+    choose(0);
+    EXPECT_FALSE(std::get<0>(policy(true))) << "off";
+    EXPECT_EQ(UserSettings(true).thumbnailLimitMB(), 0);
+    choose(256);
+    app->networkThumbnailControl()->click();
+    EXPECT_EQ(policy(false), std::tuple(true, 256, true));
+    EXPECT_EQ(policy(true), std::tuple(true, 256, true));
+    app.reset();
+
+    auto again = launch({});
+    EXPECT_EQ(again->controller()->iconThumbnails().maximumFileSize, 256LL * 1024 * 1024);
+    EXPECT_TRUE(again->controller()->listThumbnails().networkVolumes);
 }
 
 TEST_F(AppDelegateLaunch, FixtureRunsReadAndWriteNoSettings) {

@@ -181,6 +181,23 @@ TEST_F(SidebarTest, ATabsNavigationRevealsItsFolderLoadingEachLevelOnceWithoutNa
     EXPECT_EQ(reader.reads.count(deep), 0u);
 }
 
+TEST_F(SidebarTest, TheSystemVolumeIsNeverOpenedByAReveal) {
+    temp.makeFolder("near");
+    auto sidebar = makeSidebar();
+    ASSERT_TRUE(test::waitUntil([&] { return row(*sidebar, volumes, "/").isValid(); }));
+    const QModelIndex system = row(*sidebar, volumes, "/");
+    sidebar->reveal("/usr");
+    EXPECT_EQ(selectedURL(*sidebar), "");
+    sidebar->reveal("/");
+    EXPECT_EQ(selectedURL(*sidebar), "/") << "the row itself is selected";
+    // A later reveal's end shows that nothing of the earlier ones was pending.
+    sidebar->reveal(temp.path("near"));
+    ASSERT_TRUE(test::waitUntil([&] { return selectedURL(*sidebar) == temp.path("near"); }));
+    EXPECT_FALSE(sidebar->isExpanded(system));
+    EXPECT_EQ(reader.reads.count("/"), 0u);
+    EXPECT_EQ(reader.reads.count("/usr"), 0u);
+}
+
 TEST_F(SidebarTest, FavouritesFollowTheUserFoldersAndNavigateWhenClicked) {
     temp.makeFolder("Schreibtisch");
     temp.makeFolder("T\xc3\xa9l\xc3\xa9\x63hargements");

@@ -2,6 +2,7 @@
 // attached as the application does it, driven with QTest input.
 #include "window/BrowserController.h"
 
+#include "browser/SessionStore.h"
 #include "commands/FileClipboard.h"
 #include "commands/FileCommandController.h"
 #include "commands/FileCommandsBinding.h"
@@ -22,9 +23,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <functional>
 
@@ -72,15 +76,18 @@ protected:
     Qt::DropAction dropOnRow(const std::vector<std::string> &paths, int row,
                              Qt::KeyboardModifiers modifiers) {
         FileTable &table = *controller->table();
+        return dropAt(table, paths, table.visualRect(table.fileModel().index(row, 0)).center(), modifiers);
+    }
+    Qt::DropAction dropAt(QAbstractItemView &view, const std::vector<std::string> &paths, QPoint at,
+                          Qt::KeyboardModifiers modifiers) {
         auto data = FileClipboard::encodeFiles(paths, false);
-        const QPoint at = table.visualRect(table.fileModel().index(row, 0)).center();
         QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
-        QApplication::sendEvent(table.viewport(), &enter);
+        QApplication::sendEvent(view.viewport(), &enter);
         EXPECT_TRUE(enter.isAccepted());
-        const auto *dragDrop = table.findChild<FileDragDrop *>();
+        const auto *dragDrop = controller->table()->findChild<FileDragDrop *>();
         EXPECT_TRUE(dragDrop && waitUntil([&] { return dragDrop->hoverSettled(); }));
         QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
-        QApplication::sendEvent(table.viewport(), &drop);
+        QApplication::sendEvent(view.viewport(), &drop);
         EXPECT_TRUE(drop.isAccepted());
         return drop.dropAction();
     }
@@ -214,6 +221,46 @@ TEST_F(BrowserWindow, DropOfTwoFilesOntoAFolderRow) {
     EXPECT_TRUE(exists(tree.path("Downloads/gamma/three.txt")));
 }
 
+TEST_F(BrowserWindow, TheIconViewTakesDropsOnFoldersAndEmptySpace) {
+    QTest::keyClick(list(), Qt::Key_2, Qt::ControlModifier);
+    FileIconView &icons = *controller->iconView();
+    ASSERT_TRUE(icons.isVisible());
+    const FileTableModel &rows = controller->table()->fileModel();
+    ASSERT_EQ(rows.entryAt(0)->name(), "gamma");
+
+    // A drag out takes the whole selection, as from the list: the press on
+    // one of two selected icons does not narrow it.
+    icons.selectionModel()->select(
+        QItemSelection(rows.index(1, 0), rows.index(2, FileTableModel::kColumns - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    ASSERT_EQ(selectedNames(), (std::set<std::string>{"alpha.txt", "beta.txt"}));
+    const QPoint alpha = icons.visualRect(rows.index(1, FileTableModel::nameColumn)).center();
+    QTest::mousePress(icons.viewport(), Qt::LeftButton, {}, alpha);
+    QMouseEvent move(QEvent::MouseMove, QPointF(alpha + QPoint(40, 0)),
+                     QPointF(icons.viewport()->mapToGlobal(alpha + QPoint(40, 0))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(icons.viewport(), &move);
+    EXPECT_EQ(selectedNames(), (std::set<std::string>{"alpha.txt", "beta.txt"}));
+    // The drag consumed the release; let the view hear one where nothing is.
+    QTest::mouseRelease(icons.viewport(), Qt::LeftButton, {}, QPoint(2, icons.viewport()->height() - 2));
+
+    const QPoint folderIcon = icons.visualRect(rows.index(0, FileTableModel::nameColumn)).center();
+    EXPECT_EQ(dropAt(icons, {tree.path("Downloads/alpha.txt")}, folderIcon, Qt::NoModifier), Qt::MoveAction);
+    ASSERT_TRUE(finished(1));
+    EXPECT_EQ(commands->service().tasks().front().request.destination(), tree.path("Downloads/gamma"));
+    EXPECT_TRUE(exists(tree.path("Downloads/gamma/alpha.txt")));
+
+    // Below the last icon: the shown folder; Ctrl copies.
+    const std::string outside = tree.writeFile("three.txt", "3");
+    const QPoint empty(icons.viewport()->width() / 2, icons.viewport()->height() - 4);
+    ASSERT_FALSE(icons.indexAt(empty).isValid());
+    EXPECT_EQ(dropAt(icons, {outside}, empty, Qt::ControlModifier), Qt::CopyAction);
+    ASSERT_TRUE(finished(2));
+    EXPECT_EQ(commands->service().tasks().front().request.kind(), FileOperationKind::copy);
+    EXPECT_TRUE(exists(tree.path("Downloads/three.txt")));
+    EXPECT_TRUE(exists(outside));
+}
+
 // The editor shows bytes that are not UTF-8 as U+FFFD; Return without an
 // edit must not write those characters back as the name.
 TEST_F(BrowserWindow, RenameKeepsTheBytesItCannotShow) {
@@ -265,14 +312,20 @@ TEST_F(BrowserWindow, TabsGetTheirRowWithTwoAndAClosedTabComesBack) {
     EXPECT_FALSE(controller->tabRow()->isVisible()) << "one tab: the path bar has the toolbar alone";
     store->addTab(tree.path("home"));
     EXPECT_TRUE(controller->tabRow()->isVisible());
+    settle();
+    ASSERT_TRUE(visit(tree.path("home/inside")));
     const Uuid second = store->activeID();
     QTest::keyClick(list(), Qt::Key_W, Qt::ControlModifier);
     ASSERT_EQ(store->tabs().size(), 1u);
     EXPECT_FALSE(controller->tabRow()->isVisible());
     QTest::keyClick(list(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_EQ(store->tabs().size(), 2u);
-    EXPECT_EQ(store->current().url(), tree.path("home")) << "Ctrl+Shift+T reopens the closed tab's folder";
+    EXPECT_EQ(store->current().url(), tree.path("home/inside")) << "Ctrl+Shift+T reopens the closed tab";
     EXPECT_NE(store->activeID(), second);
+    ASSERT_TRUE(controller->actions().back->isEnabled()) << "with its history";
+    settle();
+    QTest::keyClick(list(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(waitUntil([&] { return store->current().url() == tree.path("home"); }));
     EXPECT_FALSE(controller->actions().reopenTab->isEnabled()) << "nothing more to reopen";
 }
 
@@ -302,4 +355,50 @@ TEST_F(BrowserWindow, TheIconViewSharesTheListsRowsSelectionAndKeys) {
     EXPECT_TRUE(icons->isVisible());
     QTest::keyClick(icons, Qt::Key_1, Qt::ControlModifier);
     EXPECT_TRUE(table.isVisible());
+
+    // The toolbar's button switches both ways.
+    QToolButton *toggle = nullptr;
+    for (QToolButton *button : controller->toolbar()->findChildren<QToolButton *>())
+        if (button->defaultAction() && button->defaultAction()->text() == text(TextKey::viewAsIcons))
+            toggle = button;
+    ASSERT_NE(toggle, nullptr);
+    toggle->click();
+    EXPECT_TRUE(icons->isVisible());
+    EXPECT_TRUE(toggle->isChecked());
+    toggle->click();
+    EXPECT_TRUE(table.isVisible());
+    EXPECT_FALSE(toggle->isChecked());
+}
+
+TEST_F(BrowserWindow, EachTabsViewAndZoomComeBackFromTheSessionFile) {
+    QTest::keyClick(list(), Qt::Key_2, Qt::ControlModifier);
+    controller->iconView()->setFocus();
+    QTest::keyClick(controller->iconView(), Qt::Key_Plus, Qt::ControlModifier);
+    const int zoom = controller->iconView()->zoom();
+    EXPECT_NE(zoom, FileIconView::kDefaultIcon);
+    store->addTab(tree.path("home"));
+    settle();
+    const SessionStore file(tree.path("state/session.json"));
+    file.save(store->session());
+
+    const std::optional<BrowserSession> saved = file.load();
+    ASSERT_TRUE(saved.has_value());
+    BrowserStore restored(*saved, reader, orderer);
+    QMainWindow again;
+    auto *view = new BrowserController(restored, tree.root(), &again);
+    again.setCentralWidget(view);
+    again.resize(900, 600);
+    again.show();
+    restored.refresh();
+    EXPECT_TRUE(view->table()->isVisible()) << "the active tab showed the list";
+    EXPECT_FALSE(view->actions().viewAsIcons->isChecked());
+    restored.switchTab(restored.tabs().front().id);
+    EXPECT_TRUE(view->iconView()->isVisible());
+    EXPECT_FALSE(view->table()->isVisible());
+    EXPECT_TRUE(view->actions().viewAsIcons->isChecked());
+    EXPECT_EQ(view->iconView()->zoom(), zoom);
+    restored.switchTab(restored.tabs().back().id);
+    EXPECT_EQ(view->iconView()->zoom(), FileIconView::kDefaultIcon) << "the zoom is the tab's own";
+    EXPECT_EQ(restored.current().iconZoom, 0) << "switching does not write the default into the tab";
+    EXPECT_TRUE(waitUntil([&] { return !restored.current().loading; }, std::chrono::seconds(10)));
 }
