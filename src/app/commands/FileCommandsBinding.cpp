@@ -131,16 +131,19 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     updateActions();
     // The Edit menu names what undo and redo would reverse; a focused text
     // field has them for its own text.
-    auto updateUndo = [commands, &actions] {
+    // The actions go with the window's children, before the commands; focus
+    // notices of the closing window may still arrive then.
+    auto updateUndo = [commands, undo = QPointer<QAction>(actions.undo),
+                       redo = QPointer<QAction>(actions.redo)] {
+        if (!undo || !redo)
+            return;
         const bool text = textHasFocus();
         const bool ready = commands->ready();
         const Localization l10n = Localization::current();
-        actions.undo->setText(ready && !text ? UndoMenuText::undo(commands->service())
-                                             : l10n.text(TextKey::undo));
-        actions.redo->setText(ready && !text ? UndoMenuText::redo(commands->service())
-                                             : l10n.text(TextKey::redo));
-        actions.undo->setEnabled(text || (ready && commands->service().canUndo()));
-        actions.redo->setEnabled(text || (ready && commands->service().canRedo()));
+        undo->setText(ready && !text ? UndoMenuText::undo(commands->service()) : l10n.text(TextKey::undo));
+        redo->setText(ready && !text ? UndoMenuText::redo(commands->service()) : l10n.text(TextKey::redo));
+        undo->setEnabled(text || (ready && commands->service().canUndo()));
+        redo->setEnabled(text || (ready && commands->service().canRedo()));
     };
     QObject::connect(commands, &FileCommandController::stateChanged, &window, updateUndo);
     QObject::connect(qApp, &QApplication::focusChanged, commands, updateUndo);

@@ -108,8 +108,9 @@ protected:
     // Journal rows that name `text`, read by the sqlite3 client.
     int journalRows(const std::string &text) const {
         QProcess sqlite;
+        // The service may be writing (the undo history follows each task).
         sqlite.start("sqlite3",
-                     {QString::fromStdString(tree.path("state/operations.sqlite")),
+                     {"-cmd", ".timeout 3000", QString::fromStdString(tree.path("state/operations.sqlite")),
                       QString::fromStdString("SELECT count(*) FROM operations WHERE CAST(payload AS TEXT) "
                                              "LIKE '%" +
                                              text + "%'")});
