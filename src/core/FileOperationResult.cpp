@@ -18,6 +18,8 @@ Json FileOperationResult::toJson() const {
         json["undo"] = undo->toJson();
     if (!removedStages.empty())
         json["removedStages"] = json::urlArray(removedStages);
+    if (removed)
+        json["removed"] = removed->toJson();
     return json;
 }
 
@@ -37,6 +39,8 @@ FileOperationResult FileOperationResult::fromJson(const Json &json) {
         result.undo = FileUndoRelocation::fromJson(json.at("undo"));
     if (json.contains("removedStages"))
         result.removedStages = json::requireURLPathArray(json, "removedStages");
+    if (json.contains("removed") && !json.at("removed").is_null())
+        result.removed = FileRemoval::fromJson(json.at("removed"));
     return result;
 }
 

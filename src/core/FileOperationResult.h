@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FileRemoval.h"
 #include "core/FileUndoRelocation.h"
 #include "core/ItemOutcome.h"
 #include "core/JsonSupport.h"
@@ -23,6 +24,8 @@ struct FileOperationResult {
     std::optional<FileUndoRelocation> undo;
     // Unpublished stages of a cancelled or failed item that were removed.
     std::vector<std::string> removedStages;
+    // What a permanent deletion removed.
+    std::optional<FileRemoval> removed;
 
     Json toJson() const;
     static FileOperationResult fromJson(const Json &json);

@@ -26,7 +26,8 @@ FileOperationTask fullTask() {
                                                std::nullopt,
                                                {"/home/u/.local/share/Trash/files/x"},
                                                receipt(),
-                                               {}});
+                                               {},
+                                               std::nullopt});
     task.results.push_back(FileOperationResult{
         "/home/u/caf\xE9",
         std::nullopt,
@@ -34,7 +35,8 @@ FileOperationTask fullTask() {
         OperationProblem(OperationProblem::Code::sourceChanged, "/home/u/cafe", "changed"),
         {},
         std::nullopt,
-        {"/home/u/dest/.dromel-copy-2"}});
+        {"/home/u/dest/.dromel-copy-2"},
+        FileRemoval{"/home/u/gone \xFF", 4096, 3, 1'700'000'000, std::string("\x01\xFE", 2)}});
     task.recoveryPaths = {"/home/u/dest/.dromel-copy-1"};
     task.stages = {OperationStage{"/home/u/dest/.dromel-copy-1", 2049, 77, 1000, 1'700'000'000}};
     return task;
