@@ -69,7 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                                {path(field[4])},
                                                undo,
                                                {path(field[1])},
-                                               {mode}});
+                                               {mode},
+                                               FileRemoval{path(field[2]), static_cast<std::int64_t>(size),
+                                                           static_cast<std::int64_t>(size / 3),
+                                                           -static_cast<std::int64_t>(size), field[4]}});
     task.recoveryPaths = {path(field[3])};
     if (FileOperationTask::decode(task.encoded()) != task)
         std::abort();

@@ -24,6 +24,8 @@ Json FileOperationResult::toJson() const {
             array.push_back(receipt.toJson());
         json["modes"] = std::move(array);
     }
+    if (removed)
+        json["removed"] = removed->toJson();
     return json;
 }
 
@@ -46,6 +48,8 @@ FileOperationResult FileOperationResult::fromJson(const Json &json) {
     if (json.contains("modes"))
         for (const Json &item : json::requireArray(json, "modes"))
             result.modes.push_back(ModeReceipt::fromJson(item));
+    if (json.contains("removed") && !json.at("removed").is_null())
+        result.removed = FileRemoval::fromJson(json.at("removed"));
     return result;
 }
 

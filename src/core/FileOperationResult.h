@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FileRemoval.h"
 #include "core/FileUndoRelocation.h"
 #include "core/ItemOutcome.h"
 #include "core/JsonSupport.h"
@@ -26,6 +27,8 @@ struct FileOperationResult {
     std::vector<std::string> removedStages;
     // A permission change's old modes, for its undo.
     std::vector<ModeReceipt> modes;
+    // What a permanent deletion removed.
+    std::optional<FileRemoval> removed;
 
     Json toJson() const;
     static FileOperationResult fromJson(const Json &json);

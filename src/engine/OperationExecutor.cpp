@@ -133,10 +133,16 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
         prepareLink(prepared, request);
         return prepared;
     }
-    // A restore is a rename and a deletion reads nothing: the stamps tell
-    // whether the item changed.
+    // A deletion reads nothing: the stamps tell whether the item changed. A
+    // restore is one rename of the whole item out of the trash, which can
+    // lose or overwrite nothing inside it: the item's own stamp is the
+    // picture it is checked against, unless it is the reverse of a trash, whose
+    // receipt sums up the whole item.
     const bool hashed = kind != FileOperationKind::restore && kind != FileOperationKind::deletePermanently;
-    prepared.records = OperationFS::manifest(from, cancel, hashed);
+    if (kind == FileOperationKind::restore && !(undo && undo->version))
+        prepared.records = {TreeRecord{"", OperationFS::stamp(from), std::nullopt, std::nullopt, {}}};
+    else
+        prepared.records = OperationFS::manifest(from, cancel, hashed);
     const ObjectStamp &first = prepared.records.front().stamp;
     if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
                  first.identityToken() != undo->identity ||

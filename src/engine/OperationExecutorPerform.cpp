@@ -352,13 +352,13 @@ private:
         return success(source(), receipt(location, source(), trashed, m_prepared.records));
     }
 
-    // Deletion for good. For an item in a trash its record goes first, then
-    // the item leaves its place in one rename to a hidden name beside the
-    // trash's files/ and info/ (beside the item elsewhere), and only then is
-    // that hidden tree removed. A crash leaves the item whole in the trash
-    // (perhaps without its record), or under the hidden name the journal
-    // names: never a record without its item, never half an item in the
-    // trash.
+    // Deletion for good. The item leaves its place in one rename to a hidden
+    // name beside the trash's files/ and info/ (beside the item elsewhere);
+    // only then does its record go, as a restore does, and then the hidden
+    // tree is removed. A crash leaves the item whole in the trash with its
+    // record, or whole under the hidden name the journal names (its record
+    // perhaps left, listed as one whose item is gone): never an item in the
+    // trash without its record, never half an item in the trash.
     FileOperationResult erase() {
         const auto unchanged = [this] { requireUnchanged(OperationFS::manifest(source(), m_cancel, false)); };
         unchanged();
@@ -378,19 +378,22 @@ private:
         mark(OperationPhase::committing, "before-delete");
         unchanged();
         checkCancellation(m_cancel);
-        if (trash) {
-            OperationTrash::forgetRecord(source());
-            mark(OperationPhase::committing, "after-record");
-        }
         OperationFS::renameExclusive(source(), staging);
         if (OperationFS::stamp(staging).identityToken() != first().identityToken())
             throw OperationProblem(Code::sourceChanged, staging, "");
         m_recovery = {staging};
         mark(OperationPhase::committing, "after-stage");
+        if (trash) {
+            OperationTrash::forgetRecord(source());
+            mark(OperationPhase::committing, "after-record");
+        }
         OperationErase::removeTree(staging, m_cancel);
         m_recovery.clear();
         mark(OperationPhase::committing, "after-delete");
-        return success(source());
+        FileOperationResult result = success(source());
+        result.removed = FileRemoval{source(), m_bytes, static_cast<std::int64_t>(m_prepared.records.size()),
+                                     first().modified, first().identityToken()};
+        return result;
     }
 
     // Back to the path the item's record names: folders missing on the way
@@ -399,7 +402,10 @@ private:
     // A crash in between leaves a record without its item, which the Trash
     // lists as such, and the journal names where the item went.
     FileOperationResult restore(bool replacing) {
-        const auto unchanged = [this] { requireUnchanged(OperationFS::manifest(source(), m_cancel, false)); };
+        const auto unchanged = [this] {
+            if (!(OperationFS::stamp(source()) == first()))
+                throw OperationProblem(Code::sourceChanged, source(), "");
+        };
         unchanged();
         std::vector<std::string> missing;
         for (std::string folder = Location::parent(m_target); !exists(folder);

@@ -262,6 +262,7 @@ namespace dromel {
     X(trashRestore)                                                                                          \
     X(trashEmpty)                                                                                            \
     X(trashDeletePermanently)                                                                                \
+    X(emptyTrashOrphans)                                                                                     \
     X(deleteTitle)                                                                                           \
     X(emptyTrashTitle)                                                                                       \
     X(deleteBody)                                                                                            \

@@ -28,7 +28,8 @@ FileOperationTask fullTask() {
                                                {"/home/u/.local/share/Trash/files/x"},
                                                receipt(),
                                                {},
-                                               {}});
+                                               {},
+                                               std::nullopt});
     task.results.push_back(FileOperationResult{
         "/home/u/caf\xE9",
         std::nullopt,
@@ -37,7 +38,8 @@ FileOperationTask fullTask() {
         {},
         std::nullopt,
         {"/home/u/dest/.dromel-copy-2"},
-        {ModeReceipt{"/home/u/caf\xE9", 0640, "2049:77:33188"}}});
+        {ModeReceipt{"/home/u/caf\xE9", 0640, "2049:77:33188"}},
+        FileRemoval{"/home/u/gone \xFF", 4096, 3, 1'700'000'000, std::string("\x01\xFE", 2)}});
     task.recoveryPaths = {"/home/u/dest/.dromel-copy-1"};
     task.stages = {OperationStage{"/home/u/dest/.dromel-copy-1", 2049, 77, 1000, 1'700'000'000}};
     return task;

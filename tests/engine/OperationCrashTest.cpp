@@ -201,25 +201,27 @@ void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request,
         nothingLost();
     }
     // Whatever the trash holds can be put back: its record exists. (A
-    // deletion removes the record first: cut off right then, it leaves the
-    // item whole in the trash without one, never a record without its item.)
+    // deletion or a restore moves the item out first: cut off right then, it
+    // leaves a record whose item is gone, never an item without its record.)
     const std::string trash = fixture.tree.path("data/Trash");
-    if (request.kind() != Kind::deletePermanently) {
-        for (const std::string &name : test::namesIn(trash + "/files"))
-            EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
+    for (const std::string &name : test::namesIn(trash + "/files"))
+        EXPECT_TRUE(existsAt(trash + "/info/" + name + ".trashinfo")) << name;
+    if (request.kind() != Kind::deletePermanently)
         return;
-    }
-    // A deletion leaves nothing half-deleted: the item's files are all there
-    // (in the trash, or aside under the name the journal gives) or none is,
-    // and no record is left without its item.
+    // A deletion leaves nothing half-deleted where the user looks: the item's
+    // files are all there (in its folder or the trash) or none is. Cut off
+    // while the hidden tree aside is removed, what is left of it is named in
+    // the journal.
     std::size_t kept = 0;
-    const std::multimap<std::string, std::string> everywhere =
-        test::digestsUnder({fixture.tree.path("src"), fixture.tree.path("dst"), trash});
+    std::multimap<std::string, std::string> visible;
+    for (const auto &[digest, path] :
+         test::digestsUnder({fixture.tree.path("src"), fixture.tree.path("dst"), trash + "/files"}))
+        visible.emplace(digest, path);
     for (const std::string &digest : fixture.doomed)
-        kept += everywhere.count(digest) > 0;
+        kept += visible.count(digest) > 0;
     EXPECT_TRUE(kept == 0 || kept == fixture.doomed.size()) << kept << " of " << fixture.doomed.size();
-    for (const std::string &record : test::namesIn(trash + "/info"))
-        EXPECT_TRUE(existsAt(trash + "/files/" + record.substr(0, record.size() - 10))) << record;
+    for (const std::string &aside : test::hiddenItemsIn(trash))
+        EXPECT_TRUE(named.count(aside)) << "unnamed leftover " << aside;
 }
 
 struct Scenario {
@@ -276,7 +278,7 @@ std::vector<Scenario> scenarios() {
             return requestOf(Kind::restore, {item}, std::nullopt);
         },
         V::same, ConflictChoice::replace);
-    add("delete from the trash", {"before-delete", "after-record", "after-stage", "after-delete"},
+    add("delete from the trash", {"before-delete", "after-stage", "after-record", "after-delete"},
         [trashed](CrashFixture &f) {
             return requestOf(Kind::deletePermanently, {trashed(f)}, std::nullopt);
         });
@@ -452,6 +454,39 @@ TEST(OperationCrashTest, KilledAtRandomMomentsDuringLargeCopiesAndMovesNothingIs
         const int status = waitForExit(child);
         checkAfterCrash(fixture, request,
                         (move ? "move killed, run " : "copy killed, run ") + std::to_string(run), false);
+        if (status == 0)
+            std::printf("run %d finished before the kill\n", run);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
+// A restore and a permanent deletion of a folder of 400 files, killed at
+// random moments: the folder is whole in the trash with its record, or whole
+// back in place; a deletion leaves all of its files or none.
+TEST(OperationCrashTest, KilledAtRandomMomentsDuringRestoresAndDeletionsNothingIsLostOrHalfDeleted) {
+    std::mt19937 random(std::random_device{}());
+    constexpr int kRuns = 4;
+    for (int run = 0; run < 2 * kRuns; ++run) {
+        const bool deleting = run % 2 == 1;
+        CrashFixture fixture;
+        fixture.tree.makeFolder("src/set");
+        for (int i = 0; i < 400; ++i)
+            fixture.tree.writeSizedFile("src/set/file" + std::to_string(i), 4 << 10, i + 1);
+        const std::string item = OperationTrash::trashItem(fixture.tree.path("src/set"));
+        const FileOperationRequest request =
+            requestOf(deleting ? Kind::deletePermanently : Kind::restore, {item}, std::nullopt);
+        fixture.snapshot(deleting ? std::optional(item) : std::nullopt);
+        const pid_t child =
+            spawnChild(fixture.tree.path("state/operations.sqlite"), request, "", ConflictChoice::skip);
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution(20, 800)(random)));
+        ::kill(child, SIGKILL);
+        const int status = waitForExit(child);
+        checkAfterCrash(fixture, request,
+                        (deleting ? "deletion killed, run " : "restore killed, run ") + std::to_string(run),
+                        false);
         if (status == 0)
             std::printf("run %d finished before the kill\n", run);
         if (::testing::Test::HasFailure())

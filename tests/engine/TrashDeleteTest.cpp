@@ -69,7 +69,15 @@ TEST_F(TrashDeleteTest, DeletionRemovesTheItemAndItsRecordButNeverWhatALinkPoint
 
     const FileOperationResult result = erase(item);
     ASSERT_EQ(result.outcome, ItemOutcome::succeeded) << (result.problem ? result.problem->what() : "");
-    EXPECT_EQ(labels, (Labels{"before-delete", "after-record", "after-stage", "after-delete"}));
+    EXPECT_EQ(labels, (Labels{"before-delete", "after-stage", "after-record", "after-delete"}));
+    // The journal keeps what went: it cannot be brought back.
+    ASSERT_TRUE(result.removed);
+    EXPECT_EQ(result.removed->path, item);
+    EXPECT_EQ(result.removed->bytes, 6);
+    EXPECT_EQ(result.removed->items, 5) << "the folder, inner/, its photo and the two links";
+    EXPECT_GT(result.removed->modified, 0);
+    EXPECT_FALSE(result.removed->identity.empty());
+    EXPECT_EQ(FileOperationResult::fromJson(result.toJson()), result);
     EXPECT_TRUE(namesIn(tree.path("data/Trash/files")).empty());
     EXPECT_TRUE(namesIn(tree.path("data/Trash/info")).empty());
     EXPECT_EQ(namesIn(tree.path("data/Trash")), (std::set<std::string>{"directorysizes", "files", "info"}))
@@ -85,22 +93,25 @@ TEST_F(TrashDeleteTest, DeletionRemovesTheItemAndItsRecordButNeverWhatALinkPoint
     EXPECT_TRUE(namesIn(tree.path("docs")).empty());
     EXPECT_EQ(tree.readFile("precious/keep"), "treasure");
     EXPECT_FALSE(existsAt(tree.path("data/Trash/files/album")));
+
+    // A record whose item is gone, as Empty Trash removes it.
+    tree.writeFile("data/Trash/info/gone.trashinfo", "[Trash Info]\nPath=/gone\n");
+    ASSERT_EQ(erase(tree.path("data/Trash/info/gone.trashinfo")).outcome, ItemOutcome::succeeded);
+    EXPECT_TRUE(namesIn(tree.path("data/Trash/info")).empty()) << "nothing left aside";
 }
 
-TEST_F(TrashDeleteTest, AnInterruptionLeavesTheItemWholeInTheTrashOrAsideNeverARecordAlone) {
+TEST_F(TrashDeleteTest, AnInterruptionLeavesTheItemWholeInTheTrashWithItsRecordOrAside) {
     tree.makeFolder("precious");
     tree.writeFile("precious/keep", "treasure");
-    for (const std::string label : {"before-delete", "after-record", "after-stage"}) {
+    for (const std::string label : {"before-delete", "after-stage", "after-record"}) {
         makeAlbum("album");
         const std::string item = OperationTrash::trashItem(tree.path("album"));
         failAt = label;
         const FileOperationResult result = erase(item);
         ASSERT_EQ(result.outcome, ItemOutcome::failed) << label;
-        const bool recorded = existsAt(tree.path("data/Trash/info/album.trashinfo"));
-        if (recorded) {
-            EXPECT_TRUE(existsAt(item)) << label << ": a record has its item";
-        }
         if (existsAt(item)) {
+            EXPECT_TRUE(existsAt(tree.path("data/Trash/info/album.trashinfo")))
+                << label << ": an item in the trash keeps its record";
             EXPECT_EQ(tree.readFile("data/Trash/files/album/inner/photo"), "pixels") << label;
         } else {
             ASSERT_EQ(result.recoveryPaths.size(), 1u) << label;

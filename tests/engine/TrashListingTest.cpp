@@ -1,6 +1,7 @@
 #include "engine/TrashListing.h"
 #include "engine/OperationTestSupport.h"
 #include "engine/OperationTrash.h"
+#include "engine/detail/TrashFiles.h"
 #include "support/Checks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -121,4 +122,70 @@ TEST_F(TrashListingTest, UnmatchedAndDamagedEntriesAreListedWithTheirState) {
     TrashedItem home;
     TrashListing::readRecord("[Trash Info]\nPath=a/b\n", "", home);
     EXPECT_EQ(home.state, State::damagedRecord) << "the home trash records absolute paths";
+}
+
+TEST_F(TrashListingTest, LargeTrashesComeInBatchesEachEntryOnceAndTheMemoSeesReplacedRecords) {
+    constexpr int kCount = 1500; // enough for the helper thread to take part
+    tree.makeFolder("data/Trash/files");
+    tree.makeFolder("data/Trash/info");
+    const auto record = [&](const std::string &name, const std::string &from) {
+        tree.writeFile("data/Trash/info/" + name + ".trashinfo",
+                       "[Trash Info]\nPath=" + from + "\nDeletionDate=2024-03-01T10:20:30\n");
+    };
+    for (int i = 0; i < kCount; ++i) {
+        const std::string name = "item" + std::to_string(i);
+        tree.writeFile("data/Trash/files/" + name, name);
+        record(name, tree.path("from/" + name));
+    }
+    const std::vector<std::string> ours{tree.path("data/Trash")};
+    TrashRecordMemo memo;
+    const auto listing = [&](std::vector<std::size_t> &batches) {
+        std::map<std::string, TrashedItem> byName;
+        TrashListing::list(
+            ours, cancel,
+            [&](std::vector<TrashedItem> &&batch) {
+                batches.push_back(batch.size());
+                for (TrashedItem &item : batch)
+                    EXPECT_TRUE(byName.emplace(item.name, std::move(item)).second) << "listed twice";
+            },
+            &memo);
+        return byName;
+    };
+    std::vector<std::size_t> batches;
+    auto items = listing(batches);
+    ASSERT_EQ(items.size(), std::size_t(kCount));
+    ASSERT_GT(batches.size(), 2u);
+    EXPECT_LE(batches.front(), 128u) << "a small first batch for the first rows";
+    EXPECT_EQ(items.at("item7").originalPath, tree.path("from/item7"));
+    EXPECT_EQ(items.at("item1499").size, 8);
+
+    // Restored and trashed again under the same name: a new record, perhaps
+    // on the freed inode number, must not be taken for the old one.
+    ASSERT_EQ(::unlink(tree.path("data/Trash/info/item7.trashinfo").c_str()), 0);
+    record("item7", tree.path("elsewhere/item7"));
+    ASSERT_EQ(::unlink(tree.path("data/Trash/info/item9.trashinfo").c_str()), 0);
+    items = listing(batches);
+    EXPECT_EQ(items.at("item7").originalPath, tree.path("elsewhere/item7"));
+    EXPECT_EQ(items.at("item9").state, State::noRecord);
+    EXPECT_EQ(items.at("item8").originalPath, tree.path("from/item8")) << "from the memo";
+
+    OperationCancellation cancelled;
+    cancelled.cancel();
+    EXPECT_THROW(TrashListing::list(
+                     ours, cancelled, [](std::vector<TrashedItem> &&) {}, &memo),
+                 OperationCancelled);
+}
+
+TEST_F(TrashListingTest, DeletionDatesKeepEachDaysOwnZoneOffset) {
+    test::ScopedEnv zone{"TZ", "Europe/Berlin"};
+    ::tzset();
+    TrashedItem winter, summer, again;
+    TrashListing::readRecord("[Trash Info]\nPath=/a\nDeletionDate=2024-01-15T10:00:00\n", "", winter);
+    detail::DeletionDates dates;
+    TrashListing::readRecord("[Trash Info]\nPath=/a\nDeletionDate=2024-07-15T10:30:00\n", "", summer, dates);
+    TrashListing::readRecord("[Trash Info]\nPath=/a\nDeletionDate=2024-07-15T10:59:59\n", "", again, dates);
+    using std::chrono::seconds;
+    EXPECT_EQ(winter.deleted, FileTime(seconds(1705309200))) << "09:00 UTC";
+    EXPECT_EQ(summer.deleted, FileTime(seconds(1721032200))) << "08:30 UTC";
+    EXPECT_EQ(again.deleted, FileTime(seconds(1721033999)));
 }

@@ -453,25 +453,38 @@ std::int64_t totalSize(const std::vector<std::string> &paths) {
 
 } // namespace
 
+namespace {
+
+bool isTrashRecord(const std::string &path) {
+    return path.ends_with(".trashinfo") && Location::lastComponent(Location::parent(path)) == "info";
+}
+
+} // namespace
+
 void FileCommandController::askDelete(std::vector<std::string> paths, Versions versions, bool emptying) {
     FileOperationWorker::inspect<std::int64_t>(
         [paths] { return totalSize(paths); },
-        m_lifetime.guard(
-            [this, paths, versions, emptying](FileOperationWorker::Outcome<std::int64_t> outcome) {
-                const auto *bytes = std::get_if<std::int64_t>(&outcome);
-                const Localization l10n = Localization::current();
-                Sheet::ask(m_window, l10n.text(emptying ? TextKey::emptyTrashTitle : TextKey::deleteTitle),
-                           l10n.format(TextKey::deleteBody, l10n.count(TextKey::items, qint64(paths.size())),
-                                       l10n.bytes(bytes ? *bytes : 0)),
-                           {l10n.text(TextKey::cancel),
-                            l10n.text(emptying ? TextKey::trashEmpty : TextKey::trashDeletePermanently)},
-                           0, m_lifetime.guard([this, paths, versions](int button, bool) {
-                               if (button == 1 && ready())
-                                   submit(FileOperationRequest(FileOperationKind::deletePermanently, paths,
-                                                               std::nullopt, std::nullopt, false, versions,
-                                                               std::nullopt));
-                           }));
-            }));
+        m_lifetime.guard([this, paths, versions,
+                          emptying](FileOperationWorker::Outcome<std::int64_t> outcome) {
+            const auto *bytes = std::get_if<std::int64_t>(&outcome);
+            const Localization l10n = Localization::current();
+            // Records whose item is gone are named apart from the items.
+            const auto orphans = emptying ? std::count_if(paths.begin(), paths.end(), isTrashRecord) : 0;
+            QString body =
+                l10n.format(TextKey::deleteBody, l10n.count(TextKey::items, qint64(paths.size()) - orphans),
+                            l10n.bytes(bytes ? *bytes : 0));
+            if (orphans > 0)
+                body += "\n\n" + l10n.format(TextKey::emptyTrashOrphans, qint64(orphans));
+            Sheet::ask(m_window, l10n.text(emptying ? TextKey::emptyTrashTitle : TextKey::deleteTitle), body,
+                       {l10n.text(TextKey::cancel),
+                        l10n.text(emptying ? TextKey::trashEmpty : TextKey::trashDeletePermanently)},
+                       0, m_lifetime.guard([this, paths, versions](int button, bool) {
+                           if (button == 1 && ready())
+                               submit(FileOperationRequest(FileOperationKind::deletePermanently, paths,
+                                                           std::nullopt, std::nullopt, false, versions,
+                                                           std::nullopt));
+                       }));
+        }));
 }
 
 void FileCommandController::askTrash(std::vector<std::string> paths, Versions versions) {

@@ -30,7 +30,20 @@ bool textHasFocus() {
     return qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr;
 }
 
-void run(FileCommandController &commands, ListCommand command) {
+// A place such as the Trash is not a folder: nothing is cut from it, renamed
+// in it or made or pasted into it (its items have records naming them).
+bool writesIntoFolder(ListCommand command) {
+    return command == ListCommand::cut || command == ListCommand::rename || command == ListCommand::paste ||
+           command == ListCommand::pasteInto || command == ListCommand::newFolder;
+}
+
+bool placeShown(const BrowserStore &store) {
+    return PlaceTitles::of(store.current().url()).has_value();
+}
+
+void run(FileCommandController &commands, const BrowserStore &store, ListCommand command) {
+    if (writesIntoFolder(command) && placeShown(store))
+        return;
     switch (command) {
     case ListCommand::copy:
         commands.copy();
@@ -70,7 +83,9 @@ void run(FileCommandController &commands, ListCommand command) {
     }
 }
 
-bool canRun(const FileCommandController &commands, ListCommand command) {
+bool canRun(const FileCommandController &commands, const BrowserStore &store, ListCommand command) {
+    if (writesIntoFolder(command) && placeShown(store))
+        return false;
     switch (command) {
     case ListCommand::copy:
         return true;
@@ -161,8 +176,10 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
             if (table && Location::parent(*paths.begin()) == store.current().url())
                 table->selectWhenListed(store.activeID(), paths);
         };
-    QObject::connect(actions.newFolder, &QAction::triggered, commands, &FileCommandController::newFolder);
-    QObject::connect(actions.rename, &QAction::triggered, commands, &FileCommandController::rename);
+    QObject::connect(actions.newFolder, &QAction::triggered, commands,
+                     [commands, &store] { run(*commands, store, ListCommand::newFolder); });
+    QObject::connect(actions.rename, &QAction::triggered, commands,
+                     [commands, &store] { run(*commands, store, ListCommand::rename); });
     QObject::connect(actions.trash, &QAction::triggered, commands, &FileCommandController::trash);
     QObject::connect(actions.operations, &QAction::triggered, commands, &FileCommandController::showTasks);
     // The edit entries serve a focused text field first (the window's own
@@ -173,23 +190,24 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
                                                        {actions.copy, ListCommand::copy},
                                                        {actions.paste, ListCommand::paste}};
     for (const auto &[action, command] : edits) {
-        QObject::connect(action, &QAction::triggered, commands, [commands, command = command] {
+        QObject::connect(action, &QAction::triggered, commands, [commands, &store, command = command] {
             if (!textHasFocus())
-                run(*commands, command);
+                run(*commands, store, command);
         });
     }
 
     if (table) {
         auto windowRule = table->canRun;
-        table->canRun = [commands, windowRule](ListCommand command) {
+        table->canRun = [commands, &store, windowRule](ListCommand command) {
             if (isFileCommand(command))
-                return canRun(*commands, command);
+                return canRun(*commands, store, command);
             return windowRule ? windowRule(command) : false;
         };
-        QObject::connect(table, &FileTable::commandRequested, commands, [commands](ListCommand command) {
-            if (isFileCommand(command))
-                run(*commands, command);
-        });
+        QObject::connect(table, &FileTable::commandRequested, commands,
+                         [commands, &store](ListCommand command) {
+                             if (isFileCommand(command))
+                                 run(*commands, store, command);
+                         });
         commands->onCutChanged = [table](const std::unordered_set<std::string> &paths) {
             table->setCutPaths(paths);
         };

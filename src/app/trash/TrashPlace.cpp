@@ -49,7 +49,10 @@ void TrashPlace::extendMenu(QMenu *menu, const std::vector<FileEntry> &selected,
         if (item->state == TrashedItem::State::restorable)
             restorable.push_back(entry.url());
     }
-    const std::vector<std::string> everything = m_reader.itemPaths();
+    // Emptied, the Trash keeps no record whose item is gone either.
+    std::vector<std::string> everything = m_reader.itemPaths();
+    for (std::string &record : m_reader.orphanRecords())
+        everything.push_back(std::move(record));
     const Localization texts = Localization::current();
     QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
     const auto add = [&](TextKey key, bool enabled, std::function<void()> run) {

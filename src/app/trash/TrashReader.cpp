@@ -7,11 +7,20 @@
 #include "presentation/Localization.h"
 #include "runtime/MainThread.h"
 
+#include <chrono>
 #include <set>
 
 namespace dromel {
 
 namespace {
+
+constexpr auto kPublicationInterval = std::chrono::milliseconds(100);
+
+// The handlers of one listing, shared by its deliveries.
+struct Delivery {
+    DirectoryReading::SnapshotHandler onSnapshot;
+    DirectoryReading::FinishHandler onFinish;
+};
 
 // One listing of the Trash. Cancelling it silences its callbacks; the
 // listing itself stops at its next item.
@@ -72,44 +81,70 @@ std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder,
     if (!isTrash(folder))
         return m_inner.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
     auto cancel = std::make_shared<Cancellation>();
-    m_queue.async([this, alive = m_lifetime.weak(), cancel, texts = Localization::current(),
-                   onSnapshot = std::move(onSnapshot), onFinish = std::move(onFinish)]() mutable {
-        std::vector<TrashedItem> items;
-        std::error_code error;
-        try {
-            items = TrashListing::list(TrashListing::trashFolders(), *cancel);
-        } catch (const OperationCancelled &) {
-            error = std::make_error_code(std::errc::operation_canceled);
-        }
-        std::vector<FileEntry> entries;
-        entries.reserve(items.size());
-        for (const TrashedItem &item : items)
-            entries.push_back(entryOf(item, texts));
-        MainThread::post([this, alive, cancel, error, items = std::move(items), entries = std::move(entries),
-                          onSnapshot = std::move(onSnapshot), onFinish = std::move(onFinish)]() mutable {
-            if (alive.expired() || cancel->isCancelled())
-                return;
-            if (!error) {
-                const bool full = !items.empty();
-                install(std::move(items));
-                onSnapshot(DirectorySnapshot{FileEntryList(std::move(entries)), true});
+    auto delivery = std::make_shared<Delivery>(Delivery{std::move(onSnapshot), std::move(onFinish)});
+    m_queue.async([this, alive = m_lifetime.weak(), cancel, delivery, texts = Localization::current()] {
+        // Cumulative snapshots as the folder reader sends them: the first
+        // once a batch is in, then at most every publication interval, and
+        // the complete one last.
+        FileEntryList listed;
+        std::vector<TrashedItem> pendingItems;
+        std::vector<FileEntry> pendingEntries;
+        auto lastPublication = std::chrono::steady_clock::now();
+        bool first = true;
+        const auto publish = [&](bool complete) {
+            listed = listed.appending(std::move(pendingEntries));
+            pendingEntries.clear();
+            lastPublication = std::chrono::steady_clock::now();
+            MainThread::post([this, alive, cancel, delivery, complete, first, snapshot = listed,
+                              items = std::move(pendingItems)]() mutable {
                 if (alive.expired() || cancel->isCancelled())
                     return;
+                if (first)
+                    m_items.clear();
+                add(std::move(items));
+                delivery->onSnapshot(DirectorySnapshot{snapshot, complete});
+                if (!complete || alive.expired() || cancel->isCancelled())
+                    return;
                 if (onFullness)
-                    onFullness(full);
-            }
-            onFinish(error);
-        });
+                    onFullness(!snapshot.empty());
+                delivery->onFinish({});
+            });
+            pendingItems.clear();
+            first = false;
+        };
+        try {
+            TrashListing::list(
+                TrashListing::trashFolders(), *cancel,
+                [&](std::vector<TrashedItem> &&batch) {
+                    for (TrashedItem &item : batch) {
+                        pendingEntries.push_back(entryOf(item, texts));
+                        pendingItems.push_back(std::move(item));
+                    }
+                    if (first || std::chrono::steady_clock::now() - lastPublication >= kPublicationInterval)
+                        publish(false);
+                },
+                &m_memo);
+            publish(true);
+        } catch (const OperationCancelled &) {
+            MainThread::post([alive, cancel, delivery] {
+                if (!alive.expired() && !cancel->isCancelled())
+                    delivery->onFinish(std::make_error_code(std::errc::operation_canceled));
+            });
+        }
     });
     return std::make_unique<TrashRead>(std::move(cancel));
 }
 
-void TrashReader::install(std::vector<TrashedItem> items) {
-    m_items.clear();
+void TrashReader::add(std::vector<TrashedItem> items) {
     for (TrashedItem &item : items) {
         std::string path = item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath();
-        m_items.emplace(std::move(path), std::move(item));
+        m_items.insert_or_assign(std::move(path), std::move(item));
     }
+}
+
+void TrashReader::install(std::vector<TrashedItem> items) {
+    m_items.clear();
+    add(std::move(items));
 }
 
 const TrashedItem *TrashReader::item(const std::string &path) const {
@@ -121,6 +156,14 @@ std::vector<std::string> TrashReader::itemPaths() const {
     std::vector<std::string> paths;
     for (const auto &[path, item] : m_items)
         if (item.state != TrashedItem::State::missingItem)
+            paths.push_back(path);
+    return paths;
+}
+
+std::vector<std::string> TrashReader::orphanRecords() const {
+    std::vector<std::string> paths;
+    for (const auto &[path, item] : m_items)
+        if (item.state == TrashedItem::State::missingItem)
             paths.push_back(path);
     return paths;
 }
@@ -144,7 +187,14 @@ void TrashReader::watchTrashes() {
         // Listed whole, so that Empty Trash knows every item without the
         // Trash being open.
         OperationCancellation never;
-        std::vector<TrashedItem> items = TrashListing::list(TrashListing::trashFolders(), never);
+        std::vector<TrashedItem> items;
+        TrashListing::list(
+            TrashListing::trashFolders(), never,
+            [&](std::vector<TrashedItem> &&batch) {
+                items.insert(items.end(), std::make_move_iterator(batch.begin()),
+                             std::make_move_iterator(batch.end()));
+            },
+            &m_memo);
         MainThread::post([this, alive, items = std::move(items)]() mutable {
             if (alive.expired())
                 return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "directory/DirectoryReading.h"
+#include "engine/TrashRecordMemo.h"
 #include "engine/TrashedItem.h"
 #include "runtime/Lifetime.h"
 #include "runtime/WorkQueue.h"
@@ -44,6 +45,8 @@ public:
     // The paths of every item of the newest listing that is there (records
     // without their item left out).
     std::vector<std::string> itemPaths() const;
+    // The records of the newest listing whose item is gone.
+    std::vector<std::string> orphanRecords() const;
 
     // Starts watching the trashes and checks whether the Trash is empty.
     void startWatching();
@@ -56,11 +59,13 @@ private:
     void trashesChanged();
     void checkFullness();
     void install(std::vector<TrashedItem> items);
+    void add(std::vector<TrashedItem> items);
 
     DirectoryReading &m_inner;
     const std::string m_location;
     std::unique_ptr<DirectoryMonitor> m_monitor; // outlives the queue's jobs
     std::unordered_map<std::string, TrashedItem> m_items;
+    TrashRecordMemo m_memo; // the queue's; outlives its jobs
     WorkQueue m_queue;
     Lifetime m_lifetime;
 };

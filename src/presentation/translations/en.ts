@@ -1115,6 +1115,10 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Delete Permanently</source>
         <translation>Delete Permanently</translation>
     </message>
+    <message id="emptyTrashOrphans">
+        <source>Records left without their items: %1. They are removed too.</source>
+        <translation>Records left without their items: %1. They are removed too.</translation>
+    </message>
     <message id="deleteTitle">
         <source>Delete permanently?</source>
         <translation>Delete permanently?</translation>

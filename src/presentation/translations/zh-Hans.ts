@@ -1107,6 +1107,10 @@ Any program or web page can put such text on the clipboard. Copy them into “%4
         <source>Delete Permanently</source>
         <translation>永久删除</translation>
     </message>
+    <message id="emptyTrashOrphans">
+        <source>Records left without their items: %1. They are removed too.</source>
+        <translation>没有对应项目的记录：%1 条，也将一并删除。</translation>
+    </message>
     <message id="deleteTitle">
         <source>Delete permanently?</source>
         <translation>要永久删除吗？</translation>

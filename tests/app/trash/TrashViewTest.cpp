@@ -15,6 +15,7 @@
 #include "support/WaitUntil.h"
 #include "table/FileTable.h"
 #include "table/FileTableModel.h"
+#include "table/ListCommand.h"
 #include "window/BrowserController.h"
 
 #include <QMainWindow>
@@ -122,6 +123,12 @@ TEST_F(TrashViewTest, TheSidebarOpensTheMergedTrashWhoseItemsGoBackFromTheContex
     }
     ASSERT_EQ(table.selectedEntries().size(), 2u);
     ASSERT_TRUE(waitUntil([&] { return window.fileCommands() && window.fileCommands()->ready(); }));
+    // Nothing is cut out of the Trash or renamed in it: its items are named
+    // by their records.
+    EXPECT_FALSE(table.canRun(ListCommand::cut));
+    EXPECT_FALSE(table.canRun(ListCommand::rename));
+    EXPECT_FALSE(table.canRun(ListCommand::newFolder));
+    EXPECT_TRUE(table.canRun(ListCommand::copy));
     std::unique_ptr<QMenu> menu(table.makeContextMenu(nullptr));
     QAction *restore = menu->actions().front();
     EXPECT_EQ(restore->text(), Localization::current().text(TextKey::trashRestore));
