@@ -86,6 +86,8 @@ namespace dromel {
     X(commandRename)                                                                                         \
     X(commandTrash)                                                                                          \
     X(commandRestore)                                                                                        \
+    X(commandPermissions)                                                                                    \
+    X(commandMakeLink)                                                                                       \
     X(commandNewFolder)                                                                                      \
     /* Settings window and menu */                                                                           \
     X(settings)                                                                                              \

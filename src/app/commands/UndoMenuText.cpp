@@ -20,6 +20,10 @@ QString command(const UndoEntry &entry) {
         return l10n.count(TextKey::commandTrash, count);
     case FileOperationKind::restore:
         return l10n.count(TextKey::commandRestore, count);
+    case FileOperationKind::changePermissions:
+        return l10n.text(TextKey::commandPermissions);
+    case FileOperationKind::makeLink:
+        return l10n.count(TextKey::commandMakeLink, count);
     case FileOperationKind::deletePermanently:
         break;
     }

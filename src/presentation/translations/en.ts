@@ -303,6 +303,17 @@
             <numerusform>Restore %Ln Items</numerusform>
         </translation>
     </message>
+    <message id="commandPermissions">
+        <source>Permission Change</source>
+        <translation>Permission Change</translation>
+    </message>
+    <message id="commandMakeLink" numerus="yes">
+        <source>Make %Ln Links</source>
+        <translation>
+            <numerusform>Make %Ln Link</numerusform>
+            <numerusform>Make %Ln Links</numerusform>
+        </translation>
+    </message>
     <message id="commandNewFolder">
         <source>New Folder</source>
         <translation>New Folder</translation>

@@ -299,6 +299,16 @@
             <numerusform>还原（%Ln 个项目）</numerusform>
         </translation>
     </message>
+    <message id="commandPermissions">
+        <source>Permission Change</source>
+        <translation>更改权限</translation>
+    </message>
+    <message id="commandMakeLink" numerus="yes">
+        <source>Make %Ln Links</source>
+        <translation>
+            <numerusform>创建链接（%Ln 个）</numerusform>
+        </translation>
+    </message>
     <message id="commandNewFolder">
         <source>New Folder</source>
         <translation>新建文件夹</translation>
