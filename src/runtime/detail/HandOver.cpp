@@ -25,6 +25,10 @@ JobEvent::JobEvent(std::function<void()> job) : QEvent(jobType()), m_job(std::mo
     releaseMark(this);
 }
 
+JobEvent::~JobEvent() {
+    acquireMark(this);
+}
+
 QEvent::Type JobEvent::jobType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;

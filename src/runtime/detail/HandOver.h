@@ -18,6 +18,9 @@ void acquireMark(const void *address);
 class JobEvent : public QEvent {
 public:
     explicit JobEvent(std::function<void()> job);
+    // An event still queued when the application ends is destroyed unrun, on
+    // the receiving thread: that is a hand-over too.
+    ~JobEvent() override;
     static QEvent::Type jobType();
     // On the receiving thread.
     void run();
