@@ -238,10 +238,12 @@ TEST(SearchWalkerTest, ACancelEndsTheWalkWithinTheFoldersBeingRead) {
     std::unique_ptr<SearchRun> run;
     std::mutex runMutex;
     options.onFolderForTesting = [&](const std::string &) {
+        // Every folder waits until start() has returned the run: counted
+        // before that, a fast walk could pass 20 with no one able to cancel.
+        std::lock_guard lock(runMutex);
         if (cancelled)
             ++startedAfterCancel;
         if (++started == 20) {
-            std::lock_guard lock(runMutex);
             run->cancel();
             cancelled = true;
         }
