@@ -304,6 +304,29 @@ private:
                                   detail::undoVersion(root, records)};
     }
 
+    // The item a replace takes the place of goes aside under a hidden name
+    // first, so it is never lost if what replaces it fails.
+    void setExistingAside() {
+        const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
+        requireExisting();
+        remember(backup);
+        mark(OperationPhase::committing, "before-backup");
+        requireExisting();
+        OperationFS::renameExclusive(m_target, backup);
+        m_backup = Backup{backup, OperationFS::stamp(backup)};
+        mark(OperationPhase::committing, "after-backup");
+    }
+
+    // Under the name it had, so a trash view shows what the user knew.
+    void trashSetAside() {
+        if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
+            throw OperationProblem(Code::targetChanged, m_backup->path, "");
+        const std::string location = moveToTrash(m_backup->path, m_target);
+        m_backup.reset(); // in the trash now: nothing to put back
+        remember(location);
+        m_resultRecovery.push_back(location);
+    }
+
     FileOperationResult create() {
         if (m_target.empty())
             throw OperationProblem(Code::invalidName, "", "");
@@ -418,16 +441,8 @@ private:
         for (const std::string &folder : missing)
             if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
                 throw OperationProblem::fromErrno(errno, folder);
-        if (replacing) {
-            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
-            requireExisting();
-            remember(backup);
-            mark(OperationPhase::committing, "before-backup");
-            requireExisting();
-            OperationFS::renameExclusive(m_target, backup);
-            m_backup = Backup{backup, OperationFS::stamp(backup)};
-            mark(OperationPhase::committing, "after-backup");
-        }
+        if (replacing)
+            setExistingAside();
         unchanged();
         checkCancellation(m_cancel);
         publish(source());
@@ -439,14 +454,8 @@ private:
             remember(m_backup->path);
         mark(OperationPhase::committing, "after-restore");
         OperationTrash::forgetRecord(source());
-        if (m_backup) {
-            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
-                throw OperationProblem(Code::targetChanged, m_backup->path, "");
-            const std::string location = moveToTrash(m_backup->path, m_target);
-            m_backup.reset();
-            remember(location);
-            m_resultRecovery.push_back(location);
-        }
+        if (m_backup)
+            trashSetAside();
         mark(OperationPhase::committing, "after-record");
         return success(source(), receipt(m_target, source(), moved, m_prepared.records));
     }
@@ -484,7 +493,8 @@ private:
         // of several items is undone as a whole.
         std::optional<FileUndoRelocation> receipt;
         if (!m_request.undo())
-            receipt = FileUndoRelocation{m_request.id(), source(), source(), first().identityToken(), std::nullopt};
+            receipt =
+                FileUndoRelocation{m_request.id(), source(), source(), first().identityToken(), std::nullopt};
         FileOperationResult result = success(source(), std::move(receipt));
         result.modes = m_modes;
         return result;
@@ -493,16 +503,8 @@ private:
     // symlink() never replaces what holds the name, so the link is made in
     // place; a replaced item is moved aside first and trashed after.
     FileOperationResult link(bool replacing) {
-        if (replacing) {
-            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
-            requireExisting();
-            remember(backup);
-            mark(OperationPhase::committing, "before-backup");
-            requireExisting();
-            OperationFS::renameExclusive(m_target, backup);
-            m_backup = Backup{backup, OperationFS::stamp(backup)};
-            mark(OperationPhase::committing, "after-backup");
-        }
+        if (replacing)
+            setExistingAside();
         remember(m_target);
         mark(OperationPhase::committing, "before-link");
         checkCancellation(m_cancel);
@@ -516,12 +518,7 @@ private:
         const ObjectStamp made = OperationFS::stamp(m_target);
         mark(OperationPhase::committing, "after-link");
         if (m_backup) {
-            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
-                throw OperationProblem(Code::targetChanged, m_backup->path, "");
-            const std::string location = moveToTrash(m_backup->path, m_target);
-            m_backup.reset();
-            remember(location);
-            m_resultRecovery.push_back(location);
+            trashSetAside();
             mark(OperationPhase::committing, "after-backup-trash");
         }
         std::optional<FileUndoRelocation> receipt;
@@ -619,16 +616,8 @@ private:
         const TreeManifest staged = verifiedStage(stage, !limited);
         checkCancellation(m_cancel);
 
-        if (replacing) {
-            const std::string backup = hiddenName(Location::parent(m_target), ".dromel-replaced-");
-            requireExisting();
-            remember(backup);
-            mark(OperationPhase::committing, "before-backup");
-            requireExisting();
-            OperationFS::renameExclusive(m_target, backup);
-            m_backup = Backup{backup, OperationFS::stamp(backup)};
-            mark(OperationPhase::committing, "after-backup");
-        }
+        if (replacing)
+            setExistingAside();
         remember(m_target);
         mark(OperationPhase::committing, "before-publish");
         if (!(withUnchangedSource(stage) == staged))
@@ -642,13 +631,7 @@ private:
         mark(OperationPhase::committing, "after-publish");
 
         if (m_backup) {
-            if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
-                throw OperationProblem(Code::targetChanged, m_backup->path, "");
-            // Under the name it had, so a trash view shows what the user knew.
-            const std::string location = moveToTrash(m_backup->path, m_target);
-            m_backup.reset(); // in the trash now: nothing to put back
-            remember(location);
-            m_resultRecovery.push_back(location);
+            trashSetAside();
             mark(OperationPhase::committing, "after-backup-trash");
         }
         if (m_request.kind() == FileOperationKind::copy)
