@@ -18,6 +18,10 @@ struct FileUndoRelocation {
     std::string original;
     std::string identity;
     std::optional<std::string> version;
+    // The item the command's item took the place of, in the trash since, and
+    // its identity token there: an undo puts it back once the place is free.
+    std::optional<std::string> replaced{};
+    std::string replacedIdentity{};
 
     Json toJson() const;
     static FileUndoRelocation fromJson(const Json &json);

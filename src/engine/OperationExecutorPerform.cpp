@@ -245,7 +245,17 @@ private:
         m_working.stages = m_baseStages;
         if (m_stage)
             m_working.stages.push_back(*m_stage);
+        if (m_setAside)
+            m_working.stages.push_back(*m_setAside);
         m_executor.journal.save(m_working);
+        m_executor.checkpoint(label);
+        send(phase, 0);
+    }
+
+    // A step whose leftovers the last journal write already names: only the
+    // crash tests' checkpoint and the progress report, no write.
+    void pass(OperationPhase phase, const char *label) {
+        m_working.phase = phase;
         m_executor.checkpoint(label);
         send(phase, 0);
     }
@@ -300,8 +310,13 @@ private:
     // its last rename, `records` the rest of it as this route left it.
     FileUndoRelocation receipt(const std::string &now, const std::string &was, const ObjectStamp &root,
                                const TreeManifest &records) const {
-        return FileUndoRelocation{m_request.id(), now, was, root.identityToken(),
-                                  detail::undoVersion(root, records)};
+        FileUndoRelocation made{m_request.id(), now, was, root.identityToken(),
+                                detail::undoVersion(root, records)};
+        if (m_replacedInTrash) {
+            made.replaced = m_replacedInTrash->first;
+            made.replacedIdentity = m_replacedInTrash->second;
+        }
+        return made;
     }
 
     // The item a replace takes the place of goes aside under a hidden name
@@ -322,9 +337,43 @@ private:
         if (!(OperationFS::stamp(m_backup->path) == m_backup->stamp))
             throw OperationProblem(Code::targetChanged, m_backup->path, "");
         const std::string location = moveToTrash(m_backup->path, m_target);
+        m_replacedInTrash = {location, m_backup->stamp.identityToken()};
         m_backup.reset(); // in the trash now: nothing to put back
         remember(location);
         m_resultRecovery.push_back(location);
+    }
+
+    // An undo that trashed what a command made puts back what that command
+    // had replaced: the very object (its record naming this place, its
+    // identity the receipt's), renamed out of the trash over nothing, and
+    // then its record removed, as a restore does. One that changed, left
+    // the trash or whose place was taken since stays as it is: the undo of
+    // the command's own item stands either way.
+    void putBackReplaced(const FileUndoRelocation &undo, const std::string &trashedCopy) {
+        const std::string &item = *undo.replaced;
+        const std::string place = Location::standardized(source());
+        const auto same = [&] {
+            try {
+                return TrashListing::recordOf(item).second == place &&
+                       OperationFS::stamp(item).identityToken() == undo.replacedIdentity && !exists(place);
+            } catch (const OperationProblem &) {
+                return false;
+            }
+        };
+        if (!same())
+            return;
+        m_recovery = {trashedCopy, item};
+        mark(OperationPhase::committing, "before-put-back");
+        if (!same())
+            return;
+        try {
+            OperationFS::renameExclusive(item, place);
+        } catch (const OperationProblem &) {
+            return; // the place was taken meanwhile: never over it
+        }
+        pass(OperationPhase::committing, "after-put-back");
+        OperationTrash::forgetRecord(item);
+        m_recovery = {trashedCopy};
     }
 
     FileOperationResult create() {
@@ -372,6 +421,8 @@ private:
         mark(OperationPhase::committing, "after-trash");
         m_target = location;
         m_resultRecovery = {location};
+        if (const FileUndoRelocation *undo = m_request.undoReceiptFor(source()); undo && undo->replaced)
+            putBackReplaced(*undo, location);
         return success(source(), receipt(location, source(), trashed, m_prepared.records));
     }
 
@@ -405,6 +456,9 @@ private:
         if (OperationFS::stamp(staging).identityToken() != first().identityToken())
             throw OperationProblem(Code::sourceChanged, staging, "");
         m_recovery = {staging};
+        // Named with its identity, so a review's clean-up may finish the
+        // removal of this object and of nothing that took its name since.
+        m_setAside = OperationStage{staging, first().device, first().inode, first().owner, 0};
         mark(OperationPhase::committing, "after-stage");
         if (trash) {
             OperationTrash::forgetRecord(source());
@@ -412,6 +466,7 @@ private:
         }
         OperationErase::removeTree(staging, m_cancel);
         m_recovery.clear();
+        m_setAside.reset();
         mark(OperationPhase::committing, "after-delete");
         FileOperationResult result = success(source());
         result.removed = FileRemoval{source(), m_bytes, static_cast<std::int64_t>(m_prepared.records.size()),
@@ -423,7 +478,10 @@ private:
     // are made, an item in its place is moved aside (when replacing), the
     // item is renamed out of the trash, and only then is its record removed.
     // A crash in between leaves a record without its item, which the Trash
-    // lists as such, and the journal names where the item went.
+    // lists as such, and the journal names where the item went. One journal
+    // write before the rename names every place the item, the folders made
+    // for it and a replaced item can be found at afterwards, so the steps
+    // after it write nothing more: the task's end is written by the service.
     FileOperationResult restore(bool replacing) {
         const auto unchanged = [this] {
             if (!(OperationFS::stamp(source()) == first()))
@@ -452,11 +510,11 @@ private:
         m_recovery = {m_target};
         if (m_backup)
             remember(m_backup->path);
-        mark(OperationPhase::committing, "after-restore");
+        pass(OperationPhase::committing, "after-restore");
         OperationTrash::forgetRecord(source());
         if (m_backup)
             trashSetAside();
-        mark(OperationPhase::committing, "after-record");
+        pass(OperationPhase::committing, "after-record");
         return success(source(), receipt(m_target, source(), moved, m_prepared.records));
     }
 
@@ -733,8 +791,11 @@ private:
     std::vector<std::string> m_resultRecovery; // trash locations a success reports
     std::optional<Backup> m_backup;            // the replaced item, moved aside
     std::optional<OperationStage> m_stage;     // made, not yet published
-    bool m_targetMade = false;                 // what is at m_target is this item's
-    std::vector<ModeReceipt> m_modes;          // old modes of what a permission change changed
+    std::optional<OperationStage> m_setAside;  // what a deletion moved aside to remove
+    // The replaced item's place in the trash and its identity token there.
+    std::optional<std::pair<std::string, std::string>> m_replacedInTrash;
+    bool m_targetMade = false;        // what is at m_target is this item's
+    std::vector<ModeReceipt> m_modes; // old modes of what a permission change changed
 };
 
 } // namespace

@@ -264,7 +264,9 @@ void requireMovable(const std::string &item, const struct stat &info) {
                                "A mounted volume cannot be trashed.");
 }
 
-// Drops `name`'s line from directorysizes, replacing the file as it is written.
+// Drops `name`'s line from directorysizes, replacing the file as it is
+// written. Not flushed: a cache that a power cut may only leave out of date,
+// and the views check each line against its record before using it.
 void forgetFolderSize(int trash, const std::string &name) {
     FileDescriptor old(::openat(trash, "directorysizes", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!old)
@@ -296,7 +298,7 @@ void forgetFolderSize(int trash, const std::string &name) {
         return;
     try {
         writeAll(fd.get(), kept, temporary);
-        if (::fsync(fd.get()) == 0 && ::renameat(trash, temporary.c_str(), trash, "directorysizes") == 0)
+        if (::renameat(trash, temporary.c_str(), trash, "directorysizes") == 0)
             return;
     } catch (const OperationProblem &) {
     }
@@ -332,10 +334,17 @@ void forgetRecord(const std::string &itemPath) {
     const FileDescriptor info(::openat(trash.get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!info)
         throw OperationProblem::fromErrno(errno, trashPath + "/info");
+    // The item's leaving files/ reaches the disk before its record goes: a
+    // power cut may then leave a record whose item is gone (listed as such),
+    // never an item without its record. The record's removal itself needs no
+    // flush: lost, it only comes back as such a record.
+    if (const FileDescriptor items(
+            ::openat(trash.get(), "files", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        items)
+        (void)::fsync(items.get());
     const std::string record = name + std::string(kInfoSuffix);
     if (::unlinkat(info.get(), record.c_str(), 0) != 0 && errno != ENOENT)
         throw OperationProblem::fromErrno(errno, trashPath + "/info/" + record);
-    (void)::fsync(info.get());
     forgetFolderSize(trash.get(), name);
 }
 

@@ -9,8 +9,13 @@ using namespace dromel;
 namespace {
 
 FileUndoRelocation receipt() {
-    return FileUndoRelocation{Uuid::random(), "/home/u/new", "/home/u/old", "64769:12:32768:1700000000:5",
-                              "9f86d081884c7d65"};
+    return FileUndoRelocation{Uuid::random(),
+                              "/home/u/new",
+                              "/home/u/old",
+                              "64769:12:32768:1700000000:5",
+                              "9f86d081884c7d65",
+                              "/home/u/.local/share/Trash/files/new \xFF",
+                              "64769:13:32768:1600000000:0"};
 }
 
 FileOperationTask fullTask() {

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -187,17 +188,30 @@ void checkAfterCrash(CrashFixture &fixture, const FileOperationRequest &request,
             EXPECT_TRUE(named.count(leftover)) << "unnamed leftover " << leftover;
     const auto nothingLost = [&] { expectNothingLost(fixture); };
     nothingLost();
-    // The review's clean-up takes the stages, and only them.
+    // The review's clean-up takes the stages and what a deletion set aside,
+    // and only them.
+    std::vector<std::string> places = fixture.userFolders();
+    places.push_back(fixture.tree.path("data/Trash"));
+    const bool setAside = std::any_of(places.begin(), places.end(), [](const std::string &folder) {
+        const std::vector<std::string> hidden = test::hiddenItemsIn(folder);
+        return std::any_of(hidden.begin(), hidden.end(), [](const std::string &path) {
+            return Location::lastComponent(path).starts_with(".dromel-delete-");
+        });
+    });
+    if (mustBeJournalled && task && request.kind() == Kind::deletePermanently) {
+        EXPECT_EQ(service.canCleanUp(request.id()), setAside);
+    }
     if (task && service.canCleanUp(request.id())) {
         std::optional<std::optional<std::size_t>> cleaned;
         service.cleanUp(request.id(), [&](std::optional<std::size_t> count) { cleaned = count; });
         ASSERT_TRUE(waitUntil([&] { return cleaned.has_value(); }));
         EXPECT_TRUE(cleaned->has_value());
         EXPECT_FALSE(service.canCleanUp(request.id()));
-        for (const std::string &folder : fixture.userFolders())
+        for (const std::string &folder : places)
             for (const std::string &leftover : test::hiddenItemsIn(folder))
-                EXPECT_FALSE(Location::lastComponent(leftover).starts_with(".dromel-copy-"))
-                    << "stage left after the clean-up: " << leftover;
+                EXPECT_FALSE(Location::lastComponent(leftover).starts_with(".dromel-copy-") ||
+                             Location::lastComponent(leftover).starts_with(".dromel-delete-"))
+                    << "left after the clean-up: " << leftover;
         nothingLost();
     }
     // Whatever the trash holds can be put back: its record exists. (A

@@ -97,6 +97,9 @@ TEST_F(UndoRedoTest, ACopyGoesToTheTrashAndComesBackOnRedo) {
     const FileOperationTask redo = reverse(*service, true);
     EXPECT_EQ(redo.request.kind(), Kind::restore);
     EXPECT_EQ(redo.phase, OperationPhase::completed);
+    EXPECT_FALSE(undo.request.redo());
+    EXPECT_TRUE(FileOperationRequest::fromJson(redo.request.toJson()).redo())
+        << "shown as a redo after a restart";
     EXPECT_EQ(tree.readFile("dst/note"), "words");
     EXPECT_EQ(tree.readFile("dst/album/a"), "aaa");
     EXPECT_FALSE(service->canRedo());
@@ -134,6 +137,30 @@ TEST_F(UndoRedoTest, ACopyChangedSinceIsKeptAndOnlyTheRestIsUndone) {
     // The part that was undone can be redone.
     EXPECT_TRUE(service->canRedo());
     EXPECT_EQ(service->nextRedo()->count, 1u);
+}
+
+TEST_F(UndoRedoTest, UndoingACopyThatReplacedAnItemPutsThatItemBackFromTheTrash) {
+    auto service = started();
+    service->resolveConflict = [](const FileConflict &, const OperationService::Answer &answer) {
+        answer(ConflictChoice::replace);
+    };
+    const std::string mine = tree.writeFile("src/report", "new");
+    tree.writeFile("dst/report", "old");
+    tree.writeFile("dst/other", "o");
+    const std::string other = tree.writeFile("src/other", "x");
+    run(*service, requestOf(Kind::copy, {mine, other}, tree.path("dst")));
+    ASSERT_EQ(tree.readFile("data/Trash/files/report"), "old");
+    // An item in the trash under the replaced one's name is not it: it stays.
+    test::TempTree::removeAll(tree.path("data/Trash/files/other"));
+    tree.writeFile("data/Trash/files/other", "someone else's");
+
+    const FileOperationTask undo = reverse(*service);
+    EXPECT_EQ(tree.readFile("dst/report"), "old") << "put back, through its record";
+    EXPECT_FALSE(existsAt(tree.path("data/Trash/info/report.trashinfo")));
+    EXPECT_EQ(tree.readFile("data/Trash/files/report.2"), "new") << "the copy in the trash";
+    EXPECT_EQ(tree.readFile("data/Trash/files/other"), "someone else's");
+    EXPECT_FALSE(existsAt(tree.path("dst/other"))) << "nothing is put over or in its place";
+    EXPECT_EQ(undo.phase, OperationPhase::completed) << "the copies themselves were undone";
 }
 
 TEST_F(UndoRedoTest, ANewFolderIsTrashedOnlyWhileItIsEmptyAndUnchanged) {
