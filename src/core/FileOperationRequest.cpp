@@ -93,6 +93,8 @@ Json FileOperationRequest::toJson() const {
     }
     if (m_permissions)
         json["permissions"] = m_permissions->toJson();
+    if (m_redo)
+        json["redo"] = true;
     return json;
 }
 
@@ -127,6 +129,7 @@ FileOperationRequest FileOperationRequest::fromJson(const Json &json) {
     }
     if (json.contains("permissions") && !json.at("permissions").is_null())
         request.m_permissions = PermissionChange::fromJson(json.at("permissions"));
+    request.m_redo = json.contains("redo") && json::requireBool(json, "redo") && request.m_undo;
     return request;
 }
 

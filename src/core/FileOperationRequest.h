@@ -40,6 +40,10 @@ public:
     // The first receipt of a reverse; absent for a command of the user's.
     const std::optional<FileUndoRelocation> &undo() const { return m_undo; }
     const std::vector<FileUndoRelocation> &undoReceipts() const { return m_undoReceipts; }
+    // A reverse that brings back what an undo reversed: shown as the command
+    // it redoes, not as an undo.
+    bool redo() const { return m_redo; }
+    void setRedo(bool redo) { m_redo = redo; }
     // The receipt of the item at `source` (compared standardized).
     const FileUndoRelocation *undoReceiptFor(const std::string &source) const;
     // What a changePermissions request sets (or, for its undo, puts back).
@@ -66,6 +70,7 @@ private:
     bool m_allowLimitedMetadata = false;
     std::optional<FileUndoRelocation> m_undo;
     std::vector<FileUndoRelocation> m_undoReceipts;
+    bool m_redo = false;
     std::optional<PermissionChange> m_permissions;
 };
 

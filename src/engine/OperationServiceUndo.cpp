@@ -176,6 +176,7 @@ void OperationService::submitReverse(std::vector<UndoEntry> &history, Submitted 
             back.restores.insert(back.restores.end(), result.modes.begin(), result.modes.end());
         request->setPermissions(std::move(back));
     }
+    request->setRedo(&history == &m_redoHistory);
     // The entry stays until the reverse has completed (see recordReverse).
     submit(std::move(*request), std::move(done));
 }

@@ -77,6 +77,7 @@ namespace dromel {
     X(undoBusy)                                                                                              \
     X(undoScope)                                                                                             \
     X(undoTask)                                                                                              \
+    X(redoTask)                                                                                              \
     X(redo)                                                                                                  \
     X(redoEmpty)                                                                                             \
     X(undoNamed)                                                                                             \

@@ -108,7 +108,9 @@ QString label(const FileOperationTask &task) {
         name = l10n.text(TextKey::newFolderName);
     else
         name = path(Location::lastComponent(request.sources().front()));
-    return request.undo() ? l10n.format(TextKey::undoTask, name) : name;
+    if (!request.undo())
+        return name;
+    return l10n.format(request.redo() ? TextKey::redoTask : TextKey::undoTask, name);
 }
 
 QString path(const std::string &value) {

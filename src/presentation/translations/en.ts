@@ -255,6 +255,10 @@
         <source>Undo “%1”</source>
         <translation>Undo “%1”</translation>
     </message>
+    <message id="redoTask">
+        <source>Redo “%1”</source>
+        <translation>Redo “%1”</translation>
+    </message>
     <message id="redo">
         <source>Redo</source>
         <translation>Redo</translation>

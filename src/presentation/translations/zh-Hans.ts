@@ -255,6 +255,10 @@
         <source>Undo “%1”</source>
         <translation>撤销“%1”</translation>
     </message>
+    <message id="redoTask">
+        <source>Redo “%1”</source>
+        <translation>重做“%1”</translation>
+    </message>
     <message id="redo">
         <source>Redo</source>
         <translation>重做</translation>

@@ -96,6 +96,14 @@ TEST_F(OperationTextTest, AReviewNamesItsRealCauseEachLeftoverOnceAndNamesStayOn
     EXPECT_FALSE(OperationText::label(full).contains('\n'));
     EXPECT_FALSE(OperationText::problem(*failed.problem).section('\n', 1, 1).contains("a\nb"));
 
+    // A reverse reads as what it does: an undo, or the redo of the command.
+    const FileUndoRelocation receipt{Uuid::random(), "/t/files/a", "/s/a", "id", std::nullopt};
+    FileOperationRequest reverse(FileOperationKind::restore, {"/t/files/a"}, std::nullopt, std::nullopt,
+                                 std::vector<FileUndoRelocation>{receipt});
+    EXPECT_EQ(OperationText::label(FileOperationTask(reverse)), "Undo “a”");
+    reverse.setRedo(true);
+    EXPECT_EQ(OperationText::label(FileOperationTask(reverse)), "Redo “a”");
+
     FileOperationTask unreadable(full.request);
     unreadable.unreadable = true;
     EXPECT_EQ(OperationText::label(unreadable), Localization::current().text(TextKey::taskUnreadable));
