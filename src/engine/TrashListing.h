@@ -18,6 +18,7 @@ class DeletionDates;
 namespace dromel::TrashListing {
 
 using Batch = std::function<void(std::vector<TrashedItem> &&)>;
+using Prepare = std::function<void(std::vector<TrashedItem> &)>;
 
 // The trash folders that exist now, the home trash first. A trash reached
 // through a link, or one not owned by the user, is left out.
@@ -34,9 +35,11 @@ std::vector<TrashedItem> list(const std::vector<std::string> &trashes, const Ope
 // hundred in no particular order. The records of a large listing are read by
 // the calling thread and one helper. Throws OperationCancelled when
 // cancelled (after the batches read so far). With a memo, only the records
-// it does not know are read, and it learns them.
+// it does not know are read, and it learns them. `prepare`, when given, runs
+// on each batch on the thread that read it (either of the two, at once), so
+// that the caller's own work per entry is shared as the reading is.
 void list(const std::vector<std::string> &trashes, const OperationCancellation &cancel, const Batch &onBatch,
-          TrashRecordMemo *memo = nullptr);
+          TrashRecordMemo *memo = nullptr, const Prepare &prepare = {});
 
 // The entries of one trash (none when it cannot be read).
 std::vector<TrashedItem> listTrash(const std::string &trash, const OperationCancellation &cancel);

@@ -18,10 +18,10 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <thread>
 #include <time.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace dromel::TrashListing {
 
@@ -83,10 +83,13 @@ std::unique_ptr<OpenTrash> openTrash(const std::string &trash, const TrashRecord
         open->infoStamp = settledStamp(open->info.get());
         open->unchanged = open->infoStamp && memo->unchanged(open->infoPath, *open->infoStamp);
     }
-    std::set<std::string> unrecorded;
-    if (open->files)
-        for (std::string &name : detail::namesIn(open->files.get(), "."))
+    std::unordered_set<std::string> unrecorded;
+    if (open->files) {
+        std::vector<std::string> names = detail::namesIn(open->files.get(), ".");
+        unrecorded.reserve(names.size());
+        for (std::string &name : names)
             unrecorded.insert(std::move(name));
+    }
     if (open->info)
         for (std::string &record : detail::namesIn(open->info.get(), ".")) {
             if (!record.ends_with(detail::kInfoSuffix) || record.size() == detail::kInfoSuffix.size())
@@ -157,7 +160,7 @@ void readRecordOf(const OpenTrash &trash, const std::string &record, TrashedItem
 }
 
 std::vector<TrashedItem> describe(const Chunk &chunk, detail::DeletionDates &dates, TrashRecordMemo *memo,
-                                  const OperationCancellation &cancel) {
+                                  const Prepare &prepare, const OperationCancellation &cancel) {
     const OpenTrash &trash = *chunk.trash;
     std::vector<TrashedItem> items;
     items.reserve(chunk.end - chunk.begin);
@@ -178,6 +181,8 @@ std::vector<TrashedItem> describe(const Chunk &chunk, detail::DeletionDates &dat
         }
         items.push_back(std::move(item));
     }
+    if (prepare)
+        prepare(items);
     return items;
 }
 
@@ -196,7 +201,7 @@ std::vector<Chunk> chunksOf(const std::vector<std::unique_ptr<OpenTrash>> &trash
 } // namespace
 
 void list(const std::vector<std::string> &trashes, const OperationCancellation &cancel, const Batch &onBatch,
-          TrashRecordMemo *memo) {
+          TrashRecordMemo *memo, const Prepare &prepare) {
     std::vector<std::unique_ptr<OpenTrash>> open;
     std::size_t total = 0;
     for (const std::string &trash : trashes) {
@@ -221,7 +226,7 @@ void list(const std::vector<std::string> &trashes, const OperationCancellation &
         return;
     }
     detail::DeletionDates dates;
-    onBatch(describe(chunks.front(), dates, memo, cancel));
+    onBatch(describe(chunks.front(), dates, memo, prepare, cancel));
 
     std::atomic<std::size_t> next = 1;
     std::mutex mutex;
@@ -234,7 +239,7 @@ void list(const std::vector<std::string> &trashes, const OperationCancellation &
             detail::DeletionDates own;
             try {
                 for (std::size_t i = next++; i < chunks.size() && !stop; i = next++) {
-                    std::vector<TrashedItem> batch = describe(chunks[i], own, memo, cancel);
+                    std::vector<TrashedItem> batch = describe(chunks[i], own, memo, prepare, cancel);
                     const std::lock_guard lock(mutex);
                     ready.push_back(std::move(batch));
                 }
@@ -253,7 +258,7 @@ void list(const std::vector<std::string> &trashes, const OperationCancellation &
     };
     try {
         for (std::size_t i = next++; i < chunks.size(); i = next++) {
-            onBatch(describe(chunks[i], dates, memo, cancel));
+            onBatch(describe(chunks[i], dates, memo, prepare, cancel));
             handOver();
         }
     } catch (...) {

@@ -31,6 +31,9 @@ struct TrashedItem {
     // The item's device and inode number (0 for a missing item).
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    // What a reader made of it for showing, made as it was read (see
+    // TrashListing::list's `prepare`).
+    std::optional<FileEntry> entry;
 
     std::string itemPath() const { return trash + "/files/" + name; }
     std::string infoPath() const { return trash + "/info/" + name + ".trashinfo"; }

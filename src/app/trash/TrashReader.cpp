@@ -31,28 +31,38 @@ struct TrashRead : DirectoryRead {
     std::shared_ptr<Cancellation> flag;
 };
 
-std::string kindOf(const TrashedItem &item, const Localization &texts) {
+// The kind column's texts for entries that cannot go back, taken once on
+// the main thread: the listing's two threads only read them.
+struct StateTexts {
+    explicit StateTexts(const Localization &texts)
+        : noRecord(texts.text(TextKey::trashNoRecord).toStdString()),
+          damagedRecord(texts.text(TextKey::trashDamagedRecord).toStdString()),
+          missingItem(texts.text(TextKey::trashMissingItem).toStdString()) {}
+    std::string noRecord, damagedRecord, missingItem;
+};
+
+std::string kindOf(const TrashedItem &item, const StateTexts &texts) {
     switch (item.state) {
     case TrashedItem::State::restorable:
         return Location::parent(*item.originalPath);
     case TrashedItem::State::noRecord:
-        return texts.text(TextKey::trashNoRecord).toStdString();
+        return texts.noRecord;
     case TrashedItem::State::damagedRecord:
-        return texts.text(TextKey::trashDamagedRecord).toStdString();
+        return texts.damagedRecord;
     case TrashedItem::State::missingItem:
-        return texts.text(TextKey::trashMissingItem).toStdString();
+        return texts.missingItem;
     }
     return {};
 }
 
 // Identified as the folder reader identifies items, so the file commands
 // check an item in the Trash as they check any other.
-FileEntry entryOf(const TrashedItem &item, const Localization &texts) {
+FileEntry entryOf(const TrashedItem &item, const StateTexts &texts) {
     const bool missing = item.state == TrashedItem::State::missingItem;
-    const std::string path = missing ? item.infoPath() : item.itemPath();
-    const std::string id = missing ? path : itemIdentity(item.device, item.inode, item.name);
-    return FileEntry(id, path, item.shownName(), item.isDirectory, false, item.isSymbolicLink, item.size,
-                     item.deleted, kindOf(item, texts));
+    std::string path = missing ? item.infoPath() : item.itemPath();
+    std::string id = missing ? path : itemIdentity(item.device, item.inode, item.name);
+    return FileEntry(std::move(id), std::move(path), item.shownName(), item.isDirectory, false,
+                     item.isSymbolicLink, item.size, item.deleted, kindOf(item, texts));
 }
 
 std::set<std::string> watchedFolders() {
@@ -82,7 +92,8 @@ std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder,
         return m_inner.snapshots(folder, showHidden, std::move(onSnapshot), std::move(onFinish));
     auto cancel = std::make_shared<Cancellation>();
     auto delivery = std::make_shared<Delivery>(Delivery{std::move(onSnapshot), std::move(onFinish)});
-    m_queue.async([this, alive = m_lifetime.weak(), cancel, delivery, texts = Localization::current()] {
+    m_queue.async([this, alive = m_lifetime.weak(), cancel, delivery,
+                   texts = std::make_shared<const StateTexts>(Localization::current())] {
         // Cumulative snapshots as the folder reader sends them: the first
         // once a batch is in, then at most every publication interval, and
         // the complete one last.
@@ -117,13 +128,19 @@ std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder,
                 TrashListing::trashFolders(), *cancel,
                 [&](std::vector<TrashedItem> &&batch) {
                     for (TrashedItem &item : batch) {
-                        pendingEntries.push_back(entryOf(item, texts));
+                        pendingEntries.push_back(std::move(*item.entry));
+                        item.entry.reset();
                         pendingItems.push_back(std::move(item));
                     }
                     if (first || std::chrono::steady_clock::now() - lastPublication >= kPublicationInterval)
                         publish(false);
                 },
-                &m_memo);
+                &m_memo,
+                [&texts = *texts](std::vector<TrashedItem> &batch) {
+                    // Each entry's sort key is made here, on both threads.
+                    for (TrashedItem &item : batch)
+                        item.entry = entryOf(item, texts);
+                });
             publish(true);
         } catch (const OperationCancelled &) {
             MainThread::post([alive, cancel, delivery] {
