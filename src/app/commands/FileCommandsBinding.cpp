@@ -136,13 +136,15 @@ FileCommandController *attach(BrowserController &window, BrowserStore &store,
     FileTable *table = window.table();
     const BrowserController::Actions &actions = window.actions();
 
-    auto updateActions = [commands, &actions] {
+    auto updateActions = [commands, &actions, &store] {
         const bool ready = commands->ready() || commands->journalInUse();
-        for (QAction *action : {actions.newFolder, actions.rename, actions.trash})
-            action->setEnabled(ready);
+        actions.trash->setEnabled(ready);
+        for (QAction *action : {actions.newFolder, actions.rename})
+            action->setEnabled(ready && !placeShown(store));
         actions.operations->setEnabled(true);
     };
     QObject::connect(commands, &FileCommandController::stateChanged, &window, updateActions);
+    QObject::connect(&window, &BrowserController::locationShown, commands, updateActions);
     updateActions();
     // The Edit menu names what undo and redo would reverse; a focused text
     // field has them for its own text.

@@ -577,6 +577,10 @@ void BrowserController::render(BrowserStore::Change change) {
     if (QWidget *top = window(); top != this)
         top->setWindowTitle(folderTitle(tab.url()) + QStringLiteral(" \u2014 Dromel"));
     updateEditActions();
+    if (tab.url() != m_lastShownURL) {
+        m_lastShownURL = tab.url();
+        emit locationShown();
+    }
 }
 
 void BrowserController::renderStatus(const BrowserTab &tab) {

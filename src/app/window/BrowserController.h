@@ -121,6 +121,10 @@ public:
     QToolBar *toolbar() const { return m_toolbar; }
     QToolButton *moreButton() const { return m_moreButton; }
 
+signals:
+    // The active tab's place changed (another folder, the Trash, another tab).
+    void locationShown();
+
 public slots:
     void newTab();
     void closeTab();
@@ -229,6 +233,7 @@ private:
     bool m_alwaysShowTabs = false;
     std::vector<TabSession> m_closedTabs; // the latest last
     std::string m_lastTabSignature;
+    std::string m_lastShownURL;
     std::optional<Uuid> m_renderedTab;
 };
 

@@ -94,11 +94,17 @@ TEST_F(TrashViewTest, TheSidebarOpensTheMergedTrashWhoseItemsGoBackFromTheContex
     ASSERT_TRUE(row.isValid());
     EXPECT_TRUE(
         waitUntil([&] { return row.data(SidebarModel::SymbolRole).toString() == "user-trash-full"; }));
+    // The menu bar's commands that make or rename in a folder are there in
+    // a folder, and not in the Trash.
+    const BrowserController::Actions &actions = window.actions();
+    ASSERT_TRUE(waitUntil([&] { return actions.newFolder->isEnabled() && actions.rename->isEnabled(); }));
     sidebar.scrollTo(row);
     QTest::mouseClick(sidebar.viewport(), Qt::LeftButton, {}, sidebar.visualRect(row).center());
     const std::string trash = tree.path("data/Trash/files");
     ASSERT_TRUE(waitUntil(
         [&] { return app->store()->current().url() == trash && !app->store()->current().loading; }));
+    EXPECT_FALSE(actions.newFolder->isEnabled());
+    EXPECT_FALSE(actions.rename->isEnabled());
 
     FileTable &table = *window.table();
     const QString noRecord = Localization::current().text(TextKey::trashNoRecord);
