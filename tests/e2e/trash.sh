@@ -32,17 +32,17 @@ wait_for "the undo" newest_task_is "completed restore"
 missing "$TRASH/info/b.txt.trashinfo" || fail "the record of b.txt stayed"
 
 # The Trash, opened by a click on its sidebar row. No tool here can ask the
-# window where the row is, so the rows of the sidebar's top are clicked one
-# after the other, each given a bounded moment to show its place, until the
-# window shows the Trash. The other rows there are folders: a click on one
-# only shows that folder.
+# window where the row is, so the sidebar is clicked from just below the
+# toolbar downwards, one point every few pixels, each click given a bounded
+# moment to show its place, until the window shows the Trash. The rows above
+# it are headers and folders: a single click on one only selects or shows it.
 eval "$(xdotool getwindowgeometry --shell "$WID")"
 shows_trash() { title_is Trash; }
 click_sidebar_rows() {
     local y
-    for ((y = 12; y < HEIGHT / 2; y += 8)); do
+    for ((y = 60; y < HEIGHT / 2; y += 8)); do
         focus "$WID"
-        xdotool mousemove --window "$WID" 70 "$y" click 1
+        xdotool mousemove --window "$WID" 80 "$y" click 1
         local until=$((SECONDS + 1))
         while ((SECONDS <= until)); do
             shows_trash && return 0
@@ -52,6 +52,8 @@ click_sidebar_rows() {
     return 1
 }
 click_sidebar_rows || fail "no sidebar row opened the Trash"
+# The keys go to the list again: a click on its empty lower part.
+xdotool mousemove --window "$WID" $((WIDTH * 2 / 3)) $((HEIGHT * 3 / 4)) click 1
 
 select_by_name a.txt "$TRASH/files"
 open_menu() { keys Menu; }
