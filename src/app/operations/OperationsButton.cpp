@@ -29,7 +29,6 @@ void OperationsButton::showState(Badge badge, int count, const QString &detail) 
     const bool changed = badge != m_badge || count != m_count;
     m_badge = badge;
     m_count = badge == Badge::none ? 0 : count;
-    setText(detail);
     setToolTip(detail);
     setAccessibleDescription(badge == Badge::none ? QString() : detail);
     if (changed)

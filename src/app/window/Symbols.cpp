@@ -102,7 +102,7 @@ QIcon icon(Symbol symbol, const QPalette &palette) {
     const Drawing source = drawing(symbol);
     // Only a real desktop theme is asked: Qt's built-in fallback theme has no
     // symbols, and a half-themed toolbar looks worse than a bundled one.
-    if (!QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor" &&
+    if (*source.themeName && !QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor" &&
         QIcon::themeName() != "dromel-fallback" && QIcon::hasThemeIcon(source.themeName))
         return QIcon::fromTheme(source.themeName);
     QIcon result;
