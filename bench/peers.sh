@@ -22,7 +22,7 @@ read -r -a displays <<< "${PEERS_DISPLAYS:-33 34 35}"
 quiet=300000 # µs without CPU that count as settled
 limit=90     # s before a run counts as never settling
 [ -x "$program" ] || { echo "no program at $program (make build first)" >&2; exit 1; }
-for tool in Xvfb dolphin pcmanfm-qt dbus-daemon convert xdotool; do
+for tool in Xvfb dolphin pcmanfm-qt dbus-daemon convert import xdotool; do
     command -v $tool >/dev/null || { echo "$tool is missing (scripts/install-peers, make deps)" >&2; exit 1; }
 done
 
