@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Retakes the README's screenshots of the main window (light and dark, English
 # and Chinese) and of the file commands (a conflict sheet, the operations
-# window during a copy, a task under review). Runs the program under Xvfb in a
-# throwaway home (its own settings, session, journal and folders), so nothing
-# of the user's is read or changed.
+# window during a copy, a task under review, the toolbar as tasks run and
+# fail). Runs the program under Xvfb in a throwaway home (its own settings,
+# session, journal and folders), so nothing of the user's is read or changed.
 #   scripts/screenshots.sh [program] [all|main|desktop|commands|trash|search]
-#   (default: build/release/src/app/dromel, all)
+#   (default: build/release/src/app/dromel, all; SCREENSHOT_DISPLAY=:N picks
+#   the X display, else a random one)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -71,7 +72,7 @@ tab() { # folder [selection]
 printf '{"schemaVersion":2,"tabs":[%s,%s,%s],"activeIndex":0}' \
     "$(tab "$demo" "$selected")" "$(tab "$home/Documents")" "$(tab "$home/Downloads")" > "$work/state/Dromel/session.json"
 
-display=:$((200 + RANDOM % 700))
+display=${SCREENSHOT_DISPLAY:-:$((200 + RANDOM % 700))}
 Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
@@ -303,6 +304,12 @@ go() { # folder: typed into the path field
     within 10 main_window "$(basename "$1")"
 }
 stop() { kill -KILL "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true; app_pid=""; }
+strip() { # file: the main window's toolbar row, under its menu bar
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(x xdotool getwindowgeometry --shell "$window")"
+    sleep 0.7
+    x import -window root -crop "${WIDTH}x32+${X}+$((Y + 22))" +repage "$work/$1"
+}
 
 if [ "$pictures" = trash ]; then
     # Restoring an item whose name is taken again: the clash sheet.
@@ -318,6 +325,7 @@ if [ "$pictures" = trash ]; then
 fi
 
 start "$demo"
+strip toolbar-idle.png
 pick "$demo" notes.txt
 keys "$window" ctrl+v
 within 10 other
@@ -329,6 +337,7 @@ pick "$home/Videos" holiday-2026.mkv
 go "$home/Backup"
 keys "$window" ctrl+v
 within 20 phase_is copying
+strip toolbar-running.png
 operations
 sleep 1.5 # a few progress reports into the copy
 grab "$other" operations-copying.png
@@ -338,3 +347,16 @@ start "$home/Backup"
 operations
 grab "$other" operations-review.png
 stop
+
+# The toolbar idle, during the copy and after a folder was pasted into itself:
+# the Operations button's badge changes, nothing moves.
+start "$demo"
+pick "$demo" docs
+go "$demo/docs"
+keys "$window" ctrl+v
+within 10 phase_is failed
+strip toolbar-failed.png
+stop
+convert "$work/toolbar-idle.png" "$work/toolbar-running.png" "$work/toolbar-failed.png" -append \
+    "$out/toolbar-operations.png"
+echo "wrote docs/screenshots/toolbar-operations.png"

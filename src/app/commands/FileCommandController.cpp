@@ -16,8 +16,6 @@
 #include "presentation/Localization.h"
 
 #include <QMessageBox>
-#include <QPushButton>
-#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -84,14 +82,11 @@ FileCommandController::FileCommandController(BrowserStore &store, std::string jo
     m_panel->onOpenPath = [this](const std::string &path) {
         m_store.navigate(Location::parent(path), BrowserStore::Navigation::visit);
     };
-    m_button = new QPushButton(l10n.text(TextKey::operations), window);
+    m_button = new OperationsButton(window);
     m_button->setAccessibleName(l10n.text(TextKey::operations));
-    QFont caption = m_button->font();
-    caption.setPointSizeF(caption.pointSizeF() - 2);
-    m_button->setFont(caption);
     m_button->setFocusPolicy(Qt::NoFocus);
-    connect(m_button, &QPushButton::clicked, this, &FileCommandController::showTasks);
-    reserveButtonWidth();
+    connect(m_button, &QToolButton::clicked, this, &FileCommandController::showTasks);
+    renderButton();
     m_banner = new TaskBanner(window);
     m_banner->onOpen = m_lifetime.guard([this](const Uuid &id) { openTask(id); });
 
@@ -652,47 +647,28 @@ void FileCommandController::serviceChanged() {
     emit stateChanged();
 }
 
-// The running task's phase; else, while failed tasks wait to be seen, their
-// count and a warning mark.
+// The running tasks, counted, with the first one's phase; else, while failed
+// tasks wait to be seen, their count.
 void FileCommandController::renderButton() {
     if (!m_button)
         return;
     const Localization l10n = Localization::current();
-    QString title = l10n.text(TextKey::operations);
+    QString detail = l10n.text(TextKey::operations);
     const auto &tasks = m_service->tasks();
-    const auto running = std::find_if(tasks.begin(), tasks.end(),
-                                      [](const FileOperationTask &task) { return !isTerminal(task.phase); });
-    const bool marked = running == tasks.end() && !m_unseenFailures.empty();
-    if (running != tasks.end())
-        title += QStringLiteral(" \u00B7 ") + OperationText::phase(running->phase);
-    else if (marked)
-        title +=
-            QStringLiteral(" \u00B7 ") + l10n.count(TextKey::failedTasks, qint64(m_unseenFailures.size()));
-    m_button->setText(title);
-    m_button->setIcon(marked ? m_button->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-    m_button->setAccessibleDescription(marked ? title : QString());
-}
-
-void FileCommandController::reserveButtonWidth() {
-    const Localization l10n = Localization::current();
-    const QString title = l10n.text(TextKey::operations);
-    const QString separator = QStringLiteral(" \u00B7 ");
-    QStringList texts;
-    for (int raw = 0; raw <= static_cast<int>(OperationPhase::needsReview); ++raw)
-        if (const auto phase = static_cast<OperationPhase>(raw); !isTerminal(phase))
-            texts << title + separator + OperationText::phase(phase);
-    int widest = 0;
-    for (const QString &each : texts) {
-        m_button->setText(each);
-        widest = std::max(widest, m_button->sizeHint().width());
+    const auto isRunning = [](const FileOperationTask &task) { return !isTerminal(task.phase); };
+    const auto running = std::find_if(tasks.begin(), tasks.end(), isRunning);
+    const auto separator = QStringLiteral(" \u00B7 ");
+    if (running != tasks.end()) {
+        detail += separator + OperationText::phase(running->phase);
+        m_button->showState(OperationsButton::Badge::running,
+                            int(std::count_if(tasks.begin(), tasks.end(), isRunning)), detail);
+    } else if (!m_unseenFailures.empty()) {
+        const auto failed = qint64(m_unseenFailures.size());
+        detail += separator + l10n.count(TextKey::failedTasks, failed);
+        m_button->showState(OperationsButton::Badge::failed, int(failed), detail);
+    } else {
+        m_button->showState(OperationsButton::Badge::none, 0, detail);
     }
-    // A failure count comes with the warning mark.
-    m_button->setIcon(m_button->style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    m_button->setText(title + separator + l10n.count(TextKey::failedTasks, qint64(999)));
-    widest = std::max(widest, m_button->sizeHint().width());
-    m_button->setIcon(QIcon());
-    m_button->setText(title);
-    m_button->setFixedWidth(widest);
 }
 
 void FileCommandController::taskCompleted(const FileOperationTask &task) {

@@ -7,6 +7,7 @@
 #include "core/FileOperationRequest.h"
 #include "core/Uuid.h"
 #include "engine/OperationService.h"
+#include "operations/OperationsButton.h"
 #include "operations/TaskBanner.h"
 #include "runtime/Lifetime.h"
 
@@ -23,7 +24,6 @@
 #include <vector>
 
 #include <QMessageBox>
-#include <QPushButton>
 class QWidget;
 
 namespace dromel {
@@ -55,9 +55,10 @@ public:
 
     OperationService &service() const { return *m_service; }
     OperationPanel &panel() const { return *m_panel; }
-    // The toolbar button that opens the operations window; its title follows
-    // the running task's phase. Parented to the window; place it anywhere.
-    QPushButton *button() const { return m_button; }
+    // The toolbar button that opens the operations window; its badge and
+    // tooltip follow the running tasks, then the failed ones not yet seen.
+    // Parented to the window; place it anywhere.
+    OperationsButton *button() const { return m_button; }
     // The row that tells of a task that failed or needs review, hidden until
     // one does. Parented to the window; the window places it.
     TaskBanner *banner() const { return m_banner; }
@@ -158,9 +159,6 @@ private:
 
     void serviceChanged();
     void renderButton();
-    // Fixes the button's width to its widest text, so the toolbar never
-    // reflows while tasks run.
-    void reserveButtonWidth();
     void openTask(const Uuid &id);
     void taskCompleted(const FileOperationTask &task);
     void resolveConflict(const FileConflict &conflict, OperationService::Answer answer);
@@ -175,7 +173,7 @@ private:
     std::unique_ptr<JournalLock> m_journalLock;
     std::unique_ptr<OperationService> m_service;
     std::unique_ptr<OperationPanel> m_panel;
-    QPointer<QPushButton> m_button;
+    QPointer<OperationsButton> m_button;
     QPointer<TaskBanner> m_banner;
     // Tasks that failed or need review since the operations window was last
     // opened: the toolbar button counts them.

@@ -157,6 +157,18 @@ void ThumbnailLoader::setLimits(std::int64_t maximum, bool network) {
     emit ready();
 }
 
+void ThumbnailLoader::setSide(int pixels) {
+    const int side = ThumbnailCache::side(ThumbnailCache::flavourFor(pixels));
+    if (side == m_side)
+        return;
+    m_side = side;
+    m_pictures.clear();
+    for (const Request &request : m_pending)
+        m_asked.erase(request.key);
+    m_pending.clear();
+    emit ready();
+}
+
 void ThumbnailLoader::startMore() {
     while (m_running < kParallelJobs && !m_pending.empty()) {
         Request request = std::move(m_pending.front());
@@ -166,18 +178,21 @@ void ThumbnailLoader::startMore() {
                         maximum = maximumFileSize, network = networkVolumes, cache = m_cache, maker = m_maker,
                         alive = m_lifetime.weak(), self = this] {
             JobResult result = makeOne(path, side, maximum, network, *cache, *maker);
-            MainThread::post([alive, self, key, result = std::move(result)] {
+            MainThread::post([alive, self, key, side, result = std::move(result)] {
                 if (!alive.expired())
-                    self->finished(key, result.image, result.noPicture);
+                    self->finished(key, result.image, result.noPicture, side);
             });
         });
     }
 }
 
-void ThumbnailLoader::finished(const std::string &key, const QImage &image, bool noPicture) {
+void ThumbnailLoader::finished(const std::string &key, const QImage &image, bool noPicture, int side) {
     --m_running;
     m_asked.erase(key);
-    if (noPicture) {
+    if (side != m_side) {
+        // Made for the size before: the repaint asks at the new one.
+        emit ready();
+    } else if (noPicture) {
         m_without.insert(key);
     } else {
         auto *picture = new Picture{QPixmap::fromImage(image)};

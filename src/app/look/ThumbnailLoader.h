@@ -50,6 +50,10 @@ public:
     // Items left without a picture under the old limits are asked again, and
     // the views repaint.
     void setLimits(std::int64_t maximumFileSize, bool networkVolumes);
+    // Pictures of at least `pixels` a side: the standard's flavour side that
+    // holds them (128, 256, 512 or 1024). A new flavour drops the pictures in
+    // memory and those on their way, and the views repaint to ask again.
+    void setSide(int pixels);
     bool isEnabled() const { return m_enabled; }
     int side() const { return m_side; }
     int pendingCount() const { return static_cast<int>(m_pending.size()) + m_running; }
@@ -69,9 +73,9 @@ private:
         QPixmap pixmap;
     };
     void startMore();
-    void finished(const std::string &key, const QImage &image, bool noPicture);
+    void finished(const std::string &key, const QImage &image, bool noPicture, int side);
 
-    const int m_side;
+    int m_side;
     const std::shared_ptr<const ThumbnailCache> m_cache;
     const std::shared_ptr<const ThumbnailMaker> m_maker;
     std::unique_ptr<WorkQueue> m_queue;

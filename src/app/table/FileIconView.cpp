@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include <algorithm>
 #include <unordered_set>
@@ -53,7 +54,15 @@ void FileIconView::setZoom(int iconSide) {
     const int line = fontMetrics().lineSpacing();
     const int width = std::max(m_iconSide + kCellMargin, m_iconSide * 3 / 2);
     setGridSize(QSize(width, m_iconSide + kTextLines * line + kCellMargin));
+    fitThumbnails();
     emit zoomChanged(m_iconSide);
+}
+
+// Thumbnails as large as the icons on screen, in device pixels: the standard's
+// normal flavour up to 128, large up to 256, and so on.
+void FileIconView::fitThumbnails() {
+    if (m_thumbnails)
+        m_thumbnails->setSide(qCeil(m_iconSide * devicePixelRatioF()));
 }
 
 void FileIconView::zoomBy(int steps) {
@@ -66,6 +75,7 @@ void FileIconView::setThumbnails(ThumbnailLoader *thumbnails) {
     m_thumbnails = thumbnails;
     if (thumbnails)
         connect(thumbnails, &ThumbnailLoader::ready, viewport(), qOverload<>(&QWidget::update));
+    fitThumbnails();
     viewport()->update();
 }
 

@@ -44,6 +44,7 @@ protected:
 
 private:
     void keepVisibleThumbnails();
+    void fitThumbnails();
 
     FileTable &m_table;
     ThumbnailLoader *m_thumbnails = nullptr;

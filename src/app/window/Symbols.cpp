@@ -48,6 +48,10 @@ Drawing drawing(Symbol symbol) {
                                      stroke + "/><rect x='2.5' y='9' width='4.5' height='4.5' rx='1' " +
                                      stroke + "/><rect x='9' y='9' width='4.5' height='4.5' rx='1' " +
                                      stroke + "/>";
+    // Things moving both ways, for the file operations.
+    static const std::string operations =
+        std::string("<path d='M2.5 5 H12.5 M10 2.5 L12.5 5 L10 7.5 M13.5 11 H3.5 M6 8.5 L3.5 11 L6 13.5' ") +
+        stroke + "/>";
     switch (symbol) {
     case Symbol::icons:
         return {"view-list-icons", icons.c_str()};
@@ -73,6 +77,9 @@ Drawing drawing(Symbol symbol) {
         return {"window-close", dismiss.c_str()};
     case Symbol::search:
         return {"edit-find", search.c_str()};
+    case Symbol::operations:
+        // Themes have no common name for it: always the bundled drawing.
+        return {"", operations.c_str()};
     }
     return {"", ""};
 }
@@ -95,7 +102,7 @@ QIcon icon(Symbol symbol, const QPalette &palette) {
     const Drawing source = drawing(symbol);
     // Only a real desktop theme is asked: Qt's built-in fallback theme has no
     // symbols, and a half-themed toolbar looks worse than a bundled one.
-    if (!QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor" &&
+    if (*source.themeName && !QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor" &&
         QIcon::themeName() != "dromel-fallback" && QIcon::hasThemeIcon(source.themeName))
         return QIcon::fromTheme(source.themeName);
     QIcon result;

@@ -11,7 +11,21 @@ namespace dromel {
 // text colours, so they read in light and dark appearance alike.
 namespace Symbols {
 
-enum class Symbol { back, forward, up, refresh, newTab, editPath, preview, more, settings, dismiss, icons, search };
+enum class Symbol {
+    back,
+    forward,
+    up,
+    refresh,
+    newTab,
+    editPath,
+    preview,
+    more,
+    settings,
+    dismiss,
+    icons,
+    search,
+    operations
+};
 
 QIcon icon(Symbol symbol, const QPalette &palette);
 

@@ -59,16 +59,17 @@ protected:
         EXPECT_EQ(banner().taskID(), task.id());
         EXPECT_TRUE(banner().label()->text().startsWith(TaskTitle::of(task)));
         EXPECT_TRUE(banner().label()->text().contains(OperationText::phase(task.phase)));
-        EXPECT_TRUE(commands->button()->text().endsWith(
+        EXPECT_TRUE(commands->button()->toolTip().endsWith(
             Localization::current().count(TextKey::failedTasks, qint64(unseen))));
-        EXPECT_FALSE(commands->button()->icon().isNull());
+        EXPECT_EQ(commands->button()->badge(), OperationsButton::Badge::failed);
+        EXPECT_EQ(commands->button()->badgeCount(), int(unseen));
         expectFixedButton();
     }
-    // The toolbar does not reflow: the button keeps one width its texts fit in.
+    // The toolbar does not reflow: whatever it tells, the button keeps one size.
     void expectFixedButton() const {
-        const QPushButton &button = *commands->button();
-        EXPECT_EQ(button.minimumWidth(), button.maximumWidth());
-        EXPECT_GE(button.minimumWidth(), button.sizeHint().width()) << button.text().toStdString();
+        const OperationsButton &button = *commands->button();
+        EXPECT_EQ(button.minimumSize(), button.maximumSize());
+        EXPECT_EQ(button.size(), button.minimumSize()) << button.toolTip().toStdString();
     }
 };
 
@@ -122,7 +123,7 @@ TEST_F(FailureBannerTest, EachFailureShowsInTheWindowAndOpensItsTask) {
     EXPECT_FALSE(banner().isVisible());
     EXPECT_TRUE(commands->panel().window()->isVisible());
     EXPECT_EQ(commands->panel().selectedID(), newest().id());
-    EXPECT_EQ(commands->button()->text(), text(TextKey::operations));
-    EXPECT_TRUE(commands->button()->icon().isNull());
+    EXPECT_EQ(commands->button()->toolTip(), text(TextKey::operations));
+    EXPECT_EQ(commands->button()->badge(), OperationsButton::Badge::none);
     expectFixedButton();
 }

@@ -167,6 +167,22 @@ TEST_F(ThumbnailLoaderTest, MadeThumbnailsCarryTheStandardsKeysForOtherPrograms)
     EXPECT_EQ(image.size(), QSize(256, 128)) << "the large flavour, the picture's proportions kept";
 }
 
+TEST_F(ThumbnailLoaderTest, ALargerSideTakesTheLargerFlavourAndDropsSmallerPictures) {
+    const std::string photo = writeImage("wide.png", Qt::blue, {1000, 500});
+    ThumbnailLoader loader(128, cache);
+    EXPECT_EQ(load(loader, photo).width(), 128);
+    loader.setSide(200);
+    EXPECT_EQ(loader.side(), 256);
+    EXPECT_EQ(load(loader, photo).width(), 256) << "not the smaller picture kept in memory";
+    EXPECT_TRUE(QFile::exists(
+        QString::fromStdString(cache.pathFor(ThumbnailCache::Flavour::large, ThumbnailCache::uriOf(photo)))));
+    // One on its way at the old side is not kept either.
+    const std::string other = writeImage("other.png", Qt::cyan, {1200, 600});
+    (void)loader.thumbnail(entryOf(other));
+    loader.setSide(512);
+    EXPECT_EQ(load(loader, other).width(), 512);
+}
+
 TEST_F(ThumbnailLoaderTest, ABrokenImageIsRecordedAsFailedAndNotTriedAgain) {
     const std::string broken = tree.writeFile("broken.png", "\x89PNG\r\n\x1a\n not really a picture");
     const std::string good = writeImage("good.png", Qt::yellow);

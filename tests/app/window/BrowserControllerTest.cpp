@@ -9,6 +9,7 @@
 #include "commands/FileDragDrop.h"
 #include "commands/InlineRename.h"
 #include "desktop/DesktopActions.h"
+#include "look/ThumbnailLoader.h"
 #include "support/StoreFixture.h"
 #include "table/FileIconView.h"
 #include "table/FileTable.h"
@@ -39,7 +40,10 @@ namespace {
 
 class BrowserWindow : public ::testing::Test, protected StoreFixture {
 protected:
-    BrowserWindow() : home("HOME", tree.makeFolder("home")) {
+    explicit BrowserWindow(AppLanguage language = AppLanguage::english)
+        : home("HOME", tree.makeFolder("home")) {
+        Localization::setCurrent(Localization(
+            language, {}, QLocale(language == AppLanguage::english ? QLocale::English : QLocale::Chinese)));
         tree.makeFolder("Downloads/gamma");
         tree.writeFile("Downloads/alpha.txt", "a");
         tree.writeFile("Downloads/beta.txt", "b");
@@ -63,6 +67,7 @@ protected:
     ~BrowserWindow() override {
         window.reset();
         store.reset();
+        useEnglish();
     }
 
     void settle() { EXPECT_TRUE(settled()); }
@@ -90,6 +95,54 @@ protected:
         QApplication::sendEvent(view.viewport(), &drop);
         EXPECT_TRUE(drop.isAccepted());
         return drop.dropAction();
+    }
+
+    // At 800 px with four tabs every toolbar item keeps its place (none drops into
+    // the overflow menu) and every tab its close button; a failed task, which the
+    // operations button then tells of, moves nothing.
+    void expectToolbarFitsAt800() {
+        store->addTab(tree.path("home"));
+        store->addTab(tree.path("home/inside"));
+        store->addTab(tree.path("Downloads"));
+        window->resize(800, 672);
+        QToolBar &bar = *controller->toolbar();
+        ASSERT_TRUE(waitUntil([&] { return window->width() == 800 && bar.width() <= 800; }));
+        const auto layoutNow = [&] {
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QApplication::processEvents();
+        };
+        layoutNow();
+        auto *overflow = bar.findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+        const auto expectAllShown = [&] {
+            EXPECT_TRUE(!overflow || !overflow->isVisible()) << "an item went to the overflow menu";
+            for (QAction *action : bar.actions())
+                if (QWidget *item = bar.widgetForAction(action)) {
+                    EXPECT_TRUE(item->isVisible()) << item->metaObject()->className();
+                    EXPECT_TRUE(bar.rect().contains(item->geometry())) << item->metaObject()->className();
+                }
+            TabStrip &tabs = *controller->tabStrip();
+            ASSERT_EQ(tabs.count(), 4);
+            for (int index = 0; index < tabs.count(); ++index) {
+                EXPECT_TRUE(tabs.closeButton(index) && tabs.closeButton(index)->isVisible()) << index;
+                EXPECT_TRUE(tabs.rect().contains(tabs.tabRect(index))) << index;
+            }
+        };
+        expectAllShown();
+        OperationsButton &button = *commands->button();
+        EXPECT_TRUE(button.isVisible());
+        const QRect before = button.geometry();
+
+        // A folder pasted into itself fails.
+        ASSERT_TRUE(visit(tree.path("Downloads")));
+        select({"gamma"});
+        commands->copy();
+        ASSERT_TRUE(visit(tree.path("Downloads/gamma")));
+        commands->paste();
+        ASSERT_TRUE(waitUntil([&] { return button.badge() == OperationsButton::Badge::failed; },
+                              std::chrono::seconds(10)));
+        layoutNow();
+        EXPECT_EQ(button.geometry(), before) << button.toolTip().toStdString();
+        expectAllShown();
     }
 
     ScopedEnv home;
@@ -306,7 +359,20 @@ TEST_F(BrowserWindow, RenameKeepsTheBytesItCannotShow) {
     EXPECT_EQ(commands->service().tasks().size(), 1u);
 }
 
+class BrowserWindowInChinese : public BrowserWindow {
+protected:
+    BrowserWindowInChinese() : BrowserWindow(AppLanguage::simplifiedChinese) {}
+};
+
 } // namespace
+
+TEST_F(BrowserWindow, AtEightHundredPixelsTheToolbarFits) {
+    expectToolbarFitsAt800();
+}
+
+TEST_F(BrowserWindowInChinese, AtEightHundredPixelsTheToolbarFits) {
+    expectToolbarFitsAt800();
+}
 
 TEST_F(BrowserWindow, TabsGetTheirRowWithTwoAndAClosedTabComesBack) {
     EXPECT_FALSE(controller->tabRow()->isVisible()) << "one tab: the path bar has the toolbar alone";
@@ -376,6 +442,10 @@ TEST_F(BrowserWindow, EachTabsViewAndZoomComeBackFromTheSessionFile) {
     QTest::keyClick(controller->iconView(), Qt::Key_Plus, Qt::ControlModifier);
     const int zoom = controller->iconView()->zoom();
     EXPECT_NE(zoom, FileIconView::kDefaultIcon);
+    EXPECT_EQ(controller->iconThumbnails().side(), 128);
+    controller->iconView()->setZoom(FileIconView::kLargestIcon);
+    EXPECT_EQ(controller->iconThumbnails().side(), 256) << "the thumbnails follow the zoom";
+    controller->iconView()->setZoom(zoom);
     store->addTab(tree.path("home"));
     settle();
     const SessionStore file(tree.path("state/session.json"));
