@@ -151,11 +151,12 @@ void BM_PasteTenThousandFiles(benchmark::State &state) {
             return;
         }
 
-        QPushButton *button = commands->button();
+        OperationsButton *button = commands->button();
         QWidget *progressBar = commands->panel().window()->findChild<QProgressBar *>();
         Clock::time_point feedback{}, progress{};
         application->onPaint = [&](QWidget *widget) {
-            if (widget == button && feedback == Clock::time_point{} && button->text().contains(QChar(0x00B7)))
+            if (widget == button && feedback == Clock::time_point{} &&
+                button->badge() == OperationsButton::Badge::running)
                 feedback = Clock::now();
             if (widget == progressBar && progress == Clock::time_point{} && progressBar->isVisible())
                 progress = Clock::now();
