@@ -1,6 +1,6 @@
 #include "operations/OperationsButton.h"
 
-#include "window/Symbols.h"
+#include "look/Symbols.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -10,17 +10,14 @@ namespace dromel {
 
 namespace {
 
-// The toolbar's button size and symbol size, so this one lines up with them.
-constexpr int kButtonSize = 26;
-constexpr int kSymbolSize = 16;
 constexpr int kBadgeHeight = 11;
 
 } // namespace
 
 OperationsButton::OperationsButton(QWidget *parent) : QToolButton(parent) {
     setAutoRaise(true);
-    setFixedSize(kButtonSize, kButtonSize);
-    setIconSize(QSize(kSymbolSize, kSymbolSize));
+    setFixedSize(Symbols::kButtonSide, Symbols::kButtonSide);
+    setIconSize(QSize(Symbols::kSymbolSide, Symbols::kSymbolSide));
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     applySymbol();
 }

@@ -9,6 +9,7 @@
 #include "look/DromelTheme.h"
 #include "look/Icons.h"
 #include "look/MaterialHost.h"
+#include "look/Symbols.h"
 #include "look/ThumbnailLoader.h"
 #include "presentation/Localization.h"
 #include "search/SearchBar.h"
@@ -20,7 +21,6 @@
 #include "window/DesktopCommands.h"
 #include "window/PathBar.h"
 #include "window/PlaceTitles.h"
-#include "window/Symbols.h"
 #include "window/TabStrip.h"
 
 #include <QAbstractSpinBox>
@@ -69,7 +69,6 @@ constexpr int kSidebarMinimum = 190;
 constexpr int kSidebarMaximum = 300;
 constexpr int kContentMinimum = 480;
 constexpr int kFilterWidth = 180;
-constexpr int kButtonSize = 26;
 // Below this width the kind column is hidden.
 constexpr int kNarrowWidth = 1020;
 // Twice the list's icon, so thumbnails stay sharp on doubled pixels.
@@ -230,8 +229,8 @@ QToolButton *BrowserController::toolButton(QAction *action) {
     auto *button = new QToolButton(this);
     button->setDefaultAction(action);
     button->setAutoRaise(true);
-    button->setFixedSize(kButtonSize, kButtonSize);
-    button->setIconSize(QSize(16, 16));
+    button->setFixedSize(Symbols::kButtonSide, Symbols::kButtonSide);
+    button->setIconSize(QSize(Symbols::kSymbolSide, Symbols::kSymbolSide));
     button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setFocusPolicy(Qt::TabFocus);
     button->setAccessibleName(action->text());
@@ -388,7 +387,7 @@ void BrowserController::installToolbar(QMainWindow *window) {
     m_toolbar->setFloatable(false);
     m_toolbar->toggleViewAction()->setEnabled(false);
     m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
-    m_toolbar->setIconSize(QSize(16, 16));
+    m_toolbar->setIconSize(QSize(Symbols::kSymbolSide, Symbols::kSymbolSide));
 
     // The toolbar's own buttons name themselves after the button, not the menu item.
     m_toolNewTab = new QAction(text(TextKey::newTab), this);

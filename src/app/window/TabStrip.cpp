@@ -3,8 +3,8 @@
 #include "window/PlaceTitles.h"
 
 #include "core/Location.h"
+#include "look/Symbols.h"
 #include "presentation/Localization.h"
-#include "window/Symbols.h"
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>

@@ -1,4 +1,4 @@
-#include "window/Symbols.h"
+#include "look/Symbols.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -11,6 +11,11 @@ namespace dromel {
 // text colours, so they read in light and dark appearance alike.
 namespace Symbols {
 
+// The toolbar's buttons and the symbols in them; a button made elsewhere for
+// the toolbar takes these so it lines up with the rest.
+constexpr int kButtonSide = 26;
+constexpr int kSymbolSide = 16;
+
 enum class Symbol {
     back,
     forward,
