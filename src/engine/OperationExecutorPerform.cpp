@@ -88,16 +88,18 @@ bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
     return true;
 }
 
-// Two independent hashing walks at once, one per core: the source and the
-// copy are different bytes, so neither waits for the other. A failure of
-// `first` is reported before one of `second`, as if they ran in turn.
-std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, const std::string &second,
+// Two independent walks at once, one per core: the source and the copy are
+// different files, so neither waits for the other. A failure of `first` is
+// reported before one of `second`, as if they ran in turn. Each is hashed or
+// only stamped as asked.
+std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, bool hashFirst,
+                                                  const std::string &second, bool hashSecond,
                                                   const OperationCancellation &cancel) {
     TreeManifest a;
     std::exception_ptr failure;
     std::thread walker([&] {
         try {
-            a = OperationFS::manifest(first, cancel, true);
+            a = OperationFS::manifest(first, cancel, hashFirst);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -105,7 +107,7 @@ std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, cons
     TreeManifest b;
     std::exception_ptr secondFailure;
     try {
-        b = OperationFS::manifest(second, cancel, true);
+        b = OperationFS::manifest(second, cancel, hashSecond);
     } catch (...) {
         secondFailure = std::current_exception();
     }
@@ -265,22 +267,40 @@ private:
             m_event(phase, done, m_bytes);
     }
 
+    // `now` may be a manifest without digests: the prepared one was hashed,
+    // and an object whose stamp is as it was then still has that content.
     void requireUnchanged(const TreeManifest &now) const {
-        if (!(now == m_prepared.records))
+        if (!OperationFS::unchangedSince(m_prepared.records, now))
             throw OperationProblem(Code::sourceChanged, m_prepared.source.value_or(""), "");
+    }
+
+    // Where stamps cannot prove content the source is hashed again.
+    bool rehashSource() const {
+        if (!m_rehashSource)
+            m_rehashSource = !OperationFS::stampsProveContent(source(), m_prepared.records);
+        return *m_rehashSource;
     }
 
     void unchangedSource() const {
         if (!m_prepared.source)
             throw OperationProblem(Code::sourceChanged, "", "");
-        requireUnchanged(OperationFS::manifest(source(), m_cancel, true));
+        requireUnchanged(OperationFS::manifest(source(), m_cancel, rehashSource()));
     }
 
     // The source and another tree walked at once; the source is checked.
-    TreeManifest withUnchangedSource(const std::string &other) const {
-        std::pair<TreeManifest, TreeManifest> both = manifestsOf(other, source(), m_cancel);
+    TreeManifest withUnchangedSource(const std::string &other, bool hashOther) const {
+        std::pair<TreeManifest, TreeManifest> both =
+            manifestsOf(other, hashOther, source(), rehashSource(), m_cancel);
         requireUnchanged(both.second);
         return std::move(both.first);
+    }
+
+    // `other` unchanged since `hashed` was taken of it, and the source since
+    // preparation; `code` for `other`.
+    void requireBothUnchanged(const std::string &other, const TreeManifest &hashed, Code code) const {
+        const bool rehash = !OperationFS::stampsProveContent(other, hashed);
+        if (!OperationFS::unchangedSince(hashed, withUnchangedSource(other, rehash)))
+            throw OperationProblem(code, other, "");
     }
 
     std::string moveToTrash(const std::string &path, const std::string &originalPath = {}) const {
@@ -649,10 +669,11 @@ private:
     }
 
     void checkCaseCopy(const std::string &stage, const TreeManifest &staged, Code code) const {
-        const auto [target, stageNow] = manifestsOf(m_target, stage, m_cancel);
+        const auto [target, stageNow] =
+            manifestsOf(m_target, true, stage, !OperationFS::stampsProveContent(stage, staged), m_cancel);
         if (!OperationFS::sameContent(m_prepared.records, target))
             throw OperationProblem(code, m_target, "");
-        if (!(stageNow == staged))
+        if (!OperationFS::unchangedSince(staged, stageNow))
             throw OperationProblem(code, stage, "");
     }
 
@@ -678,8 +699,9 @@ private:
             setExistingAside();
         remember(m_target);
         mark(OperationPhase::committing, "before-publish");
-        if (!(withUnchangedSource(stage) == staged))
-            throw OperationProblem(Code::targetChanged, stage, "");
+        // Stamps, not a second hashing: the stage was hashed after its last
+        // write by this task, so any write since shows in its change time.
+        requireBothUnchanged(stage, staged, Code::targetChanged);
         checkCancellation(m_cancel);
         if (atomic)
             publish(stage);
@@ -698,10 +720,10 @@ private:
         // A move or rename by copying: the source goes to the trash once the
         // published copy is known to hold exactly its content.
         checkCancellation(m_cancel);
-        requirePublished();
+        const TreeManifest target = requirePublished();
         remember(source());
         mark(OperationPhase::committing, "before-source-trash");
-        requirePublished();
+        requireBothUnchanged(m_target, target, Code::targetChanged);
         const std::string location = moveToTrash(source());
         remember(location);
         m_resultRecovery.push_back(location);
@@ -709,13 +731,14 @@ private:
         return success(source(), receipt(m_target, source(), published, staged));
     }
 
-    // The stage's manifest, checked against the source's; the source is
-    // re-checked in the same pass. The copy left the hashing of its files to
-    // this manifest, so each copied byte is hashed once here: a source
-    // rewritten while it was copied shows as a content difference and is
-    // told apart from a bad copy by the source's own manifest.
+    // The stage's manifest, checked against the source's; the source's
+    // stamps are checked in the same pass. The copy left the hashing of its
+    // files to this manifest, so each copied byte is hashed once here: a
+    // source rewritten while it was copied shows as a content difference and
+    // is told apart from a bad copy by the source's changed stamps.
     TreeManifest verifiedStage(const std::string &stage, bool withMetadata) const {
-        std::pair<TreeManifest, TreeManifest> both = manifestsOf(stage, source(), m_cancel);
+        std::pair<TreeManifest, TreeManifest> both =
+            manifestsOf(stage, true, source(), rehashSource(), m_cancel);
         if (!OperationFS::sameContent(m_prepared.records, both.first)) {
             requireUnchanged(both.second);
             throw OperationProblem(Code::verification, stage, "");
@@ -742,10 +765,14 @@ private:
             throw OperationProblem(Code::targetChanged, m_target, "");
     }
 
-    void requirePublished() const {
-        const TreeManifest target = withUnchangedSource(m_target);
+    // The published item hashed once more (a rename may not change its
+    // stamp, so the stage's hashing cannot vouch for what is there now), the
+    // source by its stamps. Returns the target's manifest.
+    TreeManifest requirePublished() const {
+        TreeManifest target = withUnchangedSource(m_target, true);
         if (!OperationFS::sameContent(m_prepared.records, target))
             throw OperationProblem(Code::targetChanged, m_target, "");
+        return target;
     }
 
     FileOperationResult errorExit(std::optional<OperationProblem> problem, ItemOutcome outcome) {
@@ -794,8 +821,9 @@ private:
     std::optional<OperationStage> m_setAside;  // what a deletion moved aside to remove
     // The replaced item's place in the trash and its identity token there.
     std::optional<std::pair<std::string, std::string>> m_replacedInTrash;
-    bool m_targetMade = false;        // what is at m_target is this item's
-    std::vector<ModeReceipt> m_modes; // old modes of what a permission change changed
+    bool m_targetMade = false;                  // what is at m_target is this item's
+    std::vector<ModeReceipt> m_modes;           // old modes of what a permission change changed
+    mutable std::optional<bool> m_rehashSource; // decided once per item
 };
 
 } // namespace

@@ -23,6 +23,33 @@ ObjectStamp stamp(const std::string &path);
 // object changes while it is walked.
 TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash = true);
 
+// Whether nothing was written to any object of `hashed` (a manifest taken
+// with hashing) since it was taken: `now`, a manifest of the same tree taken
+// without hashing (or with), equals it in every field but the digests, which
+// are compared where `now` has them. The full stamp of each object, identity
+// included, takes part. Sound because every write changes the inode's
+// change time, which no user process can set back, and because the hashed
+// manifest records a file only once the clock has passed its change time
+// (see settleChangeTime), so a later write cannot leave it as it was.
+bool unchangedSince(const TreeManifest &hashed, const TreeManifest &now);
+
+// Whether for the tree at `root`, whose hashed manifest is `records`, equal
+// stamps prove equal content (see unchangedSince): its volume's driver keeps
+// change times to the nanosecond from the kernel's clock (ext4, xfs, btrfs,
+// tmpfs, f2fs, bcachefs), and no file of the tree has a change time in whole
+// seconds (an ext2 or ext3 inode too small for nanoseconds). FAT keeps
+// seconds at best and a FUSE server whatever it likes: there the content is
+// hashed again.
+bool stampsProveContent(const std::string &root, const TreeManifest &records);
+
+// Waits, at most about a second, until the coarse clock the kernel stamps
+// change times from is past `stamp`'s change time: a write after this return
+// gives the object a different change time, even on a file system whose
+// times move only once per clock tick. For a digest read after it that is
+// to vouch for the stamp. A change time further ahead (a volume from a
+// machine whose clock ran ahead) is different from any a write can give.
+void settleChangeTime(const ObjectStamp &stamp);
+
 // SHA-256 of the whole file behind `fd`, read in 1 MiB positional blocks.
 // With `size` (the file's stamped size) reading stops there, without the
 // extra read that finds the end: for a caller that compares the stamp again

@@ -4,6 +4,7 @@
 #include "core/Location.h"
 #include "core/OperationProblem.h"
 #include "engine/detail/FileDescriptor.h"
+#include "engine/detail/FileSystemType.h"
 #include "engine/detail/FolderNames.h"
 #include "engine/detail/ManifestOrder.h"
 #include "engine/detail/StampOf.h"
@@ -13,7 +14,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <ctime>
+#include <string_view>
 
 namespace dromel::OperationFS {
 
@@ -58,6 +62,7 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
         detail::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
         if (!fd)
             throw OperationProblem::fromErrno(errno, path);
+        settleChangeTime(first);
         record.digest = digest(fd.get(), cancel, first.size);
         record.metadata = OperationMetadata::readOpenFile(fd.get(), path);
         if (!(detail::stampOf(fd.get(), path).stamp == first))
@@ -91,6 +96,48 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
 }
 
 } // namespace
+
+bool unchangedSince(const TreeManifest &hashed, const TreeManifest &now) {
+    if (hashed.size() != now.size())
+        return false;
+    for (std::size_t i = 0; i < hashed.size(); ++i) {
+        const TreeRecord &was = hashed[i];
+        const TreeRecord &is = now[i];
+        if (was.relative != is.relative || !(was.stamp == is.stamp) || was.link != is.link ||
+            !(was.metadata == is.metadata) || (is.digest && is.digest != was.digest))
+            return false;
+    }
+    return true;
+}
+
+bool stampsProveContent(const std::string &root, const TreeManifest &records) {
+    static constexpr std::array<std::string_view, 6> kExact{"ext4",  "xfs",  "btrfs",
+                                                            "tmpfs", "f2fs", "bcachefs"};
+    const std::string type = detail::fileSystemTypeOf(root).name;
+    if (std::find(kExact.begin(), kExact.end(), type) == kExact.end())
+        return false;
+    return std::none_of(records.begin(), records.end(), [](const TreeRecord &record) {
+        return record.stamp.isRegular() && record.stamp.changedNanos == 0;
+    });
+}
+
+void settleChangeTime(const ObjectStamp &stamp) {
+    const auto behind = [&stamp](const timespec &now) {
+        return now.tv_sec < stamp.changed ||
+               (now.tv_sec == stamp.changed && now.tv_nsec <= stamp.changedNanos);
+    };
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (!behind(now) || stamp.changed > now.tv_sec + 1)
+        return;
+    // One tick of the kernel's clock at most, in practice: a few milliseconds,
+    // once for a tree just written.
+    for (int tries = 0; tries < 2000 && behind(now); ++tries) {
+        const timespec pause{0, 500'000};
+        ::nanosleep(&pause, nullptr);
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    }
+}
 
 TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash) {
     checkCancellation(cancel);

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -338,6 +340,35 @@ TEST_F(OperationExecutorTest, ASourceRewrittenWhileItIsCopiedIsASourceChangeNotA
     EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
     EXPECT_EQ(result.removedStages.size(), 1u);
     EXPECT_EQ(labels, (Labels{"before-copy", "after-copy"}));
+}
+
+TEST_F(OperationExecutorTest, AStageRewrittenAfterItsHashingWithItsTimesPutBackIsNeverPublished) {
+    // Before publishing the stage is checked by its stamps, not hashed again:
+    // a same-size rewrite whose writer puts the modification time back must
+    // still show, through the change time.
+    const std::string folder = tree.makeFolder("src/album");
+    tree.writeFile("src/album/track", "the version that was prepared");
+    hook = [&](const std::string &label) {
+        if (label != "before-publish")
+            return;
+        const std::string track = hiddenItemsIn(tree.path("dst")).at(0) + "/track";
+        struct stat was {};
+        ASSERT_EQ(::stat(track.c_str(), &was), 0);
+        const std::string other = "A DIFFERENT VERSION, same size!";
+        const int fd = ::open(track.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, other.data(), was.st_size, 0), was.st_size);
+        ::close(fd);
+        const timespec times[2] = {was.st_atim, was.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, track.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    };
+    const FileOperationResult result = run(requestOf(Kind::copy, {folder}, tree.path("dst")), folder);
+    ASSERT_EQ(result.outcome, ItemOutcome::failed);
+    EXPECT_EQ(result.problem->code(), Code::targetChanged) << whatOf(result);
+    ASSERT_EQ(result.removedStages.size(), 1u);
+    EXPECT_EQ(result.problem->path(), result.removedStages.front());
+    EXPECT_FALSE(existsAt(tree.path("dst/album"))) << "nothing under the user's name";
+    EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
 }
 
 TEST_F(OperationExecutorTest, TrashAndCreateReportWhereTheItemIs) {
