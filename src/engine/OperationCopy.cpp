@@ -348,19 +348,16 @@ void metadata(const std::string &from, const std::string &to, bool /*link*/) {
 }
 
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
-          const OperationCancellation &cancel, const Progress &progress, Verify verify) {
+          const OperationCancellation &cancel, const Progress &progress, Verify verify,
+          const VolumeFlush *flush) {
     // Each stamp below must match its record, device included, so every object
     // is on the root's file system: one local check covers the tree.
     OperationFS::requireLocal(source);
     if (records.empty())
         return;
-    // Opened before the first write: Linux reports a writeback error only to
-    // descriptors that were open when it happened, and another process
-    // (sync -f) may collect it first.
-    const std::string anchor = Location::parent(target);
-    FileDescriptor flushed(::open(anchor.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!flushed)
-        throw OperationProblem::fromErrno(errno, anchor);
+    std::optional<VolumeFlush> own;
+    if (!flush)
+        flush = &own.emplace(Location::parent(target));
     // Folders and links first, in order; then the files, into folders that
     // all exist.
     std::vector<std::size_t> files;
@@ -414,8 +411,8 @@ void tree(const std::string &source, const std::string &target, const TreeManife
     }
     // One flush for the whole tree: every byte and name written above reaches
     // stable storage before the caller can publish anything.
-    if (::syncfs(flushed.get()) != 0)
-        throw OperationProblem::fromErrno(errno, target);
+    if (own)
+        own->wait(target);
 }
 
 } // namespace dromel::OperationCopy

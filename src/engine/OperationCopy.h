@@ -2,6 +2,7 @@
 
 #include "engine/OperationCancellation.h"
 #include "engine/TreeRecord.h"
+#include "engine/VolumeFlush.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,9 +27,12 @@ enum class Verify { eachFile, byCaller };
 // their metadata last, deepest first. With `limited` the data is copied
 // with whatever of the metadata the target's volume keeps, unchecked.
 // Everything written is on stable storage when this returns: one syncfs of
-// the target's file system instead of one flush per file.
+// the target's file system instead of one flush per file. With `flush`
+// (made for the target's folder before the call) that syncfs is left to the
+// caller, who can hash the copy while the disk writes it.
 void tree(const std::string &source, const std::string &target, const TreeManifest &records, bool limited,
-          const OperationCancellation &cancel, const Progress &progress, Verify verify = Verify::eachFile);
+          const OperationCancellation &cancel, const Progress &progress, Verify verify = Verify::eachFile,
+          const VolumeFlush *flush = nullptr);
 
 // One regular file to a new `target` (created exclusively, 0600), flushed
 // with fsync and verified. Progress at most every 100 ms, plus the end.

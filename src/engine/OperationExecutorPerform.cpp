@@ -20,6 +20,7 @@
 #include "engine/OperationStages.h"
 #include "engine/OperationTrash.h"
 #include "engine/TrashListing.h"
+#include "engine/VolumeFlush.h"
 #include "engine/detail/CopiedMetadata.h"
 #include "engine/detail/MetadataTransfer.h"
 #include "engine/detail/UndoVersion.h"
@@ -688,11 +689,12 @@ private:
         m_recovery = {stage};
         m_stage = OperationStages::begin(stage);
         mark(OperationPhase::copying, "before-copy");
+        const VolumeFlush flush(Location::parent(stage));
         OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress(),
-                            OperationCopy::Verify::byCaller);
+                            OperationCopy::Verify::byCaller, &flush);
         m_stage->inode = OperationFS::stamp(stage).inode;
         mark(OperationPhase::verifying, "after-copy");
-        const TreeManifest staged = verifiedStage(stage, !limited);
+        const TreeManifest staged = verifiedStage(stage, !limited, flush);
         checkCancellation(m_cancel);
 
         if (replacing)
@@ -736,9 +738,27 @@ private:
     // files to this manifest, so each copied byte is hashed once here: a
     // source rewritten while it was copied shows as a content difference and
     // is told apart from a bad copy by the source's changed stamps.
-    TreeManifest verifiedStage(const std::string &stage, bool withMetadata) const {
-        std::pair<TreeManifest, TreeManifest> both =
-            manifestsOf(stage, true, source(), rehashSource(), m_cancel);
+    // The disk writes the copy meanwhile: it is durable before this returns,
+    // and so before anything can be published.
+    TreeManifest verifiedStage(const std::string &stage, bool withMetadata, const VolumeFlush &flush) const {
+        std::exception_ptr flushFailure;
+        std::thread flusher([&] {
+            try {
+                flush.wait(stage);
+            } catch (...) {
+                flushFailure = std::current_exception();
+            }
+        });
+        std::pair<TreeManifest, TreeManifest> both;
+        try {
+            both = manifestsOf(stage, true, source(), rehashSource(), m_cancel);
+        } catch (...) {
+            flusher.join();
+            throw;
+        }
+        flusher.join();
+        if (flushFailure)
+            std::rethrow_exception(flushFailure);
         if (!OperationFS::sameContent(m_prepared.records, both.first)) {
             requireUnchanged(both.second);
             throw OperationProblem(Code::verification, stage, "");
