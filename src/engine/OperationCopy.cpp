@@ -208,7 +208,8 @@ constexpr std::int64_t kEarlyWritebackBytes = 1 << 20;
 // With a manifest `record`, the source as opened must still have its stamp,
 // and only the copy is hashed: it must equal the source as it was when the
 // manifest was made, not as it is now. With `Verify::byCaller` the caller's
-// own manifest of the copy does that comparison.
+// own manifest of the copy does that comparison, and the record may be
+// without a digest (the caller hashes the source while this copies it).
 void copyFile(const std::string &source, const std::string &target, bool limited,
               const OperationCancellation &cancel, const Progress &progress, Flush flush,
               const TreeRecord *record = nullptr, Verify verify = Verify::eachFile) {
@@ -241,7 +242,7 @@ void copyFile(const std::string &source, const std::string &target, bool limited
         // writes them out together rather than one small request each.
         throw OperationProblem::fromErrno(errno, target);
     }
-    if (expected && verify == Verify::byCaller)
+    if (verify == Verify::byCaller)
         return;
     if (!expected) {
         verifyBoth(from.get(), to.get(), info.st_size, target, cancel);

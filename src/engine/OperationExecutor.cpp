@@ -138,11 +138,21 @@ PreparedOperation OperationExecutor::prepare(const FileOperationRequest &request
     // lose or overwrite nothing inside it: the item's own stamp is the
     // picture it is checked against, unless it is the reverse of a trash, whose
     // receipt sums up the whole item.
-    const bool hashed = kind != FileOperationKind::restore && kind != FileOperationKind::deletePermanently;
+    // A copy, move or rename is stamped here and hashed while it is copied
+    // (a rename within a volume never reads it): its stamps prove it
+    // unchanged since, where the volume keeps exact change times.
+    const bool copying = !undo && (kind == FileOperationKind::copy || kind == FileOperationKind::move ||
+                                   kind == FileOperationKind::rename);
+    // (An empty manifest asks only whether the volume keeps such times.)
+    const bool stamped = copying && OperationFS::stampsProveContent(from, {});
+    const bool hashed =
+        kind != FileOperationKind::restore && kind != FileOperationKind::deletePermanently && !stamped;
     if (kind == FileOperationKind::restore && !(undo && undo->version))
         prepared.records = {TreeRecord{"", OperationFS::stamp(from), std::nullopt, std::nullopt, {}}};
     else
         prepared.records = OperationFS::manifest(from, cancel, hashed);
+    if (stamped && !OperationFS::stampsProveContent(from, prepared.records))
+        prepared.records = OperationFS::manifest(from, cancel, true);
     const ObjectStamp &first = prepared.records.front().stamp;
     if (undo && (Location::standardized(from) != Location::standardized(undo->current) ||
                  first.identityToken() != undo->identity ||

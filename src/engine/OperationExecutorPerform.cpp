@@ -28,8 +28,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <exception>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -641,8 +645,10 @@ private:
         const std::string stage = hiddenName(Location::parent(m_target), ".dromel-case-");
         m_recovery = {stage, source()};
         mark(OperationPhase::copying, "before-case-copy");
-        OperationCopy::tree(source(), stage, m_prepared.records, true, m_cancel, copyProgress(),
-                            OperationCopy::Verify::byCaller);
+        hashingSourceWhile([&] {
+            OperationCopy::tree(source(), stage, m_prepared.records, true, m_cancel, copyProgress(),
+                                OperationCopy::Verify::byCaller);
+        });
         mark(OperationPhase::verifying, "verify-case-stage");
         const TreeManifest staged = OperationFS::manifest(stage, m_cancel, true);
         if (!OperationFS::sameContent(m_prepared.records, staged))
@@ -690,8 +696,10 @@ private:
         m_stage = OperationStages::begin(stage);
         mark(OperationPhase::copying, "before-copy");
         const VolumeFlush flush(Location::parent(stage));
-        OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress(),
-                            OperationCopy::Verify::byCaller, &flush);
+        hashingSourceWhile([&] {
+            OperationCopy::tree(source(), stage, m_prepared.records, limited, m_cancel, copyProgress(),
+                                OperationCopy::Verify::byCaller, &flush);
+        });
         m_stage->inode = OperationFS::stamp(stage).inode;
         mark(OperationPhase::verifying, "after-copy");
         const TreeManifest staged = verifiedStage(stage, !limited, flush);
@@ -731,6 +739,51 @@ private:
         m_resultRecovery.push_back(location);
         mark(OperationPhase::committing, "after-source-trash");
         return success(source(), receipt(m_target, source(), published, staged));
+    }
+
+    // Preparation stamped the source without reading it. Its bytes are hashed
+    // here on the other core while `copy` reads them, so the disk reads them
+    // once; the digests join the prepared manifest only if every stamp taken
+    // with them is still the prepared one. A failed copy stops the hashing.
+    void hashingSourceWhile(const std::function<void()> &copy) {
+        const bool hashed = std::all_of(m_prepared.records.begin(), m_prepared.records.end(),
+                                        [](const TreeRecord &r) { return !r.stamp.isRegular() || r.digest; });
+        if (hashed) {
+            copy();
+            return;
+        }
+        Cancellation stop;
+        TreeManifest manifest;
+        std::exception_ptr failure;
+        std::atomic<bool> finished = false;
+        std::thread hasher([&] {
+            try {
+                manifest = OperationFS::manifest(source(), stop, true);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            finished = true;
+        });
+        try {
+            copy();
+        } catch (...) {
+            stop.cancel();
+            hasher.join();
+            throw;
+        }
+        // The hashing may still be behind the copy: the task's own
+        // cancellation reaches it from here.
+        while (!finished) {
+            if (m_cancel.isCancelled())
+                stop.cancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        hasher.join();
+        if (failure)
+            std::rethrow_exception(failure);
+        if (!OperationFS::unchangedSince(manifest, m_prepared.records))
+            throw OperationProblem(Code::sourceChanged, source(), "");
+        m_prepared.records = std::move(manifest);
     }
 
     // The stage's manifest, checked against the source's; the source's
@@ -825,7 +878,7 @@ private:
     }
 
     const OperationExecutor &m_executor;
-    const PreparedOperation &m_prepared;
+    PreparedOperation m_prepared; // its manifest gains the digests the copy's hashing finds
     const FileOperationRequest &m_request;
     FileOperationTask m_working;
     const std::vector<std::string> m_base; // the task's paths as handed in

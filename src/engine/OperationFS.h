@@ -26,7 +26,7 @@ TreeManifest manifest(const std::string &root, const OperationCancellation &canc
 // Whether nothing was written to any object of `hashed` (a manifest taken
 // with hashing) since it was taken: `now`, a manifest of the same tree taken
 // without hashing (or with), equals it in every field but the digests, which
-// are compared where `now` has them. The full stamp of each object, identity
+// are compared where both have them. The full stamp of each object, identity
 // included, takes part. Sound because every write changes the inode's
 // change time, which no user process can set back, and because the hashed
 // manifest records a file only once the clock has passed its change time

@@ -104,7 +104,7 @@ bool unchangedSince(const TreeManifest &hashed, const TreeManifest &now) {
         const TreeRecord &was = hashed[i];
         const TreeRecord &is = now[i];
         if (was.relative != is.relative || !(was.stamp == is.stamp) || was.link != is.link ||
-            !(was.metadata == is.metadata) || (is.digest && is.digest != was.digest))
+            !(was.metadata == is.metadata) || (is.digest && was.digest && is.digest != was.digest))
             return false;
     }
     return true;
