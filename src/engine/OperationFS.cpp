@@ -16,10 +16,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace dromel::OperationFS {
@@ -92,19 +96,49 @@ StampAndMount stampOf(int at, const char *name, int flags, const std::string &pa
 
 namespace dromel::OperationFS {
 
-std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size) {
-    constexpr std::size_t kBlock = 1 << 20;
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+namespace {
+
+using Context = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+
+Context sha256() {
+    Context context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
         throw OperationProblem(OperationProblem::Code::system, "read", "SHA-256 is unavailable");
+    return context;
+}
+
+std::string finish(EVP_MD_CTX *context) {
+    unsigned char bytes[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context, bytes, &length);
+    return std::string(reinterpret_cast<const char *>(bytes), length);
+}
+
+std::string hex(const std::string &bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        text.push_back(kHex[value >> 4]);
+        text.push_back(kHex[value & 0xF]);
+    }
+    return text;
+}
+
+// Raw SHA-256 of `length` bytes from `offset` (to the end where `length` is
+// negative), or of fewer where the file ends first.
+std::string hashRange(int fd, const OperationCancellation &cancel, off_t offset, std::int64_t length) {
+    constexpr std::size_t kBlock = 1 << 20;
+    Context context = sha256();
     // One buffer per thread, reused: a fresh 1 MiB per file would cost more
     // in page faults than hashing a small file does.
     thread_local std::vector<unsigned char> buffer(kBlock);
-    off_t offset = 0;
+    const off_t end = length < 0 ? -1 : offset + length;
     for (;;) {
         checkCancellation(cancel);
         const std::size_t want =
-            size < 0 ? kBlock : static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+            end < 0 ? kBlock : static_cast<std::size_t>(std::min<std::int64_t>(kBlock, end - offset));
         if (want == 0)
             break;
         const ssize_t count = ::pread(fd, buffer.data(), want, offset);
@@ -119,17 +153,69 @@ std::string digest(int fd, const OperationCancellation &cancel, std::int64_t siz
         DataPasses::addHashed(count);
         offset += count;
     }
-    unsigned char bytes[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), bytes, &length);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(length * 2);
-    for (unsigned int i = 0; i < length; ++i) {
-        text.push_back(kHex[bytes[i] >> 4]);
-        text.push_back(kHex[bytes[i] & 0xF]);
+    return finish(context.get());
+}
+
+// Large files are hashed in fixed segments on two threads, and their digest
+// is the SHA-256 of the segments' digests: as strong, and half the time on
+// the clock where the file is in memory (a stage just written, a source the
+// copy is reading). Which form a file gets depends on its length alone, so
+// any two digests of the same bytes are equal.
+constexpr std::int64_t kSegmentBytes = std::int64_t{32} << 20;
+constexpr std::int64_t kSegmentedFrom = 2 * kSegmentBytes;
+
+std::string segmented(int fd, const OperationCancellation &cancel, std::int64_t size) {
+    const std::size_t count = static_cast<std::size_t>((size + kSegmentBytes - 1) / kSegmentBytes);
+    std::vector<std::string> parts(count);
+    std::vector<std::exception_ptr> failures(count);
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> failed = false;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < count && !failed; i = next++) {
+            const off_t offset = static_cast<off_t>(i) * kSegmentBytes;
+            try {
+                parts[i] = hashRange(fd, cancel, offset, std::min(kSegmentBytes, size - offset));
+            } catch (...) {
+                failures[i] = std::current_exception();
+                failed = true;
+            }
+        }
+    };
+    std::thread helper(work);
+    work();
+    helper.join();
+    for (const std::exception_ptr &failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    Context context = sha256();
+    static constexpr char kLabel[] = "sha256 segments of 32 MiB";
+    EVP_DigestUpdate(context.get(), kLabel, sizeof kLabel - 1);
+    for (const std::string &part : parts)
+        EVP_DigestUpdate(context.get(), part.data(), part.size());
+    return finish(context.get());
+}
+
+} // namespace
+
+std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size) {
+    std::int64_t length = size;
+    if (length < 0) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0)
+            throw OperationProblem::fromErrno(errno, "read");
+        length = S_ISREG(info.st_mode) ? info.st_size : -1;
     }
-    return text;
+    if (length < kSegmentedFrom)
+        return hex(hashRange(fd, cancel, 0, size));
+    std::string result = segmented(fd, cancel, length);
+    // Asked for the whole file: one that grew while it was hashed is hashed
+    // to its end in one piece, a digest no copy of it will match.
+    if (size < 0) {
+        char probe = 0;
+        if (::pread(fd, &probe, 1, static_cast<off_t>(length)) > 0)
+            return hex(hashRange(fd, cancel, 0, -1));
+    }
+    return hex(result);
 }
 
 ExclusivePublish exclusivePublish(const std::string &folder) {

@@ -50,10 +50,12 @@ bool stampsProveContent(const std::string &root, const TreeManifest &records);
 // machine whose clock ran ahead) is different from any a write can give.
 void settleChangeTime(const ObjectStamp &stamp);
 
-// SHA-256 of the whole file behind `fd`, read in 1 MiB positional blocks.
-// With `size` (the file's stamped size) reading stops there, without the
-// extra read that finds the end: for a caller that compares the stamp again
-// afterwards, so a file that grew or shrank meanwhile is caught by that.
+// SHA-256 of the whole file behind `fd` (in hexadecimal), read in 1 MiB
+// positional blocks; from 64 MiB on, the SHA-256 of its 32 MiB segments'
+// digests, hashed on two threads. With `size` (the file's stamped size)
+// reading stops there, without the extra read that finds the end: for a
+// caller that compares the stamp again afterwards, so a file that grew or
+// shrank meanwhile is caught by that.
 std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size = -1);
 
 // How an item can be put in place in `folder` without ever replacing one

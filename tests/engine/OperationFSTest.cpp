@@ -12,6 +12,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -160,4 +161,46 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
     ::umount2(tree.path("bound/inner").c_str(), MNT_DETACH);
     EXPECT_EQ(bound, Code::unsupported);
     EXPECT_EQ(path, tree.path("bound/inner"));
+}
+
+TEST(OperationFSTest, ALargeFilesDigestDependsOnItsBytesAloneAndCatchesAChangeInAnySegment) {
+    // Large files are hashed in segments on two threads: the digest must not
+    // depend on whether the caller knew the size, and a change in the last,
+    // partial segment must show as much as one in the first.
+    test::TempTree tree;
+    const std::string path = tree.path("large.bin");
+    const std::int64_t size = (std::int64_t{70} << 20) + 12345;
+    {
+        std::string block(1 << 20, '\0');
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>((i * 131) >> 7);
+        std::ofstream out(path, std::ios::binary);
+        for (std::int64_t written = 0; written < size; written += std::int64_t(block.size()))
+            out.write(block.data(), std::min<std::int64_t>(std::int64_t(block.size()), size - written));
+    }
+    const Cancellation cancel;
+    const auto digestOf = [&](std::int64_t known) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        std::string result = OperationFS::digest(fd, cancel, known);
+        ::close(fd);
+        return result;
+    };
+    const std::string whole = digestOf(-1);
+    EXPECT_EQ(whole.size(), 64u);
+    EXPECT_EQ(digestOf(size), whole);
+    for (const std::int64_t at : {std::int64_t{5}, size - 3}) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        char byte = 0;
+        ASSERT_EQ(::pread(fd, &byte, 1, at), 1);
+        const char changed = static_cast<char>(byte ^ 1);
+        ASSERT_EQ(::pwrite(fd, &changed, 1, at), 1);
+        ::close(fd);
+        EXPECT_NE(digestOf(size), whole) << "a byte changed at " << at;
+        const int back = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_EQ(::pwrite(back, &byte, 1, at), 1);
+        ::close(back);
+    }
+    EXPECT_EQ(digestOf(-1), whole);
 }
