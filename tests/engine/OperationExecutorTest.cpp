@@ -336,7 +336,9 @@ TEST_F(OperationExecutorTest, ASourceRewrittenWhileItIsCopiedIsASourceChangeNotA
     }
     ASSERT_EQ(result.outcome, ItemOutcome::failed);
     EXPECT_EQ(result.problem->code(), Code::sourceChanged) << whatOf(result);
-    EXPECT_EQ(result.problem->path(), folder);
+    // The copy, the hashing beside it or the check after them may see it
+    // first: the problem names the item or the file in it.
+    EXPECT_TRUE(result.problem->path() == folder || result.problem->path() == file) << whatOf(result);
     EXPECT_FALSE(existsAt(tree.path("dst/album"))) << "never published";
     EXPECT_TRUE(hiddenItemsIn(tree.path("dst")).empty());
     EXPECT_EQ(result.removedStages.size(), 1u);

@@ -187,7 +187,10 @@ TEST_F(OperationServiceTest, CancellingARunningCopyGivesPartialOrCancelled) {
     const std::string big = tree.writeSizedFile("src/big", 64 << 20);
     std::optional<Uuid> copying = submit(*service, requestOf(Kind::copy, {big}, tree.path("dst")));
     ASSERT_TRUE(copying);
+    // Once its stage exists (a cancel as the copy begins finds nothing
+    // staged, and rightly removes nothing).
     ASSERT_TRUE(waitUntil([&] { return service->task(*copying)->phase == OperationPhase::copying; }, 20s));
+    ASSERT_TRUE(waitUntil([&] { return !test::hiddenItemsIn(tree.path("dst")).empty(); }, 20s));
     service->cancel(*copying);
     const FileOperationTask stopped = finished(*service, *copying);
     EXPECT_EQ(stopped.phase, OperationPhase::cancelled);
