@@ -345,6 +345,25 @@ TEST_F(OperationExecutorTest, ASourceRewrittenWhileItIsCopiedIsASourceChangeNotA
     EXPECT_EQ(labels, (Labels{"before-copy"}));
 }
 
+namespace {
+
+// Rewrites a 30-byte file with other bytes of the same size and puts its
+// access and modification times back, as a careless sync tool would: only
+// the change time still tells.
+void rewriteKeepingTimes(const std::string &path) {
+    struct stat was {};
+    ASSERT_EQ(::stat(path.c_str(), &was), 0);
+    const std::string other = "A DIFFERENT VERSION, same size!";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, other.data(), was.st_size, 0), was.st_size);
+    ::close(fd);
+    const timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+} // namespace
+
 TEST_F(OperationExecutorTest, ASourceRewrittenAfterPreparationWithItsTimesPutBackIsNeverCopied) {
     // Preparation stamps a copy's source without reading it: a same-size
     // rewrite whose writer puts the modification time back before the copy
@@ -353,15 +372,7 @@ TEST_F(OperationExecutorTest, ASourceRewrittenAfterPreparationWithItsTimesPutBac
     const std::string file = tree.writeFile("src/album/track", "the version that was prepared");
     const FileOperationRequest request = requestOf(Kind::copy, {folder}, tree.path("dst"));
     const PreparedOperation prepared = prepare(request, folder);
-    struct stat was {};
-    ASSERT_EQ(::stat(file.c_str(), &was), 0);
-    const std::string other = "A DIFFERENT VERSION, same size!";
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::pwrite(fd, other.data(), was.st_size, 0), was.st_size);
-    ::close(fd);
-    const timespec times[2] = {was.st_atim, was.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    rewriteKeepingTimes(file);
 
     const FileOperationResult result = perform(prepared, request);
     ASSERT_EQ(result.outcome, ItemOutcome::failed);
@@ -380,15 +391,7 @@ TEST_F(OperationExecutorTest, AStageRewrittenAfterItsHashingWithItsTimesPutBackI
         if (label != "before-publish")
             return;
         const std::string track = hiddenItemsIn(tree.path("dst")).at(0) + "/track";
-        struct stat was {};
-        ASSERT_EQ(::stat(track.c_str(), &was), 0);
-        const std::string other = "A DIFFERENT VERSION, same size!";
-        const int fd = ::open(track.c_str(), O_WRONLY | O_CLOEXEC);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::pwrite(fd, other.data(), was.st_size, 0), was.st_size);
-        ::close(fd);
-        const timespec times[2] = {was.st_atim, was.st_mtim};
-        ASSERT_EQ(::utimensat(AT_FDCWD, track.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+        rewriteKeepingTimes(track);
     };
     const FileOperationResult result = run(requestOf(Kind::copy, {folder}, tree.path("dst")), folder);
     ASSERT_EQ(result.outcome, ItemOutcome::failed);
