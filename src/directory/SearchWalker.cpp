@@ -13,8 +13,12 @@ namespace {
 constexpr int kMaxThreads = 8;
 
 QueueConfig searchQueue() {
-    // One delivering thread beside the walking ones.
-    return {"Dromel.search", kMaxThreads + 1, QueuePriority::userInitiated};
+    // One delivering thread beside the walking ones. The walkers fill every
+    // core; below the main thread's priority the window still repaints
+    // within a frame while results stream in (at the process's own, each
+    // repaint waited for a core), and the search loses nothing while the
+    // main thread sleeps.
+    return {"Dromel.search", kMaxThreads + 1, QueuePriority::bulk};
 }
 
 } // namespace

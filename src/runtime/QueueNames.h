@@ -6,7 +6,10 @@
 
 namespace dromel {
 
-enum class QueuePriority { userInitiated, utility };
+// userInitiated runs at the process's own priority; utility below it; bulk
+// lowest, for threads that keep every core busy while the window shows what
+// they find (the main thread must win each core back at once to paint).
+enum class QueuePriority { userInitiated, utility, bulk };
 
 struct QueueConfig {
     std::string label;

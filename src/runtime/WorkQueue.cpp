@@ -15,9 +15,11 @@ namespace dromel {
 namespace {
 
 constexpr auto kIdleExpiry = std::chrono::seconds(30);
-// Per-thread nice value of utility queues above the process's own (Linux
-// applies it to the thread).
+// Per-thread nice values above the process's own (Linux applies them to the
+// thread, and within the process's session group when the kernel groups
+// sessions, so they rank Dromel's own threads more than other programs).
 constexpr int kUtilityNice = 5;
+constexpr int kBulkNice = 10;
 
 // A new thread inherits the nice value of the thread that made it, which may
 // be a utility queue's: each queue's threads set their own from the process's.
@@ -26,7 +28,10 @@ void takeQueuePriority(QueuePriority priority) {
     const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
     if (errno != 0)
         return;
-    const int wanted = priority == QueuePriority::userInitiated ? base : std::min(base + kUtilityNice, 19);
+    const int above = priority == QueuePriority::userInitiated ? 0
+                      : priority == QueuePriority::utility     ? kUtilityNice
+                                                               : kBulkNice;
+    const int wanted = std::min(base + above, 19);
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), wanted);
 }
 

@@ -81,18 +81,24 @@ int threadNice() {
 } // namespace
 
 // The user's copies run at the process's own priority, background work below
-// it, even when the operations thread is first made by a background thread.
+// it and bulk work lowest, even when the operations thread is first made by a
+// background thread.
 TEST(WorkQueueTest, OperationsRunAtTheProcessPriorityAndBackgroundWorkBelowIt) {
     const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
     WorkQueue operations(QueueNames::operations());
     WorkQueue background({"test-background", 1, QueuePriority::utility});
-    std::atomic<int> operationsNice = 100, backgroundNice = -100, startedFromBackground = 100;
+    WorkQueue bulk({"test-bulk", 1, QueuePriority::bulk});
+    std::atomic<int> operationsNice = 100, backgroundNice = -100, bulkNice = -100,
+                     startedFromBackground = 100;
     operations.async([&] { operationsNice = threadNice(); });
     ASSERT_TRUE(operations.waitForIdle(5000));
     background.async([&] { backgroundNice = threadNice(); });
     ASSERT_TRUE(background.waitForIdle(5000));
+    bulk.async([&] { bulkNice = threadNice(); });
+    ASSERT_TRUE(bulk.waitForIdle(5000));
     EXPECT_EQ(operationsNice, base);
     EXPECT_GT(backgroundNice, base);
+    EXPECT_GT(bulkNice, backgroundNice);
 
     WorkQueue later(QueueNames::operations());
     background.async([&] { later.async([&] { startedFromBackground = threadNice(); }); });

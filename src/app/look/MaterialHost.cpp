@@ -2,6 +2,7 @@
 
 #include "look/DromelTheme.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -43,18 +44,40 @@ QColor MaterialHost::backingColor() const {
     return tint;
 }
 
-void MaterialHost::paintEvent(QPaintEvent *) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
-    painter.fillPath(shape, backingColor());
+// The backing is drawn once per size and colour and then copied. Drawn on
+// every repaint under the table, its tall translucent antialiased fill was
+// split by Qt across the global thread pool and waited for it, which a busy
+// machine (a search streaming in) turned into a stalled frame.
+void MaterialHost::paintEvent(QPaintEvent *event) {
+    const qreal ratio = devicePixelRatioF();
+    const QColor fill = backingColor();
+    QColor edge = Qt::transparent;
     if (m_backing == Backing::glass) {
-        QColor edge = palette().color(QPalette::WindowText);
+        edge = palette().color(QPalette::WindowText);
         edge.setAlpha(kGlassEdgeAlpha);
-        painter.setPen(QPen(edge, 1));
-        painter.drawPath(shape);
     }
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_cache.size() != pixels || m_cache.devicePixelRatio() != ratio || m_cacheFill != fill ||
+        m_cacheEdge != edge) {
+        m_cache = QPixmap(pixels);
+        m_cache.setDevicePixelRatio(ratio);
+        m_cache.fill(Qt::transparent);
+        QPainter painter(&m_cache);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
+        painter.fillPath(shape, fill);
+        if (edge.alpha() > 0) {
+            painter.setPen(QPen(edge, 1));
+            painter.drawPath(shape);
+        }
+        m_cacheFill = fill;
+        m_cacheEdge = edge;
+    }
+    QPainter painter(this);
+    const QRect exposed = event->rect();
+    painter.drawPixmap(QRectF(exposed), m_cache,
+                       QRectF(QPointF(exposed.topLeft()) * ratio, QSizeF(exposed.size()) * ratio));
 }
 
 } // namespace dromel

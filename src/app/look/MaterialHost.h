@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 namespace dromel {
@@ -37,6 +38,9 @@ private:
     qreal m_radius;
     bool m_sidebar;
     Backing m_backing = Backing::solid;
+    QPixmap m_cache;
+    QColor m_cacheFill;
+    QColor m_cacheEdge;
 };
 
 } // namespace dromel
