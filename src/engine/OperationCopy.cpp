@@ -4,6 +4,7 @@
 #include "core/OperationProblem.h"
 #include "engine/DataPasses.h"
 #include "engine/OperationFS.h"
+#include "engine/detail/Beside.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/MetadataTransfer.h"
 #include "engine/detail/StampOf.h"
@@ -176,27 +177,9 @@ void verifyBoth(int source, int target, std::int64_t size, const std::string &ta
             throw OperationProblem(OperationProblem::Code::verification, targetPath, "");
         return;
     }
-    std::string sourceDigest;
-    std::exception_ptr sourceError;
-    std::thread hasher([&] {
-        try {
-            sourceDigest = OperationFS::digest(source, cancel);
-        } catch (...) {
-            sourceError = std::current_exception();
-        }
-    });
-    std::string targetDigest;
-    std::exception_ptr targetError;
-    try {
-        targetDigest = OperationFS::digest(target, cancel);
-    } catch (...) {
-        targetError = std::current_exception();
-    }
-    hasher.join();
-    if (sourceError)
-        std::rethrow_exception(sourceError);
-    if (targetError)
-        std::rethrow_exception(targetError);
+    std::string sourceDigest, targetDigest;
+    detail::runBeside([&] { sourceDigest = OperationFS::digest(source, cancel); },
+                      [&] { targetDigest = OperationFS::digest(target, cancel); });
     if (sourceDigest != targetDigest)
         throw OperationProblem(OperationProblem::Code::verification, targetPath, "");
 }

@@ -21,6 +21,7 @@
 #include "engine/OperationTrash.h"
 #include "engine/TrashListing.h"
 #include "engine/VolumeFlush.h"
+#include "engine/detail/Beside.h"
 #include "engine/detail/CopiedMetadata.h"
 #include "engine/detail/MetadataTransfer.h"
 #include "engine/detail/UndoVersion.h"
@@ -100,27 +101,9 @@ bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
 std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, bool hashFirst,
                                                   const std::string &second, bool hashSecond,
                                                   const OperationCancellation &cancel) {
-    TreeManifest a;
-    std::exception_ptr failure;
-    std::thread walker([&] {
-        try {
-            a = OperationFS::manifest(first, cancel, hashFirst);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    TreeManifest b;
-    std::exception_ptr secondFailure;
-    try {
-        b = OperationFS::manifest(second, cancel, hashSecond);
-    } catch (...) {
-        secondFailure = std::current_exception();
-    }
-    walker.join();
-    if (failure)
-        std::rethrow_exception(failure);
-    if (secondFailure)
-        std::rethrow_exception(secondFailure);
+    TreeManifest a, b;
+    detail::runBeside([&] { a = OperationFS::manifest(first, cancel, hashFirst); },
+                      [&] { b = OperationFS::manifest(second, cancel, hashSecond); });
     return {std::move(a), std::move(b)};
 }
 
@@ -794,24 +777,10 @@ private:
     // The disk writes the copy meanwhile: it is durable before this returns,
     // and so before anything can be published.
     TreeManifest verifiedStage(const std::string &stage, bool withMetadata, const VolumeFlush &flush) const {
-        std::exception_ptr flushFailure;
-        std::thread flusher([&] {
-            try {
-                flush.wait(stage);
-            } catch (...) {
-                flushFailure = std::current_exception();
-            }
-        });
         std::pair<TreeManifest, TreeManifest> both;
-        try {
-            both = manifestsOf(stage, true, source(), rehashSource(), m_cancel);
-        } catch (...) {
-            flusher.join();
-            throw;
-        }
-        flusher.join();
-        if (flushFailure)
-            std::rethrow_exception(flushFailure);
+        // A failure of the manifests is the one reported when both fail.
+        detail::runBeside([&] { both = manifestsOf(stage, true, source(), rehashSource(), m_cancel); },
+                          [&] { flush.wait(stage); });
         if (!OperationFS::sameContent(m_prepared.records, both.first)) {
             requireUnchanged(both.second);
             throw OperationProblem(Code::verification, stage, "");
