@@ -1,12 +1,16 @@
-// The listing of the trashes in batches. Each trash's two folders are read
-// by name first (cheap), which tells the records from the items without a
-// record; then the entries are described in chunks: one open and one read
-// for each record, one stat for each item, relative to the open folders. The
-// first chunk is small and is handed over before anything else is read; a
-// large listing is then shared with a helper thread, since each entry is a
-// few system calls and the two cores can make them side by side.
+// The listing of the trashes in batches. Each trash's records are read by
+// name first (or taken from the memo while their folder is unchanged); then
+// they are described in chunks: one open and one read for each record, one
+// stat for its item, relative to the open folders. The first chunk is small
+// and is handed over before anything else is read; a large listing is then
+// shared with a helper thread, since each entry is a few system calls and
+// the two cores can make them side by side. The helper first reads the
+// items' names, which are needed last: items without a record are looked
+// for once the records are described, and only where the records did not
+// account for every item.
 #include "engine/TrashListing.h"
 
+#include "engine/detail/Beside.h"
 #include "engine/detail/FileDescriptor.h"
 #include "engine/detail/TrashFiles.h"
 
@@ -15,10 +19,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <string_view>
 #include <time.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,27 +47,31 @@ struct OpenTrash {
     FileDescriptor info;
     FileDescriptor files;
     std::unordered_map<std::string, std::pair<std::int64_t, std::int64_t>> sizes;
-    std::vector<std::string> records;    // names in info/ ending in ".trashinfo"
+    TrashRecordMemo::Names records;      // names in info/ ending in ".trashinfo"
+    std::vector<std::string> items;      // names in files/, read beside the records' describing
+    std::atomic<std::size_t> matched{0}; // records whose item was found
     std::vector<std::string> unrecorded; // names in files/ without a record
 };
 
 struct Chunk {
-    const OpenTrash *trash;
+    OpenTrash *trash;
     bool records; // of `records`, else of `unrecorded`
     std::size_t begin;
     std::size_t end;
 };
 
-// A stamp no later change can share: older than a second now.
+// A stamp no later change can share: older than a second now. The change
+// time, which every added, removed or renamed entry moves and which, unlike
+// the modification time, no one can set back.
 std::optional<TrashRecordMemo::Stamp> settledStamp(int folder) {
     struct stat info {};
     if (::fstat(folder, &info) != 0)
         return std::nullopt;
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    if (info.st_mtim.tv_sec + 1 >= now.tv_sec)
+    if (info.st_ctim.tv_sec + 1 >= now.tv_sec)
         return std::nullopt;
-    return TrashRecordMemo::Stamp{info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+    return TrashRecordMemo::Stamp{info.st_ino, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
 }
 
 std::unique_ptr<OpenTrash> openTrash(const std::string &trash, const TrashRecordMemo *memo) {
@@ -81,23 +89,20 @@ std::unique_ptr<OpenTrash> openTrash(const std::string &trash, const TrashRecord
     open->infoPath = trash + "/info/";
     if (memo && open->info) {
         open->infoStamp = settledStamp(open->info.get());
-        open->unchanged = open->infoStamp && memo->unchanged(open->infoPath, *open->infoStamp);
+        open->unchanged = open->infoStamp.has_value();
     }
-    std::unordered_set<std::string> unrecorded;
-    if (open->files) {
-        std::vector<std::string> names = detail::namesIn(open->files.get(), ".");
-        unrecorded.reserve(names.size());
-        for (std::string &name : names)
-            unrecorded.insert(std::move(name));
+    if (open->unchanged)
+        open->records = memo->unchanged(open->infoPath, *open->infoStamp);
+    if (!open->records) {
+        std::vector<std::string> names;
+        if (open->info)
+            names = detail::namesIn(open->info.get(), ".");
+        std::erase_if(names, [](const std::string &name) {
+            return !name.ends_with(detail::kInfoSuffix) || name.size() == detail::kInfoSuffix.size();
+        });
+        open->records = std::make_shared<const std::vector<std::string>>(std::move(names));
+        open->unchanged = false;
     }
-    if (open->info)
-        for (std::string &record : detail::namesIn(open->info.get(), ".")) {
-            if (!record.ends_with(detail::kInfoSuffix) || record.size() == detail::kInfoSuffix.size())
-                continue;
-            unrecorded.erase(record.substr(0, record.size() - detail::kInfoSuffix.size()));
-            open->records.push_back(std::move(record));
-        }
-    open->unrecorded.assign(unrecorded.begin(), unrecorded.end());
     return open;
 }
 
@@ -128,74 +133,167 @@ bool describeItem(const OpenTrash &trash, TrashedItem &item, const OperationCanc
     return true;
 }
 
-// The record's half of an entry, from the memo where it knows the record.
-void readRecordOf(const OpenTrash &trash, const std::string &record, TrashedItem &item,
-                  detail::DeletionDates &dates, TrashRecordMemo *memo) {
-    if (!memo) {
-        readRecord(detail::readSmallFile(trash.info.get(), record.c_str()), trash.top, item, dates);
-        return;
-    }
-    const std::string path = trash.infoPath + record;
-    std::optional<TrashRecordMemo::Record> known;
-    if (trash.unchanged)
-        known = memo->find(path, std::nullopt);
-    std::optional<TrashRecordMemo::Stamp> stamp;
+std::optional<TrashRecordMemo::Stamp> recordStamp(const OpenTrash &trash, const std::string &record) {
     struct statx info {};
-    if (!known &&
-        ::statx(trash.info.get(), record.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_CTIME, &info) == 0) {
-        stamp = TrashRecordMemo::Stamp{info.stx_ino, info.stx_ctime.tv_sec, info.stx_ctime.tv_nsec};
-        known = memo->find(path, stamp);
+    if (::statx(trash.info.get(), record.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_CTIME, &info) != 0)
+        return std::nullopt;
+    return TrashRecordMemo::Stamp{info.stx_ino, info.stx_ctime.tv_sec, info.stx_ctime.tv_nsec};
+}
+
+// The records' halves of a chunk's entries (`items`, named by the records
+// from `first` on): what the memo knows, the rest read and taught to it.
+void readRecords(const OpenTrash &trash, std::size_t first, std::vector<TrashedItem> &items,
+                 detail::DeletionDates &dates, TrashRecordMemo *memo, const OperationCancellation &cancel) {
+    const auto record = [&](std::size_t i) -> const std::string & { return (*trash.records)[first + i]; };
+    std::vector<std::optional<TrashRecordMemo::Stamp>> stamps(items.size());
+    std::vector<bool> known(items.size());
+    if (memo) {
+        std::vector<TrashRecordMemo::Query> queries;
+        std::vector<std::size_t> asked; // the item of each query
+        queries.reserve(items.size());
+        asked.reserve(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!trash.unchanged && !(stamps[i] = recordStamp(trash, record(i))))
+                continue;
+            queries.push_back({record(i), stamps[i]});
+            asked.push_back(i);
+        }
+        std::vector<std::optional<TrashRecordMemo::Record>> found = memo->find(trash.infoPath, queries);
+        for (std::size_t q = 0; q < found.size(); ++q) {
+            if (!found[q])
+                continue;
+            TrashedItem &item = items[asked[q]];
+            item.originalPath = std::move(found[q]->originalPath);
+            item.deleted = found[q]->deleted;
+            if (!item.originalPath)
+                item.state = TrashedItem::State::damagedRecord;
+            known[asked[q]] = true;
+        }
     }
-    if (known) {
-        item.originalPath = std::move(known->originalPath);
-        item.deleted = known->deleted;
-        if (!item.originalPath)
-            item.state = TrashedItem::State::damagedRecord;
-        return;
+    std::vector<TrashRecordMemo::Lesson> lessons;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (known[i])
+            continue;
+        checkCancellation(cancel);
+        if (memo && !stamps[i])
+            stamps[i] = recordStamp(trash, record(i));
+        const std::string text = detail::readSmallFile(trash.info.get(), record(i).c_str());
+        readRecord(text, trash.top, items[i], dates);
+        if (memo && stamps[i] && !text.empty())
+            lessons.push_back({record(i), *stamps[i], {items[i].originalPath, items[i].deleted}});
     }
-    const std::string text = detail::readSmallFile(trash.info.get(), record.c_str());
-    readRecord(text, trash.top, item, dates);
-    if (stamp && !text.empty())
-        memo->remember(path, *stamp, {item.originalPath, item.deleted});
+    if (memo)
+        memo->remember(trash.infoPath, std::move(lessons));
 }
 
 std::vector<TrashedItem> describe(const Chunk &chunk, detail::DeletionDates &dates, TrashRecordMemo *memo,
                                   const Prepare &prepare, const OperationCancellation &cancel) {
-    const OpenTrash &trash = *chunk.trash;
-    std::vector<TrashedItem> items;
-    items.reserve(chunk.end - chunk.begin);
-    for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-        checkCancellation(cancel);
-        TrashedItem item;
-        item.trash = trash.trash;
+    OpenTrash &trash = *chunk.trash;
+    std::vector<TrashedItem> items(chunk.end - chunk.begin);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i].trash = trash.trash;
         if (chunk.records) {
-            const std::string &record = trash.records[i];
-            item.name = record.substr(0, record.size() - detail::kInfoSuffix.size());
-            readRecordOf(trash, record, item, dates, memo);
-            if (!describeItem(trash, item, cancel))
-                item.state = TrashedItem::State::missingItem;
+            const std::string &record = (*trash.records)[chunk.begin + i];
+            items[i].name = record.substr(0, record.size() - detail::kInfoSuffix.size());
         } else {
-            item.name = trash.unrecorded[i];
-            describeItem(trash, item, cancel);
-            item.state = TrashedItem::State::noRecord;
+            items[i].name = trash.unrecorded[chunk.begin + i];
+            items[i].state = TrashedItem::State::noRecord;
         }
-        items.push_back(std::move(item));
     }
+    if (chunk.records)
+        readRecords(trash, chunk.begin, items, dates, memo, cancel);
+    std::size_t matched = 0;
+    for (TrashedItem &item : items) {
+        checkCancellation(cancel);
+        if (describeItem(trash, item, cancel))
+            matched += chunk.records ? 1 : 0;
+        else if (chunk.records)
+            item.state = TrashedItem::State::missingItem;
+    }
+    trash.matched += matched;
     if (prepare)
         prepare(items);
     return items;
 }
 
-std::vector<Chunk> chunksOf(const std::vector<std::unique_ptr<OpenTrash>> &trashes) {
+std::vector<Chunk> chunksOf(const std::vector<std::unique_ptr<OpenTrash>> &trashes, bool records,
+                            std::size_t firstSize) {
     std::vector<Chunk> chunks;
-    std::size_t size = kFirstBatchSize;
-    for (const auto &trash : trashes)
-        for (const bool records : {true, false}) {
-            const std::size_t count = records ? trash->records.size() : trash->unrecorded.size();
-            for (std::size_t begin = 0; begin < count; begin += size, size = kBatchSize)
-                chunks.push_back({trash.get(), records, begin, std::min(count, begin + size)});
-        }
+    std::size_t size = firstSize;
+    for (const auto &trash : trashes) {
+        const std::size_t count = records ? trash->records->size() : trash->unrecorded.size();
+        for (std::size_t begin = 0; begin < count; begin += size, size = kBatchSize)
+            chunks.push_back({trash.get(), records, begin, std::min(count, begin + size)});
+    }
     return chunks;
+}
+
+// The items no record named. Every found item was named by exactly one
+// record, so when as many were found as files/ holds, there are none and the
+// names need not be matched. (A trash changing while it is listed can fool
+// the count; the change is seen by the monitor and listed again.)
+void findUnrecorded(OpenTrash &trash) {
+    if (trash.matched == trash.items.size())
+        return;
+    std::unordered_set<std::string_view> recorded;
+    recorded.reserve(trash.records->size());
+    for (const std::string &record : *trash.records)
+        recorded.insert(std::string_view(record).substr(0, record.size() - detail::kInfoSuffix.size()));
+    for (const std::string &name : trash.items)
+        if (!recorded.contains(name))
+            trash.unrecorded.push_back(name);
+}
+
+// Describes `chunks` and hands each batch over on the calling thread, with a
+// helper thread taking chunks beside it when `shared`, after `helperFirst`.
+void describeAll(const std::vector<Chunk> &chunks, bool shared, TrashRecordMemo *memo, const Prepare &prepare,
+                 const OperationCancellation &cancel, const Batch &onBatch,
+                 const std::function<void()> &helperFirst = {}) {
+    std::atomic<std::size_t> next = 0;
+    std::mutex mutex;
+    std::vector<std::vector<TrashedItem>> ready; // the helper's, guarded by `mutex`
+    std::atomic<bool> stop = false;
+    const auto handOver = [&] {
+        std::vector<std::vector<TrashedItem>> taken;
+        {
+            const std::lock_guard lock(mutex);
+            taken.swap(ready);
+        }
+        for (std::vector<TrashedItem> &batch : taken)
+            onBatch(std::move(batch));
+    };
+    const auto helper = [&] {
+        detail::DeletionDates dates;
+        try {
+            if (helperFirst)
+                helperFirst();
+            for (std::size_t i = next++; i < chunks.size() && !stop; i = next++) {
+                std::vector<TrashedItem> batch = describe(chunks[i], dates, memo, prepare, cancel);
+                const std::lock_guard lock(mutex);
+                ready.push_back(std::move(batch));
+            }
+        } catch (...) {
+            stop = true;
+            throw;
+        }
+    };
+    const auto here = [&] {
+        detail::DeletionDates dates;
+        try {
+            for (std::size_t i = next++; i < chunks.size() && !stop; i = next++) {
+                onBatch(describe(chunks[i], dates, memo, prepare, cancel));
+                handOver();
+            }
+        } catch (...) {
+            stop = true;
+            throw;
+        }
+    };
+    if (shared)
+        detail::runBeside(helper, here);
+    else
+        here();
+    handOver();
 }
 
 } // namespace
@@ -207,72 +305,45 @@ void list(const std::vector<std::string> &trashes, const OperationCancellation &
     for (const std::string &trash : trashes) {
         checkCancellation(cancel);
         if (auto opened = openTrash(trash, memo)) {
-            total += opened->records.size() + opened->unrecorded.size();
+            total += opened->records->size();
             open.push_back(std::move(opened));
         }
     }
-    const std::vector<Chunk> chunks = chunksOf(open);
-    const auto settle = [&] {
-        if (!memo)
-            return;
-        std::unordered_map<std::string, TrashRecordMemo::Stamp> folders;
+    std::vector<Chunk> chunks = chunksOf(open, true, kFirstBatchSize);
+    if (!chunks.empty()) {
+        // The first chunk alone, for the first paint.
+        detail::DeletionDates dates;
+        onBatch(describe(chunks.front(), dates, memo, prepare, cancel));
+        chunks.erase(chunks.begin());
+    }
+    // The items' names are needed last, to find those without a record: the
+    // helper reads them while the records are described.
+    bool itemsRead = false;
+    const auto readItems = [&] {
+        for (const auto &trash : open)
+            if (trash->files)
+                trash->items = detail::namesIn(trash->files.get(), ".");
+        itemsRead = true;
+    };
+    const bool shared = total >= kSharedFrom;
+    describeAll(chunks, shared, memo, prepare, cancel, onBatch, readItems);
+    if (!itemsRead)
+        readItems();
+
+    total = 0;
+    for (const auto &trash : open) {
+        findUnrecorded(*trash);
+        total += trash->unrecorded.size();
+    }
+    describeAll(chunksOf(open, false, kBatchSize), total >= kSharedFrom, memo, prepare, cancel, onBatch);
+
+    if (memo) {
+        std::unordered_map<std::string, TrashRecordMemo::Listed> folders;
         for (const auto &trash : open)
             if (trash->infoStamp)
-                folders.emplace(trash->infoPath, *trash->infoStamp);
+                folders.emplace(trash->infoPath, TrashRecordMemo::Listed{*trash->infoStamp, trash->records});
         memo->sweep(folders);
-    };
-    if (chunks.empty()) {
-        settle();
-        return;
     }
-    detail::DeletionDates dates;
-    onBatch(describe(chunks.front(), dates, memo, prepare, cancel));
-
-    std::atomic<std::size_t> next = 1;
-    std::mutex mutex;
-    std::vector<std::vector<TrashedItem>> ready; // the helper's, guarded by `mutex`
-    std::exception_ptr helperFailure;
-    std::atomic<bool> stop = false;
-    std::thread helper;
-    if (total >= kSharedFrom)
-        helper = std::thread([&] {
-            detail::DeletionDates own;
-            try {
-                for (std::size_t i = next++; i < chunks.size() && !stop; i = next++) {
-                    std::vector<TrashedItem> batch = describe(chunks[i], own, memo, prepare, cancel);
-                    const std::lock_guard lock(mutex);
-                    ready.push_back(std::move(batch));
-                }
-            } catch (...) {
-                helperFailure = std::current_exception();
-            }
-        });
-    const auto handOver = [&] {
-        std::vector<std::vector<TrashedItem>> taken;
-        {
-            const std::lock_guard lock(mutex);
-            taken.swap(ready);
-        }
-        for (std::vector<TrashedItem> &batch : taken)
-            onBatch(std::move(batch));
-    };
-    try {
-        for (std::size_t i = next++; i < chunks.size(); i = next++) {
-            onBatch(describe(chunks[i], dates, memo, prepare, cancel));
-            handOver();
-        }
-    } catch (...) {
-        stop = true;
-        if (helper.joinable())
-            helper.join();
-        throw;
-    }
-    if (helper.joinable())
-        helper.join();
-    if (helperFailure)
-        std::rethrow_exception(helperFailure);
-    handOver();
-    settle();
 }
 
 } // namespace dromel::TrashListing

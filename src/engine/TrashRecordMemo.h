@@ -3,10 +3,13 @@
 #include "core/FileEntry.h"
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace dromel {
 
@@ -14,9 +17,11 @@ namespace dromel {
 // it has not read before. A record is written once and never changed in
 // place: one with the same name, inode number and change time is the same
 // record. An info/ folder unchanged since it was last listed (its inode and
-// modification time, older than a second then, so that no later change can
-// share its time) holds the same records under the same names, and they are
-// then taken without a look. Safe to use from several threads.
+// change time, older than a second then, so that no later change can share
+// its time) holds the same records under the same names, and they are
+// then taken without a look, and so are their names. Safe to use from several threads; a listing
+// asks and teaches a chunk of records at a time, so that its two threads
+// seldom meet on the lock.
 class TrashRecordMemo {
 public:
     struct Stamp {
@@ -29,17 +34,35 @@ public:
         std::optional<std::string> originalPath;
         std::optional<FileTime> deleted;
     };
+    // A record of an info/ folder by its name there, with its stamp (none:
+    // the folder was found unchanged).
+    struct Query {
+        std::string_view name;
+        std::optional<Stamp> stamp;
+    };
+    struct Lesson {
+        std::string name;
+        Stamp stamp;
+        Record record;
+    };
+    using Names = std::shared_ptr<const std::vector<std::string>>;
+    // An info/ folder listed whole: its stamp and its records' names.
+    struct Listed {
+        Stamp stamp;
+        Names names;
+    };
 
-    // The record at `path` as remembered, if `stamp` is still its own (no
-    // stamp: the folder was found unchanged).
-    std::optional<Record> find(const std::string &path, const std::optional<Stamp> &stamp);
-    void remember(const std::string &path, const Stamp &stamp, Record record);
+    // Each queried record of `folder` as remembered, if its stamp is still
+    // its own; in the queries' order.
+    std::vector<std::optional<Record>> find(const std::string &folder, const std::vector<Query> &queries);
+    void remember(const std::string &folder, std::vector<Lesson> &&lessons);
 
-    // Whether the info/ folder `folder` is as it was when last listed whole.
-    bool unchanged(const std::string &folder, const Stamp &stamp) const;
-    // After a complete listing: the folders' stamps (each listed whole), and
-    // every record not met since the last sweep forgotten.
-    void sweep(const std::unordered_map<std::string, Stamp> &folders);
+    // The names of the records of the info/ folder `folder` when it is as it
+    // was when last listed whole (null otherwise).
+    Names unchanged(const std::string &folder, const Stamp &stamp) const;
+    // After a complete listing: the folders listed whole, and every record
+    // not met since the last sweep forgotten.
+    void sweep(const std::unordered_map<std::string, Listed> &folders);
 
 private:
     struct Entry {
@@ -47,9 +70,12 @@ private:
         Record record;
         bool met = true;
     };
+    struct Folder {
+        std::optional<Listed> listed;
+        std::unordered_map<std::string, Entry> records;
+    };
     mutable std::mutex m_mutex;
-    std::unordered_map<std::string, Entry> m_records;
-    std::unordered_map<std::string, Stamp> m_folders;
+    std::unordered_map<std::string, Folder> m_folders;
 };
 
 } // namespace dromel

@@ -8,10 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <thread>
 
 using namespace dromel;
 using State = TrashedItem::State;
@@ -174,6 +178,45 @@ TEST_F(TrashListingTest, LargeTrashesComeInBatchesEachEntryOnceAndTheMemoSeesRep
     EXPECT_THROW(TrashListing::list(
                      ours, cancelled, [](std::vector<TrashedItem> &&) {}, &memo),
                  OperationCancelled);
+}
+
+// A settled, unchanged info/ folder is taken from the memo, names and all;
+// an entry added since is seen even when the folder's modification time is
+// put back, as a tool keeping times would.
+TEST_F(TrashListingTest, AnUnchangedTrashComesFromTheMemoAndAnyChangeIsSeen) {
+    for (const char *name : {"one", "two", "three"}) {
+        tree.writeFile(name, name);
+        OperationTrash::trashItem(tree.path(name));
+    }
+    const std::vector<std::string> ours{tree.path("data/Trash")};
+    TrashRecordMemo memo;
+    const auto names = [&] {
+        std::set<std::string> found;
+        TrashListing::list(
+            ours, cancel,
+            [&](std::vector<TrashedItem> &&batch) {
+                for (const TrashedItem &item : batch)
+                    found.insert(item.name + (item.state == State::restorable ? "" : " (unmatched)"));
+            },
+            &memo);
+        return found;
+    };
+    const std::string info = tree.path("data/Trash/info");
+    struct stat before {};
+    ASSERT_EQ(::stat(info.c_str(), &before), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100)); // settled: over a second old
+    const std::set<std::string> all{"one", "three", "two"};
+    EXPECT_EQ(names(), all);
+    EXPECT_EQ(names(), all) << "from the memo";
+
+    tree.writeFile("four", "four");
+    OperationTrash::trashItem(tree.path("four"));
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, info.c_str(), times, 0), 0);
+    EXPECT_EQ(names(), (std::set<std::string>{"four", "one", "three", "two"}));
+    ASSERT_EQ(::unlink(tree.path("data/Trash/info/two.trashinfo").c_str()), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, info.c_str(), times, 0), 0);
+    EXPECT_EQ(names(), (std::set<std::string>{"four", "one", "three", "two (unmatched)"}));
 }
 
 TEST_F(TrashListingTest, DeletionDatesKeepEachDaysOwnZoneOffset) {

@@ -43,8 +43,12 @@ struct StateTexts {
 
 std::string kindOf(const TrashedItem &item, const StateTexts &texts) {
     switch (item.state) {
-    case TrashedItem::State::restorable:
-        return Location::parent(*item.originalPath);
+    case TrashedItem::State::restorable: {
+        // Recorded paths are kept standardized and absolute.
+        const std::string &from = *item.originalPath;
+        const std::size_t slash = from.rfind('/');
+        return slash == 0 || slash == std::string::npos ? "/" : from.substr(0, slash);
+    }
     case TrashedItem::State::noRecord:
         return texts.noRecord;
     case TrashedItem::State::damagedRecord:
@@ -111,7 +115,7 @@ std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder,
                 if (alive.expired() || cancel->isCancelled())
                     return;
                 if (first)
-                    m_items.clear();
+                    install({});
                 add(std::move(items));
                 delivery->onSnapshot(DirectorySnapshot{snapshot, complete});
                 if (!complete || alive.expired() || cancel->isCancelled())
@@ -153,35 +157,49 @@ std::unique_ptr<DirectoryRead> TrashReader::snapshots(const std::string &folder,
 }
 
 void TrashReader::add(std::vector<TrashedItem> items) {
-    for (TrashedItem &item : items) {
-        std::string path = item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath();
-        m_items.insert_or_assign(std::move(path), std::move(item));
+    if (items.empty())
+        return;
+    m_batches.push_back(std::move(items));
+    if (m_indexed) {
+        m_index.clear();
+        m_indexed = false;
     }
 }
 
 void TrashReader::install(std::vector<TrashedItem> items) {
-    m_items.clear();
+    m_batches.clear();
+    m_index.clear();
+    m_indexed = false;
     add(std::move(items));
 }
 
 const TrashedItem *TrashReader::item(const std::string &path) const {
-    const auto found = m_items.find(path);
-    return found == m_items.end() ? nullptr : &found->second;
+    if (!m_indexed) {
+        for (const std::vector<TrashedItem> &batch : m_batches)
+            for (const TrashedItem &item : batch)
+                m_index.insert_or_assign(
+                    item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath(), &item);
+        m_indexed = true;
+    }
+    const auto found = m_index.find(path);
+    return found == m_index.end() ? nullptr : found->second;
 }
 
 std::vector<std::string> TrashReader::itemPaths() const {
     std::vector<std::string> paths;
-    for (const auto &[path, item] : m_items)
-        if (item.state != TrashedItem::State::missingItem)
-            paths.push_back(path);
+    for (const std::vector<TrashedItem> &batch : m_batches)
+        for (const TrashedItem &item : batch)
+            if (item.state != TrashedItem::State::missingItem)
+                paths.push_back(item.itemPath());
     return paths;
 }
 
 std::vector<std::string> TrashReader::orphanRecords() const {
     std::vector<std::string> paths;
-    for (const auto &[path, item] : m_items)
-        if (item.state == TrashedItem::State::missingItem)
-            paths.push_back(path);
+    for (const std::vector<TrashedItem> &batch : m_batches)
+        for (const TrashedItem &item : batch)
+            if (item.state == TrashedItem::State::missingItem)
+                paths.push_back(item.infoPath());
     return paths;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace dromel {
 
@@ -64,7 +65,11 @@ private:
     DirectoryReading &m_inner;
     const std::string m_location;
     std::unique_ptr<DirectoryMonitor> m_monitor; // outlives the queue's jobs
-    std::unordered_map<std::string, TrashedItem> m_items;
+    // The newest listing as it came, and its index by path, made when first
+    // asked for: most listings are only looked at.
+    std::vector<std::vector<TrashedItem>> m_batches;
+    mutable std::unordered_map<std::string, const TrashedItem *> m_index;
+    mutable bool m_indexed = false;
     TrashRecordMemo m_memo; // the queue's; outlives its jobs
     WorkQueue m_queue;
     Lifetime m_lifetime;
