@@ -97,8 +97,12 @@ TEST(WorkQueueTest, OperationsRunAtTheProcessPriorityAndBackgroundWorkBelowIt) {
     bulk.async([&] { bulkNice = threadNice(); });
     ASSERT_TRUE(bulk.waitForIdle(5000));
     EXPECT_EQ(operationsNice, base);
-    EXPECT_GT(backgroundNice, base);
-    EXPECT_GT(bulkNice, backgroundNice);
+    EXPECT_GE(backgroundNice, base);
+    EXPECT_GE(bulkNice, backgroundNice);
+    if (base < 10) { // a process started near the bottom has no room below it
+        EXPECT_GT(backgroundNice, base);
+        EXPECT_GT(bulkNice, backgroundNice);
+    }
 
     WorkQueue later(QueueNames::operations());
     background.async([&] { later.async([&] { startedFromBackground = threadNice(); }); });
