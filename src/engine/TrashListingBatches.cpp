@@ -245,10 +245,11 @@ void findUnrecorded(OpenTrash &trash) {
 }
 
 // Describes `chunks` and hands each batch over on the calling thread, with a
-// helper thread taking chunks beside it when `shared`, after `helperFirst`.
+// helper thread taking chunks beside it when `shared`. `alsoDo` runs once:
+// on the helper before its chunks, else on the calling thread after them.
 void describeAll(const std::vector<Chunk> &chunks, bool shared, TrashRecordMemo *memo, const Prepare &prepare,
                  const OperationCancellation &cancel, const Batch &onBatch,
-                 const std::function<void()> &helperFirst = {}) {
+                 const std::function<void()> &alsoDo = {}) {
     std::atomic<std::size_t> next = 0;
     std::mutex mutex;
     std::vector<std::vector<TrashedItem>> ready; // the helper's, guarded by `mutex`
@@ -265,8 +266,8 @@ void describeAll(const std::vector<Chunk> &chunks, bool shared, TrashRecordMemo 
     const auto helper = [&] {
         detail::DeletionDates dates;
         try {
-            if (helperFirst)
-                helperFirst();
+            if (alsoDo)
+                alsoDo();
             for (std::size_t i = next++; i < chunks.size() && !stop; i = next++) {
                 std::vector<TrashedItem> batch = describe(chunks[i], dates, memo, prepare, cancel);
                 const std::lock_guard lock(mutex);
@@ -289,10 +290,13 @@ void describeAll(const std::vector<Chunk> &chunks, bool shared, TrashRecordMemo 
             throw;
         }
     };
-    if (shared)
+    if (shared) {
         detail::runBeside(helper, here);
-    else
+    } else {
         here();
+        if (alsoDo)
+            alsoDo();
+    }
     handOver();
 }
 
@@ -318,17 +322,12 @@ void list(const std::vector<std::string> &trashes, const OperationCancellation &
     }
     // The items' names are needed last, to find those without a record: the
     // helper reads them while the records are described.
-    bool itemsRead = false;
     const auto readItems = [&] {
         for (const auto &trash : open)
             if (trash->files)
                 trash->items = detail::namesIn(trash->files.get(), ".");
-        itemsRead = true;
     };
-    const bool shared = total >= kSharedFrom;
-    describeAll(chunks, shared, memo, prepare, cancel, onBatch, readItems);
-    if (!itemsRead)
-        readItems();
+    describeAll(chunks, total >= kSharedFrom, memo, prepare, cancel, onBatch, readItems);
 
     total = 0;
     for (const auto &trash : open) {

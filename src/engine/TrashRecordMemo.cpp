@@ -42,9 +42,7 @@ TrashRecordMemo::Names TrashRecordMemo::unchanged(const std::string &folder, con
 void TrashRecordMemo::sweep(const std::unordered_map<std::string, Listed> &folders) {
     const std::lock_guard lock(m_mutex);
     for (auto folder = m_folders.begin(); folder != m_folders.end();) {
-        const auto listed = folders.find(folder->first);
-        folder->second.listed =
-            listed == folders.end() ? std::nullopt : std::optional<Listed>(listed->second);
+        folder->second.listed.reset();
         auto &records = folder->second.records;
         for (auto entry = records.begin(); entry != records.end();) {
             if (entry->second.met) {
@@ -54,7 +52,7 @@ void TrashRecordMemo::sweep(const std::unordered_map<std::string, Listed> &folde
                 entry = records.erase(entry);
             }
         }
-        if (records.empty() && !folder->second.listed)
+        if (records.empty())
             folder = m_folders.erase(folder);
         else
             ++folder;

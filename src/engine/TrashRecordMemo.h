@@ -18,10 +18,10 @@ namespace dromel {
 // place: one with the same name, inode number and change time is the same
 // record. An info/ folder unchanged since it was last listed (its inode and
 // change time, older than a second then, so that no later change can share
-// its time) holds the same records under the same names, and they are
-// then taken without a look, and so are their names. Safe to use from several threads; a listing
-// asks and teaches a chunk of records at a time, so that its two threads
-// seldom meet on the lock.
+// its time) holds the same records under the same names: the names and the
+// records are then taken without a look. Safe to use from several threads;
+// a listing asks and teaches a chunk of records at a time, so that its two
+// threads seldom meet on the lock.
 class TrashRecordMemo {
 public:
     struct Stamp {

@@ -43,12 +43,8 @@ struct StateTexts {
 
 std::string kindOf(const TrashedItem &item, const StateTexts &texts) {
     switch (item.state) {
-    case TrashedItem::State::restorable: {
-        // Recorded paths are kept standardized and absolute.
-        const std::string &from = *item.originalPath;
-        const std::size_t slash = from.rfind('/');
-        return slash == 0 || slash == std::string::npos ? "/" : from.substr(0, slash);
-    }
+    case TrashedItem::State::restorable:
+        return Location::parent(*item.originalPath);
     case TrashedItem::State::noRecord:
         return texts.noRecord;
     case TrashedItem::State::damagedRecord:
@@ -59,12 +55,18 @@ std::string kindOf(const TrashedItem &item, const StateTexts &texts) {
     return {};
 }
 
+// The path a row stands for: the record where the item is gone.
+std::string rowPath(const TrashedItem &item) {
+    return item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath();
+}
+
 // Identified as the folder reader identifies items, so the file commands
 // check an item in the Trash as they check any other.
 FileEntry entryOf(const TrashedItem &item, const StateTexts &texts) {
-    const bool missing = item.state == TrashedItem::State::missingItem;
-    std::string path = missing ? item.infoPath() : item.itemPath();
-    std::string id = missing ? path : itemIdentity(item.device, item.inode, item.name);
+    std::string path = rowPath(item);
+    std::string id = item.state == TrashedItem::State::missingItem
+                         ? path
+                         : itemIdentity(item.device, item.inode, item.name);
     return FileEntry(std::move(id), std::move(path), item.shownName(), item.isDirectory, false,
                      item.isSymbolicLink, item.size, item.deleted, kindOf(item, texts));
 }
@@ -177,30 +179,28 @@ const TrashedItem *TrashReader::item(const std::string &path) const {
     if (!m_indexed) {
         for (const std::vector<TrashedItem> &batch : m_batches)
             for (const TrashedItem &item : batch)
-                m_index.insert_or_assign(
-                    item.state == TrashedItem::State::missingItem ? item.infoPath() : item.itemPath(), &item);
+                m_index.insert_or_assign(rowPath(item), &item);
         m_indexed = true;
     }
     const auto found = m_index.find(path);
     return found == m_index.end() ? nullptr : found->second;
 }
 
-std::vector<std::string> TrashReader::itemPaths() const {
+std::vector<std::string> TrashReader::rowPaths(bool missing) const {
     std::vector<std::string> paths;
     for (const std::vector<TrashedItem> &batch : m_batches)
         for (const TrashedItem &item : batch)
-            if (item.state != TrashedItem::State::missingItem)
-                paths.push_back(item.itemPath());
+            if ((item.state == TrashedItem::State::missingItem) == missing)
+                paths.push_back(rowPath(item));
     return paths;
 }
 
+std::vector<std::string> TrashReader::itemPaths() const {
+    return rowPaths(false);
+}
+
 std::vector<std::string> TrashReader::orphanRecords() const {
-    std::vector<std::string> paths;
-    for (const std::vector<TrashedItem> &batch : m_batches)
-        for (const TrashedItem &item : batch)
-            if (item.state == TrashedItem::State::missingItem)
-                paths.push_back(item.infoPath());
-    return paths;
+    return rowPaths(true);
 }
 
 void TrashReader::startWatching() {

@@ -61,6 +61,8 @@ private:
     void checkFullness();
     void install(std::vector<TrashedItem> items);
     void add(std::vector<TrashedItem> items);
+    // The rows' paths of the items that are gone (`missing`) or there.
+    std::vector<std::string> rowPaths(bool missing) const;
 
     DirectoryReading &m_inner;
     const std::string m_location;
