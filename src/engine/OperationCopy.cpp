@@ -55,11 +55,14 @@ private:
 };
 
 // Copies byte ranges, in the kernel where it can (copy_file_range, which
-// may also share blocks on btrfs and xfs), else through a buffer.
+// may also share blocks on btrfs and xfs), else through a buffer. With
+// `writeBehind` each chunk's writeback starts as soon as it is copied, so the
+// disk writes while the rest is copied instead of all of it after.
 class RangeCopier {
 public:
-    RangeCopier(int from, int to, const std::string &target, const OperationCancellation &cancel)
-        : m_from(from), m_to(to), m_target(target), m_cancel(cancel) {}
+    RangeCopier(int from, int to, const std::string &target, const OperationCancellation &cancel,
+                bool writeBehind)
+        : m_from(from), m_to(to), m_target(target), m_cancel(cancel), m_writeBehind(writeBehind) {}
 
     // Copies [offset, offset + length) and returns how much there was (less
     // at the source's end), calling `advanced` with the offset reached.
@@ -74,6 +77,9 @@ public:
                 continue; // switched to the buffer, or interrupted
             if (count == 0)
                 break;
+            // Only starts the writeback; the caller's flush waits for it.
+            if (m_writeBehind && ::sync_file_range(m_to, offset, count, SYNC_FILE_RANGE_WRITE) != 0)
+                throw OperationProblem::fromErrno(errno, m_target);
             offset += count;
             m_copied += count;
             DataPasses::addCopied(count);
@@ -122,6 +128,7 @@ private:
     int m_to;
     const std::string &m_target;
     const OperationCancellation &m_cancel;
+    bool m_writeBehind;
     bool m_inKernel = true;
     std::int64_t m_copied = 0;
     std::vector<char> m_buffer;
@@ -131,8 +138,8 @@ private:
 // disk image does not fill the target volume. The length is set last, which
 // keeps a hole at the end.
 void copyData(int from, int to, const struct stat &info, const std::string &target,
-              const OperationCancellation &cancel, Throttle &throttle) {
-    RangeCopier copier(from, to, target, cancel);
+              const OperationCancellation &cancel, Throttle &throttle, bool writeBehind) {
+    RangeCopier copier(from, to, target, cancel, writeBehind);
     const auto advanced = [&](off_t offset) { throttle.update(offset); };
     const std::int64_t size = info.st_size;
     // A file with a block for every byte has no hole to look for.
@@ -209,22 +216,17 @@ void copyFile(const std::string &source, const std::string &target, bool limited
     if (!to)
         throw OperationProblem::fromErrno(errno, target);
     Throttle throttle(progress);
-    copyData(from.get(), to.get(), info, target, cancel, throttle);
+    // A large file is written out as it is copied; small ones are left to the
+    // fsync or the tree's one syncfs whole, so the kernel writes them out
+    // together rather than one small request each.
+    copyData(from.get(), to.get(), info, target, cancel, throttle, info.st_size >= kEarlyWritebackBytes);
     checkCancellation(cancel);
     if (!limited)
         detail::transferMetadata(from.get(), info, to.get(), target);
     else
         detail::transferKeptMetadata(from.get(), info, to.get());
-    if (flush == Flush::now) {
-        if (::fsync(to.get()) != 0)
-            throw OperationProblem::fromErrno(errno, target);
-    } else if (info.st_size >= kEarlyWritebackBytes &&
-               ::sync_file_range(to.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) {
-        // Only starts the writeback of a large file; the tree's one syncfs
-        // waits for it, and small files are left to it whole, so the kernel
-        // writes them out together rather than one small request each.
+    if (flush == Flush::now && ::fsync(to.get()) != 0)
         throw OperationProblem::fromErrno(errno, target);
-    }
     if (verify == Verify::byCaller)
         return;
     if (!expected) {

@@ -98,11 +98,12 @@ bool metadataMatches(const TreeManifest &a, const TreeManifest &b) {
 // different files, so neither waits for the other. A failure of `first` is
 // reported before one of `second`, as if they ran in turn. Each is hashed or
 // only stamped as asked.
-std::pair<TreeManifest, TreeManifest> manifestsOf(const std::string &first, bool hashFirst,
-                                                  const std::string &second, bool hashSecond,
-                                                  const OperationCancellation &cancel) {
+std::pair<TreeManifest, TreeManifest>
+manifestsOf(const std::string &first, bool hashFirst, const std::string &second, bool hashSecond,
+            const OperationCancellation &cancel,
+            OperationFS::HashOrder firstOrder = OperationFS::HashOrder::fromStart) {
     TreeManifest a, b;
-    detail::runBeside([&] { a = OperationFS::manifest(first, cancel, hashFirst); },
+    detail::runBeside([&] { a = OperationFS::manifest(first, cancel, hashFirst, firstOrder); },
                       [&] { b = OperationFS::manifest(second, cancel, hashSecond); });
     return {std::move(a), std::move(b)};
 }
@@ -230,6 +231,12 @@ private:
 
     void mark(OperationPhase phase, const char *label) {
         m_working.phase = phase;
+        save();
+        m_executor.checkpoint(label);
+        send(phase, 0);
+    }
+
+    void save() {
         m_working.recoveryPaths = m_base;
         m_working.recoveryPaths.insert(m_working.recoveryPaths.end(), m_recovery.begin(), m_recovery.end());
         m_working.stages = m_baseStages;
@@ -238,8 +245,6 @@ private:
         if (m_setAside)
             m_working.stages.push_back(*m_setAside);
         m_executor.journal.save(m_working);
-        m_executor.checkpoint(label);
-        send(phase, 0);
     }
 
     // A step whose leftovers the last journal write already names: only the
@@ -684,7 +689,7 @@ private:
                                 OperationCopy::Verify::byCaller, &flush);
         });
         m_stage->inode = OperationFS::stamp(stage).inode;
-        mark(OperationPhase::verifying, "after-copy");
+        pass(OperationPhase::verifying, "after-copy");
         const TreeManifest staged = verifiedStage(stage, !limited, flush);
         checkCancellation(m_cancel);
 
@@ -775,12 +780,21 @@ private:
     // source rewritten while it was copied shows as a content difference and
     // is told apart from a bad copy by the source's changed stamps.
     // The disk writes the copy meanwhile: it is durable before this returns,
-    // and so before anything can be published.
-    TreeManifest verifiedStage(const std::string &stage, bool withMetadata, const VolumeFlush &flush) const {
+    // and so before anything can be published. The journal takes the stage's
+    // inode in the same time: its write waits for the disk too, as the file
+    // system commits the copy's data before the journal's.
+    TreeManifest verifiedStage(const std::string &stage, bool withMetadata, const VolumeFlush &flush) {
         std::pair<TreeManifest, TreeManifest> both;
         // A failure of the manifests is the one reported when both fail.
-        detail::runBeside([&] { both = manifestsOf(stage, true, source(), rehashSource(), m_cancel); },
-                          [&] { flush.wait(stage); });
+        detail::runBeside(
+            [&] {
+                both = manifestsOf(stage, true, source(), rehashSource(), m_cancel,
+                                   OperationFS::HashOrder::fromEnd);
+            },
+            [&] {
+                save();
+                flush.wait(stage);
+            });
         if (!OperationFS::sameContent(m_prepared.records, both.first)) {
             requireUnchanged(both.second);
             throw OperationProblem(Code::verification, stage, "");

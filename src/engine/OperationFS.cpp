@@ -164,14 +164,15 @@ std::string hashRange(int fd, const OperationCancellation &cancel, off_t offset,
 constexpr std::int64_t kSegmentBytes = std::int64_t{32} << 20;
 constexpr std::int64_t kSegmentedFrom = 2 * kSegmentBytes;
 
-std::string segmented(int fd, const OperationCancellation &cancel, std::int64_t size) {
+std::string segmented(int fd, const OperationCancellation &cancel, std::int64_t size, HashOrder order) {
     const std::size_t count = static_cast<std::size_t>((size + kSegmentBytes - 1) / kSegmentBytes);
     std::vector<std::string> parts(count);
     std::vector<std::exception_ptr> failures(count);
     std::atomic<std::size_t> next = 0;
     std::atomic<bool> failed = false;
     const auto work = [&] {
-        for (std::size_t i = next++; i < count && !failed; i = next++) {
+        for (std::size_t claimed = next++; claimed < count && !failed; claimed = next++) {
+            const std::size_t i = order == HashOrder::fromStart ? claimed : count - 1 - claimed;
             const off_t offset = static_cast<off_t>(i) * kSegmentBytes;
             try {
                 parts[i] = hashRange(fd, cancel, offset, std::min(kSegmentBytes, size - offset));
@@ -197,7 +198,7 @@ std::string segmented(int fd, const OperationCancellation &cancel, std::int64_t 
 
 } // namespace
 
-std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size) {
+std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size, HashOrder order) {
     std::int64_t length = size;
     if (length < 0) {
         struct stat info {};
@@ -207,7 +208,7 @@ std::string digest(int fd, const OperationCancellation &cancel, std::int64_t siz
     }
     if (length < kSegmentedFrom)
         return hex(hashRange(fd, cancel, 0, size));
-    std::string result = segmented(fd, cancel, length);
+    std::string result = segmented(fd, cancel, length, order);
     // Asked for the whole file: one that grew while it was hashed is hashed
     // to its end in one piece, a digest no copy of it will match.
     if (size < 0) {

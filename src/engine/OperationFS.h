@@ -18,10 +18,18 @@ void requireLocal(const std::string &path);
 
 ObjectStamp stamp(const std::string &path);
 
+// Where the hashing of a large file starts. From the start, a file another
+// reader is reading anyway (a source being copied) is read from the disk
+// once. From the end, a file just written is read away from its writeback,
+// which goes from the start: a read where pages are being written waits
+// for the disk.
+enum class HashOrder { fromStart, fromEnd };
+
 // The hashed manifest of `root` and everything under it. Throws unsupported
 // for special files and mount points inside the tree, sourceChanged when an
 // object changes while it is walked.
-TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash = true);
+TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash = true,
+                      HashOrder order = HashOrder::fromStart);
 
 // Whether nothing was written to any object of `hashed` (a manifest taken
 // with hashing) since it was taken: `now`, a manifest of the same tree taken
@@ -56,7 +64,8 @@ void settleChangeTime(const ObjectStamp &stamp);
 // reading stops there, without the extra read that finds the end: for a
 // caller that compares the stamp again afterwards, so a file that grew or
 // shrank meanwhile is caught by that.
-std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size = -1);
+std::string digest(int fd, const OperationCancellation &cancel, std::int64_t size = -1,
+                   HashOrder order = HashOrder::fromStart);
 
 // How an item can be put in place in `folder` without ever replacing one
 // that took its name: by renameat2(RENAME_NOREPLACE), by link() and

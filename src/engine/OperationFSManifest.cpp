@@ -46,7 +46,7 @@ std::vector<std::string> listNames(const std::string &folder) {
 // `first` is the stamp just taken of `path`. Everything below the root is on
 // the root's device, hence on the file system the root was checked on.
 void visit(const std::string &path, const std::string &relative, const ObjectStamp &first,
-           const OperationCancellation &cancel, bool hash, TreeManifest &records) {
+           const OperationCancellation &cancel, bool hash, HashOrder order, TreeManifest &records) {
     if (!first.isRegular() && !first.isDirectory() && !first.isSymbolicLink())
         throw OperationProblem(OperationProblem::Code::unsupported, path, "");
     TreeRecord record;
@@ -63,7 +63,7 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
         if (!fd)
             throw OperationProblem::fromErrno(errno, path);
         settleChangeTime(first);
-        record.digest = digest(fd.get(), cancel, first.size);
+        record.digest = digest(fd.get(), cancel, first.size, order);
         record.metadata = OperationMetadata::readOpenFile(fd.get(), path);
         if (!(detail::stampOf(fd.get(), path).stamp == first))
             throw OperationProblem(OperationProblem::Code::sourceChanged, path, "");
@@ -86,7 +86,7 @@ void visit(const std::string &path, const std::string &relative, const ObjectSta
             if (childStamp.stamp.device != first.device || childStamp.mountRoot)
                 throw OperationProblem(OperationProblem::Code::unsupported, child, "");
             visit(child, relative.empty() ? name : relative + "/" + name, childStamp.stamp, cancel, hash,
-                  records);
+                  order, records);
         }
 
     // For a folder this runs after its contents: anything added, removed or
@@ -139,11 +139,12 @@ void settleChangeTime(const ObjectStamp &stamp) {
     }
 }
 
-TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash) {
+TreeManifest manifest(const std::string &root, const OperationCancellation &cancel, bool hash,
+                      HashOrder order) {
     checkCancellation(cancel);
     requireLocal(root);
     TreeManifest records;
-    visit(root, "", stamp(root), cancel, hash, records);
+    visit(root, "", stamp(root), cancel, hash, order, records);
     return records;
 }
 

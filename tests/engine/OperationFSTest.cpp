@@ -165,8 +165,9 @@ TEST(OperationFSTest, SpecialFilesAndMountPointsAreUnsupported) {
 
 TEST(OperationFSTest, ALargeFilesDigestDependsOnItsBytesAloneAndCatchesAChangeInAnySegment) {
     // Large files are hashed in segments on two threads: the digest must not
-    // depend on whether the caller knew the size, and a change in the last,
-    // partial segment must show as much as one in the first.
+    // depend on whether the caller knew the size nor on where the hashing
+    // began, and a change in the last, partial segment must show as much as
+    // one in the first.
     test::TempTree tree;
     const std::string path = tree.path("large.bin");
     const std::int64_t size = (std::int64_t{70} << 20) + 12345;
@@ -179,16 +180,18 @@ TEST(OperationFSTest, ALargeFilesDigestDependsOnItsBytesAloneAndCatchesAChangeIn
             out.write(block.data(), std::min<std::int64_t>(std::int64_t(block.size()), size - written));
     }
     const Cancellation cancel;
-    const auto digestOf = [&](std::int64_t known) {
+    using Order = OperationFS::HashOrder;
+    const auto digestOf = [&](std::int64_t known, Order order = Order::fromStart) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         EXPECT_GE(fd, 0);
-        std::string result = OperationFS::digest(fd, cancel, known);
+        std::string result = OperationFS::digest(fd, cancel, known, order);
         ::close(fd);
         return result;
     };
     const std::string whole = digestOf(-1);
     EXPECT_EQ(whole.size(), 64u);
     EXPECT_EQ(digestOf(size), whole);
+    EXPECT_EQ(digestOf(size, Order::fromEnd), whole);
     for (const std::int64_t at : {std::int64_t{5}, size - 3}) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_GE(fd, 0);
@@ -198,6 +201,7 @@ TEST(OperationFSTest, ALargeFilesDigestDependsOnItsBytesAloneAndCatchesAChangeIn
         ASSERT_EQ(::pwrite(fd, &changed, 1, at), 1);
         ::close(fd);
         EXPECT_NE(digestOf(size), whole) << "a byte changed at " << at;
+        EXPECT_EQ(digestOf(size, Order::fromEnd), digestOf(size)) << "a byte changed at " << at;
         const int back = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_EQ(::pwrite(back, &byte, 1, at), 1);
         ::close(back);
