@@ -123,57 +123,34 @@ std::string kioCopy(const std::string &from, const std::string &to) {
 // link (all metadata, links not followed), folders made first and given
 // their metadata after their contents.
 bool gioTreeCopy(GFile *from, GFile *to) {
-    GError *error = nullptr;
-    GFileInfo *info = g_file_query_info(from, G_FILE_ATTRIBUTE_STANDARD_TYPE,
-                                        G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error);
-    if (!info) {
-        g_error_free(error);
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GFileInfo) info = g_file_query_info(from, G_FILE_ATTRIBUTE_STANDARD_TYPE,
+                                                  G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error);
+    if (!info)
         return false;
-    }
-    const bool folder = g_file_info_get_file_type(info) == G_FILE_TYPE_DIRECTORY;
-    g_object_unref(info);
     const auto flags = static_cast<GFileCopyFlags>(G_FILE_COPY_NOFOLLOW_SYMLINKS | G_FILE_COPY_ALL_METADATA);
-    if (!folder) {
-        const bool copied = g_file_copy(from, to, flags, nullptr, nullptr, nullptr, &error);
-        if (!copied)
-            g_error_free(error);
-        return copied;
-    }
-    if (!g_file_make_directory(to, nullptr, &error)) {
-        g_error_free(error);
+    if (g_file_info_get_file_type(info) != G_FILE_TYPE_DIRECTORY)
+        return g_file_copy(from, to, flags, nullptr, nullptr, nullptr, &error);
+    if (!g_file_make_directory(to, nullptr, &error))
         return false;
-    }
-    GFileEnumerator *children = g_file_enumerate_children(
+    g_autoptr(GFileEnumerator) children = g_file_enumerate_children(
         from, G_FILE_ATTRIBUTE_STANDARD_NAME, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error);
-    if (!children) {
-        g_error_free(error);
+    if (!children)
         return false;
-    }
     bool ok = true;
-    while (GFileInfo *child = g_file_enumerator_next_file(children, nullptr, nullptr)) {
-        const char *name = g_file_info_get_name(child);
-        GFile *childFrom = g_file_get_child(from, name);
-        GFile *childTo = g_file_get_child(to, name);
+    while (g_autoptr(GFileInfo) child = g_file_enumerator_next_file(children, nullptr, nullptr)) {
+        g_autoptr(GFile) childFrom = g_file_get_child(from, g_file_info_get_name(child));
+        g_autoptr(GFile) childTo = g_file_get_child(to, g_file_info_get_name(child));
         ok = gioTreeCopy(childFrom, childTo) && ok;
-        g_object_unref(childFrom);
-        g_object_unref(childTo);
-        g_object_unref(child);
     }
-    g_object_unref(children);
-    if (!g_file_copy_attributes(from, to, flags, nullptr, &error)) {
-        g_error_free(error);
-        ok = false;
-    }
-    return ok;
+    return g_file_copy_attributes(from, to, flags, nullptr, &error) && ok;
 }
 
 void gioTreeCopy(const std::string &from, const std::string &to) {
-    GFile *source = g_file_new_for_path(from.c_str());
-    GFile *target = g_file_new_for_path(to.c_str());
+    g_autoptr(GFile) source = g_file_new_for_path(from.c_str());
+    g_autoptr(GFile) target = g_file_new_for_path(to.c_str());
     if (!gioTreeCopy(source, target))
         std::fprintf(stderr, "failed: GIO tree copy of %s\n", from.c_str());
-    g_object_unref(source);
-    g_object_unref(target);
 }
 
 double median(std::vector<double> values) {

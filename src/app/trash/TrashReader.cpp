@@ -162,26 +162,21 @@ void TrashReader::add(std::vector<TrashedItem> items) {
     if (items.empty())
         return;
     m_batches.push_back(std::move(items));
-    if (m_indexed) {
-        m_index.clear();
-        m_indexed = false;
-    }
+    m_index.clear();
 }
 
 void TrashReader::install(std::vector<TrashedItem> items) {
     m_batches.clear();
     m_index.clear();
-    m_indexed = false;
     add(std::move(items));
 }
 
 const TrashedItem *TrashReader::item(const std::string &path) const {
-    if (!m_indexed) {
+    // Empty also when there is nothing to index, which costs nothing to find.
+    if (m_index.empty())
         for (const std::vector<TrashedItem> &batch : m_batches)
             for (const TrashedItem &item : batch)
                 m_index.insert_or_assign(rowPath(item), &item);
-        m_indexed = true;
-    }
     const auto found = m_index.find(path);
     return found == m_index.end() ? nullptr : found->second;
 }

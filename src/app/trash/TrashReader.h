@@ -71,7 +71,6 @@ private:
     // asked for: most listings are only looked at.
     std::vector<std::vector<TrashedItem>> m_batches;
     mutable std::unordered_map<std::string, const TrashedItem *> m_index;
-    mutable bool m_indexed = false;
     TrashRecordMemo m_memo; // the queue's; outlives its jobs
     WorkQueue m_queue;
     Lifetime m_lifetime;
